@@ -1,0 +1,26 @@
+# The four libraries the engine is built on, all from Debian's -dev packages.
+find_package(PkgConfig)
+if(NOT PkgConfig_FOUND)
+  message(FATAL_ERROR "pkg-config is missing: install it with 'apt-get install pkg-config'")
+endif()
+
+find_package(OpenCV QUIET COMPONENTS core imgproc imgcodecs photo ximgproc)
+if(NOT OpenCV_FOUND)
+  message(FATAL_ERROR "OpenCV 4 with the photo and ximgproc modules was not found: "
+                      "install it with 'apt-get install libopencv-dev libopencv-contrib-dev'")
+endif()
+
+function(vornalix_require_pkg var module package)
+  pkg_check_modules(${var} QUIET IMPORTED_TARGET ${module})
+  if(NOT ${var}_FOUND)
+    message(FATAL_ERROR "${module} was not found: install it with 'apt-get install ${package}'")
+  endif()
+endfunction()
+vornalix_require_pkg(LIBRAW libraw libraw-dev)
+vornalix_require_pkg(LCMS2 lcms2 liblcms2-dev)
+vornalix_require_pkg(LIBEXIF libexif libexif-dev)
+
+add_library(vornalix_deps INTERFACE)
+target_link_libraries(vornalix_deps INTERFACE
+  ${OpenCV_LIBS} PkgConfig::LIBRAW PkgConfig::LCMS2 PkgConfig::LIBEXIF)
+target_include_directories(vornalix_deps SYSTEM INTERFACE ${OpenCV_INCLUDE_DIRS})

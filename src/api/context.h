@@ -1,0 +1,30 @@
+#pragma once
+// The object behind every C handle: one photograph, its settings, its
+// renderings, its subject mask and the text of its last failure.
+
+#include "api/edit_params.h"
+#include "image/arw_decoder.h"
+#include "pipeline/pipeline.h"
+
+#include <opencv2/core.hpp>
+
+#include <string>
+
+struct VornalixContext {
+    vornalix::ArwDecoder decoder;
+    vornalix::Pipeline pipeline;
+    vornalix::EditParams params;
+    bool processed = false;
+    std::string last_error;
+    std::string source_path;
+    cv::Mat segmentation_mask;
+    float bg_blur = 0.0f;
+    bool has_segmentation_mask = false;
+
+    // An image counts as loaded when either the decoder or the pipeline holds one.
+    bool has_image() const { return !decoder.image.empty() || !pipeline.source.empty(); }
+    // The unedited loaded image the analyses read: the decoder's when it has one.
+    const vornalix::ImageBuffer& unedited_image() const {
+        return decoder.image.empty() ? pipeline.source : decoder.image;
+    }
+};

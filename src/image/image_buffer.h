@@ -1,0 +1,31 @@
+#pragma once
+// The library's one storage format for whole images: 16-bit R, G, B, A
+// (alpha 65535 = opaque), with the few conversions the rest needs.
+
+#include <opencv2/core.hpp>
+
+namespace vornalix {
+
+class ImageBuffer {
+public:
+    cv::Mat mat;  // CV_16UC4 or empty
+
+    ImageBuffer() = default;
+    ImageBuffer(int width, int height);
+    explicit ImageBuffer(const cv::Mat& m);
+
+    bool empty() const { return mat.empty(); }
+    int width() const { return mat.cols; }
+    int height() const { return mat.rows; }
+
+    cv::Mat to_8bit() const;
+    cv::Mat to_float() const;
+    static ImageBuffer from_float(const cv::Mat& f);
+    void copy_from(const ImageBuffer& other);
+    void fill(unsigned short v);
+    ImageBuffer resize(int width, int height, int interpolation) const;
+    cv::Mat rgb_mat() const;
+    void set_from_rgb_mat(const cv::Mat& m);
+};
+
+}  // namespace vornalix

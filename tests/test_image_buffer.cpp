@@ -1,0 +1,97 @@
+#include "image/image_buffer.h"
+
+#include <gtest/gtest.h>
+#include <opencv2/imgproc.hpp>
+
+#include <stdexcept>
+
+using vornalix::ImageBuffer;
+
+TEST(ImageBuffer, ConstructsFromEverySupportedType) {
+    cv::Mat rgb8(1, 1, CV_8UC3, cv::Scalar(255, 128, 0));
+    EXPECT_EQ(ImageBuffer(rgb8).mat.at<cv::Vec4w>(0, 0), cv::Vec4w(65535, 32896, 0, 65535));
+
+    cv::Mat rgb16(2, 3, CV_16UC3, cv::Scalar(1, 2, 3));
+    ImageBuffer b16(rgb16);
+    EXPECT_EQ(b16.mat.type(), CV_16UC4);
+    EXPECT_EQ(b16.mat.at<cv::Vec4w>(1, 2), cv::Vec4w(1, 2, 3, 65535));
+
+    cv::Mat rgba8(1, 1, CV_8UC4, cv::Scalar(1, 2, 3, 0));
+    EXPECT_EQ(ImageBuffer(rgba8).mat.at<cv::Vec4w>(0, 0), cv::Vec4w(257, 514, 771, 0));
+
+    cv::Mat rgba16(1, 1, CV_16UC4, cv::Scalar(7, 8, 9, 10));
+    ImageBuffer copy(rgba16);
+    EXPECT_NE(copy.mat.data, rgba16.data);
+    EXPECT_EQ(copy.mat.at<cv::Vec4w>(0, 0), cv::Vec4w(7, 8, 9, 10));
+
+    EXPECT_TRUE(ImageBuffer(cv::Mat()).empty());
+}
+
+TEST(ImageBuffer, RefusesOtherTypes) {
+    for (int type : {CV_8UC1, CV_32FC3, CV_16UC2, CV_16SC3, CV_8UC2}) {
+        try {
+            ImageBuffer b(cv::Mat(2, 2, type, cv::Scalar::all(0)));
+            FAIL() << "type " << type << " was accepted";
+        } catch (const std::invalid_argument& e) {
+            EXPECT_STREQ(e.what(), "ImageBuffer: unsupported cv::Mat type");
+        }
+    }
+}
+
+TEST(ImageBuffer, ConversionsRoundAndSaturate) {
+    ImageBuffer b(3, 1);
+    b.mat.at<cv::Vec4w>(0, 0) = {65535, 32896, 128, 65535};
+    cv::Mat eight = b.to_8bit();
+    EXPECT_EQ(eight.type(), CV_8UC4);
+    EXPECT_EQ(eight.at<cv::Vec4b>(0, 0), cv::Vec4b(255, 128, 0, 255));
+
+    cv::Mat f = b.to_float();
+    EXPECT_EQ(f.type(), CV_32FC4);
+    EXPECT_EQ(f.at<cv::Vec4f>(0, 0)[0], 1.0f);
+
+    cv::Mat wild(1, 1, CV_32FC4, cv::Scalar(-0.5, 0.5, 2.0, 1.0));
+    EXPECT_EQ(ImageBuffer::from_float(wild).mat.at<cv::Vec4w>(0, 0), cv::Vec4w(0, 32768, 65535, 65535));
+    cv::Mat three(1, 1, CV_32FC3, cv::Scalar(0.0, 1.0, 0.0));
+    EXPECT_EQ(ImageBuffer::from_float(three).mat.at<cv::Vec4w>(0, 0), cv::Vec4w(0, 65535, 0, 65535));
+    EXPECT_TRUE(ImageBuffer::from_float(cv::Mat()).empty());
+
+    ImageBuffer empty;
+    EXPECT_TRUE(empty.to_8bit().empty());
+    EXPECT_TRUE(empty.to_float().empty());
+    EXPECT_TRUE(empty.rgb_mat().empty());
+}
+
+TEST(ImageBuffer, SizeFillCopyResizeAndRgb) {
+    ImageBuffer b(2, 3);
+    EXPECT_EQ(b.mat.cols, 2);
+    EXPECT_EQ(b.mat.rows, 3);
+    EXPECT_EQ(b.mat.at<cv::Vec4w>(2, 1), cv::Vec4w(0, 0, 0, 65535));
+
+    b.fill(1000);
+    EXPECT_EQ(b.mat.at<cv::Vec4w>(0, 0), cv::Vec4w(1000, 1000, 1000, 65535));
+    ImageBuffer empty;
+    empty.fill(5);
+    EXPECT_TRUE(empty.empty());
+
+    ImageBuffer copy;
+    copy.copy_from(b);
+    EXPECT_NE(copy.mat.data, b.mat.data);
+    EXPECT_EQ(cv::norm(copy.mat, b.mat, cv::NORM_INF), 0.0);
+    copy.copy_from(ImageBuffer());
+    EXPECT_TRUE(copy.empty());
+
+    ImageBuffer big = b.resize(8, 5, cv::INTER_NEAREST);
+    EXPECT_EQ(big.mat.size(), cv::Size(8, 5));
+    EXPECT_EQ(big.mat.at<cv::Vec4w>(4, 7), cv::Vec4w(1000, 1000, 1000, 65535));
+
+    ImageBuffer four(4, 3);
+    cv::Mat rgb = four.rgb_mat();
+    EXPECT_EQ(rgb.type(), CV_16UC3);
+    EXPECT_EQ(rgb.size(), cv::Size(4, 3));
+
+    ImageBuffer target;
+    target.set_from_rgb_mat(cv::Mat(2, 2, CV_16UC3, cv::Scalar(1, 2, 3)));
+    EXPECT_EQ(target.mat.at<cv::Vec4w>(1, 1), cv::Vec4w(1, 2, 3, 65535));
+    target.set_from_rgb_mat(cv::Mat());
+    EXPECT_FALSE(target.empty());
+}
