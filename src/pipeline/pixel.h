@@ -1,0 +1,70 @@
+#pragma once
+// Per-pixel helpers shared by the stages, the analyses and the operations
+// library: luminance, clamping and the HSL round trip. Single precision.
+
+#include <algorithm>
+#include <cmath>
+
+namespace vornalix::pixel {
+
+// Rec. 709 luminance of 0..1 values, evaluated in this order for bit-stable results.
+inline float luminance(float r, float g, float b) { return (0.7152f * g) + 0.2126f * r + 0.0722f * b; }
+
+inline float clamp01(float v) { return std::min(std::max(v, 0.0f), 1.0f); }
+
+struct Hsl {
+    float h = 0.0f;  // hue in turns, [0, 1)
+    float s = 0.0f;
+    float l = 0.0f;
+};
+
+// RGB to HSL. A pixel whose max - min is below `grey_threshold` counts as grey:
+// it gets h = s = 0 (l still set) and the function returns false.
+inline bool rgb_to_hsl(float r, float g, float b, float grey_threshold, Hsl& out) {
+    const float mx = std::max(r, std::max(g, b));
+    const float mn = std::min(r, std::min(g, b));
+    const float d = mx - mn;
+    out.l = (mx + mn) * 0.5f;
+    if (d < grey_threshold) {
+        out.h = 0.0f;
+        out.s = 0.0f;
+        return false;
+    }
+    float h6;
+    if (mx == r)
+        h6 = std::fmod((g - b) / d, 6.0f);
+    else if (mx == g)
+        h6 = (b - r) / d + 2.0f;
+    else
+        h6 = (r - g) / d + 4.0f;
+    float h = h6 / 6.0f;
+    if (h < 0.0f) h += 1.0f;
+    out.h = h;
+    out.s = d / (1.0f - std::fabs(2.0f * out.l - 1.0f));
+    return true;
+}
+
+// HSL back to RGB, each channel clamped to [0, 1].
+inline void hsl_to_rgb(const Hsl& in, float& r, float& g, float& b) {
+    const float c = (1.0f - std::fabs(2.0f * in.l - 1.0f)) * in.s;
+    const float h6 = 6.0f * in.h;
+    const float x = c * (1.0f - std::fabs(std::fmod(h6, 2.0f) - 1.0f));
+    const float m = in.l - c * 0.5f;
+    float rr, gg, bb;
+    // Negative, huge and NaN hues fall into the last sector, like a negative remainder.
+    int sector = 5;
+    if (h6 >= 0.0f && h6 < 2147483520.0f) sector = static_cast<int>(h6) % 6;
+    switch (sector) {
+        case 0: rr = c; gg = x; bb = 0.0f; break;
+        case 1: rr = x; gg = c; bb = 0.0f; break;
+        case 2: rr = 0.0f; gg = c; bb = x; break;
+        case 3: rr = 0.0f; gg = x; bb = c; break;
+        case 4: rr = x; gg = 0.0f; bb = c; break;
+        default: rr = c; gg = 0.0f; bb = x; break;
+    }
+    r = clamp01(rr + m);
+    g = clamp01(gg + m);
+    b = clamp01(bb + m);
+}
+
+}  // namespace vornalix::pixel
