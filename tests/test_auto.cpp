@@ -234,13 +234,13 @@ TEST(AutoExposure, UniformImages) {
 }
 
 TEST(AutoStraighten, LevelTiltedAndVerticalLines) {
-    EXPECT_EQ(straighten(uniform(200, 150, 128)), 0.0f);
-    EXPECT_NEAR(straighten(horizon(400, 300, 0.0)), 0.0f, 0.05f);
-    EXPECT_NEAR(straighten(horizon(400, 300, 5.0)), -5.0f, 0.3f);
-    EXPECT_NEAR(straighten(horizon(400, 300, -4.0)), 4.0f, 0.3f);
+    EXPECT_EQ(straighten(uniform(200, 80, 128)), 0.0f);
+    EXPECT_NEAR(straighten(horizon(400, 160, 0.0)), 0.0f, 0.05f);
+    EXPECT_NEAR(straighten(horizon(400, 160, 5.0)), -5.0f, 0.3f);
+    EXPECT_NEAR(straighten(horizon(400, 160, -4.0)), 4.0f, 0.3f);
 
-    cv::Mat bars(300, 400, CV_8UC3, cv::Scalar(200, 200, 200));
-    for (int x = 40; x < 400; x += 80) cv::rectangle(bars, {x, 0, 20, 300}, cv::Scalar(30, 30, 30), cv::FILLED);
+    cv::Mat bars(160, 400, CV_8UC3, cv::Scalar(200, 200, 200));
+    for (int x = 40; x < 400; x += 80) cv::rectangle(bars, {x, 0, 20, 160}, cv::Scalar(30, 30, 30), cv::FILLED);
     EXPECT_EQ(straighten(ImageBuffer(bars)), 0.0f);
 }
 

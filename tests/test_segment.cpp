@@ -95,12 +95,13 @@ TEST(Segmentation, BrightDiscOnTexture) {
 TEST(Segmentation, LargeImageIsReducedAndMaskComesBackFullSize) {
     auto ctx = make_context();
     ImageBuffer small = disc_on_texture();
-    ctx->decoder.image = small.resize(640, 480, cv::INTER_NEAREST);  // decoder image first
+    // Wide, so that the working copy (512 x 64) stays cheap; the decoder image comes first.
+    ctx->decoder.image = small.resize(1024, 128, cv::INTER_NEAREST);
     ctx->pipeline.source = ImageBuffer(cv::Mat(10, 10, CV_8UC3, cv::Scalar::all(0)));
     ASSERT_EQ(vornalix_segment_subject(ctx.get(), 0.5f, 0.5f), 0) << vornalix_last_error(ctx.get());
-    ASSERT_EQ(ctx->segmentation_mask.size(), cv::Size(640, 480));
-    EXPECT_EQ(ctx->segmentation_mask.at<unsigned char>(240, 320), 255);
-    EXPECT_EQ(ctx->segmentation_mask.at<unsigned char>(20, 20), 0);
+    ASSERT_EQ(ctx->segmentation_mask.size(), cv::Size(1024, 128));
+    EXPECT_EQ(ctx->segmentation_mask.at<unsigned char>(64, 512), 255);
+    EXPECT_EQ(ctx->segmentation_mask.at<unsigned char>(10, 40), 0);
 }
 
 TEST(Segmentation, FailuresKeepTheEarlierMask) {
