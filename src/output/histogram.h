@@ -5,13 +5,8 @@
 
 namespace vornalix::output {
 
-constexpr int kHistogramBins = 256;
-
-// Bin of a 0..1 value: trunc(255 v + 0.5), clamped to 0..255.
-int histogram_bin(float v);
-
-// Zeroes the four arrays of kHistogramBins counters and counts every pixel
-// of `image` once in each; alpha is ignored.
+// Zeroes the four arrays of histogram::kBins counters and counts every pixel
+// of `image` once in each (the shared bin rule); alpha is ignored.
 void compute_histograms(const ImageBuffer& image, unsigned* red, unsigned* green, unsigned* blue,
                         unsigned* luminance);
 
