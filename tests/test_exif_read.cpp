@@ -4,6 +4,7 @@
 #include "metadata/exif_source.h"
 #include "support/context_access.h"
 #include "support/exif_fixtures.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -20,8 +21,8 @@ constexpr ExifIfd kIfd0 = EXIF_IFD_0;
 constexpr ExifIfd kExif = EXIF_IFD_EXIF;
 constexpr ExifIfd kGps = EXIF_IFD_GPS;
 
-VornalixExif read_block(const fixtures::ScratchDir& dir, const ExifBuilder& b) {
-    const std::string path = dir.path("in.jpg");
+VornalixExif read_block(const vornalix::testing::TempDir& dir, const ExifBuilder& b) {
+    const std::string path = dir.file("in.jpg");
     fixtures::write_bytes(path, fixtures::jpeg_with_exif(b.block()));
     VornalixExif out;
     EXPECT_TRUE(vornalix::metadata::read_exif(path, out));
@@ -31,7 +32,7 @@ VornalixExif read_block(const fixtures::ScratchDir& dir, const ExifBuilder& b) {
 }  // namespace
 
 TEST(ExifRead, FieldsFromTheirTags) {
-    fixtures::ScratchDir dir;
+    vornalix::testing::TempDir dir;
     ExifBuilder b;
     b.ascii(kIfd0, EXIF_TAG_MAKE, "Maker").ascii(kIfd0, EXIF_TAG_MODEL, "Model X")
         .ascii(kExif, EXIF_TAG_LENS_MODEL, "50mm f/1.8")
@@ -60,7 +61,7 @@ TEST(ExifRead, FieldsFromTheirTags) {
 }
 
 TEST(ExifRead, ApexFallbacksAndZeroDenominators) {
-    fixtures::ScratchDir dir;
+    vornalix::testing::TempDir dir;
     {
         ExifBuilder b;
         b.rational(kExif, EXIF_TAG_APERTURE_VALUE, 4, 1).srational(kExif, EXIF_TAG_SHUTTER_SPEED_VALUE, 8, 1)
@@ -96,7 +97,7 @@ TEST(ExifRead, ApexFallbacksAndZeroDenominators) {
 // Entries whose stored format or size does not match are never read at a
 // fixed width (the sanitizer build sees any over-read); they count as absent.
 TEST(ExifRead, MalformedEntriesStayZero) {
-    fixtures::ScratchDir dir;
+    vornalix::testing::TempDir dir;
     ExifBuilder b;
     b.raw(kExif, EXIF_TAG_FOCAL_LENGTH, EXIF_FORMAT_BYTE, 1, {50})
         .raw(kExif, EXIF_TAG_ISO_SPEED_RATINGS, EXIF_FORMAT_ASCII, 1, {'4'})
@@ -126,7 +127,7 @@ TEST(ExifRead, MalformedEntriesStayZero) {
 }
 
 TEST(ExifRead, GpsSignsAndMissingReference) {
-    fixtures::ScratchDir dir;
+    vornalix::testing::TempDir dir;
     const std::vector<std::pair<unsigned, unsigned>> paris{{48, 1}, {51, 1}, {2400, 100}};
     const double expected = 48.0 + 51.0 / 60.0 + 24.0 / 3600.0;
     {
@@ -152,7 +153,7 @@ TEST(ExifRead, GpsSignsAndMissingReference) {
 }
 
 TEST(ExifRead, LongTextIsCutAndTerminated) {
-    fixtures::ScratchDir dir;
+    vornalix::testing::TempDir dir;
     ExifBuilder b;
     b.ascii(kIfd0, EXIF_TAG_MAKE, std::string(100, 'M')).ascii(kExif, EXIF_TAG_LENS_MODEL, std::string(200, 'L'));
     const VornalixExif e = read_block(dir, b);
@@ -161,13 +162,13 @@ TEST(ExifRead, LongTextIsCutAndTerminated) {
 }
 
 TEST(ExifRead, FilesWithoutExif) {
-    fixtures::ScratchDir dir;
-    fixtures::write_bytes(dir.path("plain.jpg"), fixtures::plain_jpeg());
-    fixtures::write_bytes(dir.path("garbage.jpg"), {0xFF, 0xD8, 0xFF, 0xE1, 0xFF, 0xFF, 'E', 'x', 'i', 'f'});
+    vornalix::testing::TempDir dir;
+    fixtures::write_bytes(dir.file("plain.jpg"), fixtures::plain_jpeg());
+    fixtures::write_bytes(dir.file("garbage.jpg"), {0xFF, 0xD8, 0xFF, 0xE1, 0xFF, 0xFF, 'E', 'x', 'i', 'f'});
     for (const char* name : {"plain.jpg", "garbage.jpg", "missing.jpg"}) {
         VornalixExif e;
         std::memset(&e, 0x5A, sizeof e);
-        EXPECT_FALSE(vornalix::metadata::read_exif(dir.path(name), e)) << name;
+        EXPECT_FALSE(vornalix::metadata::read_exif(dir.file(name), e)) << name;
         EXPECT_EQ(e.make[0], '\0');
         EXPECT_EQ(e.iso, 0);
         EXPECT_TRUE(std::isnan(e.gps_latitude));
@@ -185,10 +186,10 @@ TEST(ExifApi, ArgumentsAndNoFile) {
 }
 
 TEST(ExifApi, FallsBackToDecoderShotData) {
-    fixtures::ScratchDir dir;
-    fixtures::write_bytes(dir.path("plain.jpg"), fixtures::plain_jpeg());
+    vornalix::testing::TempDir dir;
+    fixtures::write_bytes(dir.file("plain.jpg"), fixtures::plain_jpeg());
     auto ctx = make_context();
-    ctx->source_path = dir.path("plain.jpg");
+    ctx->source_path = dir.file("plain.jpg");
     auto& d = ctx->decoder;
     std::memset(d.make, 'K', sizeof d.make);  // no terminator: at most 63 characters are taken
     std::strcpy(d.model, "Body");

@@ -4,6 +4,7 @@
 #include "metadata/exif.h"
 #include "output/file_io.h"
 #include "support/exif_fixtures.h"
+#include "support/temp_dir.h"
 
 #include <libexif/exif-utils.h>
 
@@ -40,8 +41,8 @@ Bytes after_soi_and_first_segment(const Bytes& jpeg) {
 }  // namespace
 
 TEST(ExifCopy, ReplacesLeadingAppSegmentsAndKeepsThePicture) {
-    fixtures::ScratchDir dir;
-    const std::string src = dir.path("src.jpg"), dst = dir.path("dst.jpg");
+    vornalix::testing::TempDir dir;
+    const std::string src = dir.file("src.jpg"), dst = dir.file("dst.jpg");
     fixtures::write_bytes(src, fixtures::jpeg_with_exif(camera_block(6)));
     const Bytes plain = fixtures::plain_jpeg();
     ASSERT_EQ(plain[3], 0xE0);  // JFIF
@@ -63,13 +64,13 @@ TEST(ExifCopy, ReplacesLeadingAppSegmentsAndKeepsThePicture) {
     EXPECT_STREQ(e.make, "Maker");
     EXPECT_FLOAT_EQ(e.exposure_time, 0.004f);
     EXPECT_EQ(e.orientation, 1);  // the copied pixels are upright
-    EXPECT_EQ(dir.names(), (std::vector<std::string>{"dst.jpg", "src.jpg"}));  // no temporaries left
+    EXPECT_EQ(fixtures::file_names(dir), (std::vector<std::string>{"dst.jpg", "src.jpg"}));  // no temporaries left
 }
 
 TEST(ExifCopy, OrientationOnlyChangedWhenPresent) {
-    fixtures::ScratchDir dir;
-    fixtures::write_bytes(dir.path("none.jpg"), fixtures::jpeg_with_exif(camera_block()));
-    const fixtures::ParsedBlock block(md::exif_block_for_copy(dir.path("none.jpg")));
+    vornalix::testing::TempDir dir;
+    fixtures::write_bytes(dir.file("none.jpg"), fixtures::jpeg_with_exif(camera_block()));
+    const fixtures::ParsedBlock block(md::exif_block_for_copy(dir.file("none.jpg")));
     ASSERT_TRUE(block.data);
     EXPECT_EQ(block.entry(EXIF_IFD_0, EXIF_TAG_ORIENTATION), nullptr);
     ExifEntry* model = block.entry(EXIF_IFD_0, EXIF_TAG_MODEL);
@@ -78,8 +79,8 @@ TEST(ExifCopy, OrientationOnlyChangedWhenPresent) {
 }
 
 TEST(ExifCopy, ExistingApp1ReplacedButOneBehindApp2Kept) {
-    fixtures::ScratchDir dir;
-    const std::string src = dir.path("src.jpg"), dst = dir.path("dst.jpg");
+    vornalix::testing::TempDir dir;
+    const std::string src = dir.file("src.jpg"), dst = dir.file("dst.jpg");
     fixtures::write_bytes(src, fixtures::jpeg_with_exif(camera_block()));
 
     ExifBuilder old;
@@ -99,24 +100,24 @@ TEST(ExifCopy, ExistingApp1ReplacedButOneBehindApp2Kept) {
 }
 
 TEST(ExifCopy, RefusesWithoutTouchingTheTarget) {
-    fixtures::ScratchDir dir;
-    const std::string exif_src = dir.path("exif.jpg");
+    vornalix::testing::TempDir dir;
+    const std::string exif_src = dir.file("exif.jpg");
     fixtures::write_bytes(exif_src, fixtures::jpeg_with_exif(camera_block()));
-    fixtures::write_bytes(dir.path("plain.jpg"), fixtures::plain_jpeg());
+    fixtures::write_bytes(dir.file("plain.jpg"), fixtures::plain_jpeg());
     const Bytes png{0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 0};
     const Bytes tiff{'I', 'I', 42, 0, 8, 0, 0, 0, 0, 0};
-    fixtures::write_bytes(dir.path("a.png"), png);
-    fixtures::write_bytes(dir.path("a.tif"), tiff);
+    fixtures::write_bytes(dir.file("a.png"), png);
+    fixtures::write_bytes(dir.file("a.tif"), tiff);
 
-    const Bytes plain = fixtures::read_bytes(dir.path("plain.jpg"));
-    EXPECT_FALSE(md::copy_exif(dir.path("plain.jpg"), dir.path("plain.jpg")));  // source without EXIF
-    EXPECT_EQ(fixtures::read_bytes(dir.path("plain.jpg")), plain);
-    EXPECT_FALSE(md::copy_exif(exif_src, dir.path("a.png")));
-    EXPECT_EQ(fixtures::read_bytes(dir.path("a.png")), png);
-    EXPECT_FALSE(md::copy_exif(exif_src, dir.path("a.tif")));
-    EXPECT_EQ(fixtures::read_bytes(dir.path("a.tif")), tiff);
-    EXPECT_FALSE(md::copy_exif(exif_src, dir.path("missing.jpg")));
-    EXPECT_EQ(dir.names(), (std::vector<std::string>{"a.png", "a.tif", "exif.jpg", "plain.jpg"}));
+    const Bytes plain = fixtures::read_bytes(dir.file("plain.jpg"));
+    EXPECT_FALSE(md::copy_exif(dir.file("plain.jpg"), dir.file("plain.jpg")));  // source without EXIF
+    EXPECT_EQ(fixtures::read_bytes(dir.file("plain.jpg")), plain);
+    EXPECT_FALSE(md::copy_exif(exif_src, dir.file("a.png")));
+    EXPECT_EQ(fixtures::read_bytes(dir.file("a.png")), png);
+    EXPECT_FALSE(md::copy_exif(exif_src, dir.file("a.tif")));
+    EXPECT_EQ(fixtures::read_bytes(dir.file("a.tif")), tiff);
+    EXPECT_FALSE(md::copy_exif(exif_src, dir.file("missing.jpg")));
+    EXPECT_EQ(fixtures::file_names(dir), (std::vector<std::string>{"a.png", "a.tif", "exif.jpg", "plain.jpg"}));
 }
 
 TEST(ExifSegments, BlockSizeLimitOfTheLengthField) {
@@ -131,7 +132,7 @@ TEST(ExifSegments, BlockSizeLimitOfTheLengthField) {
 }
 
 TEST(ExifStrip, DropsEveryApp1BeforeTheScanAndStopsThere) {
-    fixtures::ScratchDir dir;
+    vornalix::testing::TempDir dir;
     const Bytes app0 = fixtures::segment(0xE0, {'J', 'F', 'I', 'F', 0});
     const Bytes dqt = fixtures::segment(0xDB, Bytes(65, 3));
     const Bytes sof = fixtures::segment(0xC0, Bytes(15, 4));
@@ -142,7 +143,7 @@ TEST(ExifStrip, DropsEveryApp1BeforeTheScanAndStopsThere) {
     const Bytes kept = concat({{0xFF, 0xD8}, app0, dqt, sof, dht, sos, scan});
     const Bytes file = concat({{0xFF, 0xD8}, app0, fixtures::segment(0xE1, camera_block()),
                                fixtures::segment(0xE1, Bytes(20, 'x')), dqt, sof, dht, sos, scan});
-    const std::string path = dir.path("s.jpg");
+    const std::string path = dir.file("s.jpg");
     fixtures::write_bytes(path, file);
     ASSERT_TRUE(md::strip_exif(path));
     EXPECT_EQ(fixtures::read_bytes(path), kept);
@@ -175,8 +176,8 @@ TEST(ExifSegments, TruncatedAndGarbageFilesAreNeverDamaged) {
     }
 
     // The same through the file functions, including EXIF reading.
-    fixtures::ScratchDir dir;
-    const std::string src = dir.path("src.jpg"), path = dir.path("t.jpg");
+    vornalix::testing::TempDir dir;
+    const std::string src = dir.file("src.jpg"), path = dir.file("t.jpg");
     fixtures::write_bytes(src, full);
     for (size_t n : {size_t(3), size_t(7), size_t(30), full.size() / 2, full.size() - 1}) {
         const Bytes prefix(full.begin(), full.begin() + n);
@@ -188,7 +189,7 @@ TEST(ExifSegments, TruncatedAndGarbageFilesAreNeverDamaged) {
         if (!md::copy_exif(src, path)) EXPECT_EQ(fixtures::read_bytes(path), prefix) << n;
         // A truncated source gives its EXIF or nothing, never a damaged target.
         fixtures::write_bytes(path, prefix);
-        const std::string other = dir.path("other.jpg");
+        const std::string other = dir.file("other.jpg");
         fixtures::write_bytes(other, fixtures::plain_jpeg());
         if (!md::copy_exif(path, other)) EXPECT_EQ(fixtures::read_bytes(other), fixtures::plain_jpeg()) << n;
     }
@@ -201,8 +202,8 @@ TEST(ExifSegments, TruncatedAndGarbageFilesAreNeverDamaged) {
 }
 
 TEST(ExifWrite, MakeAndIsoOnly) {
-    fixtures::ScratchDir dir;
-    const std::string path = dir.path("w.jpg");
+    vornalix::testing::TempDir dir;
+    const std::string path = dir.file("w.jpg");
     fixtures::write_bytes(path, fixtures::plain_jpeg());
     VornalixExif e{};
     ASSERT_TRUE(md::write_exif(path, e));
@@ -238,8 +239,8 @@ TEST(ExifWrite, MakeAndIsoOnly) {
 // The RAW file's TIFF structure becomes a block a JPEG can carry: camera
 // metadata kept, the RAW's image-structure tags gone.
 TEST(ExifCopy, CanonRawBlockForADevelopedJpeg) {
-    fixtures::ScratchDir dir;
-    const std::string dst = dir.path("developed.jpg");
+    vornalix::testing::TempDir dir;
+    const std::string dst = dir.file("developed.jpg");
     fixtures::write_bytes(dst, fixtures::plain_jpeg());
     ASSERT_TRUE(md::copy_exif(VORNALIX_TEST_CR2, dst));
     const auto app1 = fixtures::segments_with_marker(fixtures::read_bytes(dst), 0xE1);
@@ -260,8 +261,8 @@ TEST(ExifCopy, CanonRawBlockForADevelopedJpeg) {
 }
 
 TEST(AtomicWrite, FailuresLeaveTargetAndFolderAsTheyWere) {
-    fixtures::ScratchDir dir;
-    const std::string target = dir.path("photo.JPG");
+    vornalix::testing::TempDir dir;
+    const std::string target = dir.file("photo.JPG");
     const Bytes original{1, 2, 3};
     fixtures::write_bytes(target, original);
     std::string seen;
@@ -270,18 +271,18 @@ TEST(AtomicWrite, FailuresLeaveTargetAndFolderAsTheyWere) {
         vornalix::output::overwrite_file(temp, Bytes(100, 9));
         return false;  // a writer that fails part-way
     }));
-    EXPECT_EQ(seen.substr(0, dir.path("").size()), dir.path(""));  // same folder
+    EXPECT_EQ(seen.substr(0, dir.file("").size()), dir.file(""));  // same folder
     EXPECT_EQ(seen.substr(seen.size() - 4), ".JPG");                // same extension
     EXPECT_THROW(vornalix::output::write_atomically(target, [](const std::string&) -> bool {
                      throw std::runtime_error("writer failed");
                  }),
                  std::runtime_error);
     EXPECT_EQ(fixtures::read_bytes(target), original);
-    EXPECT_EQ(dir.names(), std::vector<std::string>{"photo.JPG"});
+    EXPECT_EQ(fixtures::file_names(dir), std::vector<std::string>{"photo.JPG"});
 
     ASSERT_TRUE(vornalix::output::write_file_atomically(target, {4, 5}));
     EXPECT_EQ(fixtures::read_bytes(target), (Bytes{4, 5}));
-    EXPECT_FALSE(vornalix::output::write_file_atomically(dir.path("no/such/folder.jpg"), {1}));
-    EXPECT_FALSE(vornalix::output::write_file_atomically(dir.path(""), {1}));  // a folder is not replaced
-    EXPECT_EQ(dir.names(), std::vector<std::string>{"photo.JPG"});
+    EXPECT_FALSE(vornalix::output::write_file_atomically(dir.file("no/such/folder.jpg"), {1}));
+    EXPECT_FALSE(vornalix::output::write_file_atomically(dir.file(""), {1}));  // a folder is not replaced
+    EXPECT_EQ(fixtures::file_names(dir), std::vector<std::string>{"photo.JPG"});
 }

@@ -4,6 +4,7 @@
 #include "metadata/exif.h"
 #include "support/context_access.h"
 #include "support/exif_fixtures.h"
+#include "support/temp_dir.h"
 
 #include <opencv2/imgcodecs.hpp>
 
@@ -34,65 +35,65 @@ Bytes camera_jpeg() {
 }  // namespace
 
 TEST(Export, FormatsAndBitDepthsAsWritten) {
-    fixtures::ScratchDir dir;
+    vornalix::testing::TempDir dir;
     auto ctx = rendered_context(0x4000, 0x8000, 0xC000);
-    ASSERT_EQ(vornalix_export_tiff(ctx.get(), dir.path("a.tif").c_str()), 0);
-    ASSERT_EQ(vornalix_export_png(ctx.get(), dir.path("16.png").c_str(), 16), 0);
-    for (int bits : {8, 0, 24}) ASSERT_EQ(vornalix_export_png(ctx.get(), dir.path("8.png").c_str(), bits), 0);
-    ASSERT_EQ(vornalix_export_jpeg(ctx.get(), dir.path("as.png").c_str(), 90, 0, 0), 0);
+    ASSERT_EQ(vornalix_export_tiff(ctx.get(), dir.file("a.tif").c_str()), 0);
+    ASSERT_EQ(vornalix_export_png(ctx.get(), dir.file("16.png").c_str(), 16), 0);
+    for (int bits : {8, 0, 24}) ASSERT_EQ(vornalix_export_png(ctx.get(), dir.file("8.png").c_str(), bits), 0);
+    ASSERT_EQ(vornalix_export_jpeg(ctx.get(), dir.file("as.png").c_str(), 90, 0, 0), 0);
 
-    const cv::Mat tif = cv::imread(dir.path("a.tif"), cv::IMREAD_UNCHANGED);
+    const cv::Mat tif = cv::imread(dir.file("a.tif"), cv::IMREAD_UNCHANGED);
     EXPECT_EQ(tif.type(), CV_16UC3);
     EXPECT_EQ(tif.at<cv::Vec3w>(0, 0), cv::Vec3w(0xC000, 0x8000, 0x4000));  // B, G, R on disk
-    EXPECT_EQ(cv::imread(dir.path("16.png"), cv::IMREAD_UNCHANGED).type(), CV_16UC3);
-    const cv::Mat png8 = cv::imread(dir.path("8.png"), cv::IMREAD_UNCHANGED);
+    EXPECT_EQ(cv::imread(dir.file("16.png"), cv::IMREAD_UNCHANGED).type(), CV_16UC3);
+    const cv::Mat png8 = cv::imread(dir.file("8.png"), cv::IMREAD_UNCHANGED);
     EXPECT_EQ(png8.type(), CV_8UC3);
     EXPECT_EQ(png8.at<cv::Vec3b>(0, 0), cv::Vec3b(191, 128, 64));
-    EXPECT_EQ(fixtures::read_bytes(dir.path("as.png"))[1], 'P');  // the extension decides
+    EXPECT_EQ(fixtures::read_bytes(dir.file("as.png"))[1], 'P');  // the extension decides
 }
 
 // 16-bit data aimed at an 8-bit-only format is written as its ÷257 image,
 // not saturated to white.
 TEST(Export, SixteenBitsToEightBitFormats) {
-    fixtures::ScratchDir dir;
+    vornalix::testing::TempDir dir;
     auto ctx = rendered_context(0x4000, 0x8000, 0xC000);
-    ASSERT_EQ(vornalix_export_tiff(ctx.get(), dir.path("t.jpg").c_str()), 0);
-    ASSERT_EQ(vornalix_export_png(ctx.get(), dir.path("p.bmp").c_str(), 16), 0);
-    const cv::Mat jpg = cv::imread(dir.path("t.jpg"), cv::IMREAD_UNCHANGED);
+    ASSERT_EQ(vornalix_export_tiff(ctx.get(), dir.file("t.jpg").c_str()), 0);
+    ASSERT_EQ(vornalix_export_png(ctx.get(), dir.file("p.bmp").c_str(), 16), 0);
+    const cv::Mat jpg = cv::imread(dir.file("t.jpg"), cv::IMREAD_UNCHANGED);
     ASSERT_EQ(jpg.type(), CV_8UC3);
     EXPECT_NEAR(jpg.at<cv::Vec3b>(2, 2)[0], 191, 3);
     EXPECT_NEAR(jpg.at<cv::Vec3b>(2, 2)[2], 64, 3);
-    const cv::Mat bmp = cv::imread(dir.path("p.bmp"), cv::IMREAD_UNCHANGED);
+    const cv::Mat bmp = cv::imread(dir.file("p.bmp"), cv::IMREAD_UNCHANGED);
     ASSERT_EQ(bmp.type(), CV_8UC3);
     EXPECT_EQ(bmp.at<cv::Vec3b>(0, 0), cv::Vec3b(191, 128, 64));
 }
 
 TEST(Export, JpegQualityIsClamped) {
-    fixtures::ScratchDir dir;
+    vornalix::testing::TempDir dir;
     auto ctx = rendered_context(0x4000, 0x8000, 0xC000, 64, 48);
     cv::randu(ctx->pipeline.result.mat, 0, 65535);  // detail, so quality shows in the bytes
     for (int q : {1, 0, -5, 100, 150})
-        ASSERT_EQ(vornalix_export_jpeg(ctx.get(), dir.path("q" + std::to_string(q) + ".jpg").c_str(), q, 7, 0), 0);
-    EXPECT_EQ(fixtures::read_bytes(dir.path("q0.jpg")), fixtures::read_bytes(dir.path("q1.jpg")));
-    EXPECT_EQ(fixtures::read_bytes(dir.path("q-5.jpg")), fixtures::read_bytes(dir.path("q1.jpg")));
-    EXPECT_EQ(fixtures::read_bytes(dir.path("q150.jpg")), fixtures::read_bytes(dir.path("q100.jpg")));
-    EXPECT_NE(fixtures::read_bytes(dir.path("q1.jpg")), fixtures::read_bytes(dir.path("q100.jpg")));
+        ASSERT_EQ(vornalix_export_jpeg(ctx.get(), dir.file("q" + std::to_string(q) + ".jpg").c_str(), q, 7, 0), 0);
+    EXPECT_EQ(fixtures::read_bytes(dir.file("q0.jpg")), fixtures::read_bytes(dir.file("q1.jpg")));
+    EXPECT_EQ(fixtures::read_bytes(dir.file("q-5.jpg")), fixtures::read_bytes(dir.file("q1.jpg")));
+    EXPECT_EQ(fixtures::read_bytes(dir.file("q150.jpg")), fixtures::read_bytes(dir.file("q100.jpg")));
+    EXPECT_NE(fixtures::read_bytes(dir.file("q1.jpg")), fixtures::read_bytes(dir.file("q100.jpg")));
 }
 
 TEST(Export, KeepExifCopiesTheSourceBlockWithUprightOrientation) {
-    fixtures::ScratchDir dir;
-    const std::string source = dir.path("camera.jpg");
+    vornalix::testing::TempDir dir;
+    const std::string source = dir.file("camera.jpg");
     fixtures::write_bytes(source, camera_jpeg());
     auto ctx = rendered_context(30000, 30000, 30000);
     ctx->source_path = source;
-    ASSERT_EQ(vornalix_export_jpeg(ctx.get(), dir.path("keep.jpg").c_str(), 90, 0, 1), 0);
-    ASSERT_EQ(vornalix_export_jpeg(ctx.get(), dir.path("drop.jpg").c_str(), 90, 0, 0), 0);
+    ASSERT_EQ(vornalix_export_jpeg(ctx.get(), dir.file("keep.jpg").c_str(), 90, 0, 1), 0);
+    ASSERT_EQ(vornalix_export_jpeg(ctx.get(), dir.file("drop.jpg").c_str(), 90, 0, 0), 0);
     VornalixExif e;
-    ASSERT_TRUE(vornalix::metadata::read_exif(dir.path("keep.jpg"), e));
+    ASSERT_TRUE(vornalix::metadata::read_exif(dir.file("keep.jpg"), e));
     EXPECT_STREQ(e.make, "Maker");
     EXPECT_EQ(e.orientation, 1);
-    EXPECT_FALSE(vornalix::metadata::read_exif(dir.path("drop.jpg"), e));
-    EXPECT_FALSE(cv::imread(dir.path("keep.jpg")).empty());
+    EXPECT_FALSE(vornalix::metadata::read_exif(dir.file("drop.jpg"), e));
+    EXPECT_FALSE(cv::imread(dir.file("keep.jpg")).empty());
 
     // Exporting over the source keeps the camera's metadata it carried.
     ASSERT_EQ(vornalix_export_jpeg(ctx.get(), source.c_str(), 90, 0, 1), 0);
@@ -101,49 +102,49 @@ TEST(Export, KeepExifCopiesTheSourceBlockWithUprightOrientation) {
     EXPECT_EQ(cv::imread(source).at<cv::Vec3b>(0, 0)[1], 117);  // the new picture (30000 / 257)
 
     // A source without EXIF, or a PNG target, is no failure.
-    ctx->source_path = dir.path("keep.png");
+    ctx->source_path = dir.file("keep.png");
     ASSERT_EQ(vornalix_export_png(ctx.get(), ctx->source_path.c_str(), 8), 0);
-    EXPECT_EQ(vornalix_export_jpeg(ctx.get(), dir.path("plain.jpg").c_str(), 90, 0, 1), 0);
+    EXPECT_EQ(vornalix_export_jpeg(ctx.get(), dir.file("plain.jpg").c_str(), 90, 0, 1), 0);
     ctx->source_path = source;
-    EXPECT_EQ(vornalix_export_jpeg(ctx.get(), dir.path("other.png").c_str(), 90, 0, 1), 0);
-    EXPECT_FALSE(cv::imread(dir.path("other.png")).empty());
+    EXPECT_EQ(vornalix_export_jpeg(ctx.get(), dir.file("other.png").c_str(), 90, 0, 1), 0);
+    EXPECT_FALSE(cv::imread(dir.file("other.png")).empty());
 }
 
 TEST(Export, FailuresReportAndLeaveFilesAlone) {
-    fixtures::ScratchDir dir;
+    vornalix::testing::TempDir dir;
     auto empty = make_context();
-    EXPECT_EQ(vornalix_export_jpeg(empty.get(), dir.path("x.jpg").c_str(), 90, 0, 0), -1);
+    EXPECT_EQ(vornalix_export_jpeg(empty.get(), dir.file("x.jpg").c_str(), 90, 0, 0), -1);
     EXPECT_STREQ(vornalix_last_error(empty.get()), "no image loaded");
     EXPECT_EQ(vornalix_export_tiff(nullptr, "x.tif"), -1);
     EXPECT_EQ(vornalix_export_png(empty.get(), nullptr, 8), -1);
 
     auto ctx = rendered_context(1000, 2000, 3000);
     const Bytes keep{'k', 'e', 'e', 'p'};
-    fixtures::write_bytes(dir.path("x.unknown"), keep);
-    EXPECT_EQ(vornalix_export_jpeg(ctx.get(), dir.path("x.unknown").c_str(), 90, 0, 0), -1);
+    fixtures::write_bytes(dir.file("x.unknown"), keep);
+    EXPECT_EQ(vornalix_export_jpeg(ctx.get(), dir.file("x.unknown").c_str(), 90, 0, 0), -1);
     EXPECT_STREQ(vornalix_last_error(ctx.get()), "JPEG write failed");
-    EXPECT_EQ(vornalix_export_tiff(ctx.get(), dir.path("x.unknown").c_str()), -1);
+    EXPECT_EQ(vornalix_export_tiff(ctx.get(), dir.file("x.unknown").c_str()), -1);
     EXPECT_STREQ(vornalix_last_error(ctx.get()), "TIFF write failed");
-    EXPECT_EQ(vornalix_export_png(ctx.get(), dir.path("none/x.png").c_str(), 16), -1);
+    EXPECT_EQ(vornalix_export_png(ctx.get(), dir.file("none/x.png").c_str(), 16), -1);
     EXPECT_STREQ(vornalix_last_error(ctx.get()), "PNG write failed");
-    EXPECT_EQ(fixtures::read_bytes(dir.path("x.unknown")), keep);
-    EXPECT_EQ(dir.names(), std::vector<std::string>{"x.unknown"});
+    EXPECT_EQ(fixtures::read_bytes(dir.file("x.unknown")), keep);
+    EXPECT_EQ(fixtures::file_names(dir), std::vector<std::string>{"x.unknown"});
 }
 
 TEST(Export, RendersOnlyWhenNotProcessedAndLeavesTheFlag) {
-    fixtures::ScratchDir dir;
+    vornalix::testing::TempDir dir;
     auto ctx = rendered_context(65535, 65535, 65535);
     ctx->pipeline.result = vornalix::ImageBuffer();
     ctx->processed = false;
-    ASSERT_EQ(vornalix_export_png(ctx.get(), dir.path("r.png").c_str(), 8), 0);
+    ASSERT_EQ(vornalix_export_png(ctx.get(), dir.file("r.png").c_str(), 8), 0);
     EXPECT_FALSE(ctx->processed);
     EXPECT_FALSE(ctx->pipeline.result.empty());
 
     // With the flag set, the existing result is written as it stands.
     ctx->pipeline.result.fill(0);
     ctx->processed = true;
-    ASSERT_EQ(vornalix_export_png(ctx.get(), dir.path("r.png").c_str(), 8), 0);
-    EXPECT_EQ(cv::imread(dir.path("r.png")).at<cv::Vec3b>(0, 0), cv::Vec3b(0, 0, 0));
+    ASSERT_EQ(vornalix_export_png(ctx.get(), dir.file("r.png").c_str(), 8), 0);
+    EXPECT_EQ(cv::imread(dir.file("r.png")).at<cv::Vec3b>(0, 0), cv::Vec3b(0, 0, 0));
 }
 
 TEST(Histogram, BinsAndSums) {
@@ -181,4 +182,41 @@ TEST(Histogram, RendersOnceAndSetsTheFlag) {
     ctx->pipeline.result.fill(65535);
     ASSERT_EQ(vornalix_get_histogram(ctx.get(), r, g, b, l), 0);
     EXPECT_EQ(l[255], 12u);
+}
+
+// keep_exif on a RAW source: the developed JPEG carries the camera's metadata.
+TEST(Export, DevelopedRawKeepsTheCameraMetadata) {
+    vornalix::testing::TempDir dir;
+    auto ctx = make_context();
+    ASSERT_EQ(vornalix_load_arw(ctx.get(), VORNALIX_TEST_CR2, 4), 0);
+    const std::string out = dir.file("developed.jpg");
+    ASSERT_EQ(vornalix_export_jpeg(ctx.get(), out.c_str(), 90, 0, 1), 0);
+    VornalixExif e;
+    ASSERT_TRUE(vornalix::metadata::read_exif(out, e));
+    EXPECT_STREQ(e.make, "Canon");
+    EXPECT_STREQ(e.model, "Canon EOS 30D");
+    EXPECT_FLOAT_EQ(e.exposure_time, 0.0025f);
+    EXPECT_FLOAT_EQ(e.aperture, 22.0f);
+    EXPECT_EQ(e.iso, 640);
+    EXPECT_FLOAT_EQ(e.focal_length, 22.0f);
+    EXPECT_STREQ(e.datetime, "2009:07:21 13:03:20");
+    EXPECT_EQ(cv::imread(out).cols, vornalix_get_width(ctx.get()));
+}
+
+TEST(ExifApi, FollowsTheLastLoadedFile) {
+    vornalix::testing::TempDir dir;
+    const std::string camera = dir.file("camera.jpg");
+    fixtures::write_bytes(camera, camera_jpeg());
+    auto ctx = make_context();
+    ASSERT_EQ(vornalix_load_arw(ctx.get(), camera.c_str(), 1), 0);
+    VornalixExif e;
+    ASSERT_EQ(vornalix_get_exif(ctx.get(), &e), 0);
+    EXPECT_STREQ(e.make, "Maker");
+    EXPECT_EQ(e.orientation, 8);  // as stored
+    EXPECT_EQ(vornalix_load_arw(ctx.get(), dir.file("missing.jpg").c_str(), 1), -1);
+    ASSERT_EQ(vornalix_get_exif(ctx.get(), &e), 0);
+    EXPECT_STREQ(e.make, "Maker");
+    vornalix_unload(ctx.get());
+    EXPECT_EQ(vornalix_get_exif(ctx.get(), &e), -1);
+    EXPECT_STREQ(vornalix_last_error(ctx.get()), "no file loaded");
 }

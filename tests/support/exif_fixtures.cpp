@@ -13,20 +13,9 @@
 
 namespace fixtures {
 
-ScratchDir::ScratchDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vornalix-test-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    dir_ = pattern;
-}
-
-ScratchDir::~ScratchDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
-}
-
-std::vector<std::string> ScratchDir::names() const {
+std::vector<std::string> file_names(const vornalix::testing::TempDir& dir) {
     std::vector<std::string> out;
-    for (const auto& e : std::filesystem::directory_iterator(dir_)) out.push_back(e.path().filename().string());
+    for (const auto& e : std::filesystem::directory_iterator(dir.path())) out.push_back(e.path().filename().string());
     std::sort(out.begin(), out.end());
     return out;
 }

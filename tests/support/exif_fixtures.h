@@ -1,6 +1,8 @@
 #pragma once
 // Test inputs for the EXIF and export tests: EXIF blocks built with libexif,
-// small JPEGs carrying them, and a scratch folder that cleans up after itself.
+// and small JPEGs carrying them.
+
+#include "support/temp_dir.h"
 
 #include <libexif/exif-data.h>
 
@@ -11,19 +13,8 @@ namespace fixtures {
 
 using Bytes = std::vector<unsigned char>;
 
-class ScratchDir {
-public:
-    ScratchDir();
-    ~ScratchDir();
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-    std::string path(const std::string& name) const { return dir_ + "/" + name; }
-    // Names of the files in the folder, sorted.
-    std::vector<std::string> names() const;
-
-private:
-    std::string dir_;
-};
+// Names of the files in the folder, sorted.
+std::vector<std::string> file_names(const vornalix::testing::TempDir& dir);
 
 // An EXIF block assembled entry by entry; entries keep exactly the format,
 // count and bytes given, so malformed entries can be built too.
