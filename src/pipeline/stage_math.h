@@ -95,7 +95,8 @@ struct HueWindow {
 // lightness. `is_fringe_saturation(S)` selects by HSL saturation and
 // `reduced(S)` gives the new saturation. Greys (max - min below
 // grey_threshold) and pixels whose HSL saturation is undefined (max + min of
-// 0 or 2, where its denominator vanishes) are left alone.
+// 0 or 2, where its denominator vanishes) are left alone, as is a pixel whose
+// rebuilt colour would not be finite.
 template <class Selects, class Reduces>
 void defringe(cv::Mat& image, float grey_threshold, HueWindow purple, HueWindow green,
               Selects is_fringe_saturation, Reduces reduced) {
@@ -108,7 +109,13 @@ void defringe(cv::Mat& image, float grey_threshold, HueWindow purple, HueWindow 
             if (!is_fringe_saturation(hsl.s)) continue;
             if (!purple.contains(hsl.h) && !green.contains(hsl.h)) continue;
             hsl.s = reduced(hsl.s);
-            pixel::hsl_to_rgb(hsl, px[x][0], px[x][1], px[x][2]);
+            float r, g, b;
+            pixel::hsl_to_rgb(hsl, r, g, b);
+            // Far out-of-range pixels under absurd strengths can overflow: keep them as they were.
+            if (!std::isfinite(r + g + b)) continue;
+            px[x][0] = r;
+            px[x][1] = g;
+            px[x][2] = b;
         }
     }
 }

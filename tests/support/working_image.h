@@ -32,7 +32,7 @@ inline bool identical(const cv::Mat& a, const cv::Mat& b) {
     return true;
 }
 
-inline bool all_finite(const cv::Mat& m) { return cv::checkRange(m, true, nullptr, -1e30, 1e30); }
+inline bool all_finite(const cv::Mat& m) { return cv::checkRange(m, true); }  // no NaN, no infinity
 
 // Every colour value finite and within [0, 1].
 inline bool colours_in_unit_range(const cv::Mat& m) {
