@@ -1,6 +1,6 @@
 #include "pipeline/pipeline.h"
 #include "pipeline/stage_math.h"
-#include "support/working_image.h"
+#include "support/stage_images.h"
 
 #include <gtest/gtest.h>
 

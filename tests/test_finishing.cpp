@@ -1,5 +1,5 @@
 #include "pipeline/pipeline.h"
-#include "support/working_image.h"
+#include "support/stage_images.h"
 
 #include <gtest/gtest.h>
 
