@@ -2,6 +2,7 @@
 // sharpening (unsharp mask with a hard threshold).
 
 #include "pipeline/pipeline.h"
+#include "pipeline/stage_loops.h"
 #include "pipeline/stage_math.h"
 
 #include <opencv2/imgproc.hpp>
@@ -50,10 +51,7 @@ void Pipeline::apply_sharpening(cv::Mat& working, const EditParams& params) {
     const float gain = params.sharpening_amount / kAmountScale;
     const float threshold = params.sharpening_threshold / kCodeValues;
     const double sigma = stage_math::capped_sigma(params.sharpening_radius, stage_math::max_kernel_size(working.size()));
-    std::vector<cv::Mat> planes;
-    cv::split(working, planes);
-    for (int c = 0; c < 3; ++c) stage_math::unsharp_mask(planes[c], sigma, gain, threshold);
-    cv::merge(planes, working);
+    for_each_colour_plane(working, [&](cv::Mat& plane) { stage_math::unsharp_mask(plane, sigma, gain, threshold); });
 }
 
 }  // namespace vornalix

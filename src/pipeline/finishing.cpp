@@ -1,10 +1,9 @@
 // Finishing on the final frame: a creative vignette and monochrome film grain.
 
 #include "pipeline/pipeline.h"
+#include "pipeline/stage_loops.h"
 #include "pipeline/stage_math.h"
 
-#include <algorithm>
-#include <vector>
 
 namespace vornalix {
 
@@ -35,13 +34,11 @@ void Pipeline::apply_grain(cv::Mat& working, const EditParams& params) {
         blur = stage_math::capped_sigma(size * kBlurPer100 + kBlurBase, stage_math::max_kernel_size(working.size()));
     const cv::Mat field = stage_math::grain_field(working.size(), sigma, blur, kMinDeviation);
 
-    std::vector<cv::Mat> planes;
-    cv::split(working, planes);
-    for (int c = 0; c < 3; ++c) {
-        planes[c] += field;
-        stage_math::clamp_plane(planes[c]);
-    }
-    cv::merge(planes, working);
+    // One field for all three channels: the grain is monochrome and additive.
+    for_each_colour_plane(working, [&](cv::Mat& plane) {
+        plane += field;
+        stage_math::clamp_plane(plane);
+    });
 }
 
 }  // namespace vornalix
