@@ -155,9 +155,46 @@ VORNALIX_API void vornalix_reset_adjustments(VornalixContext* ctx);
 /* Loading                                                                  */
 /* ------------------------------------------------------------------------ */
 
+/**
+ * Loads a photograph, replacing the loaded one.  Paths ending in .jpg,
+ * .jpeg, .png, .tif, .tiff, .bmp or .webp (any letter case) are read as
+ * standard images (JPEG, PNG, TIFF, BMP or WebP by content) and reduced to at
+ * most 4096 pixels on the long side; every other path is developed as a
+ * camera RAW file to 16-bit sRGB and reduced to at most 2000 pixels.
+ * `scale` (clamped to 1..4, RAW files only): 1 full size, 2 and 3 half-size
+ * decoding, 4 half-size decoding halved once more.  Files whose header claims
+ * more than 200 megapixels are refused before decoding.
+ * On success every edit setting returns to its default.  Returns 0, or -1
+ * with a message; a failed load keeps the previous image and its settings.
+ */
+VORNALIX_API int vornalix_load_arw(VornalixContext* ctx, const char* path, int scale);
+/** Forgets the loaded image and its renderings; settings and mask stay. */
+VORNALIX_API void vornalix_unload(VornalixContext* ctx);
+/**
+ * Width in pixels of the last rendering while it is current (after
+ * vornalix_process or vornalix_get_preview, until the next load, unload or
+ * reset), otherwise of the loaded image; 0 when nothing is loaded or ctx is
+ * NULL.
+ */
+VORNALIX_API int vornalix_get_width(VornalixContext* ctx);
+/** Height in pixels; the same rules as vornalix_get_width. */
+VORNALIX_API int vornalix_get_height(VornalixContext* ctx);
+
 /* ------------------------------------------------------------------------ */
 /* Rendering and preview                                                    */
 /* ------------------------------------------------------------------------ */
+
+/** Renders the loaded image with the current settings.  0, or -1 ("no image loaded"). */
+VORNALIX_API int vornalix_process(VornalixContext* ctx);
+/**
+ * Renders and copies the 8-bit preview into `out`: rows top to bottom,
+ * pixels R, G, B, A, no padding, vornalix_get_width x vornalix_get_height x 4
+ * bytes.  With a subject mask and a background blur above 0 the background
+ * is blurred in the preview only.  Returns 0; -1 with "no image loaded",
+ * "pipeline produced empty result" or "output buffer too small" (then `out`
+ * is untouched and the size queries give the size needed).
+ */
+VORNALIX_API int vornalix_get_preview(VornalixContext* ctx, unsigned char* out, int out_size);
 
 /* ------------------------------------------------------------------------ */
 /* Export and histogram                                                     */
