@@ -1,5 +1,6 @@
 #include "pipeline/pipeline.h"
 #include "pipeline/stage_math.h"
+#include "support/context_access.h"
 #include "support/stage_images.h"
 
 #include <gtest/gtest.h>
@@ -161,5 +162,57 @@ TEST(Geometry, NonFiniteStepsAreSkippedButTheOthersStillRun) {
         big.perspective_h = v;
         big.perspective_v = -v;
         EXPECT_TRUE(all_finite(transformed(noise(8, 9), big))) << v;
+    }
+}
+
+namespace {
+
+ContextPtr context_with_picture(int width, int height) {
+    auto ctx = make_context();
+    cv::Mat rgb(height, width, CV_16UC3);
+    cv::randu(rgb, 0, 65535);
+    ctx->pipeline.set_source(vornalix::ImageBuffer(rgb));
+    return ctx;
+}
+
+}  // namespace
+
+TEST(RenderedSize, FollowsTheCropThroughTheCInterface) {
+    auto ctx = context_with_picture(60, 40);
+    VornalixContext* c = ctx.get();
+    vornalix_set_crop(c, 0.25f, 0.25f, 0.5f, 0.5f);
+    vornalix_set_rotation(c, 2);
+    vornalix_set_perspective_h(c, 10);
+    vornalix_set_vignette_amount(c, 25);
+    vornalix_set_grain_amount(c, 20);
+    ASSERT_EQ(vornalix_process(c), 0) << vornalix_last_error(c);
+    EXPECT_EQ(vornalix_get_width(c), 30);
+    EXPECT_EQ(vornalix_get_height(c), 20);
+    std::vector<unsigned char> preview(30 * 20 * 4);
+    EXPECT_EQ(vornalix_get_preview(c, preview.data(), static_cast<int>(preview.size())), 0);
+
+    // A crop keeping 10 pixels or fewer is skipped: the full frame comes back.
+    vornalix_set_crop(c, 0, 0, 0.1f, 1);
+    ASSERT_EQ(vornalix_process(c), 0);
+    EXPECT_EQ(vornalix_get_width(c), 60);
+    EXPECT_EQ(vornalix_get_height(c), 40);
+}
+
+TEST(RenderedSize, NonFiniteSettingsStillRender) {
+    auto ctx = context_with_picture(24, 16);
+    VornalixContext* c = ctx.get();
+    for (float bad : {kNaN, kInf, -kInf}) {
+        for (auto set : {vornalix_set_clarity, vornalix_set_texture, vornalix_set_dehaze, vornalix_set_nr_luminance, vornalix_set_nr_color,
+                         vornalix_set_sharpening_amount, vornalix_set_sharpening_radius,
+                         vornalix_set_sharpening_threshold, vornalix_set_distortion,
+                         vornalix_set_ca_correction, vornalix_set_lens_vignette, vornalix_set_defringe,
+                         vornalix_set_rotation, vornalix_set_perspective_h, vornalix_set_perspective_v,
+                         vornalix_set_vignette_amount, vornalix_set_vignette_midpoint,
+                         vornalix_set_vignette_roundness, vornalix_set_grain_amount, vornalix_set_grain_size})
+            set(c, bad);
+        vornalix_set_crop(c, bad, 0, bad, 0.5f);
+        ASSERT_EQ(vornalix_process(c), 0) << vornalix_last_error(c);
+        EXPECT_EQ(vornalix_get_width(c), 24);
+        EXPECT_EQ(vornalix_get_height(c), 16);
     }
 }
