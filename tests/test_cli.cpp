@@ -53,7 +53,7 @@ TEST(Cli, DevelopsAJpegWithEdits) {
                           " --exposure 1 --contrast=20 --curve master 0,0,0.5,0.6,1,1 --hsl blue 10 20 -10"
                           " --split-highlights 40 30 --split-balance 10 --crop 0 0 1 1 --flip-h");
     ASSERT_EQ(r.status, 0) << r.output;
-    const cv::Mat written = cv::imread(out, cv::IMREAD_UNCHANGED);
+    const cv::Mat written = cv::imread(out, cv::IMREAD_COLOR);
     ASSERT_EQ(written.size(), cv::Size(80, 60));
     // One stop brighter than the source (at least in the brightest channel).
     EXPECT_GT(written.at<cv::Vec3b>(30, 40)[2], 160);
@@ -66,6 +66,11 @@ TEST(Cli, DevelopsARawFileToJpeg) {
     const CliRun r = run_cli("develop " + quote(in) + " --scale 2 -o " + quote(out) + " --quality 80");
     ASSERT_EQ(r.status, 0) << r.output;
     EXPECT_EQ(cv::imread(out).size(), cv::Size(48, 32));
+    const std::string png16 = dir.file("scene16.png"), tif = dir.file("scene.tiff");
+    ASSERT_EQ(run_cli("develop " + quote(in) + " --scale 4 --bits 16 -o " + quote(png16)).status, 0);
+    EXPECT_EQ(cv::imread(png16, cv::IMREAD_UNCHANGED).depth(), CV_16U);
+    ASSERT_EQ(run_cli("develop " + quote(in) + " --scale 4 -o " + quote(tif)).status, 0);
+    EXPECT_EQ(cv::imread(tif, cv::IMREAD_UNCHANGED).size(), cv::Size(24, 16));
 }
 
 TEST(Cli, FailuresPrintTheLibraryMessageAndExitNonZero) {
@@ -77,8 +82,8 @@ TEST(Cli, FailuresPrintTheLibraryMessageAndExitNonZero) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.output.find("LibRaw open_file failed: "), std::string::npos) << r.output;
 
-    for (const char* bad : {"develop", "develop x.jpg -o y.png --exposure abc", "develop x.jpg -o y.png --bogus 1",
-                            "develop x.jpg -o y.png --hsl pink 1 2 3", "nosuchcommand"}) {
+    for (const char* bad : {"develop x.jpg -o y.png --exposure abc", "develop x.jpg -o y.png --hsl pink 1 2 3",
+                            "nosuchcommand"}) {
         r = run_cli(bad);
         EXPECT_EQ(r.status, 2) << bad << "\n" << r.output;
     }
@@ -100,7 +105,7 @@ TEST(Cli, HelpListsEveryEditFlag) {
           "--curve", "--hsl", "--split-highlights", "--split-shadows", "--split-balance", "--distortion",
           "--ca-correction", "--lens-vignette", "--defringe", "--crop", "--rotation", "--perspective-h",
           "--perspective-v", "--flip-h", "--flip-v", "--vignette ", "--vignette-midpoint",
-          "--vignette-roundness", "--grain ", "--grain-size", "--scale", "--quality", "kelvin", "EV",
+          "--vignette-roundness", "--grain ", "--grain-size", "--scale", "--quality", "--bits", "--strip-exif", "kelvin", "EV",
           "degrees"})
         EXPECT_NE(r.output.find(flag), std::string::npos) << flag;
     EXPECT_EQ(run_cli("--help").status, 0);
