@@ -1,6 +1,7 @@
 // The command-line program, run as a separate process.
 
 #include "support/dng_writer.h"
+#include "support/exif_fixtures.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -105,9 +106,44 @@ TEST(Cli, HelpListsEveryEditFlag) {
           "--curve", "--hsl", "--split-highlights", "--split-shadows", "--split-balance", "--distortion",
           "--ca-correction", "--lens-vignette", "--defringe", "--crop", "--rotation", "--perspective-h",
           "--perspective-v", "--flip-h", "--flip-v", "--vignette ", "--vignette-midpoint",
-          "--vignette-roundness", "--grain ", "--grain-size", "--scale", "--quality", "--bits", "--strip-exif", "kelvin", "EV",
+          "--vignette-roundness", "--grain ", "--grain-size", "--scale", "--quality", "--bits", "--keep-exif", "--strip-exif", "kelvin", "EV",
           "degrees"})
         EXPECT_NE(r.output.find(flag), std::string::npos) << flag;
     EXPECT_EQ(run_cli("--help").status, 0);
     EXPECT_NE(run_cli("--version").output.find("1.0.0"), std::string::npos);
+}
+
+TEST(Cli, InfoPrintsTheExifRecordAsJson) {
+    vornalix::testing::TempDir dir;
+    const std::string in = dir.file("gps.jpg");
+    fixtures::ExifBuilder b;
+    b.ascii(EXIF_IFD_0, EXIF_TAG_MAKE, "Say \"cheese\"").short_value(EXIF_IFD_EXIF, EXIF_TAG_ISO_SPEED_RATINGS, 400)
+        .rational(EXIF_IFD_EXIF, EXIF_TAG_EXPOSURE_TIME, 1, 250)
+        .ascii(EXIF_IFD_GPS, EXIF_TAG_GPS_LATITUDE_REF, "S")
+        .rationals(EXIF_IFD_GPS, EXIF_TAG_GPS_LATITUDE, {{48, 1}, {30, 1}, {0, 1}});
+    fixtures::write_bytes(in, fixtures::jpeg_with_exif(b.block()));
+    const CliRun r = run_cli("info " + quote(in));
+    ASSERT_EQ(r.status, 0) << r.output;
+    for (const char* field : {"\"make\": \"Say \\\"cheese\\\"\",", "\"iso\": 400,", "\"exposure_time\": 0.004,",
+                              "\"lens\": \"\",", "\"gps_latitude\": -48.5,", "\"gps_longitude\": null\n"})
+        EXPECT_NE(r.output.find(field), std::string::npos) << field << "\n" << r.output;
+    EXPECT_EQ(run_cli("info").status, 2);
+    EXPECT_EQ(run_cli("info " + quote(dir.file("missing.jpg"))).status, 1);
+}
+
+// The camera's metadata reaches a developed RAW only on request.
+TEST(Cli, DevelopKeepsTheCameraMetadataOnRequest) {
+    vornalix::testing::TempDir dir;
+    const std::string kept = dir.file("kept.jpg"), camera = dir.file("camera.jpg"), plain = dir.file("plain.jpg");
+    ASSERT_EQ(run_cli(std::string("develop ") + VORNALIX_TEST_CR2 + " --scale 4 --keep-exif -o " + quote(kept)).status, 0);
+    fixtures::ExifBuilder b;
+    b.ascii(EXIF_IFD_0, EXIF_TAG_MAKE, "Maker");
+    fixtures::write_bytes(camera, fixtures::jpeg_with_exif(b.block()));
+    ASSERT_EQ(run_cli("develop " + quote(camera) + " -o " + quote(plain)).status, 0);
+    const CliRun r = run_cli("info " + quote(kept));
+    ASSERT_EQ(r.status, 0) << r.output;
+    for (const char* field : {"\"make\": \"Canon\",", "\"model\": \"Canon EOS 30D\",", "\"exposure_time\": 0.0025,",
+                              "\"aperture\": 22,", "\"iso\": 640,", "\"datetime\": \"2009:07:21 13:03:20\","})
+        EXPECT_NE(r.output.find(field), std::string::npos) << field << "\n" << r.output;
+    EXPECT_NE(run_cli("info " + quote(plain)).output.find("\"make\": \"\","), std::string::npos);
 }

@@ -1,4 +1,4 @@
-// vornalix develop INPUT -o OUTPUT [--scale N] [--quality Q] [--bits B] [--strip-exif] [edits...]
+// vornalix develop INPUT -o OUTPUT [--scale N] [--quality Q] [--bits B] [--keep-exif] [edits...]
 
 #include "cli.h"
 #include "edit_flags.h"
@@ -14,15 +14,16 @@ void print_help(std::FILE* out) {
     std::fprintf(out,
                  "usage: vornalix develop INPUT -o OUTPUT [options] [edit settings]\n\n"
                  "Loads INPUT (a camera RAW file, or JPEG/PNG/TIFF/BMP/WebP), applies the edit\n"
-                 "settings, renders and writes OUTPUT: .jpg/.jpeg (8-bit, with the source's EXIF),\n"
+                 "settings, renders and writes OUTPUT: .jpg/.jpeg (8-bit, with the source's EXIF on request),\n"
                  ".png (8- or 16-bit) or .tif/.tiff (16-bit).\n\n"
                  "options:\n"
-                 "  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n\n",
+                 "  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n\n",
                  "-o, --output OUTPUT", "the file to write (required)",
                  "--scale N", "RAW decoding size, 1..4: 1 full, 2-3 half, 4 quarter (default 1)",
                  "--quality Q", "JPEG quality, 1..100 (default 92)",
                  "--bits B", "PNG bits per sample, 8 or 16 (default 8)",
-                 "--strip-exif", "JPEG: leave the source file's EXIF block out",
+                 "--keep-exif", "JPEG: carry the camera metadata of INPUT (RAW files too)",
+                 "--strip-exif", "JPEG: leave the metadata out (the default)",
                  "-h, --help", "this text");
     cli::EditFlags::print_help(out);
 }
@@ -46,8 +47,8 @@ int cmd_develop(int argc, char** argv) {
             output = argv[i];
             continue;
         }
-        if (arg == "--strip-exif") {
-            out_options.keep_exif = false;
+        if (arg == "--keep-exif" || arg == "--strip-exif") {
+            out_options.keep_exif = arg == "--keep-exif";
             continue;
         }
         if (arg == "--scale" || arg == "--quality" || arg == "--bits") {

@@ -11,6 +11,7 @@
 #include <cstring>
 
 int cmd_develop(int argc, char** argv);
+int cmd_info(int argc, char** argv);
 
 namespace {
 
@@ -22,6 +23,7 @@ struct Command {
 
 const Command kCommands[] = {
     {"develop", "develop a photograph with edits into an image file", cmd_develop},
+    {"info", "print a photograph's camera metadata as JSON", cmd_info},
 };
 
 void print_usage(std::FILE* out) {

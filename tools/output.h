@@ -10,7 +10,7 @@ namespace cli {
 struct OutputOptions {
     int jpeg_quality = 92;  // 1..100
     int png_bits = 8;       // 8 or 16
-    bool keep_exif = true;  // JPEG: carry the source file's EXIF block
+    bool keep_exif = false;  // JPEG: carry the source file's EXIF block (--keep-exif)
 };
 
 // Renders the context's image with its current settings and writes it to

@@ -1,0 +1,122 @@
+// vornalix info FILE: the file's camera metadata as one JSON object.
+
+#include "cli.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+// Decoding size for the RAW route: metadata does not need full resolution.
+constexpr int kQuickScale = 4;
+
+void print_help(std::FILE* out) {
+    std::fprintf(out,
+                 "usage: vornalix info FILE\n\n"
+                 "Prints the camera metadata of FILE (a camera RAW file, or JPEG/PNG/TIFF/BMP/WebP)\n"
+                 "as a JSON object: make, model, lens, focal_length (mm), aperture (f-number),\n"
+                 "exposure_time (s), iso, datetime, width, height, orientation, gps_latitude and\n"
+                 "gps_longitude (decimal degrees, null when the file has no position).\n");
+}
+
+// Length of a valid UTF-8 sequence starting at s (at most n bytes), or 0.
+std::size_t utf8_sequence(const unsigned char* s, std::size_t n) {
+    std::size_t len = s[0] >= 0xF0 && s[0] <= 0xF4 ? 4 : s[0] >= 0xE0 ? 3 : s[0] >= 0xC2 && s[0] < 0xE0 ? 2 : 0;
+    if (len == 0 || len > n) return 0;
+    for (std::size_t i = 1; i < len; ++i)
+        if ((s[i] & 0xC0) != 0x80) return 0;
+    return len;
+}
+
+// A JSON string of a NUL-terminated field; bytes that are not UTF-8 are read as Latin-1.
+std::string json_text(const char* field, std::size_t size) {
+    const auto* s = reinterpret_cast<const unsigned char*>(field);
+    const std::size_t n = strnlen(field, size);
+    std::string out = "\"";
+    for (std::size_t i = 0; i < n; ++i) {
+        const unsigned char c = s[i];
+        char escaped[8];
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            out += escaped;
+        } else if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (const std::size_t len = utf8_sequence(s + i, n - i)) {
+            out.append(field + i, len);
+            i += len - 1;
+        } else {
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            out += escaped;
+        }
+    }
+    return out + "\"";
+}
+
+// The shortest decimal form that reads back as the same value; null when not finite.
+template <class T>
+std::string json_number(T v, int max_digits) {
+    if (!std::isfinite(v)) return "null";
+    char text[40];
+    for (int digits = 6; digits <= max_digits; ++digits) {
+        std::snprintf(text, sizeof text, "%.*g", digits, static_cast<double>(v));
+        if (static_cast<T>(std::strtod(text, nullptr)) == v) break;
+    }
+    return text;
+}
+
+std::string json_number(float v) { return json_number(v, 9); }
+std::string json_number(double v) { return json_number(v, 17); }
+
+void print_json(const VornalixExif& e) {
+    std::printf("{\n");
+    std::printf("  \"make\": %s,\n", json_text(e.make, sizeof e.make).c_str());
+    std::printf("  \"model\": %s,\n", json_text(e.model, sizeof e.model).c_str());
+    std::printf("  \"lens\": %s,\n", json_text(e.lens, sizeof e.lens).c_str());
+    std::printf("  \"focal_length\": %s,\n", json_number(e.focal_length).c_str());
+    std::printf("  \"aperture\": %s,\n", json_number(e.aperture).c_str());
+    std::printf("  \"exposure_time\": %s,\n", json_number(e.exposure_time).c_str());
+    std::printf("  \"iso\": %d,\n", static_cast<int>(e.iso));
+    std::printf("  \"datetime\": %s,\n", json_text(e.datetime, sizeof e.datetime).c_str());
+    std::printf("  \"width\": %d,\n", static_cast<int>(e.width));
+    std::printf("  \"height\": %d,\n", static_cast<int>(e.height));
+    std::printf("  \"orientation\": %d,\n", static_cast<int>(e.orientation));
+    std::printf("  \"gps_latitude\": %s,\n", json_number(e.gps_latitude).c_str());
+    std::printf("  \"gps_longitude\": %s\n", json_number(e.gps_longitude).c_str());
+    std::printf("}\n");
+}
+
+}  // namespace
+
+int cmd_info(int argc, char** argv) {
+    const std::string name = "info";
+    std::string input;
+    for (int i = 0; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "-h" || arg == "--help") {
+            print_help(stdout);
+            return 0;
+        }
+        if (arg.size() > 1 && arg[0] == '-') return cli::usage_error(name, "unknown option " + arg);
+        if (!input.empty()) return cli::usage_error(name, "more than one file");
+        input = arg;
+    }
+    if (input.empty()) return cli::usage_error(name, "no file");
+
+    cli::Context ctx;
+    if (!ctx) {
+        std::fprintf(stderr, "vornalix: could not create a context\n");
+        return cli::kFailure;
+    }
+    if (vornalix_load_arw(ctx.get(), input.c_str(), kQuickScale) != 0)
+        return cli::library_failure(ctx.get(), "cannot load " + input);
+    VornalixExif exif;
+    if (vornalix_get_exif(ctx.get(), &exif) != 0) return cli::library_failure(ctx.get(), "cannot read EXIF of " + input);
+    print_json(exif);
+    return 0;
+}
