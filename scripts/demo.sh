@@ -13,6 +13,6 @@ output=out/IMG_5952-developed.jpg
 build-demo/tools/vornalix develop "$raw" -o "$output" \
   --temperature 5200 --exposure 0.5 --contrast 15 \
   --curve master 0,0,0.25,0.22,0.75,0.80,1,1 \
-  --saturation 10 --vibrance 15 --sharpening 30 --vignette -15 --keep-exif
+  --saturation 10 --vibrance 15 --sharpening 30 --vignette 15 --keep-exif
 echo "Developed $raw into $(pwd)/$output; its camera metadata:"
 build-demo/tools/vornalix info "$output"

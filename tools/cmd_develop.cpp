@@ -1,5 +1,6 @@
-// vornalix develop INPUT -o OUTPUT [--scale N] [--quality Q] [--bits B] [--keep-exif] [edits...]
+// vornalix develop INPUT -o OUTPUT [--scale N] [--quality Q] [--bits B] [--keep-exif] [--auto...] [edits...]
 
+#include "auto_flags.h"
 #include "cli.h"
 #include "edit_flags.h"
 #include "output.h"
@@ -25,6 +26,7 @@ void print_help(std::FILE* out) {
                  "--keep-exif", "JPEG: carry the camera metadata of INPUT (RAW files too)",
                  "--strip-exif", "JPEG: leave the metadata out (the default)",
                  "-h, --help", "this text");
+    cli::AutoFlags::print_help(out);
     cli::EditFlags::print_help(out);
 }
 
@@ -35,6 +37,7 @@ int cmd_develop(int argc, char** argv) {
     std::string input, output;
     int scale = 1;
     cli::OutputOptions out_options;
+    cli::AutoFlags autos;
     cli::EditFlags edits;
     for (int i = 0; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -47,6 +50,7 @@ int cmd_develop(int argc, char** argv) {
             output = argv[i];
             continue;
         }
+        if (autos.parse(arg)) continue;
         if (arg == "--keep-exif" || arg == "--strip-exif") {
             out_options.keep_exif = arg == "--keep-exif";
             continue;
@@ -84,6 +88,8 @@ int cmd_develop(int argc, char** argv) {
     }
     if (vornalix_load_arw(ctx.get(), input.c_str(), scale) != 0)
         return cli::library_failure(ctx.get(), "cannot load " + input);
+    // Suggestions first: the explicit settings below overwrite them.
+    if (autos.apply(ctx.get()) != 0) return cli::kFailure;
     edits.apply(ctx.get());
     return cli::write_rendering(ctx.get(), output, out_options);
 }
