@@ -5,6 +5,7 @@
 #include <opencv2/core.hpp>
 
 #include <cstdint>
+#include <string>
 
 namespace vornalix {
 
@@ -13,5 +14,18 @@ namespace vornalix {
 // frequencies lies strictly above the median of the 63 coefficients other
 // than the DC term.
 uint64_t perceptual_hash(const cv::Mat& grey);
+
+// Standard images are read in grey with their long side bounded to this
+// before the hash reduction.
+constexpr int kHashMaxSide = 256;
+
+// -4: the grey image is empty (an undecodable embedded thumbnail).
+constexpr int kHashNoGreyImage = -4;
+
+// The hash of an image file: standard images read in grey, RAW files through
+// their embedded thumbnail. 0 with `hash` set, or the codes of
+// vornalix_phash (-1 unreadable, -2 no thumbnail, -3 no thumbnail image,
+// -4 no grey image).
+int perceptual_hash_file(const std::string& path, uint64_t& hash);
 
 }  // namespace vornalix
