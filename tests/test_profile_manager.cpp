@@ -1,14 +1,11 @@
 #include "color/profile_manager.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 #include <opencv2/core.hpp>
 
-#include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <string>
-
-#include <unistd.h>
 
 using vornalix::color_mgmt::ColorSpace;
 using vornalix::color_mgmt::ProfileManager;
@@ -30,12 +27,10 @@ cv::Mat colour_patch16() {
     return patch;
 }
 
-std::string write_icc(const std::vector<uint8_t>& bytes, const char* name) {
-    const auto path = std::filesystem::temp_directory_path() /
-                      (std::to_string(::getpid()) + "_" + name);
+std::string write_icc(const std::vector<uint8_t>& bytes, const std::string& path) {
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
                                                 static_cast<std::streamsize>(bytes.size()));
-    return path.string();
+    return path;
 }
 
 }  // namespace
@@ -135,8 +130,9 @@ TEST(ProfileManager, CameraProfileLoadsReplacesAndApplies) {
     ASSERT_TRUE(pm.convert(linear, ColorSpace::LinearSRGB, ColorSpace::sRGB));
     EXPECT_EQ(max_difference(plain, linear), 0.0);
 
-    const std::string prophoto = write_icc(pm.get_icc_bytes(ColorSpace::ProPhotoRGB), "vornalix_prophoto.icc");
-    const std::string adobe = write_icc(pm.get_icc_bytes(ColorSpace::AdobeRGB), "vornalix_adobe.icc");
+    vornalix::testing::TempDir dir;
+    const std::string prophoto = write_icc(pm.get_icc_bytes(ColorSpace::ProPhotoRGB), dir.file("prophoto.icc"));
+    const std::string adobe = write_icc(pm.get_icc_bytes(ColorSpace::AdobeRGB), dir.file("adobe.icc"));
     ASSERT_TRUE(pm.load_camera_profile(prophoto));
     ASSERT_TRUE(pm.load_camera_profile(adobe));  // the first one is closed (the leak check sees it)
 
@@ -157,6 +153,4 @@ TEST(ProfileManager, CameraProfileLoadsReplacesAndApplies) {
 
     EXPECT_FALSE(pm.load_camera_profile(missing));
     EXPECT_EQ(pm.camera_profile, nullptr);
-    std::remove(prophoto.c_str());
-    std::remove(adobe.c_str());
 }
