@@ -33,10 +33,13 @@ struct Thumb {
 };
 
 cv::Mat gradient_bgr(int width, int height) {
-    cv::Mat image(height, width, CV_8UC3);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            image.at<cv::Vec3b>(y, x) = cv::Vec3b(x * 255 / width, y * 255 / height, 128);
+    cv::Mat corners(2, 2, CV_8UC3);
+    corners.at<cv::Vec3b>(0, 0) = {0, 0, 128};
+    corners.at<cv::Vec3b>(0, 1) = {255, 0, 128};
+    corners.at<cv::Vec3b>(1, 0) = {0, 255, 128};
+    corners.at<cv::Vec3b>(1, 1) = {255, 255, 128};
+    cv::Mat image;
+    cv::resize(corners, image, cv::Size(width, height), 0, 0, cv::INTER_LINEAR);
     return image;
 }
 
