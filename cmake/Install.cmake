@@ -18,5 +18,8 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/vornalixConfigVersion.cma
 install(FILES ${PROJECT_BINARY_DIR}/vornalixConfig.cmake ${PROJECT_BINARY_DIR}/vornalixConfigVersion.cmake
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/vornalix)
 
+# The .pc file finds its prefix relative to itself, so an installed tree can be moved.
+file(RELATIVE_PATH VORNALIX_PC_TO_PREFIX "/prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/prefix")
+string(REGEX REPLACE "/$" "" VORNALIX_PC_TO_PREFIX "${VORNALIX_PC_TO_PREFIX}")
 configure_file(cmake/vornalix.pc.in ${PROJECT_BINARY_DIR}/vornalix.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/vornalix.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

@@ -169,11 +169,65 @@ VORNALIX_API void vornalix_reset_adjustments(VornalixContext* ctx);
 
 /* ------------------------------------------------------------------------ */
 /* Automatic analyses                                                       */
+/*                                                                          */
+/* Each measures a reduced copy of the loaded image as it was loaded (no    */
+/* edit applied) and only reports: no setting changes.  All return 0, or -1 */
+/* for a null pointer (no message) or "no image loaded".                    */
 /* ------------------------------------------------------------------------ */
+
+/**
+ * Suggested settings in `out`, 32 floats: entries 0..15 follow the setters
+ * exposure, brightness, contrast, highlights, shadows, whites, blacks,
+ * temperature, tint, saturation, vibrance, sharpening amount, radius and
+ * threshold, luminance and colour noise reduction.  Entries 11..13 and
+ * 16..31 are always 0 (11..13 would switch sharpening off if applied).
+ * The array is untouched on failure.
+ */
+VORNALIX_API int vornalix_auto_enhance(VornalixContext* ctx, float* out);
+/** Suggested white balance: temperature in kelvin and tint (6500 and 0). */
+VORNALIX_API int vornalix_auto_white_balance(VornalixContext* ctx, float* temperature, float* tint);
+/** Suggested exposure correction in EV, -1..1, from the median luminance. */
+VORNALIX_API int vornalix_auto_exposure(VornalixContext* ctx, float* ev);
+/**
+ * The tilt of the dominant near-horizontal lines, negated, in degrees
+ * (-45..45; 0 when there are none).  Lines falling to the right give a
+ * negative value; to level them, pass the negated value to
+ * vornalix_set_rotation.
+ */
+VORNALIX_API int vornalix_auto_straighten(VornalixContext* ctx, float* degrees);
+/**
+ * Suggested crop of aspect 3:2 that keeps 2 % of each side clear, as
+ * fractions of the width and height, ready for vornalix_set_crop.
+ */
+VORNALIX_API int vornalix_auto_crop(VornalixContext* ctx, float* x, float* y, float* w, float* h);
 
 /* ------------------------------------------------------------------------ */
 /* Subject segmentation                                                     */
 /* ------------------------------------------------------------------------ */
+
+/**
+ * Separates the subject around (subject_x, subject_y), fractions of the
+ * width and height (a negative value means the centre on that axis), and
+ * keeps a soft mask (255 subject, 0 background) at the loaded image's size.
+ * 0 on success; -1 "no image loaded"; -2 "GrabCut failed" (also when the
+ * point leaves no room for the subject rectangle), the earlier mask kept.
+ */
+VORNALIX_API int vornalix_segment_subject(VornalixContext* ctx, float subject_x, float subject_y);
+/** Background blur of the preview behind the subject, 0..100 (clamped; 0 = off). */
+VORNALIX_API void vornalix_set_bg_blur(VornalixContext* ctx, float amount);
+/**
+ * Copies the mask, rows x cols bytes row by row (size: vornalix_get_width
+ * and vornalix_get_height before any rendering).  -1 when there is no mask;
+ * -2 (no message) when buffer_size is too small.
+ */
+VORNALIX_API int vornalix_get_mask(VornalixContext* ctx, unsigned char* buffer, int buffer_size);
+/**
+ * Writes the rendered image with the mask as alpha (PNG, 8 bits).  -1 for no
+ * mask, no image loaded, or a mask whose size differs from the rendered
+ * image (after a crop, rotation or another load: segment again); -2 "failed
+ * to write PNG".  Nothing is written on failure.
+ */
+VORNALIX_API int vornalix_export_subject_png(VornalixContext* ctx, const char* path);
 
 /* ------------------------------------------------------------------------ */
 /* File utilities (no context)                                              */

@@ -1,9 +1,107 @@
+// Colour: saturation and vibrance, HSL bands, split toning.
+
 #include "pipeline/pipeline.h"
+#include "pipeline/pixel.h"
+#include "pipeline/stage_loops.h"
+#include "pipeline/tone_math.h"
+
+#include <algorithm>
+#include <cmath>
 
 namespace vornalix {
 
-void Pipeline::apply_saturation_vibrance(cv::Mat&, const EditParams&) {}
-void Pipeline::apply_hsl(cv::Mat&, const EditParams&) {}
-void Pipeline::apply_split_toning(cv::Mat&, const EditParams&) {}
+using pixel::clamp01;
+
+namespace {
+
+// Pixels with max - min below this are grey: they have no hue.
+constexpr float kGreyThreshold = 1e-6f;
+
+// Moves each channel away from (factor > 1) or toward (factor < 1) the
+// pixel's luminance.
+void scale_from_luminance(float& r, float& g, float& b, float factor) {
+    const float lum = pixel::luminance(r, g, b);
+    r = clamp01(lum + (r - lum) * factor);
+    g = clamp01(lum + (g - lum) * factor);
+    b = clamp01(lum + (b - lum) * factor);
+}
+
+}  // namespace
+
+void Pipeline::apply_saturation_vibrance(cv::Mat& working, const EditParams& params) {
+    const float saturation = tone::finite_or(params.saturation, 0.0f);
+    const float vibrance = tone::finite_or(params.vibrance, 0.0f) / 100.0f;
+    if (saturation == 0.0f && vibrance == 0.0f) return;
+    const float factor = 1.0f + saturation / 100.0f;
+
+    for_each_rgb(working, [&](float& r, float& g, float& b) {
+        // Vibrance protects colours by their spread as they enter the stage.
+        const float spread = std::max(r, std::max(g, b)) - std::min(r, std::min(g, b));
+        if (saturation != 0.0f) scale_from_luminance(r, g, b, factor);
+        if (vibrance != 0.0f) {
+            const float protection = 3.0f * spread;
+            const float weight = protection < 0.0f ? 1.0f : 1.0f - std::min(protection, 1.0f);
+            scale_from_luminance(r, g, b, 1.0f + vibrance * weight * 0.8f);
+        }
+    });
+}
+
+void Pipeline::apply_hsl(cv::Mat& working, const EditParams& params) {
+    std::array<HslBand, 8> bands;
+    bool any = false;
+    for (size_t i = 0; i < bands.size(); ++i) {
+        bands[i] = {tone::finite_or(params.hsl[i].hue, 0.0f), tone::finite_or(params.hsl[i].saturation, 0.0f),
+                    tone::finite_or(params.hsl[i].luminance, 0.0f)};
+        any = any || bands[i].hue != 0.0f || bands[i].saturation != 0.0f || bands[i].luminance != 0.0f;
+    }
+    if (!any) return;
+
+    constexpr float kBandHalfWidth = 0.09f;  // turns
+    constexpr float kMinWeight = 1e-4f;
+    const auto& centres = tone::hue_band_centres();
+    for_each_rgb(working, [&](float& r, float& g, float& b) {
+        pixel::Hsl hsl;
+        if (!pixel::rgb_to_hsl(r, g, b, kGreyThreshold, hsl) || hsl.s < kMinWeight) return;
+
+        float hue_shift = 0.0f, sat_shift = 0.0f, lum_shift = 0.0f, weight_sum = 0.0f;
+        for (size_t i = 0; i < bands.size(); ++i) {
+            const float w = tone::linear_band_weight(tone::hue_distance(hsl.h, centres[i]), kBandHalfWidth);
+            if (w < kMinWeight) continue;
+            hue_shift += w * bands[i].hue;
+            sat_shift += w * bands[i].saturation;
+            lum_shift += w * bands[i].luminance;
+            weight_sum += w;
+        }
+        if (weight_sum < kMinWeight) return;
+
+        const float shifted = hsl.h + hue_shift / 360.0f + 2.0f;
+        hsl.h = shifted - std::floor(shifted);
+        hsl.s = clamp01(hsl.s * (1.0f + sat_shift / 100.0f));
+        hsl.l = clamp01(hsl.l + lum_shift / 200.0f);
+        pixel::hsl_to_rgb(hsl, r, g, b);
+    });
+}
+
+void Pipeline::apply_split_toning(cv::Mat& working, const EditParams& params) {
+    const float highlight_sat = tone::finite_or(params.split_highlight_saturation, 0.0f) / 100.0f;
+    const float shadow_sat = tone::finite_or(params.split_shadow_saturation, 0.0f) / 100.0f;
+    if (highlight_sat == 0.0f && shadow_sat == 0.0f) return;
+    const float highlight_hue = tone::finite_or(params.split_highlight_hue, 0.0f) / 360.0f;
+    const float shadow_hue = tone::finite_or(params.split_shadow_hue, 0.0f) / 360.0f;
+    const float balance = (tone::finite_or(params.split_balance, 0.0f) / 100.0f) * 0.3f;
+
+    for_each_rgb(working, [&](float& r, float& g, float& b) {
+        float wh, ws;
+        tone::split_toning_weights(pixel::luminance(r, g, b), balance, wh, ws);
+        pixel::Hsl hsl;
+        pixel::rgb_to_hsl(r, g, b, kGreyThreshold, hsl);  // grey pixels take hue 0, saturation 0
+        const float target_hue = highlight_hue * wh + shadow_hue * ws;
+        const float strength = highlight_sat * wh + shadow_sat * ws;
+        // A straight blend of hue values, neither the shorter way round nor wrapped.
+        hsl.h = hsl.h + 0.5f * strength * (target_hue - hsl.h);
+        hsl.s = clamp01(hsl.s + 0.3f * strength);
+        pixel::hsl_to_rgb(hsl, r, g, b);
+    });
+}
 
 }  // namespace vornalix

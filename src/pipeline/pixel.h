@@ -10,7 +10,8 @@ namespace vornalix::pixel {
 // Rec. 709 luminance of 0..1 values, evaluated in this order for bit-stable results.
 inline float luminance(float r, float g, float b) { return (0.7152f * g) + 0.2126f * r + 0.0722f * b; }
 
-inline float clamp01(float v) { return std::min(std::max(v, 0.0f), 1.0f); }
+// NaN becomes 0, so a clamped value is always a number.
+inline float clamp01(float v) { return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f; }
 
 struct Hsl {
     float h = 0.0f;  // hue in turns, [0, 1)

@@ -1,0 +1,20 @@
+#pragma once
+// The auto-crop search: an interest map from spectral-residual saliency and
+// edge strength, scanned by fixed-aspect windows at five scales.
+
+#include <opencv2/core.hpp>
+
+namespace vornalix::autocrop {
+
+// Best crop of `image` (three or four float channels, R, G, B first) as
+// fractions x, y, w, h of its width and height. `aspect` is width / height
+// (not above 0.01, or NaN: 1.5); `margin` the fraction of each side the crop
+// keeps clear of the border. The outputs are always written: the whole image
+// (0, 0, 1, 1) when the image is empty or no window fits.
+void compute_auto_crop(cv::Mat const& image, float aspect, float margin, float& x, float& y, float& w,
+                       float& h);
+
+// The interest map (CV_32F, image size, 0..1) the search scores windows on.
+cv::Mat interest_map(cv::Mat const& image);
+
+}  // namespace vornalix::autocrop

@@ -1,0 +1,111 @@
+#pragma once
+// Scalar tone and colour formulas shared by the pipeline stages and the
+// operations library. Each takes its constants as arguments, so a caller with
+// other constants reuses the same core. Single precision throughout.
+
+#include "pipeline/pixel.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+namespace vornalix::tone {
+
+// A host may hand any float to a setter; a NaN or infinite setting counts as
+// the setting's neutral value, so it can never put NaN into the image.
+inline float finite_or(float v, float neutral) { return std::isfinite(v) ? v : neutral; }
+
+struct Rgb {
+    float r = 1.0f;
+    float g = 1.0f;
+    float b = 1.0f;
+};
+
+// Colour of a black body at `kelvin`, each channel normalised to 0..1 (a fitted
+// approximation in 0..255 units, natural logarithms). Below about 500 K the fit
+// is pure red; temperatures at or below 0 K continue that limit.
+inline Rgb blackbody_colour(float kelvin) {
+    const float t = kelvin / 100.0f;
+    if (!(t > 0.0f)) return {1.0f, 0.0f, 0.0f};
+    float r, g, b;
+    if (t <= 66.0f) {
+        r = 255.0f;
+        g = 99.470802f * std::log(t) - 161.11957f;
+        b = t <= 19.0f ? 0.0f : 138.51773f * std::log(t - 10.0f) - 305.0448f;
+    } else {
+        r = 329.69873f * std::pow(t - 60.0f, -0.13320476f);
+        g = 288.12216f * std::pow(t - 60.0f, -0.075514846f);
+        b = 255.0f;
+    }
+    return {pixel::clamp01(r / 255.0f), pixel::clamp01(g / 255.0f), pixel::clamp01(b / 255.0f)};
+}
+
+// Channel multipliers that move `kelvin` to the white of `reference_kelvin`,
+// with `tint` added to green at `tint_per_unit` per unit.
+inline Rgb blackbody_multipliers(float kelvin, float tint, float reference_kelvin, float tint_per_unit) {
+    const Rgb c = blackbody_colour(kelvin);
+    const Rgb white = blackbody_colour(reference_kelvin);
+    return {c.r / white.r, c.g / white.g + tint * tint_per_unit, c.b / white.b};
+}
+
+// Power-curve exponent 1 / (1 + strength * value), limited to [min_gamma, max_gamma].
+// A divisor at or below zero lies beyond the strongest darkening and gives max_gamma.
+inline float limited_gamma(float value, float strength, float min_gamma, float max_gamma) {
+    const float divisor = 1.0f + strength * value;
+    if (!(divisor > 0.0f)) return max_gamma;
+    return std::max(std::min(1.0f / divisor, max_gamma), min_gamma);
+}
+
+// Soft S-curve around mid-grey: v = (c - 0.5) * slope, then v / (1 + softness |v|) + 0.5.
+// Not clamped.
+inline float soft_contrast(float c, float slope, float softness) {
+    const float v = (c - 0.5f) * slope;
+    return v / (1.0f + softness * std::fabs(v)) + 0.5f;
+}
+
+// Distance of luminance L from mid-grey toward black (shadow_depth) or white
+// (highlight_depth): 1 at the end, 0 at mid-grey and beyond.
+inline float shadow_depth(float lum) { return lum < 0.5f ? 2.0f * (0.5f - lum) : 0.0f; }
+inline float highlight_depth(float lum) { return lum > 0.5f ? 2.0f * (lum - 0.5f) : 0.0f; }
+
+// Index of the nearest entry of a lookup table of `size` entries over 0..1;
+// values below 0 (and NaN) read the first entry, values above 1 the last.
+inline int lut_index(float v, int size) {
+    if (!(v > 0.0f)) return 0;
+    if (v >= 1.0f) return size - 1;
+    return static_cast<int>(v * static_cast<float>(size - 1) + 0.5f);
+}
+
+// Uniform Catmull-Rom interpolation between p1 (t = 0) and p2 (t = 1).
+inline float catmull_rom(float p0, float p1, float p2, float p3, float t) {
+    return 0.5f * (2.0f * p1 + (p2 - p0) * t + (2.0f * p0 - 5.0f * p1 + 4.0f * p2 - p3) * t * t +
+                   (-p0 + 3.0f * p1 - 3.0f * p2 + p3) * t * t * t);
+}
+
+// Centres of the eight hue bands (red, orange, yellow, green, aqua, blue,
+// purple, magenta), in turns.
+inline const std::array<float, 8>& hue_band_centres() {
+    static const std::array<float, 8> centres{0.0f,        1.0f / 12.0f, 1.0f / 6.0f, 1.0f / 3.0f,
+                                              1.0f / 2.0f, 2.0f / 3.0f,  7.0f / 9.0f, 5.0f / 6.0f};
+    return centres;
+}
+
+// Shorter distance between two hues on the circle of one turn.
+inline float hue_distance(float h, float centre) {
+    const float dist = std::fabs(h - centre);
+    return dist > 0.5f ? 1.0f - dist : dist;
+}
+
+// Triangular band weight: 1 at the centre, falling linearly to 0 at half_width.
+inline float linear_band_weight(float dist, float half_width) {
+    return dist >= half_width ? 0.0f : 1.0f - dist / half_width;
+}
+
+// Highlight and shadow weights of a pixel of luminance L for split toning;
+// a positive balance moves weight toward the highlights.
+inline void split_toning_weights(float lum, float balance, float& highlight, float& shadow) {
+    highlight = pixel::clamp01(lum + balance);
+    shadow = pixel::clamp01((1.0f - lum) - balance);
+}
+
+}  // namespace vornalix::tone

@@ -1,0 +1,109 @@
+#include "segment/segmentation.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <vector>
+
+namespace vornalix::segment {
+
+namespace {
+
+// Working-size factor, or 1 when the image already fits.
+float working_scale(cv::Size image) {
+    const int longer = std::max(image.width, image.height);
+    return longer > kMaxWorkingSide ? static_cast<float>(kMaxWorkingSide) / static_cast<float>(longer) : 1.0f;
+}
+
+// Subject coordinate on an axis of `extent` pixels. Points far beyond the
+// image all leave an empty rectangle, so the product is limited before the
+// conversion instead of overflowing it.
+int subject_coordinate(float fraction, int extent) {
+    if (!(fraction >= 0.0f)) return extent / 2;
+    const float limit = 4.0f * static_cast<float>(extent);
+    return static_cast<int>(std::min(fraction * static_cast<float>(extent), limit));
+}
+
+// Closes small holes, removes specks, on a hard 0/255 mask.
+void clean_up(cv::Mat& mask) {
+    cv::GaussianBlur(mask, mask, cv::Size(5, 5), 0, 0, cv::BORDER_DEFAULT);
+    cv::threshold(mask, mask, 127, 255, cv::THRESH_BINARY);
+    const cv::Mat kernel = cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(5, 5), cv::Point(-1, -1));
+    cv::morphologyEx(mask, mask, cv::MORPH_CLOSE, kernel, cv::Point(-1, -1), 1, cv::BORDER_CONSTANT,
+                     cv::morphologyDefaultBorderValue());
+    cv::morphologyEx(mask, mask, cv::MORPH_OPEN, kernel, cv::Point(-1, -1), 1, cv::BORDER_CONSTANT,
+                     cv::morphologyDefaultBorderValue());
+}
+
+}  // namespace
+
+cv::Size working_size(cv::Size image) {
+    const float scale = working_scale(image);
+    if (scale >= 1.0f) return image;
+    return cv::Size(std::max(cvRound(image.width * static_cast<double>(scale)), 1),
+                    std::max(cvRound(image.height * static_cast<double>(scale)), 1));
+}
+
+cv::Rect subject_rect(cv::Size working, float subject_x, float subject_y) {
+    const int cols = working.width, rows = working.height;
+    const int px = subject_coordinate(subject_x, cols);
+    const int py = subject_coordinate(subject_y, rows);
+    const int left = std::max(px - (3 * cols) / 10, 1);
+    const int top = std::max(py - (3 * rows) / 10, 1);
+    const int width = std::min(cols - left - 1, (3 * cols) / 5);
+    const int height = std::min(rows - top - 1, (3 * rows) / 5);
+    return cv::Rect(left, top, width, height);
+}
+
+cv::Mat subject_mask(const ImageBuffer& image, float subject_x, float subject_y) {
+    cv::Mat input;
+    cv::cvtColor(image.to_8bit(), input, cv::COLOR_RGBA2BGR);
+    const cv::Size full = input.size();
+    const float scale = working_scale(full);
+    const bool reduced = scale < 1.0f;
+    if (reduced) {
+        const cv::Size target = working_size(full);
+        // The factor form is the usual one; a sliver whose short side would
+        // round to zero pixels gets its one-pixel size explicitly.
+        if (cvRound(full.width * static_cast<double>(scale)) >= 1 &&
+            cvRound(full.height * static_cast<double>(scale)) >= 1)
+            cv::resize(input, input, cv::Size(), scale, scale, cv::INTER_AREA);
+        else
+            cv::resize(input, input, target, 0, 0, cv::INTER_AREA);
+    }
+
+    const cv::Rect rect = subject_rect(input.size(), subject_x, subject_y);
+    if (rect.width <= 0 || rect.height <= 0) throw GrabCutFailed();
+    cv::Mat labels(input.size(), CV_8U, cv::Scalar(0));
+    cv::Mat background_model, foreground_model;
+    constexpr int kIterations = 5;
+    try {
+        cv::grabCut(input, labels, rect, background_model, foreground_model, kIterations, cv::GC_INIT_WITH_RECT);
+    } catch (const cv::Exception&) {
+        throw GrabCutFailed();
+    }
+
+    cv::Mat mask = (labels == cv::GC_FGD) | (labels == cv::GC_PR_FGD);
+    clean_up(mask);
+    if (reduced) {
+        cv::resize(mask, mask, full, 0, 0, cv::INTER_LINEAR);
+        cv::threshold(mask, mask, 127, 255, cv::THRESH_BINARY);
+    }
+    cv::Mat soft;
+    cv::GaussianBlur(mask, soft, cv::Size(9, 9), 2.0, 0.0, cv::BORDER_DEFAULT);
+    return soft;
+}
+
+cv::Mat cutout_bgra(const ImageBuffer& rendered, const cv::Mat& mask) {
+    if (rendered.empty() || mask.size() != rendered.mat.size())
+        throw std::invalid_argument("cut-out needs a mask of the rendered image's size");
+    std::vector<cv::Mat> planes;
+    cv::split(rendered.to_8bit(), planes);
+    mask.convertTo(planes[3], CV_8U);
+    cv::Mat rgba, bgra;
+    cv::merge(planes, rgba);
+    cv::cvtColor(rgba, bgra, cv::COLOR_RGBA2BGRA);
+    return bgra;
+}
+
+}  // namespace vornalix::segment

@@ -1,0 +1,292 @@
+#include "auto/analysis_image.h"
+#include "auto/autocrop.h"
+#include "auto/histogram.h"
+#include "auto/suggestions.h"
+#include "support/context_access.h"
+
+#include <gtest/gtest.h>
+#include <opencv2/imgproc.hpp>
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+namespace {
+
+using vornalix::ImageBuffer;
+
+// A uniform 8-bit RGB image as the loaded source.
+ImageBuffer uniform(int width, int height, int value) {
+    return ImageBuffer(cv::Mat(height, width, CV_8UC3, cv::Scalar(value, value, value)));
+}
+
+// Light sky over dark ground, the boundary falling to the right by `degrees`.
+ImageBuffer horizon(int width, int height, double degrees) {
+    cv::Mat rgb(height, width, CV_8UC3, cv::Scalar(210, 210, 210));
+    const double drop = std::tan(degrees * CV_PI / 180.0) * width;
+    const int left = height / 2 - static_cast<int>(drop / 2), right = height / 2 + static_cast<int>(drop / 2);
+    std::vector<cv::Point> ground{{0, left}, {width - 1, right}, {width - 1, height - 1}, {0, height - 1}};
+    cv::fillPoly(rgb, std::vector<std::vector<cv::Point>>{ground}, cv::Scalar(50, 50, 50));
+    return ImageBuffer(rgb);
+}
+
+// Fixed-seed noise.
+cv::Mat noise_float(int width, int height) {
+    cv::Mat rgb(height, width, CV_8UC3);
+    cv::RNG rng(7);
+    rng.fill(rgb, cv::RNG::UNIFORM, 0, 256);
+    return ImageBuffer(rgb).to_float();
+}
+
+// A bright panel on black whose edges run `inset` pixels inside the border:
+// the interest lies all around the picture, near its edges.
+cv::Mat panel_float(int width, int height, int inset) {
+    cv::Mat rgb(height, width, CV_8UC3, cv::Scalar(0, 0, 0));
+    cv::rectangle(rgb, cv::Rect(inset, inset, width - 2 * inset, height - 2 * inset), cv::Scalar(230, 230, 230),
+                  cv::FILLED);
+    return ImageBuffer(rgb).to_float();
+}
+
+std::vector<float> enhance(VornalixContext* ctx) {
+    std::vector<float> out(32, -123.0f);
+    EXPECT_EQ(vornalix_auto_enhance(ctx, out.data()), 0);
+    return out;
+}
+
+float straighten(const ImageBuffer& image) {
+    auto ctx = make_context();
+    ctx->pipeline.source = image;
+    float degrees = 99.0f;
+    EXPECT_EQ(vornalix_auto_straighten(ctx.get(), &degrees), 0);
+    return degrees;
+}
+
+}  // namespace
+
+TEST(AnalysisImage, ReducedSizeKeepsShapesAndBoundsSlivers) {
+    using vornalix::analysis::reduced_size;
+    EXPECT_EQ(reduced_size({6000, 4000}, 800), cv::Size(800, 533));
+    EXPECT_EQ(reduced_size({4000, 3000}, 512), cv::Size(512, 384));
+    EXPECT_EQ(reduced_size({3000, 4000}, 512), cv::Size(512, 682));
+    EXPECT_EQ(reduced_size({1000, 4000}, 512), cv::Size(512, 2048));
+    // Too wide: at least one row instead of a zero height.
+    EXPECT_EQ(reduced_size({10000, 1}, 512), cv::Size(512, 1));
+    EXPECT_EQ(reduced_size({10000, 1}, 800), cv::Size(800, 1));
+    // Too tall: 1 x 4096 would become 512 x 2,097,152; the copy is bounded instead.
+    EXPECT_EQ(reduced_size({1, 4096}, 512), cv::Size(1, 2048));
+    EXPECT_EQ(reduced_size({1, 4096}, 800), cv::Size(1, 3200));
+    EXPECT_TRUE(reduced_size({0, 0}, 512).empty());
+}
+
+TEST(AnalysisImage, HistogramBinsAndMedianRule) {
+    namespace h = vornalix::histogram;
+    EXPECT_EQ(h::bin(0.0f), 0);
+    EXPECT_EQ(h::bin(1.0f), 255);
+    EXPECT_EQ(h::bin(0.5f / 255.0f), 1);  // rounds half up
+    EXPECT_EQ(h::bin(-3.0f), 0);
+    EXPECT_EQ(h::bin(7.0f), 255);
+    EXPECT_EQ(h::bin(std::numeric_limits<float>::quiet_NaN()), 0);
+    EXPECT_EQ(h::bin(std::numeric_limits<float>::infinity()), 255);
+
+    h::Counts counts{};
+    EXPECT_FLOAT_EQ(h::median(counts.data()), 0.5f);
+    EXPECT_FLOAT_EQ(h::spread(counts.data()), 0.0f);
+    counts[10] = 3;
+    counts[200] = 4;  // N = 7, half = 3: bin 10 already reaches it
+    EXPECT_FLOAT_EQ(h::median(counts.data()), 10.0f / 255.0f);
+    counts[10] = 2;
+    EXPECT_FLOAT_EQ(h::median(counts.data()), 200.0f / 255.0f);
+    h::Counts two{};
+    two[0] = two[255] = 5;
+    EXPECT_NEAR(h::spread(two.data()), 0.5f, 1e-6f);
+}
+
+TEST(AutoEnhance, BlackAndWhiteImages) {
+    auto ctx = make_context();
+    ctx->pipeline.source = uniform(64, 48, 0);
+    const float black[16] = {1, 0, 15, 0, 25, 0, 5, 6500, 0, 0, 8, 0, 0, 0, 20, 1};
+    std::vector<float> out = enhance(ctx.get());
+    for (int i = 0; i < 16; ++i) EXPECT_FLOAT_EQ(out[i], black[i]) << "entry " << i;
+    for (int i = 16; i < 32; ++i) EXPECT_EQ(out[i], 0.0f) << "entry " << i;
+
+    ctx->pipeline.source = uniform(64, 48, 255);
+    out = enhance(ctx.get());
+    EXPECT_NEAR(out[0], 0.35f * std::log2(0.42f), 1e-5f);
+    EXPECT_FLOAT_EQ(out[2], 15.0f);
+    EXPECT_FLOAT_EQ(out[3], -40.0f);
+    EXPECT_FLOAT_EQ(out[4], 15.0f);
+    EXPECT_FLOAT_EQ(out[14], 20.0f);
+
+    // Median bin 107 (107/255 ~ 0.4196) asks for almost no exposure change.
+    ctx->pipeline.source = uniform(64, 48, 107);
+    EXPECT_NEAR(enhance(ctx.get())[0], 0.0f, 1e-3f);
+}
+
+TEST(AutoEnhance, SharpBlackAndWhiteCheckerboard) {
+    // Half the pixels in each end bin, sharp edges everywhere.
+    cv::Mat rgb(256, 512, CV_8UC3);
+    for (int y = 0; y < rgb.rows; ++y)
+        for (int x = 0; x < rgb.cols; ++x) rgb.at<cv::Vec3b>(y, x) = cv::Vec3b::all(((x / 8 + y / 8) % 2) * 255);
+    auto ctx = make_context();
+    ctx->pipeline.source = ImageBuffer(rgb);
+    const std::vector<float> out = enhance(ctx.get());
+    EXPECT_FLOAT_EQ(out[0], 1.0f);     // median in bin 0
+    EXPECT_FLOAT_EQ(out[2], -20.0f);   // spread 0.5
+    EXPECT_FLOAT_EQ(out[3], -40.0f);   // 50 % clipped high
+    EXPECT_FLOAT_EQ(out[4], 25.0f);    // 50 % clipped low
+    EXPECT_FLOAT_EQ(out[14], 0.0f);    // plenty of fine detail
+}
+
+TEST(AutoEnhance, RepeatedCallsAgreeAndChangeNothing) {
+    auto ctx = make_context();
+    ctx->pipeline.source = horizon(120, 80, 3.0);
+    vornalix_set_exposure(ctx.get(), 0.7f);
+    ctx->pipeline.process(ctx->params);
+    const cv::Mat before = ctx->pipeline.result.mat.clone();
+    ctx->processed = true;
+
+    const std::vector<float> first = enhance(ctx.get());
+    const std::vector<float> second = enhance(ctx.get());
+    EXPECT_EQ(first, second);
+    float t = 0, tint = 1, ev = 0, deg = 0, x, y, w, h;
+    EXPECT_EQ(vornalix_auto_white_balance(ctx.get(), &t, &tint), 0);
+    EXPECT_EQ(t, 6500.0f);
+    EXPECT_EQ(tint, 0.0f);
+    EXPECT_EQ(vornalix_auto_exposure(ctx.get(), &ev), 0);
+    EXPECT_EQ(vornalix_auto_straighten(ctx.get(), &deg), 0);
+    EXPECT_EQ(vornalix_auto_crop(ctx.get(), &x, &y, &w, &h), 0);
+
+    EXPECT_EQ(ctx->params.exposure, 0.7f);
+    EXPECT_EQ(ctx->params.rotation, 0.0f);
+    EXPECT_EQ(ctx->params.crop_w, 0.0f);
+    EXPECT_EQ(ctx->params.temperature, 5500.0f);
+    EXPECT_TRUE(ctx->processed);
+    EXPECT_EQ(cv::norm(before, ctx->pipeline.result.mat, cv::NORM_INF), 0.0);
+    ctx->pipeline.process(ctx->params);
+    EXPECT_EQ(cv::norm(before, ctx->pipeline.result.mat, cv::NORM_INF), 0.0);
+}
+
+TEST(AutoEnhance, ReadsTheDecoderImageFirst) {
+    auto ctx = make_context();
+    ctx->decoder.image = uniform(32, 32, 0);
+    ctx->pipeline.source = uniform(32, 32, 255);
+    EXPECT_FLOAT_EQ(enhance(ctx.get())[0], 1.0f);
+    float ev = 0;
+    EXPECT_EQ(vornalix_auto_exposure(ctx.get(), &ev), 0);
+    EXPECT_FLOAT_EQ(ev, 1.0f);
+}
+
+TEST(AutoAnalyses, NullPointersAndNoImage) {
+    auto ctx = make_context();
+    float v[32];
+    std::fill(v, v + 32, 7.0f);
+    float a = 7, b = 7, c = 7, d = 7;
+    EXPECT_EQ(vornalix_auto_enhance(nullptr, v), -1);
+    EXPECT_EQ(vornalix_auto_enhance(ctx.get(), nullptr), -1);
+    EXPECT_EQ(vornalix_auto_white_balance(ctx.get(), &a, nullptr), -1);
+    EXPECT_EQ(vornalix_auto_exposure(ctx.get(), nullptr), -1);
+    EXPECT_EQ(vornalix_auto_straighten(nullptr, &a), -1);
+    EXPECT_EQ(vornalix_auto_crop(ctx.get(), &a, &b, nullptr, &d), -1);
+    EXPECT_STREQ(vornalix_last_error(ctx.get()), "");
+
+    EXPECT_EQ(vornalix_auto_enhance(ctx.get(), v), -1);
+    EXPECT_STREQ(vornalix_last_error(ctx.get()), "no image loaded");
+    for (float x : v) EXPECT_EQ(x, 7.0f);
+    EXPECT_EQ(vornalix_auto_white_balance(ctx.get(), &a, &b), -1);
+    EXPECT_EQ(vornalix_auto_exposure(ctx.get(), &a), -1);
+    EXPECT_EQ(vornalix_auto_straighten(ctx.get(), &a), -1);
+    EXPECT_EQ(vornalix_auto_crop(ctx.get(), &a, &b, &c, &d), -1);
+    EXPECT_STREQ(vornalix_last_error(ctx.get()), "no image loaded");
+    EXPECT_EQ(a + b + c + d, 28.0f);
+}
+
+TEST(AutoAnalyses, ThinImagesAreAnalysedWithinBounds) {
+    // 1 x 4096 would be enlarged to 512 x 2,097,152 (tens of GiB of floats)
+    // and 10000 x 1 would round to zero rows; both answer normally.
+    for (cv::Size size : {cv::Size(1, 4096), cv::Size(10000, 1)}) {
+        auto ctx = make_context();
+        ctx->pipeline.source = uniform(size.width, size.height, 0);
+        float out[32], ev, deg, x, y, w, h;
+        EXPECT_EQ(vornalix_auto_enhance(ctx.get(), out), 0) << vornalix_last_error(ctx.get());
+        EXPECT_FLOAT_EQ(out[0], 1.0f);
+        EXPECT_EQ(vornalix_auto_exposure(ctx.get(), &ev), 0);
+        EXPECT_EQ(vornalix_auto_straighten(ctx.get(), &deg), 0);
+        EXPECT_EQ(deg, 0.0f);
+        EXPECT_EQ(vornalix_auto_crop(ctx.get(), &x, &y, &w, &h), 0) << vornalix_last_error(ctx.get());
+        EXPECT_GE(x, 0.0f);
+        EXPECT_LE(x + w, 1.0f);
+        EXPECT_LE(y + h, 1.0f);
+    }
+}
+
+TEST(AutoExposure, UniformImages) {
+    auto ctx = make_context();
+    float ev = 0;
+    ctx->pipeline.source = uniform(40, 30, 0);
+    EXPECT_EQ(vornalix_auto_exposure(ctx.get(), &ev), 0);
+    EXPECT_FLOAT_EQ(ev, 1.0f);
+    ctx->pipeline.source = uniform(40, 30, 255);
+    EXPECT_EQ(vornalix_auto_exposure(ctx.get(), &ev), 0);
+    EXPECT_NEAR(ev, 0.35f * std::log2(0.42f), 1e-5f);
+    ctx->pipeline.source = uniform(40, 30, 107);
+    EXPECT_EQ(vornalix_auto_exposure(ctx.get(), &ev), 0);
+    EXPECT_NEAR(ev, 0.0f, 1e-3f);
+}
+
+TEST(AutoStraighten, LevelTiltedAndVerticalLines) {
+    EXPECT_EQ(straighten(uniform(200, 80, 128)), 0.0f);
+    EXPECT_NEAR(straighten(horizon(400, 160, 0.0)), 0.0f, 0.05f);
+    EXPECT_NEAR(straighten(horizon(400, 160, 5.0)), -5.0f, 0.3f);
+    EXPECT_NEAR(straighten(horizon(400, 160, -4.0)), 4.0f, 0.3f);
+
+    cv::Mat bars(160, 400, CV_8UC3, cv::Scalar(200, 200, 200));
+    for (int x = 40; x < 400; x += 80) cv::rectangle(bars, {x, 0, 20, 160}, cv::Scalar(30, 30, 30), cv::FILLED);
+    EXPECT_EQ(straighten(ImageBuffer(bars)), 0.0f);
+}
+
+TEST(AutoCrop, GeometryOfTheSearch) {
+    using vornalix::autocrop::compute_auto_crop;
+    float x = 9, y = 9, w = 9, h = 9;
+    compute_auto_crop(cv::Mat(), 1.5f, 0.02f, x, y, w, h);
+    EXPECT_EQ(x, 0.0f);
+    EXPECT_EQ(y, 0.0f);
+    EXPECT_EQ(w, 1.0f);
+    EXPECT_EQ(h, 1.0f);
+
+    // 512 x 341, margins 10 and 6: scale 1.0 (511 x 341) does not fit; with
+    // the interest all around the picture scale 0.95 wins, 484 x 323, whose
+    // only position is (10, 6).
+    const cv::Mat landscape = panel_float(512, 341, 14);
+    compute_auto_crop(landscape, 1.5f, 0.02f, x, y, w, h);
+    EXPECT_FLOAT_EQ(x, 10.0f / 512);
+    EXPECT_FLOAT_EQ(y, 6.0f / 341);
+    EXPECT_FLOAT_EQ(w, 484.0f / 512);
+    EXPECT_FLOAT_EQ(h, 323.0f / 341);
+
+    // Without a margin the full-width window at scale 1.0 wins; aspect 0 means 1.5.
+    compute_auto_crop(landscape, 0.0f, 0.0f, x, y, w, h);
+    EXPECT_EQ(x, 0.0f);
+    EXPECT_EQ(y, 0.0f);
+    EXPECT_FLOAT_EQ(w, 511.0f / 512);
+    EXPECT_FLOAT_EQ(h, 1.0f);
+
+    // Portrait: width s * W, height cw / 1.5, inside the margins.
+    compute_auto_crop(panel_float(341, 512, 14), 1.5f, 0.02f, x, y, w, h);
+    EXPECT_FLOAT_EQ(w, 323.0f / 341);
+    EXPECT_FLOAT_EQ(h, 215.0f / 512);
+    EXPECT_GE(x * 341, 6.0f - 1e-3f);
+    EXPECT_GE(y * 512, 10.0f - 1e-3f);
+    EXPECT_LE((y + h) * 512, 502.0f + 1e-3f);
+}
+
+TEST(AutoCrop, CInterfaceReportsFractionsInsideTheMargins) {
+    auto ctx = make_context();
+    ctx->pipeline.source = ImageBuffer::from_float(noise_float(1024, 682));
+    float x, y, w, h;
+    ASSERT_EQ(vornalix_auto_crop(ctx.get(), &x, &y, &w, &h), 0);
+    EXPECT_GT(x, 0.0f);
+    EXPECT_GT(y, 0.0f);
+    EXPECT_LT(x + w, 1.0f);
+    EXPECT_LT(y + h, 1.0f);
+    EXPECT_NEAR((w * 512) / (h * 341), 1.5f, 0.01f);
+}

@@ -1,0 +1,205 @@
+#include "segment/segmentation.h"
+#include "support/context_access.h"
+
+#include <gtest/gtest.h>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include <filesystem>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using vornalix::ImageBuffer;
+
+// A bright disc of radius 30 centred in 160 x 120 on dark, textured ground.
+ImageBuffer disc_on_texture() {
+    cv::Mat rgb(120, 160, CV_8UC3);
+    cv::RNG rng(11);
+    rng.fill(rgb, cv::RNG::UNIFORM, cv::Scalar(20, 40, 10), cv::Scalar(90, 110, 70));
+    cv::circle(rgb, {80, 60}, 30, cv::Scalar(240, 225, 200), cv::FILLED);
+    return ImageBuffer(rgb);
+}
+
+// Share of mask pixels at least (inside) or below (outside) 128, by distance
+// from the disc's centre.
+double share(const cv::Mat& mask, bool inside, double radius) {
+    int hits = 0, total = 0;
+    for (int y = 0; y < mask.rows; ++y)
+        for (int x = 0; x < mask.cols; ++x) {
+            const double d = std::hypot(x - 80.0, y - 60.0);
+            if (inside ? d > radius : d < radius) continue;
+            ++total;
+            hits += (mask.at<unsigned char>(y, x) >= 128) == inside;
+        }
+    return static_cast<double>(hits) / total;
+}
+
+struct TempDir {
+    fs::path path;
+    TempDir() {
+        path = fs::temp_directory_path() / ("vornalix-segment-" + std::to_string(::getpid()));
+        fs::create_directories(path);
+    }
+    ~TempDir() { fs::remove_all(path); }
+    std::string file(const char* name) const { return (path / name).string(); }
+};
+
+}  // namespace
+
+TEST(Segmentation, WorkingSizeAndRectangleFigures) {
+    using vornalix::segment::subject_rect;
+    using vornalix::segment::working_size;
+    EXPECT_EQ(working_size({4000, 3000}), cv::Size(512, 384));
+    EXPECT_EQ(subject_rect({512, 384}, -1.0f, -1.0f), cv::Rect(103, 77, 307, 230));
+    // The left edge: one pixel inside the border, not narrowed.
+    EXPECT_EQ(subject_rect({512, 384}, 0.0f, -1.0f), cv::Rect(1, 77, 307, 230));
+    EXPECT_EQ(working_size({512, 300}), cv::Size(512, 300));
+    EXPECT_EQ(working_size({3000, 4000}), cv::Size(384, 512));
+    // A sliver keeps at least one pixel on its short side.
+    EXPECT_EQ(working_size({10000, 1}), cv::Size(512, 1));
+    // Points far outside leave no rectangle; the conversion never overflows.
+    EXPECT_LE(subject_rect({512, 384}, 3.0f, 0.5f).width, 0);
+    EXPECT_LE(subject_rect({512, 384}, std::numeric_limits<float>::infinity(), 0.5f).width, 0);
+    EXPECT_LE(subject_rect({512, 384}, 0.5f, 1e30f).height, 0);
+    EXPECT_EQ(subject_rect({512, 384}, std::numeric_limits<float>::quiet_NaN(), -1.0f), cv::Rect(103, 77, 307, 230));
+}
+
+TEST(Segmentation, BrightDiscOnTexture) {
+    auto ctx = make_context();
+    ctx->pipeline.source = disc_on_texture();
+    ASSERT_EQ(vornalix_segment_subject(ctx.get(), -1.0f, -1.0f), 0) << vornalix_last_error(ctx.get());
+    ASSERT_TRUE(ctx->has_segmentation_mask);
+    const cv::Mat& mask = ctx->segmentation_mask;
+    ASSERT_EQ(mask.size(), cv::Size(160, 120));
+    ASSERT_EQ(mask.type(), CV_8UC1);
+    EXPECT_GT(share(mask, true, 24.0), 0.95);
+    EXPECT_GT(share(mask, false, 38.0), 0.95);
+    EXPECT_EQ(mask.at<unsigned char>(60, 80), 255);
+    EXPECT_EQ(mask.at<unsigned char>(5, 5), 0);
+
+    // Read-out: exact size copies; one byte short is -2 without a message.
+    std::vector<unsigned char> buffer(160 * 120, 7);
+    EXPECT_EQ(vornalix_get_mask(ctx.get(), buffer.data(), 160 * 120 - 1), -2);
+    EXPECT_STREQ(vornalix_last_error(ctx.get()), "");
+    EXPECT_EQ(buffer[0], 7);
+    EXPECT_EQ(vornalix_get_mask(ctx.get(), buffer.data(), 160 * 120), 0);
+    EXPECT_EQ(cv::norm(cv::Mat(120, 160, CV_8U, buffer.data()), mask, cv::NORM_INF), 0.0);
+}
+
+TEST(Segmentation, LargeImageIsReducedAndMaskComesBackFullSize) {
+    auto ctx = make_context();
+    ImageBuffer small = disc_on_texture();
+    // Wide, so that the working copy (512 x 64) stays cheap; the decoder image comes first.
+    ctx->decoder.image = small.resize(1024, 128, cv::INTER_NEAREST);
+    ctx->pipeline.source = ImageBuffer(cv::Mat(10, 10, CV_8UC3, cv::Scalar::all(0)));
+    ASSERT_EQ(vornalix_segment_subject(ctx.get(), 0.5f, 0.5f), 0) << vornalix_last_error(ctx.get());
+    ASSERT_EQ(ctx->segmentation_mask.size(), cv::Size(1024, 128));
+    EXPECT_EQ(ctx->segmentation_mask.at<unsigned char>(64, 512), 255);
+    EXPECT_EQ(ctx->segmentation_mask.at<unsigned char>(10, 40), 0);
+}
+
+TEST(Segmentation, FailuresKeepTheEarlierMask) {
+    auto ctx = make_context();
+    EXPECT_EQ(vornalix_segment_subject(nullptr, -1, -1), -1);
+    EXPECT_EQ(vornalix_segment_subject(ctx.get(), -1, -1), -1);
+    EXPECT_STREQ(vornalix_last_error(ctx.get()), "no image loaded");
+
+    unsigned char byte = 0;
+    EXPECT_EQ(vornalix_get_mask(nullptr, &byte, 1), -1);
+    EXPECT_EQ(vornalix_get_mask(ctx.get(), nullptr, 1), -1);
+    EXPECT_EQ(vornalix_get_mask(ctx.get(), &byte, 1), -1);
+    EXPECT_STREQ(vornalix_last_error(ctx.get()), "no segmentation mask \xe2\x80\x94 call vornalix_segment_subject first");
+
+    ctx->pipeline.source = disc_on_texture();
+    ASSERT_EQ(vornalix_segment_subject(ctx.get(), -1, -1), 0);
+    const cv::Mat before = ctx->segmentation_mask.clone();
+    // A point that leaves GrabCut no rectangle, and a sliver with no room for one.
+    for (float x : {3.0f, std::numeric_limits<float>::infinity()}) {
+        vornalix::api::set_error(ctx.get(), "");
+        EXPECT_EQ(vornalix_segment_subject(ctx.get(), x, 0.5f), -2);
+        EXPECT_STREQ(vornalix_last_error(ctx.get()), "GrabCut failed");
+    }
+    ctx->pipeline.source = ImageBuffer(cv::Mat(1, 10000, CV_8UC3, cv::Scalar::all(90)));
+    EXPECT_EQ(vornalix_segment_subject(ctx.get(), -1, -1), -2);
+    EXPECT_TRUE(ctx->has_segmentation_mask);
+    EXPECT_EQ(cv::norm(before, ctx->segmentation_mask, cv::NORM_INF), 0.0);
+}
+
+TEST(Segmentation, BackgroundBlurIsClamped) {
+    auto ctx = make_context();
+    vornalix_set_bg_blur(nullptr, 10.0f);
+    vornalix_set_bg_blur(ctx.get(), 150.0f);
+    EXPECT_EQ(ctx->bg_blur, 100.0f);
+    vornalix_set_bg_blur(ctx.get(), -5.0f);
+    EXPECT_EQ(ctx->bg_blur, 0.0f);
+    vornalix_set_bg_blur(ctx.get(), 42.5f);
+    EXPECT_EQ(ctx->bg_blur, 42.5f);
+    vornalix_set_bg_blur(ctx.get(), std::numeric_limits<float>::quiet_NaN());
+    EXPECT_EQ(ctx->bg_blur, 0.0f);
+    EXPECT_FALSE(ctx->processed);
+}
+
+TEST(Cutout, WritesRenderedImageWithMaskAsAlpha) {
+    TempDir dir;
+    auto ctx = make_context();
+    ctx->pipeline.source = disc_on_texture();
+    ASSERT_EQ(vornalix_segment_subject(ctx.get(), -1, -1), 0);
+    const std::string out = dir.file("subject.png");
+    ASSERT_EQ(vornalix_export_subject_png(ctx.get(), out.c_str()), 0) << vornalix_last_error(ctx.get());
+    EXPECT_FALSE(ctx->processed);  // rendered for the file, flag left alone
+
+    const cv::Mat png = cv::imread(out, cv::IMREAD_UNCHANGED);
+    ASSERT_EQ(png.type(), CV_8UC4);
+    std::vector<cv::Mat> planes;
+    cv::split(png, planes);
+    EXPECT_EQ(cv::norm(planes[3], ctx->segmentation_mask, cv::NORM_INF), 0.0);
+    cv::Mat rendered_bgr, png_bgr;
+    cv::cvtColor(ctx->pipeline.result.to_8bit(), rendered_bgr, cv::COLOR_RGBA2BGR);
+    cv::cvtColor(png, png_bgr, cv::COLOR_BGRA2BGR);
+    EXPECT_EQ(cv::norm(rendered_bgr, png_bgr, cv::NORM_INF), 0.0);
+}
+
+TEST(Cutout, RefusesWithoutMaskImageOrMatchingSize) {
+    TempDir dir;
+    auto ctx = make_context();
+    const std::string out = dir.file("subject.png");
+    EXPECT_EQ(vornalix_export_subject_png(nullptr, out.c_str()), -1);
+    EXPECT_EQ(vornalix_export_subject_png(ctx.get(), nullptr), -1);
+    ctx->pipeline.source = disc_on_texture();
+    EXPECT_EQ(vornalix_export_subject_png(ctx.get(), out.c_str()), -1);
+    EXPECT_STREQ(vornalix_last_error(ctx.get()), "no segmentation mask");
+
+    ASSERT_EQ(vornalix_segment_subject(ctx.get(), -1, -1), 0);
+    // Another image of another size: the mask no longer fits the rendering.
+    ctx->pipeline.source = ImageBuffer(cv::Mat(100, 150, CV_8UC3, cv::Scalar::all(60)));
+    ctx->processed = false;
+    EXPECT_EQ(vornalix_export_subject_png(ctx.get(), out.c_str()), -1);
+    EXPECT_NE(std::string(vornalix_last_error(ctx.get())).find("segmentation mask size differs"), std::string::npos);
+    EXPECT_FALSE(fs::exists(out));
+
+    // The mask survives an unload, the image does not: nothing to cut out.
+    ctx->pipeline.source = ImageBuffer();
+    ctx->pipeline.result = ImageBuffer();
+    EXPECT_EQ(vornalix_export_subject_png(ctx.get(), out.c_str()), -1);
+    EXPECT_STREQ(vornalix_last_error(ctx.get()), "no image loaded");
+    EXPECT_FALSE(fs::exists(out));
+}
+
+TEST(Cutout, UnwritablePathIsReported) {
+    TempDir dir;
+    auto ctx = make_context();
+    ctx->pipeline.source = disc_on_texture();
+    ASSERT_EQ(vornalix_segment_subject(ctx.get(), -1, -1), 0);
+    const std::string missing_dir = dir.file("no/such/dir/subject.png");
+    EXPECT_EQ(vornalix_export_subject_png(ctx.get(), missing_dir.c_str()), -2);
+    EXPECT_STREQ(vornalix_last_error(ctx.get()), "failed to write PNG");
+    const std::string no_writer = dir.file("subject.unknownformat");
+    EXPECT_EQ(vornalix_export_subject_png(ctx.get(), no_writer.c_str()), -2);
+    EXPECT_FALSE(fs::exists(no_writer));
+}
