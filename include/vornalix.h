@@ -18,6 +18,8 @@
 #ifndef VORNALIX_H
 #define VORNALIX_H
 
+#include <stdint.h>
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -155,17 +157,112 @@ VORNALIX_API void vornalix_reset_adjustments(VornalixContext* ctx);
 /* Loading                                                                  */
 /* ------------------------------------------------------------------------ */
 
+/**
+ * Loads a photograph, replacing the loaded one.  Paths ending in .jpg,
+ * .jpeg, .png, .tif, .tiff, .bmp or .webp (any letter case) are read as
+ * standard images (JPEG, PNG, TIFF, BMP or WebP by content) and reduced to at
+ * most 4096 pixels on the long side; every other path is developed as a
+ * camera RAW file to 16-bit sRGB and reduced to at most 2000 pixels.
+ * `scale` (clamped to 1..4, RAW files only): 1 full size, 2 and 3 half-size
+ * decoding, 4 half-size decoding halved once more.  Files whose header claims
+ * more than 200 megapixels are refused before decoding.
+ * On success every edit setting returns to its default.  Returns 0, or -1
+ * with a message; a failed load keeps the previous image and its settings.
+ */
+VORNALIX_API int vornalix_load_arw(VornalixContext* ctx, const char* path, int scale);
+/** Forgets the loaded image and its renderings; settings and mask stay. */
+VORNALIX_API void vornalix_unload(VornalixContext* ctx);
+/**
+ * Width in pixels of the last rendering while it is current (after
+ * vornalix_process or vornalix_get_preview, until the next load, unload or
+ * reset), otherwise of the loaded image; 0 when nothing is loaded or ctx is
+ * NULL.
+ */
+VORNALIX_API int vornalix_get_width(VornalixContext* ctx);
+/** Height in pixels; the same rules as vornalix_get_width. */
+VORNALIX_API int vornalix_get_height(VornalixContext* ctx);
+
 /* ------------------------------------------------------------------------ */
 /* Rendering and preview                                                    */
 /* ------------------------------------------------------------------------ */
+
+/** Renders the loaded image with the current settings.  0, or -1 ("no image loaded"). */
+VORNALIX_API int vornalix_process(VornalixContext* ctx);
+/**
+ * Renders and copies the 8-bit preview into `out`: rows top to bottom,
+ * pixels R, G, B, A, no padding, vornalix_get_width x vornalix_get_height x 4
+ * bytes.  With a subject mask and a background blur above 0 the background
+ * is blurred in the preview only.  Returns 0; -1 with "no image loaded",
+ * "pipeline produced empty result" or "output buffer too small" (then `out`
+ * is untouched and the size queries give the size needed).
+ */
+VORNALIX_API int vornalix_get_preview(VornalixContext* ctx, unsigned char* out, int out_size);
 
 /* ------------------------------------------------------------------------ */
 /* Export and histogram                                                     */
 /* ------------------------------------------------------------------------ */
 
+/*
+ * The exports write the rendered image (rendering first only when nothing has
+ * been rendered since the last load, unload or reset) and never write alpha.
+ * The path's extension decides the file format.  A file is written beside
+ * the target under a temporary name and renamed over it when complete, so a
+ * failed export leaves an existing file untouched.  16-bit data aimed at a
+ * format that holds only 8 bits (.jpg, .bmp, .webp) is written as 8-bit.
+ */
+
+/**
+ * Writes an 8-bit JPEG at `quality` (clamped to 1..100).  `reserved` has no
+ * effect.  With `keep_exif` non-zero the EXIF block of the loaded file (taken
+ * before anything is written, its Orientation set to 1) is embedded; a
+ * missing block is no failure.  0, or -1 ("JPEG write failed").
+ */
+VORNALIX_API int vornalix_export_jpeg(VornalixContext* ctx, const char* path, int quality, int reserved,
+                                      int keep_exif);
+/** Writes a 16-bit, three-channel TIFF.  0, or -1 ("TIFF write failed"). */
+VORNALIX_API int vornalix_export_tiff(VornalixContext* ctx, const char* path);
+/** Writes a PNG of 16 bits per sample when `bits` is 16, else 8.  0, or -1 ("PNG write failed"). */
+VORNALIX_API int vornalix_export_png(VornalixContext* ctx, const char* path, int bits);
+/**
+ * Fills four caller arrays of 256 counters (red, green, blue, Rec. 709
+ * luminance) from the rendered image; bin = value x 255 rounded, clamped to
+ * 0..255.  Renders (and marks the image rendered) when nothing has been
+ * rendered since the last load, unload or reset.  0 or -1.
+ */
+VORNALIX_API int vornalix_get_histogram(VornalixContext* ctx, unsigned int* red, unsigned int* green,
+                                        unsigned int* blue, unsigned int* luminance);
+
 /* ------------------------------------------------------------------------ */
 /* EXIF                                                                     */
 /* ------------------------------------------------------------------------ */
+
+/**
+ * Camera metadata of the loaded file.  Text fields are NUL-terminated and
+ * empty when absent; absent numbers are 0; the GPS fields are NaN when the
+ * file holds no usable coordinate.
+ */
+typedef struct VornalixExif {
+    char make[64];           /* camera maker */
+    char model[64];          /* camera model */
+    char lens[128];          /* lens model */
+    float focal_length;      /* millimetres */
+    float aperture;          /* f-number */
+    float exposure_time;     /* seconds */
+    int32_t iso;             /* ISO speed */
+    char datetime[32];       /* capture time as stored, "YYYY:MM:DD HH:MM:SS" */
+    int32_t width;           /* pixels */
+    int32_t height;          /* pixels */
+    int32_t orientation;     /* EXIF orientation code as stored */
+    double gps_latitude;     /* signed decimal degrees, south negative */
+    double gps_longitude;    /* signed decimal degrees, west negative */
+} VornalixExif;
+
+/**
+ * Fills `out` from the EXIF block of the last loaded file, or, when it has
+ * none, from the shot data the RAW decoder kept.  0; -1 for a null argument
+ * or when no file is loaded ("no file loaded").
+ */
+VORNALIX_API int vornalix_get_exif(VornalixContext* ctx, VornalixExif* out);
 
 /* ------------------------------------------------------------------------ */
 /* Automatic analyses                                                       */

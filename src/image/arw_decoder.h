@@ -8,6 +8,29 @@
 
 namespace vornalix {
 
+// Long-side bound of a decoded RAW image, after optional half-size decoding.
+constexpr int kRawMaxSide = 2000;
+
+// Everything one successful decode yields. Decoding fills one of these and
+// the decoder takes it over only when nothing can fail any more, so a failed
+// decode leaves the previous image and shot data in place.
+struct RawDecodeResult {
+    ImageBuffer image;
+    float iso_speed = 0.0f;
+    float shutter = 0.0f;
+    float aperture = 0.0f;
+    float focal_length = 0.0f;
+    char make[64] = {};
+    char model[64] = {};
+    int flip = 0;
+};
+
+// Decodes `path` through a fresh LibRaw processor to 16-bit sRGB, `scale`
+// (clamped to 1..4) choosing half-size decoding (2..4) and one more halving
+// (4), then bounds the long side to kRawMaxSide. False with `error` set to a
+// one-line message on failure.
+bool decode_raw(const std::string& path, int scale, RawDecodeResult& out, std::string& error);
+
 class ArwDecoder {
 public:
     ImageBuffer image;
@@ -22,6 +45,13 @@ public:
     int flip = 0;
     std::string path;
     std::string error;
+
+    // Decodes `path` (see decode_raw). Always records `path` and clears
+    // `error`; on failure only `error` changes besides it.
+    bool decode(const std::string& path, int scale);
+
+    // Takes over a successful decode's image and shot data.
+    void commit(RawDecodeResult&& result) noexcept;
 
     // Back to the empty state: no image, all numbers 0, strings empty.
     void reset() { *this = ArwDecoder(); }

@@ -1,0 +1,61 @@
+// EXIF of the loaded file: the C entry point with its decoder fallback.
+
+#include "api/boundary.h"
+#include "metadata/exif.h"
+#include "vornalix.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+constexpr const char* kNoFileLoaded = "no file loaded";
+
+// Truncates toward zero; NaN gives 0 and values beyond the int range its ends.
+int32_t truncate_to_int(float v) {
+    constexpr float kBelowIntMax = 2147483520.0f;  // largest float below 2^31
+    if (std::isnan(v)) return 0;
+    if (v >= kBelowIntMax) return INT32_MAX;
+    if (v <= -2147483648.0f) return INT32_MIN;
+    return static_cast<int32_t>(v);
+}
+
+void copy_text(char* field, std::size_t size, const char* text, std::size_t text_capacity) {
+    std::memset(field, 0, size);
+    std::memcpy(field, text, strnlen(text, std::min(size - 1, text_capacity)));
+}
+
+// What the RAW decoder kept at load time; all 0 for a standard image.
+void fill_from_shot_data(const vornalix::ArwDecoder& decoder, VornalixExif& out) {
+    std::memset(&out, 0, sizeof out);
+    copy_text(out.make, sizeof out.make, decoder.make, sizeof decoder.make - 1);
+    copy_text(out.model, sizeof out.model, decoder.model, sizeof decoder.model - 1);
+    out.focal_length = decoder.focal_length;
+    out.aperture = decoder.aperture;
+    out.exposure_time = decoder.shutter;
+    out.iso = truncate_to_int(decoder.iso_speed);
+    out.width = decoder.width;
+    out.height = decoder.height;
+    out.orientation = decoder.flip;
+    out.gps_latitude = std::numeric_limits<double>::quiet_NaN();
+    out.gps_longitude = std::numeric_limits<double>::quiet_NaN();
+}
+
+}  // namespace
+
+extern "C" int vornalix_get_exif(VornalixContext* ctx, VornalixExif* out) {
+    if (!ctx || !out) return vornalix::api::kFailure;
+    return vornalix::api::guarded(ctx, [&] {
+        if (ctx->source_path.empty()) {
+            vornalix::api::set_error(ctx, kNoFileLoaded);
+            return vornalix::api::kFailure;
+        }
+        VornalixExif record;
+        if (!vornalix::metadata::read_exif(ctx->source_path, record)) fill_from_shot_data(ctx->decoder, record);
+        *out = record;
+        return 0;
+    });
+}

@@ -1,0 +1,105 @@
+#include "image/arw_decoder.h"
+
+#include "image/image_probe.h"
+#include "image/libraw_processor.h"
+#include "image/size_bound.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+namespace vornalix {
+
+namespace {
+
+// At most 63 characters, so the last byte stays NUL.
+void copy_name(char (&dst)[64], const char (&src)[64]) {
+    std::memset(dst, 0, sizeof dst);
+    std::memcpy(dst, src, strnlen(src, sizeof dst - 1));
+}
+
+}  // namespace
+
+bool decode_raw(const std::string& path, int scale, RawDecodeResult& out, std::string& error) {
+    scale = std::clamp(scale, 1, 4);
+    LibRawPtr raw = make_libraw_processor();
+
+    int code = raw->open_file(path.c_str());
+    if (code != LIBRAW_SUCCESS) {
+        error = libraw_message("LibRaw open_file failed: ", code);
+        return false;
+    }
+    // Refuse before unpack, which allocates for the raw frame it claims.
+    if (!frame_within_bound(*raw)) {
+        const libraw_image_sizes_t& s = raw->imgdata.sizes;
+        ImageHeader claimed;
+        claimed.width = std::max<int>(s.raw_width, s.width);
+        claimed.height = std::max<int>(s.raw_height, s.height);
+        error = "RAW frame too large: " + too_large_text(claimed);
+        return false;
+    }
+    set_srgb16_output(*raw, scale > 1);
+
+    if ((code = raw->unpack()) != LIBRAW_SUCCESS) {
+        error = libraw_message("LibRaw unpack failed: ", code);
+        return false;
+    }
+    if ((code = raw->dcraw_process()) != LIBRAW_SUCCESS) {
+        error = libraw_message("LibRaw dcraw_process failed: ", code);
+        return false;
+    }
+    code = LIBRAW_SUCCESS;
+    ProcessedImagePtr processed(raw->dcraw_make_mem_image(&code));
+    if (!processed || code != LIBRAW_SUCCESS) {
+        error = libraw_message("LibRaw dcraw_make_mem_image failed: ", code);
+        return false;
+    }
+    std::string why;
+    cv::Mat rgb = copy_processed_image(*processed, 16, why);
+    if (rgb.empty()) {
+        error = "LibRaw returned an unsupported image: " + why;
+        return false;
+    }
+
+    RawDecodeResult r;
+    const libraw_data_t& d = raw->imgdata;
+    r.iso_speed = d.other.iso_speed;
+    r.shutter = d.other.shutter;
+    r.aperture = d.other.aperture;
+    r.focal_length = d.other.focal_len;
+    copy_name(r.make, d.idata.make);
+    copy_name(r.model, d.idata.model);
+    r.flip = d.sizes.flip;
+    processed.reset();
+    raw.reset();
+
+    if (scale == 4) rgb = halve(rgb);
+    rgb = bound_long_side(rgb, kRawMaxSide);
+    r.image = ImageBuffer(rgb);
+    out = std::move(r);
+    return true;
+}
+
+bool ArwDecoder::decode(const std::string& new_path, int scale) {
+    path = new_path;
+    error.clear();
+    RawDecodeResult result;
+    if (!decode_raw(new_path, scale, result, error)) return false;
+    commit(std::move(result));
+    return true;
+}
+
+void ArwDecoder::commit(RawDecodeResult&& r) noexcept {
+    image = std::move(r.image);
+    width = image.width();
+    height = image.height();
+    iso_speed = r.iso_speed;
+    shutter = r.shutter;
+    aperture = r.aperture;
+    focal_length = r.focal_length;
+    std::memcpy(make, r.make, sizeof make);
+    std::memcpy(model, r.model, sizeof model);
+    flip = r.flip;
+}
+
+}  // namespace vornalix

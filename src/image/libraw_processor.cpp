@@ -1,0 +1,67 @@
+#include "image/libraw_processor.h"
+
+#include "image/image_probe.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <cstdint>
+
+namespace vornalix {
+
+LibRawPtr make_libraw_processor() {
+    LibRawPtr processor(new LibRaw(0));
+    // LibRaw reports data errors on stderr by default; the library reports
+    // through return codes only.
+    processor->set_dataerror_handler([](void*, const char*, int) {}, nullptr);
+    return processor;
+}
+
+std::string libraw_message(const char* prefix, int code) {
+    return std::string(prefix) + libraw_strerror(code);
+}
+
+void set_srgb16_output(LibRaw& processor, bool half_size) {
+    libraw_output_params_t& p = processor.imgdata.params;
+    p.output_bps = 16;
+    p.output_color = 1;             // sRGB
+    p.gamm[0] = 1.0 / 2.4;          // sRGB curve: inverse gamma ...
+    p.gamm[1] = 12.92;              // ... and slope of the linear toe
+    p.use_camera_wb = 1;
+    p.user_qual = 3;                // AHD
+    p.no_auto_bright = 1;
+    p.half_size = half_size ? 1 : 0;
+}
+
+bool frame_within_bound(const LibRaw& processor) {
+    const libraw_image_sizes_t& s = processor.imgdata.sizes;
+    const auto within = [](std::int64_t w, std::int64_t h) { return w * h <= kMaxDecodedPixels; };
+    return within(s.raw_width, s.raw_height) && within(s.width, s.height);
+}
+
+cv::Mat copy_processed_image(const libraw_processed_image_t& image, int bits, std::string& why) {
+    if (image.type != LIBRAW_IMAGE_BITMAP) {
+        why = "not a bitmap";
+        return {};
+    }
+    if (image.bits != bits || (image.colors != 1 && image.colors != 3)) {
+        why = std::to_string(image.colors) + " colours of " + std::to_string(image.bits) + " bits";
+        return {};
+    }
+    const std::uint64_t needed =
+        std::uint64_t(image.width) * image.height * image.colors * (bits / 8);
+    if (image.width == 0 || image.height == 0 || image.data_size < needed) {
+        why = "image data shorter than its size";
+        return {};
+    }
+    const int depth = bits == 16 ? CV_16U : CV_8U;
+    const cv::Mat view(image.height, image.width, CV_MAKETYPE(depth, image.colors),
+                       const_cast<unsigned char*>(image.data));
+    cv::Mat rgb;
+    if (image.colors == 1)
+        cv::cvtColor(view, rgb, cv::COLOR_GRAY2RGB);
+    else
+        rgb = view.clone();
+    return rgb;
+}
+
+}  // namespace vornalix

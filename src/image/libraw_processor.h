@@ -1,0 +1,47 @@
+#pragma once
+// LibRaw set-up shared by the RAW decoder and the thumbnail code: a fresh
+// processor per call, owned so that its buffers and any processed image are
+// released on every path (errors and exceptions included), and a checked
+// view of a processed image that never reads past its buffer.
+
+#include <libraw/libraw.h>
+
+#include <opencv2/core.hpp>
+
+#include <memory>
+#include <string>
+
+namespace vornalix {
+
+// Destroying the processor recycles it and frees everything it allocated.
+using LibRawPtr = std::unique_ptr<LibRaw>;
+
+// A new processor constructed with no option flags.
+LibRawPtr make_libraw_processor();
+
+struct ProcessedImageDeleter {
+    void operator()(libraw_processed_image_t* image) const { LibRaw::dcraw_clear_mem(image); }
+};
+using ProcessedImagePtr = std::unique_ptr<libraw_processed_image_t, ProcessedImageDeleter>;
+
+// `prefix` followed by LibRaw's text for `code`, e.g.
+// "LibRaw unpack failed: " + libraw_strerror(code).
+std::string libraw_message(const char* prefix, int code);
+
+// Output parameters of a development to 16-bit sRGB with the sRGB tone
+// curve, camera white balance, AHD demosaicing and no automatic brightening;
+// half-size decoding on request.
+void set_srgb16_output(LibRaw& processor, bool half_size);
+
+// True when the frame LibRaw identified (raw and output sizes) stays within
+// kMaxDecodedPixels; call after open_file, before unpack.
+bool frame_within_bound(const LibRaw& processor);
+
+// The processed bitmap as an independent three-channel matrix of depth
+// `bits` (8 -> CV_8UC3, 16 -> CV_16UC3), channels R, G, B; a one-colour
+// image becomes grey RGB. Returns an empty matrix and sets `why` when the
+// image is not a bitmap of that depth with 1 or 3 colours whose data_size
+// covers width x height x colours samples.
+cv::Mat copy_processed_image(const libraw_processed_image_t& image, int bits, std::string& why);
+
+}  // namespace vornalix

@@ -1,0 +1,51 @@
+#include "image/size_bound.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+
+namespace vornalix {
+
+float long_side_factor(cv::Size size, int max_side) {
+    const int longer = std::max(size.width, size.height);
+    if (longer <= max_side || longer <= 0) return 1.0f;
+    return static_cast<float>(max_side) / static_cast<float>(longer);
+}
+
+cv::Size scaled_size(cv::Size size, double factor) {
+    return {std::max(1, cv::saturate_cast<int>(size.width * factor)),
+            std::max(1, cv::saturate_cast<int>(size.height * factor))};
+}
+
+namespace {
+
+// Resizes by `factor`. While both sides stay non-empty the factor itself goes
+// to cv::resize, so ordinary images get exactly the sampling the plain call
+// gives; only a side that would round to 0 is given an explicit size.
+cv::Mat resize_by(const cv::Mat& image, double factor) {
+    const cv::Size natural(cv::saturate_cast<int>(image.cols * factor),
+                           cv::saturate_cast<int>(image.rows * factor));
+    cv::Mat out;
+    if (natural.width > 0 && natural.height > 0)
+        cv::resize(image, out, cv::Size(), factor, factor, cv::INTER_AREA);
+    else
+        cv::resize(image, out, scaled_size(image.size(), factor), 0, 0, cv::INTER_AREA);
+    return out;
+}
+
+}  // namespace
+
+cv::Mat bound_long_side(const cv::Mat& image, int max_side) {
+    if (image.empty() || std::max(image.cols, image.rows) <= max_side) return image;
+    return resize_by(image, long_side_factor(image.size(), max_side));
+}
+
+cv::Mat halve(const cv::Mat& image) {
+    if (image.empty()) return image;
+    const cv::Size half(std::max(1, image.cols / 2), std::max(1, image.rows / 2));
+    cv::Mat out;
+    cv::resize(image, out, half, 0, 0, cv::INTER_AREA);
+    return out;
+}
+
+}  // namespace vornalix

@@ -1,0 +1,38 @@
+#include "pipeline/background_blur.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <cmath>
+
+namespace vornalix {
+
+int background_blur_kernel(float strength) {
+    constexpr int kMaxKernel = 61;
+    constexpr int kMinKernel = 3;
+    // Clamp in float first: the int conversion of a huge value is undefined.
+    const float scaled = std::min(strength / 100.0f * kMaxKernel, static_cast<float>(kMaxKernel));
+    int k = scaled > 0.0f ? static_cast<int>(scaled) : 0;
+    k |= 1;
+    return std::clamp(k, kMinKernel, kMaxKernel);
+}
+
+void blur_background(cv::Mat& preview, const cv::Mat& mask, float strength) {
+    if (preview.empty() || mask.empty() || mask.channels() != 1) return;
+    cv::Mat m = mask;
+    if (m.size() != preview.size()) cv::resize(mask, m, preview.size(), 0, 0, cv::INTER_LINEAR);
+
+    const int k = background_blur_kernel(strength);
+    cv::Mat blurred;
+    cv::GaussianBlur(preview, blurred, cv::Size(k, k), 0, 0, cv::BORDER_DEFAULT);
+
+    cv::Mat a, a4, sharp, soft;
+    m.convertTo(a, CV_32F, 1.0 / 255.0);
+    cv::merge(std::vector<cv::Mat>{a, a, a, a}, a4);
+    preview.convertTo(sharp, CV_32FC4);
+    blurred.convertTo(soft, CV_32FC4);
+    cv::Mat blended = sharp.mul(a4) + soft.mul(cv::Scalar::all(1.0) - a4);
+    blended.convertTo(preview, CV_8UC4);
+}
+
+}  // namespace vornalix

@@ -1,0 +1,159 @@
+#include "support/exif_fixtures.h"
+
+#include <libexif/exif-utils.h>
+#include <opencv2/imgcodecs.hpp>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace fixtures {
+
+ScratchDir::ScratchDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "vornalix-test-XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    dir_ = pattern;
+}
+
+ScratchDir::~ScratchDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+}
+
+std::vector<std::string> ScratchDir::names() const {
+    std::vector<std::string> out;
+    for (const auto& e : std::filesystem::directory_iterator(dir_)) out.push_back(e.path().filename().string());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+ExifBuilder::ExifBuilder() : data_(exif_data_new()) {
+    exif_data_set_byte_order(data_, EXIF_BYTE_ORDER_INTEL);
+    // Keep entries exactly as built: no fixing of formats or mandatory entries.
+    exif_data_unset_option(data_, EXIF_DATA_OPTION_FOLLOW_SPECIFICATION);
+    exif_data_unset_option(data_, EXIF_DATA_OPTION_IGNORE_UNKNOWN_TAGS);
+}
+
+ExifBuilder::~ExifBuilder() { exif_data_unref(data_); }
+
+ExifBuilder& ExifBuilder::raw(ExifIfd ifd, unsigned tag, ExifFormat format, unsigned components,
+                              const Bytes& bytes) {
+    ExifEntry* e = exif_entry_new();
+    e->tag = static_cast<ExifTag>(tag);
+    e->format = format;
+    e->components = components;
+    e->size = static_cast<unsigned>(bytes.size());
+    e->data = static_cast<unsigned char*>(std::malloc(bytes.empty() ? 1 : bytes.size()));
+    if (!bytes.empty()) std::memcpy(e->data, bytes.data(), bytes.size());
+    exif_content_add_entry(data_->ifd[ifd], e);
+    exif_entry_unref(e);
+    return *this;
+}
+
+ExifBuilder& ExifBuilder::ascii(ExifIfd ifd, unsigned tag, const std::string& text) {
+    Bytes b(text.begin(), text.end());
+    b.push_back(0);
+    return raw(ifd, tag, EXIF_FORMAT_ASCII, static_cast<unsigned>(b.size()), b);
+}
+
+ExifBuilder& ExifBuilder::rationals(ExifIfd ifd, unsigned tag,
+                                    const std::vector<std::pair<unsigned, unsigned>>& values) {
+    Bytes b(values.size() * 8);
+    for (size_t i = 0; i < values.size(); ++i)
+        exif_set_rational(b.data() + 8 * i, EXIF_BYTE_ORDER_INTEL, {values[i].first, values[i].second});
+    return raw(ifd, tag, EXIF_FORMAT_RATIONAL, static_cast<unsigned>(values.size()), b);
+}
+
+ExifBuilder& ExifBuilder::rational(ExifIfd ifd, unsigned tag, unsigned num, unsigned den) {
+    return rationals(ifd, tag, {{num, den}});
+}
+
+ExifBuilder& ExifBuilder::srational(ExifIfd ifd, unsigned tag, int num, int den) {
+    Bytes b(8);
+    exif_set_srational(b.data(), EXIF_BYTE_ORDER_INTEL, {num, den});
+    return raw(ifd, tag, EXIF_FORMAT_SRATIONAL, 1, b);
+}
+
+ExifBuilder& ExifBuilder::short_value(ExifIfd ifd, unsigned tag, unsigned short v) {
+    Bytes b(2);
+    exif_set_short(b.data(), EXIF_BYTE_ORDER_INTEL, v);
+    return raw(ifd, tag, EXIF_FORMAT_SHORT, 1, b);
+}
+
+ExifBuilder& ExifBuilder::long_value(ExifIfd ifd, unsigned tag, unsigned v) {
+    Bytes b(4);
+    exif_set_long(b.data(), EXIF_BYTE_ORDER_INTEL, v);
+    return raw(ifd, tag, EXIF_FORMAT_LONG, 1, b);
+}
+
+Bytes ExifBuilder::block() const {
+    unsigned char* buf = nullptr;
+    unsigned int size = 0;
+    exif_data_save_data(data_, &buf, &size);
+    Bytes out(buf, buf + size);
+    std::free(buf);
+    return out;
+}
+
+Bytes plain_jpeg(int width, int height) {
+    cv::Mat img(height, width, CV_8UC3, cv::Scalar(90, 120, 150));
+    Bytes out;
+    cv::imencode(".jpg", img, out);
+    return out;
+}
+
+Bytes segment(unsigned char marker, const Bytes& payload) {
+    const size_t len = payload.size() + 2;
+    Bytes out{0xFF, marker, static_cast<unsigned char>(len >> 8), static_cast<unsigned char>(len & 0xFF)};
+    out.insert(out.end(), payload.begin(), payload.end());
+    return out;
+}
+
+Bytes jpeg_with_exif(const Bytes& block) {
+    const Bytes plain = plain_jpeg();
+    Bytes out{0xFF, 0xD8};
+    const Bytes app1 = segment(0xE1, block);
+    out.insert(out.end(), app1.begin(), app1.end());
+    out.insert(out.end(), plain.begin() + 2, plain.end());
+    return out;
+}
+
+Bytes read_bytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void write_bytes(const std::string& path, const Bytes& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+ParsedBlock::ParsedBlock(const Bytes& block)
+    : data(block.empty() ? nullptr : exif_data_new_from_data(block.data(), static_cast<unsigned>(block.size()))) {}
+
+ParsedBlock::~ParsedBlock() {
+    if (data) exif_data_unref(data);
+}
+
+ExifEntry* ParsedBlock::entry(ExifIfd ifd, unsigned tag) const {
+    return data ? exif_content_get_entry(data->ifd[ifd], static_cast<ExifTag>(tag)) : nullptr;
+}
+
+std::vector<Bytes> segments_with_marker(const Bytes& jpeg, unsigned char marker) {
+    std::vector<Bytes> out;
+    size_t p = 2;
+    while (p + 4 <= jpeg.size() && jpeg[p] == 0xFF && jpeg[p + 1] != 0xDA) {
+        const size_t len = (size_t(jpeg[p + 2]) << 8) | jpeg[p + 3];
+        if (len < 2 || p + 2 + len > jpeg.size()) break;
+        if (jpeg[p + 1] == marker) out.emplace_back(jpeg.begin() + p + 4, jpeg.begin() + p + 2 + len);
+        p += 2 + len;
+    }
+    return out;
+}
+
+}  // namespace fixtures

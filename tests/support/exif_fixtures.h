@@ -1,0 +1,73 @@
+#pragma once
+// Test inputs for the EXIF and export tests: EXIF blocks built with libexif,
+// small JPEGs carrying them, and a scratch folder that cleans up after itself.
+
+#include <libexif/exif-data.h>
+
+#include <string>
+#include <vector>
+
+namespace fixtures {
+
+using Bytes = std::vector<unsigned char>;
+
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    std::string path(const std::string& name) const { return dir_ + "/" + name; }
+    // Names of the files in the folder, sorted.
+    std::vector<std::string> names() const;
+
+private:
+    std::string dir_;
+};
+
+// An EXIF block assembled entry by entry; entries keep exactly the format,
+// count and bytes given, so malformed entries can be built too.
+class ExifBuilder {
+public:
+    ExifBuilder();
+    ~ExifBuilder();
+    ExifBuilder(const ExifBuilder&) = delete;
+    ExifBuilder& operator=(const ExifBuilder&) = delete;
+
+    ExifBuilder& ascii(ExifIfd ifd, unsigned tag, const std::string& text);
+    ExifBuilder& rational(ExifIfd ifd, unsigned tag, unsigned num, unsigned den);
+    ExifBuilder& rationals(ExifIfd ifd, unsigned tag, const std::vector<std::pair<unsigned, unsigned>>& values);
+    ExifBuilder& srational(ExifIfd ifd, unsigned tag, int num, int den);
+    ExifBuilder& short_value(ExifIfd ifd, unsigned tag, unsigned short v);
+    ExifBuilder& long_value(ExifIfd ifd, unsigned tag, unsigned v);
+    ExifBuilder& raw(ExifIfd ifd, unsigned tag, ExifFormat format, unsigned components, const Bytes& bytes);
+    Bytes block() const;  // serialised, starting "Exif\0\0"
+
+private:
+    ExifData* data_;
+};
+
+// A small JFIF JPEG (starts FF D8 FF E0) of a flat grey picture.
+Bytes plain_jpeg(int width = 16, int height = 12);
+// SOI, an APP1 segment holding `block`, then the plain JPEG after its SOI.
+Bytes jpeg_with_exif(const Bytes& block);
+// The marker segment FF `marker`, length, payload.
+Bytes segment(unsigned char marker, const Bytes& payload);
+
+Bytes read_bytes(const std::string& path);
+void write_bytes(const std::string& path, const Bytes& bytes);
+
+// Tag lookup in a serialised block; null data when it cannot be parsed.
+struct ParsedBlock {
+    explicit ParsedBlock(const Bytes& block);
+    ~ParsedBlock();
+    ParsedBlock(const ParsedBlock&) = delete;
+    ParsedBlock& operator=(const ParsedBlock&) = delete;
+    ExifEntry* entry(ExifIfd ifd, unsigned tag) const;
+    ExifData* data;
+};
+
+// Payloads of every APPn segment with the given marker, in file order.
+std::vector<Bytes> segments_with_marker(const Bytes& jpeg, unsigned char marker);
+
+}  // namespace fixtures

@@ -1,0 +1,237 @@
+// Reading EXIF into the C record: field sources, fallbacks, malformed entries.
+
+#include "metadata/exif.h"
+#include "metadata/exif_source.h"
+#include "support/context_access.h"
+#include "support/exif_fixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cmath>
+#include <cstring>
+
+using fixtures::Bytes;
+using fixtures::ExifBuilder;
+
+namespace {
+
+constexpr ExifIfd kIfd0 = EXIF_IFD_0;
+constexpr ExifIfd kExif = EXIF_IFD_EXIF;
+constexpr ExifIfd kGps = EXIF_IFD_GPS;
+
+VornalixExif read_block(const fixtures::ScratchDir& dir, const ExifBuilder& b) {
+    const std::string path = dir.path("in.jpg");
+    fixtures::write_bytes(path, fixtures::jpeg_with_exif(b.block()));
+    VornalixExif out;
+    EXPECT_TRUE(vornalix::metadata::read_exif(path, out));
+    return out;
+}
+
+}  // namespace
+
+TEST(ExifRead, FieldsFromTheirTags) {
+    fixtures::ScratchDir dir;
+    ExifBuilder b;
+    b.ascii(kIfd0, EXIF_TAG_MAKE, "Maker").ascii(kIfd0, EXIF_TAG_MODEL, "Model X")
+        .ascii(kExif, EXIF_TAG_LENS_MODEL, "50mm f/1.8")
+        .rational(kExif, EXIF_TAG_FOCAL_LENGTH, 50, 1).rational(kExif, EXIF_TAG_FNUMBER, 28, 10)
+        .rational(kExif, EXIF_TAG_EXPOSURE_TIME, 1, 250)
+        .rational(kExif, EXIF_TAG_APERTURE_VALUE, 8, 1)  // ignored: FNumber wins
+        .short_value(kExif, EXIF_TAG_ISO_SPEED_RATINGS, 400)
+        .ascii(kExif, EXIF_TAG_DATE_TIME_ORIGINAL, "2021:05:06 07:08:09")
+        .ascii(kIfd0, EXIF_TAG_DATE_TIME, "1999:01:01 00:00:00")
+        .short_value(kIfd0, EXIF_TAG_ORIENTATION, 6)
+        .short_value(kExif, EXIF_TAG_PIXEL_X_DIMENSION, 640).long_value(kExif, EXIF_TAG_PIXEL_Y_DIMENSION, 480);
+    const VornalixExif e = read_block(dir, b);
+    EXPECT_STREQ(e.make, "Maker");
+    EXPECT_STREQ(e.model, "Model X");
+    EXPECT_STREQ(e.lens, "50mm f/1.8");
+    EXPECT_FLOAT_EQ(e.focal_length, 50.0f);
+    EXPECT_FLOAT_EQ(e.aperture, 2.8f);
+    EXPECT_FLOAT_EQ(e.exposure_time, 0.004f);
+    EXPECT_EQ(e.iso, 400);
+    EXPECT_STREQ(e.datetime, "2021:05:06 07:08:09");
+    EXPECT_EQ(e.orientation, 6);
+    EXPECT_EQ(e.width, 640);
+    EXPECT_EQ(e.height, 480);
+    EXPECT_TRUE(std::isnan(e.gps_latitude));
+    EXPECT_TRUE(std::isnan(e.gps_longitude));
+}
+
+TEST(ExifRead, ApexFallbacksAndZeroDenominators) {
+    fixtures::ScratchDir dir;
+    {
+        ExifBuilder b;
+        b.rational(kExif, EXIF_TAG_APERTURE_VALUE, 4, 1).srational(kExif, EXIF_TAG_SHUTTER_SPEED_VALUE, 8, 1)
+            .ascii(kIfd0, EXIF_TAG_DATE_TIME, "1999:01:01 00:00:00");
+        const VornalixExif e = read_block(dir, b);
+        EXPECT_FLOAT_EQ(e.aperture, 4.0f);
+        EXPECT_FLOAT_EQ(e.exposure_time, 1.0f / 256.0f);
+        EXPECT_STREQ(e.datetime, "1999:01:01 00:00:00");  // no DateTimeOriginal
+    }
+    {
+        ExifBuilder b;
+        b.srational(kExif, EXIF_TAG_SHUTTER_SPEED_VALUE, -2, 1);
+        EXPECT_FLOAT_EQ(read_block(dir, b).exposure_time, 4.0f);
+    }
+    {
+        ExifBuilder b;
+        b.rational(kExif, EXIF_TAG_FOCAL_LENGTH, 50, 0).rational(kExif, EXIF_TAG_FNUMBER, 28, 0)
+            .rational(kExif, EXIF_TAG_EXPOSURE_TIME, 1, 0);
+        const VornalixExif e = read_block(dir, b);
+        EXPECT_EQ(e.focal_length, 0.0f);
+        EXPECT_EQ(e.aperture, 0.0f);
+        EXPECT_EQ(e.exposure_time, 0.0f);
+    }
+    {
+        ExifBuilder b;
+        b.rational(kExif, EXIF_TAG_APERTURE_VALUE, 4, 0).srational(kExif, EXIF_TAG_SHUTTER_SPEED_VALUE, 8, 0);
+        const VornalixExif e = read_block(dir, b);
+        EXPECT_EQ(e.aperture, 1.0f);
+        EXPECT_EQ(e.exposure_time, 1.0f);
+    }
+}
+
+// Entries whose stored format or size does not match are never read at a
+// fixed width (the sanitizer build sees any over-read); they count as absent.
+TEST(ExifRead, MalformedEntriesStayZero) {
+    fixtures::ScratchDir dir;
+    ExifBuilder b;
+    b.raw(kExif, EXIF_TAG_FOCAL_LENGTH, EXIF_FORMAT_BYTE, 1, {50})
+        .raw(kExif, EXIF_TAG_ISO_SPEED_RATINGS, EXIF_FORMAT_ASCII, 1, {'4'})
+        .rational(kExif, EXIF_TAG_APERTURE_VALUE, 300, 1)  // 2^150: beyond float
+        .rationals(kGps, EXIF_TAG_GPS_LATITUDE, {{48, 1}, {51, 1}});  // two of three
+    const VornalixExif e = read_block(dir, b);
+    EXPECT_EQ(e.focal_length, 0.0f);
+    EXPECT_EQ(e.iso, 0);
+    EXPECT_EQ(e.aperture, 0.0f);
+    EXPECT_TRUE(std::isnan(e.gps_latitude));
+
+    // An entry claiming more values than its bytes hold is not read either.
+    unsigned char three[3] = {1, 0, 0};
+    ExifEntry short_entry{};
+    short_entry.format = EXIF_FORMAT_RATIONAL;
+    short_entry.components = 1;
+    short_entry.size = sizeof three;
+    short_entry.data = three;
+    EXPECT_FALSE(vornalix::metadata::entry_holds(&short_entry, EXIF_FORMAT_RATIONAL, 1));
+    short_entry.size = 0;
+    short_entry.data = nullptr;
+    EXPECT_FALSE(vornalix::metadata::entry_holds(&short_entry, EXIF_FORMAT_RATIONAL, 1));
+
+    ExifBuilder slow;
+    slow.srational(kExif, EXIF_TAG_SHUTTER_SPEED_VALUE, -300, 1);  // 1/2^-300 overflows
+    EXPECT_EQ(read_block(dir, slow).exposure_time, 0.0f);
+}
+
+TEST(ExifRead, GpsSignsAndMissingReference) {
+    fixtures::ScratchDir dir;
+    const std::vector<std::pair<unsigned, unsigned>> paris{{48, 1}, {51, 1}, {2400, 100}};
+    const double expected = 48.0 + 51.0 / 60.0 + 24.0 / 3600.0;
+    {
+        ExifBuilder b;
+        b.ascii(kGps, EXIF_TAG_GPS_LATITUDE_REF, "N").rationals(kGps, EXIF_TAG_GPS_LATITUDE, paris)
+            .ascii(kGps, EXIF_TAG_GPS_LONGITUDE_REF, "W").rationals(kGps, EXIF_TAG_GPS_LONGITUDE, {{2, 1}, {21, 1}, {0, 0}});
+        const VornalixExif e = read_block(dir, b);
+        EXPECT_NEAR(e.gps_latitude, expected, 1e-9);
+        EXPECT_NEAR(e.gps_longitude, -(2.0 + 21.0 / 60.0), 1e-9);
+    }
+    {
+        ExifBuilder b;
+        b.ascii(kGps, EXIF_TAG_GPS_LATITUDE_REF, "S").rationals(kGps, EXIF_TAG_GPS_LATITUDE, paris);
+        const VornalixExif e = read_block(dir, b);
+        EXPECT_NEAR(e.gps_latitude, -expected, 1e-9);
+        EXPECT_TRUE(std::isnan(e.gps_longitude));
+    }
+    {
+        ExifBuilder b;
+        b.rationals(kGps, EXIF_TAG_GPS_LATITUDE, paris);
+        EXPECT_NEAR(read_block(dir, b).gps_latitude, expected, 1e-9);
+    }
+}
+
+TEST(ExifRead, LongTextIsCutAndTerminated) {
+    fixtures::ScratchDir dir;
+    ExifBuilder b;
+    b.ascii(kIfd0, EXIF_TAG_MAKE, std::string(100, 'M')).ascii(kExif, EXIF_TAG_LENS_MODEL, std::string(200, 'L'));
+    const VornalixExif e = read_block(dir, b);
+    EXPECT_EQ(std::string(e.make), std::string(63, 'M'));
+    EXPECT_EQ(std::string(e.lens), std::string(127, 'L'));
+}
+
+TEST(ExifRead, FilesWithoutExif) {
+    fixtures::ScratchDir dir;
+    fixtures::write_bytes(dir.path("plain.jpg"), fixtures::plain_jpeg());
+    fixtures::write_bytes(dir.path("garbage.jpg"), {0xFF, 0xD8, 0xFF, 0xE1, 0xFF, 0xFF, 'E', 'x', 'i', 'f'});
+    for (const char* name : {"plain.jpg", "garbage.jpg", "missing.jpg"}) {
+        VornalixExif e;
+        std::memset(&e, 0x5A, sizeof e);
+        EXPECT_FALSE(vornalix::metadata::read_exif(dir.path(name), e)) << name;
+        EXPECT_EQ(e.make[0], '\0');
+        EXPECT_EQ(e.iso, 0);
+        EXPECT_TRUE(std::isnan(e.gps_latitude));
+    }
+}
+
+TEST(ExifApi, ArgumentsAndNoFile) {
+    auto ctx = make_context();
+    VornalixExif e;
+    EXPECT_EQ(vornalix_get_exif(nullptr, &e), -1);
+    EXPECT_EQ(vornalix_get_exif(ctx.get(), nullptr), -1);
+    EXPECT_STREQ(vornalix_last_error(ctx.get()), "");
+    EXPECT_EQ(vornalix_get_exif(ctx.get(), &e), -1);
+    EXPECT_STREQ(vornalix_last_error(ctx.get()), "no file loaded");
+}
+
+TEST(ExifApi, FallsBackToDecoderShotData) {
+    fixtures::ScratchDir dir;
+    fixtures::write_bytes(dir.path("plain.jpg"), fixtures::plain_jpeg());
+    auto ctx = make_context();
+    ctx->source_path = dir.path("plain.jpg");
+    auto& d = ctx->decoder;
+    std::memset(d.make, 'K', sizeof d.make);  // no terminator: at most 63 characters are taken
+    std::strcpy(d.model, "Body");
+    d.iso_speed = 99.9f;
+    d.shutter = 0.5f;
+    d.aperture = 5.6f;
+    d.focal_length = 35.0f;
+    d.width = 300;
+    d.height = 200;
+    d.flip = 6;
+    VornalixExif e;
+    ASSERT_EQ(vornalix_get_exif(ctx.get(), &e), 0);
+    EXPECT_EQ(std::string(e.make), std::string(63, 'K'));
+    EXPECT_STREQ(e.model, "Body");
+    EXPECT_EQ(e.iso, 99);
+    EXPECT_EQ(e.exposure_time, 0.5f);
+    EXPECT_EQ(e.aperture, 5.6f);
+    EXPECT_EQ(e.focal_length, 35.0f);
+    EXPECT_EQ(e.width, 300);
+    EXPECT_EQ(e.orientation, 6);
+    EXPECT_STREQ(e.lens, "");
+    EXPECT_TRUE(std::isnan(e.gps_longitude));
+
+    // An ISO beyond the int range is clamped, not converted out of range.
+    d.iso_speed = 1e12f;
+    ASSERT_EQ(vornalix_get_exif(ctx.get(), &e), 0);
+    EXPECT_EQ(e.iso, INT_MAX);
+    d.iso_speed = std::nanf("");
+    ASSERT_EQ(vornalix_get_exif(ctx.get(), &e), 0);
+    EXPECT_EQ(e.iso, 0);
+}
+
+// The RAW file's own TIFF structure carries the camera's metadata.
+TEST(ExifApi, CanonRawReadsItsOwnExif) {
+    auto ctx = make_context();
+    ctx->source_path = VORNALIX_TEST_CR2;
+    VornalixExif e;
+    ASSERT_EQ(vornalix_get_exif(ctx.get(), &e), 0);
+    EXPECT_STREQ(e.make, "Canon");
+    EXPECT_STREQ(e.model, "Canon EOS 30D");
+    EXPECT_FLOAT_EQ(e.exposure_time, 1.0f / 400.0f);
+    EXPECT_FLOAT_EQ(e.aperture, 22.0f);
+    EXPECT_EQ(e.iso, 640);
+    EXPECT_FLOAT_EQ(e.focal_length, 22.0f);
+    EXPECT_STREQ(e.datetime, "2009:07:21 13:03:20");
+}

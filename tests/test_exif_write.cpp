@@ -1,0 +1,287 @@
+// The APP1 segment of JPEG files: copy, strip and write, at the byte level,
+// on well-formed, truncated and foreign files, through the atomic writer.
+
+#include "metadata/exif.h"
+#include "output/file_io.h"
+#include "support/exif_fixtures.h"
+
+#include <libexif/exif-utils.h>
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <stdexcept>
+
+using fixtures::Bytes;
+using fixtures::ExifBuilder;
+namespace md = vornalix::metadata;
+
+namespace {
+
+Bytes camera_block(unsigned short orientation = 0) {
+    ExifBuilder b;
+    b.ascii(EXIF_IFD_0, EXIF_TAG_MAKE, "Maker").ascii(EXIF_IFD_0, EXIF_TAG_MODEL, "Model X")
+        .rational(EXIF_IFD_EXIF, EXIF_TAG_EXPOSURE_TIME, 1, 250);
+    if (orientation) b.short_value(EXIF_IFD_0, EXIF_TAG_ORIENTATION, orientation);
+    return b.block();
+}
+
+Bytes concat(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+Bytes after_soi_and_first_segment(const Bytes& jpeg) {
+    const size_t len = (size_t(jpeg[4]) << 8) | jpeg[5];
+    return Bytes(jpeg.begin() + 4 + len, jpeg.end());
+}
+
+}  // namespace
+
+TEST(ExifCopy, ReplacesLeadingAppSegmentsAndKeepsThePicture) {
+    fixtures::ScratchDir dir;
+    const std::string src = dir.path("src.jpg"), dst = dir.path("dst.jpg");
+    fixtures::write_bytes(src, fixtures::jpeg_with_exif(camera_block(6)));
+    const Bytes plain = fixtures::plain_jpeg();
+    ASSERT_EQ(plain[3], 0xE0);  // JFIF
+    fixtures::write_bytes(dst, plain);
+
+    ASSERT_TRUE(md::copy_exif(src, dst));
+    const Bytes out = fixtures::read_bytes(dst);
+    ASSERT_EQ(Bytes(out.begin(), out.begin() + 4), (Bytes{0xFF, 0xD8, 0xFF, 0xE1}));
+    const auto app1 = fixtures::segments_with_marker(out, 0xE1);
+    ASSERT_EQ(app1.size(), 1u);
+    EXPECT_EQ((size_t(out[4]) << 8 | out[5]), app1[0].size() + 2);
+    EXPECT_TRUE(fixtures::segments_with_marker(out, 0xE0).empty());
+    // Everything behind the replaced APP0 is the written picture, byte for byte.
+    const Bytes rest = after_soi_and_first_segment(plain);
+    EXPECT_TRUE(std::equal(rest.rbegin(), rest.rend(), out.rbegin()));
+
+    VornalixExif e;
+    ASSERT_TRUE(md::read_exif(dst, e));
+    EXPECT_STREQ(e.make, "Maker");
+    EXPECT_FLOAT_EQ(e.exposure_time, 0.004f);
+    EXPECT_EQ(e.orientation, 1);  // the copied pixels are upright
+    EXPECT_EQ(dir.names(), (std::vector<std::string>{"dst.jpg", "src.jpg"}));  // no temporaries left
+}
+
+TEST(ExifCopy, OrientationOnlyChangedWhenPresent) {
+    fixtures::ScratchDir dir;
+    fixtures::write_bytes(dir.path("none.jpg"), fixtures::jpeg_with_exif(camera_block()));
+    const fixtures::ParsedBlock block(md::exif_block_for_copy(dir.path("none.jpg")));
+    ASSERT_TRUE(block.data);
+    EXPECT_EQ(block.entry(EXIF_IFD_0, EXIF_TAG_ORIENTATION), nullptr);
+    ExifEntry* model = block.entry(EXIF_IFD_0, EXIF_TAG_MODEL);
+    ASSERT_TRUE(model);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(model->data)), "Model X");
+}
+
+TEST(ExifCopy, ExistingApp1ReplacedButOneBehindApp2Kept) {
+    fixtures::ScratchDir dir;
+    const std::string src = dir.path("src.jpg"), dst = dir.path("dst.jpg");
+    fixtures::write_bytes(src, fixtures::jpeg_with_exif(camera_block()));
+
+    ExifBuilder old;
+    old.ascii(EXIF_IFD_0, EXIF_TAG_MAKE, "Old");
+    fixtures::write_bytes(dst, fixtures::jpeg_with_exif(old.block()));
+    ASSERT_TRUE(md::copy_exif(src, dst));
+    EXPECT_EQ(fixtures::segments_with_marker(fixtures::read_bytes(dst), 0xE1).size(), 1u);
+
+    const Bytes plain = fixtures::plain_jpeg();
+    const Bytes xmp(40, 'x');
+    fixtures::write_bytes(dst, concat({{0xFF, 0xD8}, fixtures::segment(0xE2, Bytes(10, 'i')),
+                                       fixtures::segment(0xE1, xmp), after_soi_and_first_segment(plain)}));
+    ASSERT_TRUE(md::copy_exif(src, dst));
+    const auto app1 = fixtures::segments_with_marker(fixtures::read_bytes(dst), 0xE1);
+    ASSERT_EQ(app1.size(), 2u);
+    EXPECT_EQ(app1[1], xmp);
+}
+
+TEST(ExifCopy, RefusesWithoutTouchingTheTarget) {
+    fixtures::ScratchDir dir;
+    const std::string exif_src = dir.path("exif.jpg");
+    fixtures::write_bytes(exif_src, fixtures::jpeg_with_exif(camera_block()));
+    fixtures::write_bytes(dir.path("plain.jpg"), fixtures::plain_jpeg());
+    const Bytes png{0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 0};
+    const Bytes tiff{'I', 'I', 42, 0, 8, 0, 0, 0, 0, 0};
+    fixtures::write_bytes(dir.path("a.png"), png);
+    fixtures::write_bytes(dir.path("a.tif"), tiff);
+
+    const Bytes plain = fixtures::read_bytes(dir.path("plain.jpg"));
+    EXPECT_FALSE(md::copy_exif(dir.path("plain.jpg"), dir.path("plain.jpg")));  // source without EXIF
+    EXPECT_EQ(fixtures::read_bytes(dir.path("plain.jpg")), plain);
+    EXPECT_FALSE(md::copy_exif(exif_src, dir.path("a.png")));
+    EXPECT_EQ(fixtures::read_bytes(dir.path("a.png")), png);
+    EXPECT_FALSE(md::copy_exif(exif_src, dir.path("a.tif")));
+    EXPECT_EQ(fixtures::read_bytes(dir.path("a.tif")), tiff);
+    EXPECT_FALSE(md::copy_exif(exif_src, dir.path("missing.jpg")));
+    EXPECT_EQ(dir.names(), (std::vector<std::string>{"a.png", "a.tif", "exif.jpg", "plain.jpg"}));
+}
+
+TEST(ExifSegments, BlockSizeLimitOfTheLengthField) {
+    Bytes jpeg = fixtures::plain_jpeg();
+    const Bytes original = jpeg;
+    EXPECT_FALSE(md::insert_app1(jpeg, Bytes(65534, 1)));  // length would wrap to 0
+    EXPECT_EQ(jpeg, original);
+    EXPECT_FALSE(md::insert_app1(jpeg, Bytes()));
+    ASSERT_TRUE(md::insert_app1(jpeg, Bytes(65533, 1)));
+    EXPECT_EQ(jpeg[4], 0xFF);
+    EXPECT_EQ(jpeg[5], 0xFF);
+}
+
+TEST(ExifStrip, DropsEveryApp1BeforeTheScanAndStopsThere) {
+    fixtures::ScratchDir dir;
+    const Bytes app0 = fixtures::segment(0xE0, {'J', 'F', 'I', 'F', 0});
+    const Bytes dqt = fixtures::segment(0xDB, Bytes(65, 3));
+    const Bytes sof = fixtures::segment(0xC0, Bytes(15, 4));
+    const Bytes dht = fixtures::segment(0xC4, Bytes(30, 5));
+    const Bytes sos = fixtures::segment(0xDA, Bytes(10, 6));
+    // Entropy-coded data that happens to begin like an APP1 segment.
+    const Bytes scan{0xFF, 0xE1, 0x00, 0x04, 0x11, 0x22, 0x33, 0xFF, 0x00, 0x44, 0xFF, 0xD9};
+    const Bytes kept = concat({{0xFF, 0xD8}, app0, dqt, sof, dht, sos, scan});
+    const Bytes file = concat({{0xFF, 0xD8}, app0, fixtures::segment(0xE1, camera_block()),
+                               fixtures::segment(0xE1, Bytes(20, 'x')), dqt, sof, dht, sos, scan});
+    const std::string path = dir.path("s.jpg");
+    fixtures::write_bytes(path, file);
+    ASSERT_TRUE(md::strip_exif(path));
+    EXPECT_EQ(fixtures::read_bytes(path), kept);
+    ASSERT_TRUE(md::strip_exif(path));  // nothing left to strip: identical bytes
+    EXPECT_EQ(fixtures::read_bytes(path), kept);
+    fixtures::write_bytes(path, {0xFF, 0xD8, 0xFF, 0xD9});
+    ASSERT_TRUE(md::strip_exif(path));
+    EXPECT_EQ(fixtures::read_bytes(path), (Bytes{0xFF, 0xD8, 0xFF, 0xD9}));
+}
+
+// Every prefix of a real file, and random bytes behind a JPEG signature:
+// no walk reads past the end, and a refused rewrite leaves the file as it was.
+TEST(ExifSegments, TruncatedAndGarbageFilesAreNeverDamaged) {
+    const Bytes full = fixtures::jpeg_with_exif(camera_block());
+    const Bytes block = camera_block();
+    for (size_t n = 0; n <= full.size(); ++n) {
+        const Bytes prefix(full.begin(), full.begin() + n);
+        Bytes a = prefix, b = prefix;
+        if (!md::insert_app1(a, block)) EXPECT_EQ(a, prefix);
+        if (!md::strip_app1(b)) EXPECT_EQ(b, prefix);
+    }
+    std::mt19937 rng(7);
+    for (int i = 0; i < 300; ++i) {
+        Bytes garbage{0xFF, 0xD8};
+        const int len = 2 + static_cast<int>(rng() % 64);
+        for (int k = 0; k < len; ++k) garbage.push_back(k % 3 == 0 ? 0xFF : static_cast<unsigned char>(rng()));
+        Bytes a = garbage, b = garbage;
+        if (!md::insert_app1(a, block)) EXPECT_EQ(a, garbage);
+        if (!md::strip_app1(b)) EXPECT_EQ(b, garbage);
+    }
+
+    // The same through the file functions, including EXIF reading.
+    fixtures::ScratchDir dir;
+    const std::string src = dir.path("src.jpg"), path = dir.path("t.jpg");
+    fixtures::write_bytes(src, full);
+    for (size_t n : {size_t(3), size_t(7), size_t(30), full.size() / 2, full.size() - 1}) {
+        const Bytes prefix(full.begin(), full.begin() + n);
+        fixtures::write_bytes(path, prefix);
+        VornalixExif e;
+        md::read_exif(path, e);
+        if (!md::strip_exif(path)) EXPECT_EQ(fixtures::read_bytes(path), prefix) << n;
+        fixtures::write_bytes(path, prefix);
+        if (!md::copy_exif(src, path)) EXPECT_EQ(fixtures::read_bytes(path), prefix) << n;
+        // A truncated source gives its EXIF or nothing, never a damaged target.
+        fixtures::write_bytes(path, prefix);
+        const std::string other = dir.path("other.jpg");
+        fixtures::write_bytes(other, fixtures::plain_jpeg());
+        if (!md::copy_exif(path, other)) EXPECT_EQ(fixtures::read_bytes(other), fixtures::plain_jpeg()) << n;
+    }
+    // An APP1 whose length runs past the end is refused by both walks.
+    const Bytes cut = concat({{0xFF, 0xD8}, {0xFF, 0xE1, 0x40, 0x00}, Bytes(20, 0)});
+    fixtures::write_bytes(path, cut);
+    EXPECT_FALSE(md::strip_exif(path));
+    EXPECT_FALSE(md::copy_exif(src, path));
+    EXPECT_EQ(fixtures::read_bytes(path), cut);
+}
+
+TEST(ExifWrite, MakeAndIsoOnly) {
+    fixtures::ScratchDir dir;
+    const std::string path = dir.path("w.jpg");
+    fixtures::write_bytes(path, fixtures::plain_jpeg());
+    VornalixExif e{};
+    ASSERT_TRUE(md::write_exif(path, e));
+    {
+        const auto app1 = fixtures::segments_with_marker(fixtures::read_bytes(path), 0xE1);
+        ASSERT_EQ(app1.size(), 1u);
+        const fixtures::ParsedBlock block(app1[0]);
+        ExifEntry* make = block.entry(EXIF_IFD_0, EXIF_TAG_MAKE);
+        ASSERT_TRUE(make);
+        EXPECT_EQ(make->size, 1u);
+        EXPECT_TRUE(block.entry(EXIF_IFD_0, EXIF_TAG_X_RESOLUTION));  // a mandatory entry
+        EXPECT_FALSE(block.entry(EXIF_IFD_EXIF, EXIF_TAG_ISO_SPEED_RATINGS));
+    }
+    std::strcpy(e.make, "Vornalix");
+    e.iso = 800;
+    std::strcpy(e.model, "not written");
+    ASSERT_TRUE(md::write_exif(path, e));
+    VornalixExif back;
+    ASSERT_TRUE(md::read_exif(path, back));
+    EXPECT_STREQ(back.make, "Vornalix");
+    EXPECT_EQ(back.iso, 800);
+    EXPECT_STREQ(back.model, "");
+    e.iso = 70000;  // beyond SHORT: recorded as the largest value, not wrapped
+    ASSERT_TRUE(md::write_exif(path, e));
+    ASSERT_TRUE(md::read_exif(path, back));
+    EXPECT_EQ(back.iso, 65535);
+    const Bytes png{0x89, 'P', 'N', 'G'};
+    fixtures::write_bytes(path, png);
+    EXPECT_FALSE(md::write_exif(path, e));
+    EXPECT_EQ(fixtures::read_bytes(path), png);
+}
+
+// The RAW file's TIFF structure becomes a block a JPEG can carry: camera
+// metadata kept, the RAW's image-structure tags gone.
+TEST(ExifCopy, CanonRawBlockForADevelopedJpeg) {
+    fixtures::ScratchDir dir;
+    const std::string dst = dir.path("developed.jpg");
+    fixtures::write_bytes(dst, fixtures::plain_jpeg());
+    ASSERT_TRUE(md::copy_exif(VORNALIX_TEST_CR2, dst));
+    const auto app1 = fixtures::segments_with_marker(fixtures::read_bytes(dst), 0xE1);
+    ASSERT_EQ(app1.size(), 1u);
+    const fixtures::ParsedBlock block(app1[0]);
+    EXPECT_FALSE(block.entry(EXIF_IFD_0, EXIF_TAG_STRIP_OFFSETS));
+    EXPECT_FALSE(block.entry(EXIF_IFD_0, EXIF_TAG_IMAGE_WIDTH));
+    VornalixExif e;
+    ASSERT_TRUE(md::read_exif(dst, e));
+    EXPECT_STREQ(e.make, "Canon");
+    EXPECT_STREQ(e.model, "Canon EOS 30D");
+    EXPECT_FLOAT_EQ(e.exposure_time, 0.0025f);
+    EXPECT_FLOAT_EQ(e.aperture, 22.0f);
+    EXPECT_EQ(e.iso, 640);
+    EXPECT_FLOAT_EQ(e.focal_length, 22.0f);
+    EXPECT_STREQ(e.datetime, "2009:07:21 13:03:20");
+    EXPECT_EQ(e.orientation, 1);
+}
+
+TEST(AtomicWrite, FailuresLeaveTargetAndFolderAsTheyWere) {
+    fixtures::ScratchDir dir;
+    const std::string target = dir.path("photo.JPG");
+    const Bytes original{1, 2, 3};
+    fixtures::write_bytes(target, original);
+    std::string seen;
+    EXPECT_FALSE(vornalix::output::write_atomically(target, [&](const std::string& temp) {
+        seen = temp;
+        vornalix::output::overwrite_file(temp, Bytes(100, 9));
+        return false;  // a writer that fails part-way
+    }));
+    EXPECT_EQ(seen.substr(0, dir.path("").size()), dir.path(""));  // same folder
+    EXPECT_EQ(seen.substr(seen.size() - 4), ".JPG");                // same extension
+    EXPECT_THROW(vornalix::output::write_atomically(target, [](const std::string&) -> bool {
+                     throw std::runtime_error("writer failed");
+                 }),
+                 std::runtime_error);
+    EXPECT_EQ(fixtures::read_bytes(target), original);
+    EXPECT_EQ(dir.names(), std::vector<std::string>{"photo.JPG"});
+
+    ASSERT_TRUE(vornalix::output::write_file_atomically(target, {4, 5}));
+    EXPECT_EQ(fixtures::read_bytes(target), (Bytes{4, 5}));
+    EXPECT_FALSE(vornalix::output::write_file_atomically(dir.path("no/such/folder.jpg"), {1}));
+    EXPECT_FALSE(vornalix::output::write_file_atomically(dir.path(""), {1}));  // a folder is not replaced
+    EXPECT_EQ(dir.names(), std::vector<std::string>{"photo.JPG"});
+}

@@ -1,0 +1,184 @@
+// Exports and histograms of the rendered result: formats, bit depths, EXIF,
+// the rendering rules, and files that must survive a failed or odd export.
+
+#include "metadata/exif.h"
+#include "support/context_access.h"
+#include "support/exif_fixtures.h"
+
+#include <opencv2/imgcodecs.hpp>
+
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+using fixtures::Bytes;
+
+namespace {
+
+// A context holding a rendered result of one colour (16-bit R, G, B).
+ContextPtr rendered_context(unsigned short r, unsigned short g, unsigned short b, int w = 8, int h = 6) {
+    auto ctx = make_context();
+    cv::Mat rgba(h, w, CV_16UC4, cv::Scalar(r, g, b, 65535));
+    ctx->pipeline.source = vornalix::ImageBuffer(rgba);
+    ctx->pipeline.result = vornalix::ImageBuffer(rgba);
+    ctx->processed = true;
+    return ctx;
+}
+
+Bytes camera_jpeg() {
+    fixtures::ExifBuilder b;
+    b.ascii(EXIF_IFD_0, EXIF_TAG_MAKE, "Maker").short_value(EXIF_IFD_0, EXIF_TAG_ORIENTATION, 8);
+    return fixtures::jpeg_with_exif(b.block());
+}
+
+}  // namespace
+
+TEST(Export, FormatsAndBitDepthsAsWritten) {
+    fixtures::ScratchDir dir;
+    auto ctx = rendered_context(0x4000, 0x8000, 0xC000);
+    ASSERT_EQ(vornalix_export_tiff(ctx.get(), dir.path("a.tif").c_str()), 0);
+    ASSERT_EQ(vornalix_export_png(ctx.get(), dir.path("16.png").c_str(), 16), 0);
+    for (int bits : {8, 0, 24}) ASSERT_EQ(vornalix_export_png(ctx.get(), dir.path("8.png").c_str(), bits), 0);
+    ASSERT_EQ(vornalix_export_jpeg(ctx.get(), dir.path("as.png").c_str(), 90, 0, 0), 0);
+
+    const cv::Mat tif = cv::imread(dir.path("a.tif"), cv::IMREAD_UNCHANGED);
+    EXPECT_EQ(tif.type(), CV_16UC3);
+    EXPECT_EQ(tif.at<cv::Vec3w>(0, 0), cv::Vec3w(0xC000, 0x8000, 0x4000));  // B, G, R on disk
+    EXPECT_EQ(cv::imread(dir.path("16.png"), cv::IMREAD_UNCHANGED).type(), CV_16UC3);
+    const cv::Mat png8 = cv::imread(dir.path("8.png"), cv::IMREAD_UNCHANGED);
+    EXPECT_EQ(png8.type(), CV_8UC3);
+    EXPECT_EQ(png8.at<cv::Vec3b>(0, 0), cv::Vec3b(191, 128, 64));
+    EXPECT_EQ(fixtures::read_bytes(dir.path("as.png"))[1], 'P');  // the extension decides
+}
+
+// 16-bit data aimed at an 8-bit-only format is written as its ÷257 image,
+// not saturated to white.
+TEST(Export, SixteenBitsToEightBitFormats) {
+    fixtures::ScratchDir dir;
+    auto ctx = rendered_context(0x4000, 0x8000, 0xC000);
+    ASSERT_EQ(vornalix_export_tiff(ctx.get(), dir.path("t.jpg").c_str()), 0);
+    ASSERT_EQ(vornalix_export_png(ctx.get(), dir.path("p.bmp").c_str(), 16), 0);
+    const cv::Mat jpg = cv::imread(dir.path("t.jpg"), cv::IMREAD_UNCHANGED);
+    ASSERT_EQ(jpg.type(), CV_8UC3);
+    EXPECT_NEAR(jpg.at<cv::Vec3b>(2, 2)[0], 191, 3);
+    EXPECT_NEAR(jpg.at<cv::Vec3b>(2, 2)[2], 64, 3);
+    const cv::Mat bmp = cv::imread(dir.path("p.bmp"), cv::IMREAD_UNCHANGED);
+    ASSERT_EQ(bmp.type(), CV_8UC3);
+    EXPECT_EQ(bmp.at<cv::Vec3b>(0, 0), cv::Vec3b(191, 128, 64));
+}
+
+TEST(Export, JpegQualityIsClamped) {
+    fixtures::ScratchDir dir;
+    auto ctx = rendered_context(0x4000, 0x8000, 0xC000, 64, 48);
+    cv::randu(ctx->pipeline.result.mat, 0, 65535);  // detail, so quality shows in the bytes
+    for (int q : {1, 0, -5, 100, 150})
+        ASSERT_EQ(vornalix_export_jpeg(ctx.get(), dir.path("q" + std::to_string(q) + ".jpg").c_str(), q, 7, 0), 0);
+    EXPECT_EQ(fixtures::read_bytes(dir.path("q0.jpg")), fixtures::read_bytes(dir.path("q1.jpg")));
+    EXPECT_EQ(fixtures::read_bytes(dir.path("q-5.jpg")), fixtures::read_bytes(dir.path("q1.jpg")));
+    EXPECT_EQ(fixtures::read_bytes(dir.path("q150.jpg")), fixtures::read_bytes(dir.path("q100.jpg")));
+    EXPECT_NE(fixtures::read_bytes(dir.path("q1.jpg")), fixtures::read_bytes(dir.path("q100.jpg")));
+}
+
+TEST(Export, KeepExifCopiesTheSourceBlockWithUprightOrientation) {
+    fixtures::ScratchDir dir;
+    const std::string source = dir.path("camera.jpg");
+    fixtures::write_bytes(source, camera_jpeg());
+    auto ctx = rendered_context(30000, 30000, 30000);
+    ctx->source_path = source;
+    ASSERT_EQ(vornalix_export_jpeg(ctx.get(), dir.path("keep.jpg").c_str(), 90, 0, 1), 0);
+    ASSERT_EQ(vornalix_export_jpeg(ctx.get(), dir.path("drop.jpg").c_str(), 90, 0, 0), 0);
+    VornalixExif e;
+    ASSERT_TRUE(vornalix::metadata::read_exif(dir.path("keep.jpg"), e));
+    EXPECT_STREQ(e.make, "Maker");
+    EXPECT_EQ(e.orientation, 1);
+    EXPECT_FALSE(vornalix::metadata::read_exif(dir.path("drop.jpg"), e));
+    EXPECT_FALSE(cv::imread(dir.path("keep.jpg")).empty());
+
+    // Exporting over the source keeps the camera's metadata it carried.
+    ASSERT_EQ(vornalix_export_jpeg(ctx.get(), source.c_str(), 90, 0, 1), 0);
+    ASSERT_TRUE(vornalix::metadata::read_exif(source, e));
+    EXPECT_STREQ(e.make, "Maker");
+    EXPECT_EQ(cv::imread(source).at<cv::Vec3b>(0, 0)[1], 117);  // the new picture (30000 / 257)
+
+    // A source without EXIF, or a PNG target, is no failure.
+    ctx->source_path = dir.path("keep.png");
+    ASSERT_EQ(vornalix_export_png(ctx.get(), ctx->source_path.c_str(), 8), 0);
+    EXPECT_EQ(vornalix_export_jpeg(ctx.get(), dir.path("plain.jpg").c_str(), 90, 0, 1), 0);
+    ctx->source_path = source;
+    EXPECT_EQ(vornalix_export_jpeg(ctx.get(), dir.path("other.png").c_str(), 90, 0, 1), 0);
+    EXPECT_FALSE(cv::imread(dir.path("other.png")).empty());
+}
+
+TEST(Export, FailuresReportAndLeaveFilesAlone) {
+    fixtures::ScratchDir dir;
+    auto empty = make_context();
+    EXPECT_EQ(vornalix_export_jpeg(empty.get(), dir.path("x.jpg").c_str(), 90, 0, 0), -1);
+    EXPECT_STREQ(vornalix_last_error(empty.get()), "no image loaded");
+    EXPECT_EQ(vornalix_export_tiff(nullptr, "x.tif"), -1);
+    EXPECT_EQ(vornalix_export_png(empty.get(), nullptr, 8), -1);
+
+    auto ctx = rendered_context(1000, 2000, 3000);
+    const Bytes keep{'k', 'e', 'e', 'p'};
+    fixtures::write_bytes(dir.path("x.unknown"), keep);
+    EXPECT_EQ(vornalix_export_jpeg(ctx.get(), dir.path("x.unknown").c_str(), 90, 0, 0), -1);
+    EXPECT_STREQ(vornalix_last_error(ctx.get()), "JPEG write failed");
+    EXPECT_EQ(vornalix_export_tiff(ctx.get(), dir.path("x.unknown").c_str()), -1);
+    EXPECT_STREQ(vornalix_last_error(ctx.get()), "TIFF write failed");
+    EXPECT_EQ(vornalix_export_png(ctx.get(), dir.path("none/x.png").c_str(), 16), -1);
+    EXPECT_STREQ(vornalix_last_error(ctx.get()), "PNG write failed");
+    EXPECT_EQ(fixtures::read_bytes(dir.path("x.unknown")), keep);
+    EXPECT_EQ(dir.names(), std::vector<std::string>{"x.unknown"});
+}
+
+TEST(Export, RendersOnlyWhenNotProcessedAndLeavesTheFlag) {
+    fixtures::ScratchDir dir;
+    auto ctx = rendered_context(65535, 65535, 65535);
+    ctx->pipeline.result = vornalix::ImageBuffer();
+    ctx->processed = false;
+    ASSERT_EQ(vornalix_export_png(ctx.get(), dir.path("r.png").c_str(), 8), 0);
+    EXPECT_FALSE(ctx->processed);
+    EXPECT_FALSE(ctx->pipeline.result.empty());
+
+    // With the flag set, the existing result is written as it stands.
+    ctx->pipeline.result.fill(0);
+    ctx->processed = true;
+    ASSERT_EQ(vornalix_export_png(ctx.get(), dir.path("r.png").c_str(), 8), 0);
+    EXPECT_EQ(cv::imread(dir.path("r.png")).at<cv::Vec3b>(0, 0), cv::Vec3b(0, 0, 0));
+}
+
+TEST(Histogram, BinsAndSums) {
+    unsigned r[256], g[256], b[256], l[256];
+    auto grey = rendered_context(32768, 32768, 32768, 5, 4);
+    ASSERT_EQ(vornalix_get_histogram(grey.get(), r, g, b, l), 0);
+    for (const unsigned* h : {r, g, b, l}) {
+        EXPECT_EQ(h[128], 20u);
+        EXPECT_EQ(std::accumulate(h, h + 256, 0u), 20u);
+    }
+    auto white = rendered_context(65535, 65535, 65535);
+    ASSERT_EQ(vornalix_get_histogram(white.get(), r, g, b, l), 0);
+    EXPECT_EQ(l[255], 48u);
+    auto red = rendered_context(65535, 0, 0, 3, 3);
+    ASSERT_EQ(vornalix_get_histogram(red.get(), r, g, b, l), 0);
+    EXPECT_EQ(r[255], 9u);
+    EXPECT_EQ(g[0], 9u);
+    EXPECT_EQ(b[0], 9u);
+    EXPECT_EQ(l[54], 9u);
+}
+
+TEST(Histogram, RendersOnceAndSetsTheFlag) {
+    unsigned r[256], g[256], b[256], l[256];
+    EXPECT_EQ(vornalix_get_histogram(nullptr, r, g, b, l), -1);
+    auto ctx = make_context();
+    EXPECT_EQ(vornalix_get_histogram(ctx.get(), r, g, b, nullptr), -1);
+    EXPECT_EQ(vornalix_get_histogram(ctx.get(), r, g, b, l), -1);
+    EXPECT_STREQ(vornalix_last_error(ctx.get()), "no image loaded");
+
+    ctx->pipeline.source = vornalix::ImageBuffer(4, 3);
+    ASSERT_EQ(vornalix_get_histogram(ctx.get(), r, g, b, l), 0);
+    EXPECT_TRUE(ctx->processed);
+    EXPECT_EQ(std::accumulate(l, l + 256, 0u), 12u);
+    // A later call reuses the result, whatever the settings say now.
+    ctx->pipeline.result.fill(65535);
+    ASSERT_EQ(vornalix_get_histogram(ctx.get(), r, g, b, l), 0);
+    EXPECT_EQ(l[255], 12u);
+}

@@ -1,0 +1,422 @@
+#include "image/arw_decoder.h"
+#include "image/image_probe.h"
+#include "image/libraw_processor.h"
+#include "image/loader.h"
+#include "image/size_bound.h"
+#include "support/context_access.h"
+#include "support/dng_writer.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+using vornalix::testing::TempDir;
+namespace vt = vornalix::testing;
+
+namespace {
+
+// A BGR picture with a distinct colour in each quadrant (OpenCV writes BGR).
+cv::Mat quadrants(int width, int height) {
+    cv::Mat m(height, width, CV_8UC3, cv::Scalar(200, 40, 10));
+    m(cv::Rect(0, 0, width / 2, height / 2)).setTo(cv::Scalar(10, 40, 200));
+    return m;
+}
+
+void write_bytes(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string read_bytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Everything a failed load must leave alone.
+struct Snapshot {
+    cv::Mat source;
+    cv::Mat decoder_image;
+    std::string source_path;
+    float exposure, iso;
+    std::string make;
+    int width, height;
+
+    explicit Snapshot(VornalixContext* ctx)
+        : source(ctx->pipeline.source.mat), decoder_image(ctx->decoder.image.mat),
+          source_path(ctx->source_path), exposure(ctx->params.exposure), iso(ctx->decoder.iso_speed),
+          make(ctx->decoder.make), width(vornalix_get_width(ctx)), height(vornalix_get_height(ctx)) {}
+
+    void expect_kept(VornalixContext* ctx) const {
+        EXPECT_EQ(ctx->pipeline.source.mat.data, source.data);
+        EXPECT_EQ(ctx->decoder.image.mat.data, decoder_image.data);
+        EXPECT_EQ(ctx->source_path, source_path);
+        EXPECT_EQ(ctx->params.exposure, exposure);
+        EXPECT_EQ(ctx->decoder.iso_speed, iso);
+        EXPECT_EQ(std::string(ctx->decoder.make), make);
+        EXPECT_EQ(vornalix_get_width(ctx), width);
+        EXPECT_EQ(vornalix_get_height(ctx), height);
+        EXPECT_FALSE(ctx->processed);
+        EXPECT_EQ(vornalix_process(ctx), 0);  // still renders
+    }
+};
+
+}  // namespace
+
+TEST(SizeBound, KeepsEverySideAtLeastOnePixel) {
+    using vornalix::bound_long_side;
+    EXPECT_EQ(vornalix::scaled_size({5000, 3000}, vornalix::long_side_factor({5000, 3000}, 4096)),
+              cv::Size(4096, 2458));
+    EXPECT_EQ(vornalix::long_side_factor({4096, 100}, 4096), 1.0f);
+    // Thin images whose short side would round to 0.
+    EXPECT_EQ(bound_long_side(cv::Mat(1, 10000, CV_8UC3), 4096).size(), cv::Size(4096, 1));
+    EXPECT_EQ(bound_long_side(cv::Mat(3000, 1, CV_16UC3), 2000).size(), cv::Size(1, 2000));
+    EXPECT_EQ(bound_long_side(cv::Mat(2, 1000, CV_8UC3), 160).size(), cv::Size(160, 1));
+    // The RAW route's scale 4 halving of a frame one pixel high.
+    EXPECT_EQ(vornalix::halve(cv::Mat(1, 45, CV_16UC3)).size(), cv::Size(22, 1));
+    EXPECT_EQ(vornalix::halve(cv::Mat(3000, 2000, CV_16UC3)).size(), cv::Size(1000, 1500));
+    // Within the bound: the very same matrix comes back.
+    cv::Mat small(10, 20, CV_8UC3);
+    EXPECT_EQ(bound_long_side(small, 20).data, small.data);
+}
+
+TEST(ImageProbe, ReadsSignaturesAndHeaderSizes) {
+    using vornalix::ImageFormat;
+    const cv::Mat img = quadrants(37, 23);
+    for (auto [ext, format] : {std::pair{".jpg", ImageFormat::jpeg}, {".png", ImageFormat::png},
+                               {".tif", ImageFormat::tiff}, {".bmp", ImageFormat::bmp},
+                               {".webp", ImageFormat::webp}}) {
+        std::vector<unsigned char> buf;
+        ASSERT_TRUE(cv::imencode(ext, img, buf)) << ext;
+        const auto h = vornalix::probe_image_header(buf.data(), buf.size());
+        EXPECT_EQ(h.format, format) << ext;
+        EXPECT_EQ(h.width, 37) << ext;
+        EXPECT_EQ(h.height, 23) << ext;
+        // Every cut of the header is answered without reading past it.
+        for (size_t n = 0; n < std::min<size_t>(buf.size(), 64); ++n)
+            vornalix::probe_image_header(buf.data(), n);
+    }
+    const std::string pfm = "PF\n37 23\n-1.0\n";
+    EXPECT_EQ(vornalix::probe_image_header(reinterpret_cast<const unsigned char*>(pfm.data()), pfm.size()).format,
+              ImageFormat::unknown);
+}
+
+TEST(StandardRoute, SuffixTestIgnoresCase) {
+    using vornalix::is_standard_image;
+    for (const char* p : {"a.jpg", "a.JPG", "b.jpeg", "c.PNG", "d.tif", "e.TIFF", "f.bmp", "g.WebP", "/x/y.Jpeg"})
+        EXPECT_TRUE(is_standard_image(p)) << p;
+    for (const char* p : {"a.jpg.dng", "b.ARW", "c.cr2", "noext", "a.b", "", ".jp", "x.jpgx", "tiff"})
+        EXPECT_FALSE(is_standard_image(p)) << p;
+}
+
+TEST(StandardRoute, BoundsTheLongSideTo4096) {
+    TempDir dir;
+    auto ctx = make_context();
+    const std::string big = dir.file("big.jpg");
+    ASSERT_TRUE(cv::imwrite(big, quadrants(5000, 3000)));
+    vornalix_set_exposure(ctx.get(), 1.0f);
+    ASSERT_EQ(vornalix_load_arw(ctx.get(), big.c_str(), 1), 0) << vornalix_last_error(ctx.get());
+    EXPECT_EQ(vornalix_get_width(ctx.get()), 4096);
+    EXPECT_EQ(vornalix_get_height(ctx.get()), 2458);
+    EXPECT_EQ(ctx->params.exposure, 0.0f);  // settings reset by the load
+    EXPECT_EQ(ctx->source_path, big);
+    EXPECT_TRUE(ctx->decoder.image.empty());
+    EXPECT_EQ(ctx->pipeline.source.mat.type(), CV_16UC4);
+    // Top-left quadrant is red (R, G, B inside the library), alpha opaque.
+    const cv::Vec4w px = ctx->pipeline.source.mat.at<cv::Vec4w>(100, 100);
+    EXPECT_GT(px[0], 45000);
+    EXPECT_LT(px[2], 10000);
+    EXPECT_EQ(px[3], 65535);
+
+    const std::string wide = dir.file("wide.JPG");
+    ASSERT_TRUE(cv::imwrite(dir.file("wide.jpg"), quadrants(4096, 100)));
+    std::filesystem::rename(dir.file("wide.jpg"), wide);
+    ASSERT_EQ(vornalix_load_arw(ctx.get(), wide.c_str(), 3), 0);
+    EXPECT_EQ(vornalix_get_width(ctx.get()), 4096);
+    EXPECT_EQ(vornalix_get_height(ctx.get()), 100);
+
+    // A 10000 x 1 strip keeps its one row instead of being refused.
+    const std::string strip = dir.file("strip.png");
+    ASSERT_TRUE(cv::imwrite(strip, cv::Mat(1, 10000, CV_8UC3, cv::Scalar(1, 2, 3))));
+    ASSERT_EQ(vornalix_load_arw(ctx.get(), strip.c_str(), 1), 0) << vornalix_last_error(ctx.get());
+    EXPECT_EQ(vornalix_get_width(ctx.get()), 4096);
+    EXPECT_EQ(vornalix_get_height(ctx.get()), 1);
+}
+
+TEST(StandardRoute, DecodesByContentNotBySuffix) {
+    TempDir dir;
+    auto ctx = make_context();
+    // A PNG named .jpg and a TIFF named .WebP load.
+    std::vector<unsigned char> png;
+    ASSERT_TRUE(cv::imencode(".png", quadrants(40, 30), png));
+    const std::string named_jpg = dir.file("really png.jpg");
+    write_bytes(named_jpg, std::string(png.begin(), png.end()));
+    ASSERT_EQ(vornalix_load_arw(ctx.get(), named_jpg.c_str(), 1), 0);
+    EXPECT_EQ(vornalix_get_width(ctx.get()), 40);
+    std::vector<unsigned char> tif;
+    ASSERT_TRUE(cv::imencode(".tiff", quadrants(30, 20), tif));
+    const std::string named_webp = dir.file("t.WebP");
+    write_bytes(named_webp, std::string(tif.begin(), tif.end()));
+    ASSERT_EQ(vornalix_load_arw(ctx.get(), named_webp.c_str(), 1), 0);
+    EXPECT_EQ(vornalix_get_width(ctx.get()), 30);
+
+    // Formats OpenCV could decode but the library does not accept are
+    // answered like unreadable files.
+    const Snapshot before(ctx.get());
+    const std::string pfm = dir.file("p.png");
+    ASSERT_TRUE(cv::imwrite(dir.file("p.pfm"), cv::Mat(8, 8, CV_32FC3, cv::Scalar::all(0.5))));
+    std::filesystem::rename(dir.file("p.pfm"), pfm);
+    ASSERT_FALSE(cv::imread(pfm).empty());  // OpenCV alone would decode it
+    EXPECT_EQ(vornalix_load_arw(ctx.get(), pfm.c_str(), 1), -1);
+    EXPECT_EQ(std::string(vornalix_last_error(ctx.get())), "OpenCV could not read: " + pfm);
+    before.expect_kept(ctx.get());
+}
+
+TEST(StandardRoute, RefusesHeadersClaimingTooManyPixels) {
+    TempDir dir;
+    auto ctx = make_context();
+    const std::string ok = dir.file("ok.png");
+    ASSERT_TRUE(cv::imwrite(ok, quadrants(16, 16)));
+    ASSERT_EQ(vornalix_load_arw(ctx.get(), ok.c_str(), 1), 0);
+    const Snapshot before(ctx.get());
+
+    // A valid PNG whose IHDR is patched to 20000 x 20000 (400 megapixels).
+    std::string png = read_bytes(ok);
+    const unsigned char side[4] = {0x00, 0x00, 0x4E, 0x20};
+    std::memcpy(&png[16], side, 4);
+    std::memcpy(&png[20], side, 4);
+    const std::string huge = dir.file("huge.png");
+    write_bytes(huge, png);
+    EXPECT_EQ(vornalix_load_arw(ctx.get(), huge.c_str(), 1), -1);
+    EXPECT_EQ(std::string(vornalix_last_error(ctx.get())),
+              "image too large (20000 x 20000 pixels, more than the 200-megapixel limit): " + huge);
+    before.expect_kept(ctx.get());
+}
+
+TEST(StandardRoute, BadFilesKeepThePreviousImage) {
+    TempDir dir;
+    auto ctx = make_context();
+    const std::string good = dir.file("good.png");
+    ASSERT_TRUE(cv::imwrite(good, quadrants(64, 48)));
+    ASSERT_EQ(vornalix_load_arw(ctx.get(), good.c_str(), 1), 0);
+    vornalix_set_exposure(ctx.get(), 0.75f);
+    const Snapshot before(ctx.get());
+
+    std::vector<unsigned char> jpg;
+    cv::imencode(".jpg", quadrants(64, 48), jpg);
+    write_bytes(dir.file("garbage.jpg"), "this is not an image at all");
+    write_bytes(dir.file("empty.png"), "");
+    write_bytes(dir.file("header-only.JPEG"), std::string(jpg.begin(), jpg.begin() + 20));
+    std::filesystem::create_directory(dir.file("folder.tif"));
+    const std::string missing_non_ascii = dir.file("f\xC3\xA9lin\xC3\xA9.bmp");
+    for (const std::string& path : {dir.file("garbage.jpg"), dir.file("empty.png"), dir.file("header-only.JPEG"),
+                                    dir.file("folder.tif"), missing_non_ascii, dir.file("missing.webp")}) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(vornalix_load_arw(ctx.get(), path.c_str(), 1), -1);
+        EXPECT_EQ(std::string(vornalix_last_error(ctx.get())), "OpenCV could not read: " + path);
+        before.expect_kept(ctx.get());
+    }
+    // An existing file with a non-ASCII name loads.
+    const std::string non_ascii = dir.file("\xE5\x86\x99\xE7\x9C\x9F.png");
+    std::filesystem::copy_file(good, non_ascii);
+    EXPECT_EQ(vornalix_load_arw(ctx.get(), non_ascii.c_str(), 1), 0);
+    EXPECT_EQ(ctx->source_path, non_ascii);
+    EXPECT_EQ(vornalix_load_arw(ctx.get(), nullptr, 1), -1);
+    EXPECT_EQ(vornalix_load_arw(nullptr, good.c_str(), 1), -1);
+}
+
+TEST(RawRoute, DecodesADngAtEveryScale) {
+    TempDir dir;
+    const std::string dng = dir.file("scene.dng");
+    ASSERT_TRUE(vt::write_bayer_dng(dng, vt::make_test_scene(96, 64)));
+    auto ctx = make_context();
+    struct Case { int scale, width, height; };
+    for (Case c : {Case{1, 96, 64}, {0, 96, 64}, {-3, 96, 64}, {2, 48, 32}, {3, 48, 32}, {4, 24, 16}, {9, 24, 16}}) {
+        SCOPED_TRACE(c.scale);
+        vornalix_set_exposure(ctx.get(), 2.0f);
+        ASSERT_EQ(vornalix_load_arw(ctx.get(), dng.c_str(), c.scale), 0) << vornalix_last_error(ctx.get());
+        EXPECT_EQ(vornalix_get_width(ctx.get()), c.width);
+        EXPECT_EQ(vornalix_get_height(ctx.get()), c.height);
+        EXPECT_EQ(ctx->params.exposure, 0.0f);
+        EXPECT_EQ(ctx->decoder.width, c.width);
+        EXPECT_EQ(ctx->decoder.height, c.height);
+        // Decoder and pipeline hold independent copies of the same pixels.
+        EXPECT_NE(ctx->decoder.image.mat.data, ctx->pipeline.source.mat.data);
+        EXPECT_EQ(cv::norm(ctx->decoder.image.mat, ctx->pipeline.source.mat, cv::NORM_INF), 0.0);
+        // Left red, middle green, right blue; the top row brighter than the bottom.
+        const cv::Mat& m = ctx->pipeline.source.mat;
+        const cv::Vec4w left = m.at<cv::Vec4w>(2, 2), mid = m.at<cv::Vec4w>(2, m.cols / 2),
+                        right = m.at<cv::Vec4w>(2, m.cols - 3), low = m.at<cv::Vec4w>(m.rows - 3, 2);
+        EXPECT_GT(left[0], 40000);
+        EXPECT_LT(left[1], 2000);
+        EXPECT_GT(mid[1], 40000);
+        EXPECT_LT(mid[0], 2000);
+        EXPECT_GT(right[2], 40000);
+        EXPECT_LT(right[1], 2000);
+        EXPECT_LT(low[0], left[0] - 5000);
+        EXPECT_EQ(left[3], 65535);
+    }
+    EXPECT_STREQ(ctx->decoder.make, "Vornalix");
+    EXPECT_STREQ(ctx->decoder.model, "Test Camera");
+    EXPECT_EQ(ctx->decoder.path, dng);
+    EXPECT_EQ(ctx->source_path, dng);
+}
+
+TEST(RawRoute, BoundsTheLongSideTo2000) {
+    TempDir dir;
+    const std::string dng = dir.file("long.DNG");
+    ASSERT_TRUE(vt::write_bayer_dng(dng, vt::make_test_scene(4020, 30)));
+    vornalix::ArwDecoder decoder;
+    ASSERT_TRUE(decoder.decode(dng, 1)) << decoder.error;
+    EXPECT_EQ(decoder.width, 2000);
+    EXPECT_EQ(decoder.height, 15);  // 30 x 2000 / 4020 = 14.9
+    ASSERT_TRUE(decoder.decode(dng, 2)) << decoder.error;
+    EXPECT_EQ(decoder.width, 2000);  // 2010 x 15 half size, bounded again
+    EXPECT_EQ(decoder.height, 15);
+}
+
+TEST(RawRoute, OneColourImagesBecomeGreyRgb) {
+    TempDir dir;
+    const std::string dng = dir.file("mono.dng");
+    ASSERT_TRUE(vt::write_linear_grey_dng(dng, cv::Mat(48, 64, CV_16UC1, cv::Scalar(20000))));
+    // LibRaw develops this file to one colour per pixel: reading it as three
+    // would run past the buffer.
+    {
+        vornalix::LibRawPtr raw = vornalix::make_libraw_processor();
+        ASSERT_EQ(raw->open_file(dng.c_str()), 0);
+        vornalix::set_srgb16_output(*raw, false);
+        ASSERT_EQ(raw->unpack(), 0);
+        ASSERT_EQ(raw->dcraw_process(), 0);
+        int code = 0;
+        vornalix::ProcessedImagePtr img(raw->dcraw_make_mem_image(&code));
+        ASSERT_TRUE(img);
+        EXPECT_EQ(img->colors, 1);
+    }
+    auto ctx = make_context();
+    ASSERT_EQ(vornalix_load_arw(ctx.get(), dng.c_str(), 1), 0) << vornalix_last_error(ctx.get());
+    const cv::Vec4w px = ctx->pipeline.source.mat.at<cv::Vec4w>(20, 30);
+    EXPECT_GT(px[0], 30000);
+    EXPECT_EQ(px[0], px[1]);
+    EXPECT_EQ(px[1], px[2]);
+}
+
+TEST(RawRoute, ProcessedImageViewChecksLayoutAndSize) {
+    // A fabricated processed image: 4 x 3 pixels, room for three 16-bit colours.
+    const size_t payload = 4 * 3 * 3 * 2;
+    auto* img = static_cast<libraw_processed_image_t*>(std::calloc(1, sizeof(libraw_processed_image_t) + payload));
+    ASSERT_TRUE(img);
+    std::unique_ptr<libraw_processed_image_t, decltype(&std::free)> hold(img, &std::free);
+    img->type = LIBRAW_IMAGE_BITMAP;
+    img->width = 4;
+    img->height = 3;
+    img->bits = 16;
+    auto* samples = reinterpret_cast<unsigned short*>(img->data);
+    for (int i = 0; i < 4 * 3 * 3; ++i) samples[i] = static_cast<unsigned short>(i);
+    std::string why;
+
+    img->colors = 3;
+    img->data_size = payload;
+    cv::Mat rgb = vornalix::copy_processed_image(*img, 16, why);
+    ASSERT_EQ(rgb.type(), CV_16UC3);
+    EXPECT_EQ(rgb.at<cv::Vec3w>(2, 3), cv::Vec3w(33, 34, 35));
+
+    img->colors = 1;
+    img->data_size = 4 * 3 * 2;
+    rgb = vornalix::copy_processed_image(*img, 16, why);
+    ASSERT_EQ(rgb.type(), CV_16UC3);
+    EXPECT_EQ(rgb.at<cv::Vec3w>(2, 3), cv::Vec3w(11, 11, 11));
+
+    const auto refused = [&](const char* what) {
+        EXPECT_TRUE(vornalix::copy_processed_image(*img, 16, why).empty()) << what;
+    };
+    img->colors = 3;
+    img->data_size = payload - 1;
+    refused("short data");
+    img->data_size = payload;
+    img->colors = 4;
+    refused("four colours");
+    img->colors = 3;
+    img->bits = 8;
+    refused("8-bit data when 16 is expected");
+    img->bits = 16;
+    img->type = LIBRAW_IMAGE_JPEG;
+    refused("not a bitmap");
+}
+
+TEST(RawRoute, FailuresKeepThePreviousImageAndShotData) {
+    TempDir dir;
+    const std::string dng = dir.file("first.dng");
+    vt::DngOptions first;
+    first.make = "FirstMake";
+    ASSERT_TRUE(vt::write_bayer_dng(dng, vt::make_test_scene(64, 48), first));
+    auto ctx = make_context();
+    ASSERT_EQ(vornalix_load_arw(ctx.get(), dng.c_str(), 1), 0);
+    vornalix_set_exposure(ctx.get(), 0.5f);
+    ASSERT_EQ(vornalix_process(ctx.get()), 0);
+    const Snapshot before(ctx.get());
+
+    write_bytes(dir.file("garbage.cr2"), std::string(5000, 'x'));
+    write_bytes(dir.file("empty.nef"), "");
+    std::filesystem::create_directory(dir.file("folder.arw"));
+    const std::string dng_bytes = read_bytes(dng);
+    write_bytes(dir.file("truncated.dng"), dng_bytes.substr(0, dng_bytes.size() / 3));
+    vt::DngOptions huge;
+    huge.declared_width = 30000;
+    huge.declared_height = 20000;
+    ASSERT_TRUE(vt::write_bayer_dng(dir.file("huge.dng"), vt::make_test_scene(64, 48), huge));
+
+    struct Case { std::string path, message_start; };
+    for (const Case& c : {Case{dir.file("missing.cr2"), "LibRaw open_file failed: "},
+                          {dir.file("n\xC3\xA4me.cr2"), "LibRaw open_file failed: "},
+                          {dir.file("garbage.cr2"), "LibRaw "},
+                          {dir.file("empty.nef"), "LibRaw "},
+                          {dir.file("folder.arw"), "LibRaw "},
+                          {dir.file("truncated.dng"), ""},
+                          {dir.file("huge.dng"), "RAW frame too large: 30000 x 20000 pixels"}}) {
+        SCOPED_TRACE(c.path);
+        const int rc = vornalix_load_arw(ctx.get(), c.path.c_str(), 1);
+        if (c.path == dir.file("truncated.dng") && rc == 0) {
+            // LibRaw may develop what is there; then it is simply the new image.
+            ASSERT_EQ(vornalix_load_arw(ctx.get(), dng.c_str(), 1), 0);
+            vornalix_set_exposure(ctx.get(), 0.5f);
+            continue;
+        }
+        EXPECT_EQ(rc, -1);
+        const std::string error = vornalix_last_error(ctx.get());
+        EXPECT_EQ(error.rfind(c.message_start, 0), 0u) << error;
+        EXPECT_EQ(ctx->decoder.error, error);
+        EXPECT_EQ(ctx->decoder.path, c.path);  // the one decoder field a failure changes
+        EXPECT_EQ(ctx->decoder.width, 64);
+        before.expect_kept(ctx.get());
+        ctx->processed = false;
+    }
+    EXPECT_STREQ(ctx->decoder.make, "FirstMake");
+}
+
+TEST(RawRoute, RealCameraFileDevelopsWithinTheBound) {
+    auto ctx = make_context();
+    // Half size keeps the suite quick (the 2000 bound itself is shown on DNGs).
+    ASSERT_EQ(vornalix_load_arw(ctx.get(), VORNALIX_TEST_CR2, 2), 0) << vornalix_last_error(ctx.get());
+    const int w = vornalix_get_width(ctx.get()), h = vornalix_get_height(ctx.get());
+    EXPECT_LE(std::max(w, h), 2000);
+    EXPECT_GT(std::max(w, h), 1500);
+    EXPECT_GT(std::min(w, h), 1000);
+    EXPECT_GT(w, h);  // a landscape frame
+    EXPECT_GT(ctx->decoder.iso_speed, 0.0f);
+    EXPECT_STRNE(ctx->decoder.make, "");
+    // A developed photograph: neither black nor saturated, no colour cast to
+    // one channel only.
+    const cv::Scalar mean = cv::mean(ctx->pipeline.source.mat);
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_GT(mean[c], 3000) << c;
+        EXPECT_LT(mean[c], 60000) << c;
+    }
+    std::vector<unsigned char> preview(static_cast<size_t>(w) * h * 4);
+    vornalix_set_exposure(ctx.get(), 0.5f);
+    EXPECT_EQ(vornalix_get_preview(ctx.get(), preview.data(), static_cast<int>(preview.size())), 0);
+}

@@ -1,0 +1,185 @@
+#include "api/render.h"
+#include "pipeline/background_blur.h"
+#include "support/context_access.h"
+
+#include <gtest/gtest.h>
+#include <opencv2/imgproc.hpp>
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+namespace {
+
+// A context holding a synthetic 16-bit picture as if a standard file had been loaded.
+ContextPtr context_with_image(int width, int height) {
+    auto ctx = make_context();
+    cv::Mat rgb(height, width, CV_16UC3);
+    cv::randu(rgb, 0, 65535);
+    cv::GaussianBlur(rgb, rgb, cv::Size(5, 5), 0);
+    ctx->pipeline.set_source(vornalix::ImageBuffer(rgb));
+    return ctx;
+}
+
+std::vector<unsigned char> preview_of(VornalixContext* ctx) {
+    std::vector<unsigned char> out(static_cast<size_t>(vornalix_get_width(ctx)) * vornalix_get_height(ctx) * 4);
+    EXPECT_EQ(vornalix_get_preview(ctx, out.data(), static_cast<int>(out.size())), 0) << vornalix_last_error(ctx);
+    return out;
+}
+
+cv::Mat as_mat(std::vector<unsigned char>& bytes, int width, int height) {
+    return cv::Mat(height, width, CV_8UC4, bytes.data());
+}
+
+}  // namespace
+
+TEST(Render, NothingLoadedFailsWithMessage) {
+    auto ctx = make_context();
+    unsigned char buf[16];
+    EXPECT_EQ(vornalix_process(ctx.get()), -1);
+    EXPECT_STREQ(vornalix_last_error(ctx.get()), "no image loaded");
+    vornalix::api::set_error(ctx.get(), "other");
+    EXPECT_EQ(vornalix_get_preview(ctx.get(), buf, sizeof buf), -1);
+    EXPECT_STREQ(vornalix_last_error(ctx.get()), "no image loaded");
+    EXPECT_EQ(vornalix_process(nullptr), -1);
+    EXPECT_EQ(vornalix_get_preview(ctx.get(), nullptr, 16), -1);
+    EXPECT_EQ(vornalix_get_preview(nullptr, buf, 16), -1);
+    EXPECT_EQ(vornalix_get_width(nullptr), 0);
+    EXPECT_EQ(vornalix_get_height(ctx.get()), 0);
+    vornalix_unload(nullptr);
+}
+
+TEST(Render, PreviewBufferSizes) {
+    auto ctx = context_with_image(7, 5);
+    const int needed = 7 * 5 * 4;
+    std::vector<unsigned char> out(needed, 0xAB);
+    ctx->processed = false;
+    EXPECT_EQ(vornalix_get_preview(ctx.get(), out.data(), needed - 1), -1);
+    EXPECT_STREQ(vornalix_last_error(ctx.get()), "output buffer too small");
+    EXPECT_TRUE(ctx->processed);  // rendered even though the copy was refused
+    EXPECT_EQ(std::count(out.begin(), out.end(), 0xAB), needed);
+    EXPECT_EQ(vornalix_get_width(ctx.get()) * vornalix_get_height(ctx.get()) * 4, needed);
+    EXPECT_EQ(vornalix_get_preview(ctx.get(), out.data(), -5), -1);
+
+    ASSERT_EQ(vornalix_get_preview(ctx.get(), out.data(), needed), 0);
+    // Rows top to bottom, pixels R, G, B, A: the 8-bit form of the result.
+    const cv::Mat expected = ctx->pipeline.result.to_8bit();
+    EXPECT_EQ(cv::norm(as_mat(out, 7, 5), expected, cv::NORM_INF), 0.0);
+    EXPECT_EQ(out[3], 255);
+}
+
+TEST(Render, ProcessedFlagFollowsTheTable) {
+    auto ctx = context_with_image(8, 6);
+    EXPECT_EQ(vornalix_process(ctx.get()), 0);
+    EXPECT_TRUE(ctx->processed);
+    vornalix_set_exposure(ctx.get(), 1.0f);  // setters leave it
+    EXPECT_TRUE(ctx->processed);
+    vornalix_reset_adjustments(ctx.get());
+    EXPECT_FALSE(ctx->processed);
+    preview_of(ctx.get());
+    EXPECT_TRUE(ctx->processed);
+    vornalix_unload(ctx.get());
+    EXPECT_FALSE(ctx->processed);
+}
+
+TEST(Render, SizeQueriesFollowTheResultOnlyWhileProcessed) {
+    auto ctx = context_with_image(8, 6);
+    // A stand-in for a cropped rendering.
+    ctx->pipeline.result = vornalix::ImageBuffer(3, 2);
+    EXPECT_EQ(vornalix_get_width(ctx.get()), 8);
+    ctx->processed = true;
+    EXPECT_EQ(vornalix_get_width(ctx.get()), 3);
+    EXPECT_EQ(vornalix_get_height(ctx.get()), 2);
+    vornalix_reset_adjustments(ctx.get());
+    EXPECT_EQ(vornalix_get_width(ctx.get()), 8);
+    // The decoder's image wins over the source when it holds one.
+    ctx->decoder.image = vornalix::ImageBuffer(11, 9);
+    EXPECT_EQ(vornalix_get_width(ctx.get()), 11);
+    EXPECT_EQ(vornalix_get_height(ctx.get()), 9);
+}
+
+TEST(Render, UnloadForgetsTheImageButKeepsSettingsAndMask) {
+    auto ctx = context_with_image(8, 6);
+    ctx->source_path = "x.png";
+    ctx->segmentation_mask = cv::Mat(6, 8, CV_8UC1, cv::Scalar(255));
+    ctx->has_segmentation_mask = true;
+    ctx->bg_blur = 40.0f;
+    vornalix_set_contrast(ctx.get(), 25.0f);
+    ASSERT_EQ(vornalix_process(ctx.get()), 0);
+    vornalix_unload(ctx.get());
+    EXPECT_EQ(vornalix_get_width(ctx.get()), 0);
+    EXPECT_EQ(vornalix_get_height(ctx.get()), 0);
+    EXPECT_TRUE(ctx->pipeline.result.empty());
+    EXPECT_TRUE(ctx->source_path.empty());
+    EXPECT_EQ(vornalix_process(ctx.get()), -1);
+    EXPECT_STREQ(vornalix_last_error(ctx.get()), "no image loaded");
+    EXPECT_EQ(ctx->params.contrast, 25.0f);
+    EXPECT_TRUE(ctx->has_segmentation_mask);
+    EXPECT_FALSE(ctx->segmentation_mask.empty());
+    EXPECT_EQ(ctx->bg_blur, 40.0f);
+}
+
+TEST(Render, EmptySourceLeavesTheResult) {
+    vornalix::Pipeline pipeline;
+    pipeline.result = vornalix::ImageBuffer(2, 2);
+    pipeline.process(vornalix::EditParams());
+    EXPECT_EQ(pipeline.result.width(), 2);
+    EXPECT_TRUE(pipeline.get_preview_8bit().empty() == false);
+}
+
+TEST(BackgroundBlur, KernelSizes) {
+    using vornalix::background_blur_kernel;
+    EXPECT_EQ(background_blur_kernel(100.0f), 61);
+    EXPECT_EQ(background_blur_kernel(1.0f), 3);
+    EXPECT_EQ(background_blur_kernel(50.0f), 31);   // 30.5 -> 30 -> odd 31
+    EXPECT_EQ(background_blur_kernel(10.0f), 7);    // 6.1 -> 6 -> 7
+    EXPECT_EQ(background_blur_kernel(3.0f), 3);     // 1.83 -> 1, raised to 3
+    EXPECT_EQ(background_blur_kernel(250.0f), 61);
+    EXPECT_EQ(background_blur_kernel(std::numeric_limits<float>::infinity()), 61);
+    EXPECT_EQ(background_blur_kernel(1e30f), 61);
+}
+
+TEST(BackgroundBlur, MaskBlendsPreviewAndBlurredCopy) {
+    auto ctx = context_with_image(64, 40);
+    std::vector<unsigned char> plain = preview_of(ctx.get());
+    const cv::Mat sharp = as_mat(plain, 64, 40).clone();
+    cv::Mat blurred;
+    cv::GaussianBlur(sharp, blurred, cv::Size(61, 61), 0, 0, cv::BORDER_DEFAULT);
+    ctx->has_segmentation_mask = true;
+    ctx->bg_blur = 100.0f;
+
+    ctx->segmentation_mask = cv::Mat(40, 64, CV_8UC1, cv::Scalar(255));
+    std::vector<unsigned char> all_subject = preview_of(ctx.get());
+    EXPECT_EQ(all_subject, plain);
+
+    ctx->segmentation_mask = cv::Mat(40, 64, CV_8UC1, cv::Scalar(0));
+    std::vector<unsigned char> all_background = preview_of(ctx.get());
+    EXPECT_EQ(cv::norm(as_mat(all_background, 64, 40), blurred, cv::NORM_INF), 0.0);
+
+    // A mask of another size is resized: left half subject, right half background.
+    cv::Mat half(20, 32, CV_8UC1, cv::Scalar(0));
+    half.colRange(0, 16).setTo(255);
+    ctx->segmentation_mask = half;
+    std::vector<unsigned char> mixed = preview_of(ctx.get());
+    const cv::Mat m = as_mat(mixed, 64, 40);
+    EXPECT_EQ(cv::norm(m.colRange(0, 28), sharp.colRange(0, 28), cv::NORM_INF), 0.0);
+    EXPECT_EQ(cv::norm(m.colRange(36, 64), blurred.colRange(36, 64), cv::NORM_INF), 0.0);
+
+    // No blur without the flag or with strength 0; result never sees it.
+    ctx->bg_blur = 0.0f;
+    EXPECT_EQ(preview_of(ctx.get()), plain);
+    ctx->bg_blur = 100.0f;
+    ctx->has_segmentation_mask = false;
+    EXPECT_EQ(preview_of(ctx.get()), plain);
+    EXPECT_EQ(cv::norm(ctx->pipeline.result.to_8bit(), sharp, cv::NORM_INF), 0.0);
+}
+
+TEST(BackgroundBlur, WeakStrengthUsesTheSmallestKernel) {
+    cv::Mat preview(20, 20, CV_8UC4);
+    cv::randu(preview, 0, 255);
+    cv::Mat expected;
+    cv::GaussianBlur(preview, expected, cv::Size(3, 3), 0, 0, cv::BORDER_DEFAULT);
+    cv::Mat blurred = preview.clone();
+    vornalix::blur_background(blurred, cv::Mat(20, 20, CV_8UC1, cv::Scalar(0)), 1.0f);
+    EXPECT_EQ(cv::norm(blurred, expected, cv::NORM_INF), 0.0);
+}
