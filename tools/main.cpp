@@ -11,6 +11,8 @@
 #include <cstring>
 
 int cmd_develop(int argc, char** argv);
+int cmd_phash(int argc, char** argv);
+int cmd_thumb(int argc, char** argv);
 
 namespace {
 
@@ -22,6 +24,8 @@ struct Command {
 
 const Command kCommands[] = {
     {"develop", "develop a photograph with edits into an image file", cmd_develop},
+    {"thumb", "write the JPEG preview of image files", cmd_thumb},
+    {"phash", "print perceptual hashes of image files, or their distance", cmd_phash},
 };
 
 void print_usage(std::FILE* out) {
