@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
+int cmd_cutout(int argc, char** argv);
 int cmd_develop(int argc, char** argv);
 int cmd_phash(int argc, char** argv);
 int cmd_thumb(int argc, char** argv);
@@ -24,6 +25,7 @@ struct Command {
 
 const Command kCommands[] = {
     {"develop", "develop a photograph with edits into an image file", cmd_develop},
+    {"cutout", "write the subject of a photograph as a PNG with transparent background", cmd_cutout},
     {"thumb", "write the JPEG preview of image files", cmd_thumb},
     {"phash", "print perceptual hashes of image files, or their distance", cmd_phash},
 };
