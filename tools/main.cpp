@@ -11,6 +11,8 @@
 #include <cstring>
 
 int cmd_develop(int argc, char** argv);
+int cmd_settings(int argc, char** argv);
+int cmd_batch(int argc, char** argv);
 
 namespace {
 
@@ -22,6 +24,8 @@ struct Command {
 
 const Command kCommands[] = {
     {"develop", "develop a photograph with edits into an image file", cmd_develop},
+    {"settings", "print a photograph's look as a settings document (JSON)", cmd_settings},
+    {"batch", "develop many photographs with one look into a folder", cmd_batch},
 };
 
 void print_usage(std::FILE* out) {
