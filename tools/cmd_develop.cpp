@@ -1,4 +1,4 @@
-// vornalix develop INPUT -o OUTPUT [--scale N] [--quality Q] [--bits B] [--strip-exif] [edits...]
+// vornalix develop INPUT -o OUTPUT [--scale N] [--quality Q] [--bits B] [--strip-exif] [--auto...] [edits...]
 
 #include "cli.h"
 #include "look.h"

@@ -5,7 +5,6 @@
 #include <nlohmann/json.hpp>
 
 #include <fstream>
-#include <map>
 #include <sstream>
 
 namespace cli {
@@ -18,22 +17,6 @@ const char* const kDefaultsNote =
 
 namespace {
 
-// The suggestions of vornalix_auto_enhance that --auto applies, by entry.
-// Entries 11..13 (sharpening) are always 0 and would switch sharpening off.
-struct Suggestion {
-    int entry;
-    const char* key;
-    void (*set)(VornalixContext*, float);
-};
-const Suggestion kSuggestions[] = {
-    {0, "exposure", vornalix_set_exposure},       {1, "brightness", vornalix_set_brightness},
-    {2, "contrast", vornalix_set_contrast},       {3, "highlights", vornalix_set_highlights},
-    {4, "shadows", vornalix_set_shadows},         {5, "whites", vornalix_set_whites},
-    {6, "blacks", vornalix_set_blacks},           {7, "temperature", vornalix_set_temperature},
-    {8, "tint", vornalix_set_tint},               {9, "saturation", vornalix_set_saturation},
-    {10, "vibrance", vornalix_set_vibrance},      {14, "nr_luminance", vornalix_set_nr_luminance},
-    {15, "nr_color", vornalix_set_nr_color},
-};
 constexpr float kAsShotTemperature = 6500.0f;
 constexpr float kAsShotTint = 0.0f;
 
@@ -50,10 +33,7 @@ bool read_file(const std::string& path, std::string& text) {
 
 Look::Result Look::parse(int argc, char** argv, int& i, std::string& error) {
     const std::string arg = argv[i];
-    if (arg == "--auto") {
-        auto_ = true;
-        return Result::parsed;
-    }
+    if (autos_.parse(arg)) return Result::parsed;
     if (arg == "--settings") {
         if (++i >= argc) {
             error = "--settings needs a file name";
@@ -80,36 +60,37 @@ Look::Result Look::parse(int argc, char** argv, int& i, std::string& error) {
 }
 
 int Look::apply(VornalixContext* ctx, std::string& error) const {
-    std::map<std::string, std::pair<void (*)(VornalixContext*, float), float>> base = {
-        {"temperature", {vornalix_set_temperature, kAsShotTemperature}},
-        {"tint", {vornalix_set_tint, kAsShotTint}},
-    };
-    if (auto_) {
-        float suggested[32];
-        if (vornalix_auto_enhance(ctx, suggested) != 0) {
-            error = std::string("automatic analysis failed: ") + vornalix_last_error(ctx);
-            return kFailure;
-        }
-        for (const Suggestion& s : kSuggestions) base[s.key] = {s.set, suggested[s.entry]};
-    }
-    if (!settings_text_.empty() && vornalix_settings_from_json(ctx, settings_text_.c_str()) != 0) {
-        error = settings_path_ + ": " + vornalix_last_error(ctx);
+    vornalix_set_temperature(ctx, kAsShotTemperature);
+    vornalix_set_tint(ctx, kAsShotTint);
+    if (autos_.apply(ctx) != 0) {
+        error = std::string("automatic analysis failed: ") + vornalix_last_error(ctx);
         return kFailure;
     }
-    // A settings document wins over the camera's white balance and the suggestions.
-    for (const auto& [key, setter] : base)
-        if (!settings_keys_.count(key)) setter.first(ctx, setter.second);
+    if (!settings_text_.empty()) {
+        // The document's keys replace those of the camera's white balance and
+        // the suggestions; every key it leaves out keeps what they set.
+        const int size = vornalix_settings_to_json(ctx, nullptr, 0);
+        std::string current(static_cast<size_t>(size > 0 ? size : 1), '\0');
+        if (size <= 0 || vornalix_settings_to_json(ctx, current.data(), size) != size) {
+            error = vornalix_last_error(ctx);
+            return kFailure;
+        }
+        nlohmann::json merged = nlohmann::json::parse(current.c_str());
+        const nlohmann::json document = nlohmann::json::parse(settings_text_);
+        for (const auto& item : document.items()) merged[item.key()] = item.value();
+        if (vornalix_settings_from_json(ctx, merged.dump().c_str()) != 0) {
+            error = settings_path_ + ": " + vornalix_last_error(ctx);
+            return kFailure;
+        }
+    }
     flags_.apply(ctx);
     return 0;
 }
 
 void Look::print_help(std::FILE* out) {
-    std::fprintf(out,
-                 "look (weakest first; later ones win):\n"
-                 "  %-28s %s\n  %-28s %s\n  %-28s %s\n\n",
-                 "--auto", "apply the automatic suggestions (exposure, tone, white balance, colour,",
-                 "", "noise reduction)",
-                 "--settings FILE", "a settings document (vornalix settings IN > FILE); keys it names win");
+    AutoFlags::print_help(out);
+    std::fprintf(out, "settings document (wins over the suggestions; the edit flags win over it):\n  %-28s %s\n\n",
+                 "--settings FILE", "a settings document (vornalix settings IN > FILE); only the keys it names");
     EditFlags::print_help(out);
     std::fprintf(out, "\n%s", kDefaultsNote);
 }

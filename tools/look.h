@@ -4,6 +4,7 @@
 // library's 5500 default), the automatic suggestions (--auto), a settings
 // document (--settings FILE, only the keys it names), then the edit flags.
 
+#include "auto_flags.h"
 #include "edit_flags.h"
 #include "vornalix.h"
 
@@ -17,21 +18,18 @@ class Look {
 public:
     using Result = EditFlags::Result;
 
-    // Takes --auto, --settings FILE (read and checked at once) and every edit
-    // flag; anything else is not_mine.
+    // Takes --auto, --auto-straighten, --auto-crop, --settings FILE (read and
+    // checked at once) and every edit flag; anything else is not_mine.
     Result parse(int argc, char** argv, int& i, std::string& error);
 
     // Applies the look to the loaded photograph. Returns 0, or non-zero with
     // the reason in `error`.
     int apply(VornalixContext* ctx, std::string& error) const;
 
-    bool uses_auto() const { return auto_; }
-    bool has_settings() const { return !settings_path_.empty(); }
-
     static void print_help(std::FILE* out);
 
 private:
-    bool auto_ = false;
+    AutoFlags autos_;
     std::string settings_path_;
     std::string settings_text_;
     std::set<std::string> settings_keys_;

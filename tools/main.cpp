@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
+int cmd_cutout(int argc, char** argv);
 int cmd_develop(int argc, char** argv);
 int cmd_settings(int argc, char** argv);
 int cmd_batch(int argc, char** argv);
@@ -26,6 +27,7 @@ const Command kCommands[] = {
     {"develop", "develop a photograph with edits into an image file", cmd_develop},
     {"settings", "print a photograph's look as a settings document (JSON)", cmd_settings},
     {"batch", "develop many photographs with one look into a folder", cmd_batch},
+    {"cutout", "write the subject of a photograph as a PNG with transparent background", cmd_cutout},
 };
 
 void print_usage(std::FILE* out) {
