@@ -2,6 +2,7 @@
 // blur strength, mask read-out and the cut-out file.
 
 #include "api/boundary.h"
+#include "output/file_io.h"
 #include "segment/segmentation.h"
 #include "vornalix.h"
 
@@ -19,13 +20,10 @@ constexpr int kGrabCutFailed = -2;
 constexpr int kBufferTooSmall = -2;
 constexpr int kWriteFailed = -2;
 
+// Through the atomic writer: a failed write leaves an existing file as it was.
 bool write_png(const char* path, const cv::Mat& bgra) {
     constexpr int kCompression = 6;
-    try {
-        return cv::imwrite(path, bgra, {cv::IMWRITE_PNG_COMPRESSION, kCompression});
-    } catch (const cv::Exception&) {
-        return false;  // no writer for the extension, or the encoder refused
-    }
+    return output::write_image_atomically(path, bgra, {cv::IMWRITE_PNG_COMPRESSION, kCompression});
 }
 
 }  // namespace
