@@ -1,0 +1,143 @@
+#include "pipeline/pipeline.h"
+#include "pipeline/stage_math.h"
+#include "support/stage_images.h"
+
+#include <gtest/gtest.h>
+
+using vornalix::EditParams;
+using vornalix::Pipeline;
+using namespace test_images;
+
+namespace {
+
+cv::Mat noise_reduced(const cv::Mat& in, float luminance, float color) {
+    Pipeline p;
+    EditParams e;
+    e.nr_luminance = luminance;
+    e.nr_color = color;
+    cv::Mat m = in.clone();
+    p.apply_noise_reduction(m, e);
+    return m;
+}
+
+cv::Mat sharpened(const cv::Mat& in, float amount, float radius, float threshold) {
+    Pipeline p;
+    EditParams e;
+    e.sharpening_amount = amount;
+    e.sharpening_radius = radius;
+    e.sharpening_threshold = threshold;
+    cv::Mat m = in.clone();
+    p.apply_sharpening(m, e);
+    return m;
+}
+
+// Half-width of the square around the centre where `out` differs from `reference`
+// (-1 when nothing differs).
+int changed_reach(const cv::Mat& out, const cv::Mat& reference) {
+    const int cy = out.rows / 2, cx = out.cols / 2;
+    int reach = -1;
+    for (int y = 0; y < out.rows; ++y)
+        for (int x = 0; x < out.cols; ++x)
+            if (std::memcmp(out.ptr<cv::Vec4f>(y) + x, reference.ptr<cv::Vec4f>(y) + x, sizeof(cv::Vec4f)) != 0)
+                reach = std::max(reach, std::max(std::abs(x - cx), std::abs(y - cy)));
+    return reach;
+}
+
+}  // namespace
+
+TEST(NoiseReduction, NeutralAndNonFiniteSettingsLeaveTheImageUntouched) {
+    const cv::Mat in = noise(9, 11, -0.5f, 1.5f);
+    EXPECT_TRUE(identical(noise_reduced(in, 0, 0), in));
+    for (float bad : {kNaN, kInf, -kInf}) {
+        EXPECT_TRUE(identical(noise_reduced(in, bad, 30), in));
+        EXPECT_TRUE(identical(noise_reduced(in, 30, bad), in));
+    }
+}
+
+TEST(NoiseReduction, KernelSizesFollowTheSliders) {
+    // A bright pixel on flat grey: the stage changes exactly the kernel's reach around it.
+    const cv::Mat grey = flat(31, 31, {0.5f, 0.4f, 0.3f, 1});
+    cv::Mat spot = grey.clone();
+    spot.at<cv::Vec4f>(15, 15) = {0.9f, 0.8f, 0.7f, 1};
+    for (auto [value, reach] : {std::pair{10.0f, 1}, {19.9f, 1}, {20.0f, 2}, {100.0f, 6}})
+        EXPECT_EQ(changed_reach(noise_reduced(spot, value, 0), noise_reduced(grey, value, 0)), reach) << value;
+    for (auto [value, reach] : {std::pair{24.9f, 1}, {25.0f, 2}, {50.0f, 3}, {75.0f, 4}, {100.0f, 5}})
+        EXPECT_EQ(changed_reach(noise_reduced(spot, 0, value), noise_reduced(grey, 0, value)), reach) << value;
+}
+
+TEST(NoiseReduction, LuminanceSmoothingKeepsRatiosBlackAndAlphaButDoesNotClamp) {
+    cv::Mat bright = flat(9, 9, {0.99f, 0.99f, 0.99f, 1});
+    bright.at<cv::Vec4f>(4, 4) = {1, 1, 1, 1};
+    const cv::Mat lifted = noise_reduced(bright, 100, 0);
+    EXPECT_GT(lifted.at<cv::Vec4f>(4, 5)[0], 0.99f);
+    EXPECT_GT(lifted.at<cv::Vec4f>(3, 3)[1], 0.99f);
+
+    cv::Mat in = noise(9, 9, 0.2f, 0.8f);
+    in.at<cv::Vec4f>(0, 0) = {0, 0, 0, 0.4f};
+    in.at<cv::Vec4f>(8, 8) = {0.2f, 0.4f, 0.8f, 0.4f};
+    const cv::Mat out = noise_reduced(in, 100, 0);
+    EXPECT_EQ(out.at<cv::Vec4f>(0, 0), cv::Vec4f(0, 0, 0, 0.4f));
+    const cv::Vec4f c = out.at<cv::Vec4f>(8, 8);
+    EXPECT_NE(c[0], 0.2f);
+    EXPECT_NEAR(c[1] / c[0], 2.0f, 1e-5);
+    EXPECT_NEAR(c[2] / c[0], 4.0f, 1e-5);
+    EXPECT_TRUE(identical(channel(out, 3), channel(in, 3)));
+    // Uniform grey only moves by the epsilon.
+    const cv::Mat grey = flat(9, 9, {0.5f, 0.5f, 0.5f, 1});
+    EXPECT_LT(cv::norm(noise_reduced(grey, 100, 100), grey, cv::NORM_INF), 1e-5);
+}
+
+TEST(NoiseReduction, HugeSlidersAreCappedNearTwiceTheLongSide) {
+    using vornalix::stage_math::slider_kernel_size;
+    const int cap = vornalix::stage_math::max_kernel_size(cv::Size(12, 7));
+    EXPECT_EQ(cap, 25);
+    EXPECT_EQ(slider_kernel_size(100.0f, 5.0f, cap), 13);
+    EXPECT_EQ(slider_kernel_size(1e6f, 5.0f, cap), 25);
+    EXPECT_EQ(slider_kernel_size(3e38f, 4.0f, cap), 25);
+    // Beyond 2^31 steps the conversion to int would be undefined; the stage stays quick and finite.
+    const cv::Mat in = noise(7, 12);
+    for (float v : {1e6f, 1e12f, 3.4e38f}) {
+        EXPECT_TRUE(all_finite(noise_reduced(in, v, v))) << v;
+        EXPECT_TRUE(all_finite(noise_reduced(in, 0, v))) << v;
+    }
+}
+
+TEST(Sharpening, NeutralRadiusAndNonFiniteCasesLeaveTheImageUntouched) {
+    const cv::Mat in = noise(9, 11, -0.5f, 1.5f);
+    for (float amount : {0.0f, -20.0f, kNaN})
+        for (float radius : {1.0f, 0.0f, -3.0f}) EXPECT_TRUE(identical(sharpened(in, amount, radius, 0), in));
+    // A positive amount with no usable radius skips the stage instead of failing the render.
+    for (float radius : {0.0f, -1.0f, kNaN, kInf, -kInf}) EXPECT_TRUE(identical(sharpened(in, 50, radius, 0), in));
+    EXPECT_TRUE(identical(sharpened(in, kInf, 1, 0), in));
+    EXPECT_TRUE(identical(sharpened(in, 50, 1, kNaN), in));
+}
+
+TEST(Sharpening, ThresholdGatesTheDetailAndTheResultIsClamped) {
+    cv::Mat in = flat(15, 15, {0.5f, 0.5f, 0.5f, 0.6f});
+    in.at<cv::Vec4f>(7, 7) = {0.7f, 0.6f, 0.5f, 0.6f};
+    // Detail everywhere is smaller than the 0.2 step: a threshold of 0.2 keeps the image.
+    EXPECT_LT(cv::norm(sharpened(in, 150, 1, 0.2f * 65535), in, cv::NORM_INF), 1e-6);
+    const cv::Mat out = sharpened(in, 150, 1, 0);
+    EXPECT_GT(out.at<cv::Vec4f>(7, 7)[0], 0.75f);
+    EXPECT_LT(out.at<cv::Vec4f>(7, 8)[0], 0.5f);
+    EXPECT_EQ(out.at<cv::Vec4f>(7, 7)[2], 0.5f);
+    EXPECT_TRUE(identical(channel(out, 3), channel(in, 3)));
+    // t = 1 amplifies nothing inside 0..1 but still clamps values outside it.
+    const cv::Mat wide = noise(9, 9, -0.5f, 1.5f);
+    const cv::Mat clamped = sharpened(wide, 40, 1, 65535);
+    EXPECT_TRUE(colours_in_unit_range(clamped));
+    cv::Mat expected = wide.clone();
+    expected.forEach<cv::Vec4f>([](cv::Vec4f& v, const int*) {
+        for (int c = 0; c < 3; ++c) v[c] = std::min(std::max(v[c], 0.0f), 1.0f);
+    });
+    EXPECT_TRUE(identical(clamped, expected));
+}
+
+TEST(Sharpening, HugeValuesStayFinite) {
+    const cv::Mat in = noise(8, 6);
+    for (float v : {1e6f, 1e12f, 3.4e38f}) {
+        EXPECT_TRUE(colours_in_unit_range(sharpened(in, 40, v, 0))) << v;
+        EXPECT_TRUE(colours_in_unit_range(sharpened(in, v, 1, 0))) << v;
+        EXPECT_TRUE(colours_in_unit_range(sharpened(in, 40, 1, v))) << v;
+    }
+}

@@ -1,0 +1,115 @@
+#include "pipeline/pipeline.h"
+#include "support/stage_images.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using vornalix::EditParams;
+using vornalix::Pipeline;
+using namespace test_images;
+
+namespace {
+
+cv::Mat vignetted(const cv::Mat& in, float amount, float midpoint, float roundness) {
+    Pipeline p;
+    EditParams e;
+    e.vignette_amount = amount;
+    e.vignette_midpoint = midpoint;
+    e.vignette_roundness = roundness;
+    cv::Mat m = in.clone();
+    p.apply_vignette(m, e);
+    return m;
+}
+
+cv::Mat grained(const cv::Mat& in, float amount, float size) {
+    Pipeline p;
+    EditParams e;
+    e.grain_amount = amount;
+    e.grain_size = size;
+    cv::Mat m = in.clone();
+    p.apply_grain(m, e);
+    return m;
+}
+
+// Elliptical distance of a pixel, each axis normalised by its half size.
+float distance(const cv::Mat& m, int x, int y) {
+    const float dx = (x - m.cols / 2.0f) / (m.cols / 2.0f), dy = (y - m.rows / 2.0f) / (m.rows / 2.0f);
+    return std::sqrt(dx * dx + dy * dy);
+}
+
+}  // namespace
+
+TEST(Vignette, NeutralAndNonFiniteSettingsLeaveTheImageUntouched) {
+    const cv::Mat in = noise(9, 12, -0.5f, 1.5f);
+    EXPECT_TRUE(identical(vignetted(in, 0, 50, 0), in));
+    for (float bad : {kNaN, kInf, -kInf}) {
+        EXPECT_TRUE(identical(vignetted(in, bad, 50, 0), in));
+        EXPECT_TRUE(identical(vignetted(in, 50, bad, 0), in));
+        EXPECT_TRUE(identical(vignetted(in, 50, 50, bad), in));
+    }
+}
+
+TEST(Vignette, ShapeFollowsMidpointAndRoundness) {
+    const cv::Mat grey = flat(31, 40, {0.5f, 0.5f, 0.5f, 0.3f});
+    const cv::Mat dark = vignetted(grey, 100, 50, 0), light = vignetted(grey, -100, 50, 0);
+    const cv::Mat step = vignetted(grey, 100, 100, 0);
+    for (int y = 0; y < grey.rows; ++y)
+        for (int x = 0; x < grey.cols; ++x) {
+            const float d = distance(grey, x, y);
+            const cv::Vec4f v = dark.at<cv::Vec4f>(y, x);
+            if (d <= 0.5f) EXPECT_EQ(v, grey.at<cv::Vec4f>(y, x)) << x << "," << y;
+            if (d >= 1.0f) {
+                EXPECT_EQ(v, cv::Vec4f(0, 0, 0, 0.3f)) << x << "," << y;
+                EXPECT_EQ(light.at<cv::Vec4f>(y, x), cv::Vec4f(1, 1, 1, 0.3f)) << x << "," << y;
+            }
+            if (d > 0.5f && d < 1.0f) EXPECT_LT(v[0], 0.5f);
+            // Midpoint 100: a hard step at r = 1.
+            EXPECT_EQ(step.at<cv::Vec4f>(y, x)[1], d <= 1.0f ? 0.5f : 0.0f) << x << "," << y;
+        }
+    // Roundness -100 follows the rectangle: equal along the line x = 0.9 cols while |dy| <= 0.8.
+    const cv::Mat box = vignetted(grey, 100, 50, -100);
+    const int column = static_cast<int>(0.9f * grey.cols);
+    for (int y = 0; y < grey.rows; ++y) {
+        const float dy = std::fabs((y - grey.rows / 2.0f) / (grey.rows / 2.0f));
+        EXPECT_LE(box.at<cv::Vec4f>(y, column)[0], 0.5f * (1 - 0.648f) + 1e-6f);  // r >= 0.8: t >= 0.6
+        if (dy <= 0.8f) EXPECT_EQ(box.at<cv::Vec4f>(y, column), box.at<cv::Vec4f>(15, column)) << y;
+    }
+    EXPECT_NE(dark.at<cv::Vec4f>(4, column), dark.at<cv::Vec4f>(15, column));
+    EXPECT_TRUE(identical(vignetted(grey, 60, 30, 0), vignetted(grey, 60, 30, 100)));
+    // Out-of-scale values stay finite and clamped.
+    for (float v : {1e30f, -3.4e38f}) {
+        EXPECT_TRUE(colours_in_unit_range(vignetted(grey, v, 50, 0)));
+        EXPECT_TRUE(colours_in_unit_range(vignetted(grey, 50, v, 0)));
+        EXPECT_TRUE(colours_in_unit_range(vignetted(grey, 50, 50, v)));
+    }
+}
+
+TEST(Grain, NeutralAndNonFiniteSettingsLeaveTheImageUntouched) {
+    const cv::Mat in = noise(9, 12, -0.5f, 1.5f);
+    for (float amount : {0.0f, -10.0f, kNaN, kInf}) EXPECT_TRUE(identical(grained(in, amount, 25), in));
+    for (float size : {kNaN, kInf, -kInf}) EXPECT_TRUE(identical(grained(in, 50, size), in));
+}
+
+TEST(Grain, MonochromeNoiseOfTheRequestedDeviation) {
+    cv::theRNG().state = 12345;
+    const cv::Mat grey = flat(96, 96, {0.5f, 0.5f, 0.5f, 0.3f});
+    for (float size : {0.0f, 1.0f, 25.0f, 100.0f}) {
+        const cv::Mat out = grained(grey, 100, size);
+        const cv::Mat r = channel(out, 0);
+        EXPECT_TRUE(identical(r, channel(out, 1)));
+        EXPECT_TRUE(identical(r, channel(out, 2)));
+        EXPECT_TRUE(identical(channel(out, 3), channel(grey, 3)));
+        cv::Scalar mean, deviation;
+        cv::meanStdDev(r - 0.5f, mean, deviation);
+        EXPECT_NEAR(mean[0], 0.0, 0.005) << size;
+        EXPECT_NEAR(deviation[0], 0.05, 0.004) << size;
+    }
+    // Clamped at both ends, alpha kept, even for absurd strengths and sizes.
+    const cv::Mat edges = noise(20, 20, -0.2f, 1.2f);
+    for (auto [amount, size] : {std::pair{100.0f, 25.0f}, {1e30f, 25.0f}, {3.4e38f, 3.4e38f}, {50.0f, 1e12f}}) {
+        const cv::Mat out = grained(edges, amount, size);
+        EXPECT_TRUE(colours_in_unit_range(out)) << amount << " " << size;
+        EXPECT_TRUE(identical(channel(out, 3), channel(edges, 3)));
+    }
+}
