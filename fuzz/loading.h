@@ -1,7 +1,7 @@
 #pragma once
 // Shared body of the loading targets: the bytes become a file with the given
-// name, which is loaded into a fresh context and, when that succeeds,
-// rendered into a preview.
+// name, which is loaded into a fresh context and, when that succeeds (and the
+// picture has at most a megapixel), rendered into a preview.
 
 #include <cstddef>
 #include <cstdint>
