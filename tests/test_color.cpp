@@ -70,6 +70,12 @@ TEST(ColourHsl, BandWeightsAndShifts) {
     EXPECT_RGB_NEAR(rgb_at(img, 1), 0.0f, 1.0f, 0.0f, kTol);
     EXPECT_RGB_NEAR(rgb_at(img, 2), 0.5f, 0.5f, 0.5f, 0.0f);
 
+    // Shifts beyond -720 degrees still wrap around the circle: -1000 is +80.
+    p.hsl[0].hue = -1000.0f;
+    img = working_row({{1.0f, 0.0f, 0.0f}});
+    pl.apply_hsl(img, p);
+    EXPECT_RGB_NEAR(rgb_at(img, 0), 2.0f / 3.0f, 1.0f, 0.0f, kTol);
+
     // A hue of 15 degrees sums both neighbours' luminance shifts with weight 0.537.
     p = EditParams{};
     p.hsl[0].luminance = 40.0f;

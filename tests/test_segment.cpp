@@ -1,5 +1,6 @@
 #include "segment/segmentation.h"
 #include "support/context_access.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 #include <opencv2/imgcodecs.hpp>
@@ -9,8 +10,6 @@
 #include <limits>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 namespace {
 
@@ -39,16 +38,6 @@ double share(const cv::Mat& mask, bool inside, double radius) {
         }
     return static_cast<double>(hits) / total;
 }
-
-struct TempDir {
-    fs::path path;
-    TempDir() {
-        path = fs::temp_directory_path() / ("vornalix-segment-" + std::to_string(::getpid()));
-        fs::create_directories(path);
-    }
-    ~TempDir() { fs::remove_all(path); }
-    std::string file(const char* name) const { return (path / name).string(); }
-};
 
 }  // namespace
 
@@ -146,7 +135,7 @@ TEST(Segmentation, BackgroundBlurIsClamped) {
 }
 
 TEST(Cutout, WritesRenderedImageWithMaskAsAlpha) {
-    TempDir dir;
+    vornalix::testing::TempDir dir;
     auto ctx = make_context();
     ctx->pipeline.source = disc_on_texture();
     ASSERT_EQ(vornalix_segment_subject(ctx.get(), -1, -1), 0);
@@ -166,7 +155,7 @@ TEST(Cutout, WritesRenderedImageWithMaskAsAlpha) {
 }
 
 TEST(Cutout, RefusesWithoutMaskImageOrMatchingSize) {
-    TempDir dir;
+    vornalix::testing::TempDir dir;
     auto ctx = make_context();
     const std::string out = dir.file("subject.png");
     EXPECT_EQ(vornalix_export_subject_png(nullptr, out.c_str()), -1);
@@ -192,7 +181,7 @@ TEST(Cutout, RefusesWithoutMaskImageOrMatchingSize) {
 }
 
 TEST(Cutout, UnwritablePathIsReported) {
-    TempDir dir;
+    vornalix::testing::TempDir dir;
     auto ctx = make_context();
     ctx->pipeline.source = disc_on_texture();
     ASSERT_EQ(vornalix_segment_subject(ctx.get(), -1, -1), 0);
@@ -201,5 +190,53 @@ TEST(Cutout, UnwritablePathIsReported) {
     EXPECT_STREQ(vornalix_last_error(ctx.get()), "failed to write PNG");
     const std::string no_writer = dir.file("subject.unknownformat");
     EXPECT_EQ(vornalix_export_subject_png(ctx.get(), no_writer.c_str()), -2);
-    EXPECT_FALSE(fs::exists(no_writer));
+    EXPECT_TRUE(fs::is_empty(dir.path()));  // no temporary left behind either
+}
+
+TEST(Segmentation, LoadSegmentBlurCutOutAndUnloadThroughTheCInterface) {
+    vornalix::testing::TempDir dir;
+    const std::string disc = dir.file("disc.png"), other = dir.file("other.png"), out = dir.file("cut.png");
+    cv::Mat bgr;
+    cv::cvtColor(disc_on_texture().rgb_mat(), bgr, cv::COLOR_RGB2BGR);
+    bgr.convertTo(bgr, CV_8U, 1.0 / 257.0);
+    ASSERT_TRUE(cv::imwrite(disc, bgr));
+    ASSERT_TRUE(cv::imwrite(other, cv::Mat(100, 150, CV_8UC3, cv::Scalar::all(80))));
+
+    auto ctx = make_context();
+    ASSERT_EQ(vornalix_load_arw(ctx.get(), disc.c_str(), 1), 0) << vornalix_last_error(ctx.get());
+    ASSERT_EQ(vornalix_segment_subject(ctx.get(), 0.5f, 0.5f), 0) << vornalix_last_error(ctx.get());
+    const int w = vornalix_get_width(ctx.get()), h = vornalix_get_height(ctx.get());
+    std::vector<unsigned char> mask(static_cast<size_t>(w) * h);
+    ASSERT_EQ(vornalix_get_mask(ctx.get(), mask.data(), static_cast<int>(mask.size())), 0);
+    EXPECT_EQ(mask[60 * w + 80], 255);
+    EXPECT_EQ(mask[5 * w + 5], 0);
+
+    // The preview blurs the textured background and leaves the subject alone.
+    std::vector<unsigned char> sharp(mask.size() * 4), blurred(mask.size() * 4);
+    ASSERT_EQ(vornalix_get_preview(ctx.get(), sharp.data(), static_cast<int>(sharp.size())), 0);
+    vornalix_set_bg_blur(ctx.get(), 50.0f);
+    ASSERT_EQ(vornalix_get_preview(ctx.get(), blurred.data(), static_cast<int>(blurred.size())), 0);
+    const cv::Mat a(h, w, CV_8UC4, sharp.data()), b(h, w, CV_8UC4, blurred.data());
+    EXPECT_EQ(cv::norm(a(cv::Rect(70, 50, 20, 20)), b(cv::Rect(70, 50, 20, 20)), cv::NORM_INF), 0.0);
+    cv::Scalar mean_a, sd_a, mean_b, sd_b;
+    cv::meanStdDev(a(cv::Rect(0, 0, 30, 30)), mean_a, sd_a);
+    cv::meanStdDev(b(cv::Rect(0, 0, 30, 30)), mean_b, sd_b);
+    EXPECT_LT(sd_b[1], sd_a[1] / 2);
+
+    ASSERT_EQ(vornalix_export_subject_png(ctx.get(), out.c_str()), 0) << vornalix_last_error(ctx.get());
+    EXPECT_EQ(cv::imread(out, cv::IMREAD_UNCHANGED).channels(), 4);
+    fs::remove(out);
+
+    // A new image of another size keeps the old mask, which no longer fits.
+    ASSERT_EQ(vornalix_load_arw(ctx.get(), other.c_str(), 1), 0);
+    EXPECT_EQ(vornalix_export_subject_png(ctx.get(), out.c_str()), -1);
+    EXPECT_NE(std::string(vornalix_last_error(ctx.get())).find("mask size differs"), std::string::npos);
+    EXPECT_FALSE(fs::exists(out));
+
+    // After an unload the mask is still there, the image is not.
+    vornalix_unload(ctx.get());
+    EXPECT_EQ(vornalix_get_mask(ctx.get(), mask.data(), static_cast<int>(mask.size())), 0);
+    EXPECT_EQ(vornalix_export_subject_png(ctx.get(), out.c_str()), -1);
+    EXPECT_STREQ(vornalix_last_error(ctx.get()), "no image loaded");
+    EXPECT_FALSE(fs::exists(out));
 }

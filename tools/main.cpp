@@ -1,15 +1,58 @@
 // vornalix: the command-line program, a client of the public C interface.
+//
+// Each subcommand lives in its own tools/cmd_<name>.cpp and is listed once in
+// the table below; it receives the arguments after its name and handles its
+// own --help.
 
+#include "cli.h"
 #include "vornalix.h"
 
 #include <cstdio>
 #include <cstring>
 
+int cmd_cutout(int argc, char** argv);
+int cmd_develop(int argc, char** argv);
+
+namespace {
+
+struct Command {
+    const char* name;
+    const char* summary;
+    int (*run)(int argc, char** argv);
+};
+
+const Command kCommands[] = {
+    {"develop", "develop a photograph with edits into an image file", cmd_develop},
+    {"cutout", "write the subject of a photograph as a PNG with transparent background", cmd_cutout},
+};
+
+void print_usage(std::FILE* out) {
+    std::fprintf(out,
+                 "usage: vornalix COMMAND [ARGS...]\n"
+                 "       vornalix COMMAND --help\n"
+                 "       vornalix --version\n\ncommands:\n");
+    for (const Command& c : kCommands) std::fprintf(out, "  %-10s %s\n", c.name, c.summary);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-    if (argc > 1 && (std::strcmp(argv[1], "--version") == 0 || std::strcmp(argv[1], "version") == 0)) {
+    if (argc < 2) {
+        print_usage(stderr);
+        return cli::kUsageError;
+    }
+    const char* name = argv[1];
+    if (std::strcmp(name, "--version") == 0 || std::strcmp(name, "version") == 0) {
         std::printf("vornalix %s\n", vornalix_version());
         return 0;
     }
-    std::fprintf(stderr, "usage: vornalix --version\n");
-    return 2;
+    if (std::strcmp(name, "--help") == 0 || std::strcmp(name, "-h") == 0 || std::strcmp(name, "help") == 0) {
+        print_usage(stdout);
+        return 0;
+    }
+    for (const Command& c : kCommands)
+        if (std::strcmp(name, c.name) == 0) return c.run(argc - 2, argv + 2);
+    std::fprintf(stderr, "vornalix: unknown command '%s'\n", name);
+    print_usage(stderr);
+    return cli::kUsageError;
 }

@@ -1,5 +1,7 @@
 #include "auto/analysis_image.h"
 
+#include "image/size_bound.h"
+
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
@@ -11,15 +13,10 @@ namespace vornalix::analysis {
 
 cv::Size reduced_size(cv::Size source, int width) {
     if (source.width <= 0 || source.height <= 0 || width <= 0) return cv::Size();
-    const std::int64_t max_height = static_cast<std::int64_t>(width) * kMaxAspect;
-    std::int64_t height = static_cast<std::int64_t>(source.height) * width / source.width;
-    std::int64_t cols = width;
-    if (height > max_height) {
-        cols = static_cast<std::int64_t>(source.width) * max_height / source.height;
-        height = max_height;
-    }
-    return cv::Size(static_cast<int>(std::max<std::int64_t>(cols, 1)),
-                    static_cast<int>(std::max<std::int64_t>(height, 1)));
+    const int max_height = width * kMaxAspect;
+    const std::int64_t height = static_cast<std::int64_t>(source.height) * width / source.width;
+    if (height > max_height) return scaled_size(source, long_side_factor(source, max_height));
+    return cv::Size(width, std::max(static_cast<int>(height), 1));
 }
 
 cv::Mat reduced_copy(const ImageBuffer& source, cv::Size size) {

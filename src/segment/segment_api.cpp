@@ -20,7 +20,7 @@ constexpr int kGrabCutFailed = -2;
 constexpr int kBufferTooSmall = -2;
 constexpr int kWriteFailed = -2;
 
-// Through the atomic writer: a failed write leaves an existing file as it was.
+// Through a temporary beside the target: a failed write leaves no damaged file.
 bool write_png(const char* path, const cv::Mat& bgra) {
     constexpr int kCompression = 6;
     return output::write_image_atomically(path, bgra, {cv::IMWRITE_PNG_COMPRESSION, kCompression});

@@ -1,5 +1,7 @@
 #include "segment/segmentation.h"
 
+#include "image/size_bound.h"
+
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
@@ -27,12 +29,6 @@ private:
     cv::RNG saved_;
 };
 
-// Working-size factor, or 1 when the image already fits.
-float working_scale(cv::Size image) {
-    const int longer = std::max(image.width, image.height);
-    return longer > kMaxWorkingSide ? static_cast<float>(kMaxWorkingSide) / static_cast<float>(longer) : 1.0f;
-}
-
 // Subject coordinate on an axis of `extent` pixels. Points far beyond the
 // image all leave an empty rectangle, so the product is limited before the
 // conversion instead of overflowing it.
@@ -56,10 +52,8 @@ void clean_up(cv::Mat& mask) {
 }  // namespace
 
 cv::Size working_size(cv::Size image) {
-    const float scale = working_scale(image);
-    if (scale >= 1.0f) return image;
-    return cv::Size(std::max(cvRound(image.width * static_cast<double>(scale)), 1),
-                    std::max(cvRound(image.height * static_cast<double>(scale)), 1));
+    const float factor = long_side_factor(image, kMaxWorkingSide);
+    return factor < 1.0f ? scaled_size(image, factor) : image;
 }
 
 cv::Rect subject_rect(cv::Size working, float subject_x, float subject_y) {
@@ -77,18 +71,8 @@ cv::Mat subject_mask(const ImageBuffer& image, float subject_x, float subject_y)
     cv::Mat input;
     cv::cvtColor(image.to_8bit(), input, cv::COLOR_RGBA2BGR);
     const cv::Size full = input.size();
-    const float scale = working_scale(full);
-    const bool reduced = scale < 1.0f;
-    if (reduced) {
-        const cv::Size target = working_size(full);
-        // The factor form is the usual one; a sliver whose short side would
-        // round to zero pixels gets its one-pixel size explicitly.
-        if (cvRound(full.width * static_cast<double>(scale)) >= 1 &&
-            cvRound(full.height * static_cast<double>(scale)) >= 1)
-            cv::resize(input, input, cv::Size(), scale, scale, cv::INTER_AREA);
-        else
-            cv::resize(input, input, target, 0, 0, cv::INTER_AREA);
-    }
+    const bool reduced = std::max(full.width, full.height) > kMaxWorkingSide;
+    input = bound_long_side(input, kMaxWorkingSide);
 
     const cv::Rect rect = subject_rect(input.size(), subject_x, subject_y);
     if (rect.width <= 0 || rect.height <= 0) throw GrabCutFailed();

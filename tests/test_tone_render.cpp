@@ -1,0 +1,120 @@
+// The tone and colour stages through the C interface: a synthetic 16-bit PNG
+// loaded, edited with the setters and rendered into an 8-bit preview.
+
+#include "support/context_access.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+#include <opencv2/imgcodecs.hpp>
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+namespace {
+
+// Four grey patches 0.25, 0.5, 0.75, 1.0, each 2x2, written as a 16-bit PNG.
+class ToneRender : public ::testing::Test {
+protected:
+    static constexpr float kGreys[4] = {0.25f, 0.5f, 0.75f, 1.0f};
+
+    void SetUp() override {
+        const std::string path = dir_.file("greys.png");
+        cv::Mat img(2, 8, CV_16UC3);
+        for (int x = 0; x < 8; ++x) {
+            const auto v = static_cast<unsigned short>(std::lround(kGreys[x / 2] * 65535.0f));
+            for (int y = 0; y < 2; ++y) img.at<cv::Vec3w>(y, x) = {v, v, v};
+        }
+        ASSERT_TRUE(cv::imwrite(path, img));
+        ASSERT_EQ(vornalix_load_arw(ctx_.get(), path.c_str(), 1), 0) << vornalix_last_error(ctx_.get());
+        vornalix_set_temperature(ctx_.get(), 6500.0f);  // neutral white balance unless a test sets it
+    }
+
+    // R, G, B of the preview at patch `patch` (0..3).
+    cv::Vec3i preview_patch(int patch) {
+        std::vector<unsigned char> buf(2 * 8 * 4);
+        EXPECT_EQ(vornalix_get_preview(ctx_.get(), buf.data(), static_cast<int>(buf.size())), 0)
+            << vornalix_last_error(ctx_.get());
+        const unsigned char* px = &buf[(patch * 2) * 4];
+        EXPECT_EQ(px[3], 255);
+        return {px[0], px[1], px[2]};
+    }
+
+    static ::testing::AssertionResult within_a_level(const cv::Vec3i& got, float r, float g, float b) {
+        const float want[3] = {r, g, b};
+        for (int c = 0; c < 3; ++c)
+            if (std::abs(got[c] - want[c] * 255.0f) > 1.0f)
+                return ::testing::AssertionFailure() << "got (" << got[0] << ", " << got[1] << ", " << got[2]
+                                                     << "), want (" << r * 255 << ", " << g * 255 << ", " << b * 255
+                                                     << ")";
+        return ::testing::AssertionSuccess();
+    }
+
+    vornalix::testing::TempDir dir_;
+    ContextPtr ctx_ = make_context();
+};
+
+}  // namespace
+
+TEST_F(ToneRender, NeutralSettingsKeepTheSourceAndTheDefaultTemperatureWarms) {
+    for (int p = 0; p < 4; ++p) EXPECT_TRUE(within_a_level(preview_patch(p), kGreys[p], kGreys[p], kGreys[p]));
+    vornalix_set_temperature(ctx_.get(), 5500.0f);
+    EXPECT_TRUE(within_a_level(preview_patch(3), 1.0f, 0.934607f, 0.888833f));
+    EXPECT_TRUE(within_a_level(preview_patch(1), 0.5f, 0.5f * 0.934607f, 0.5f * 0.888833f));
+}
+
+TEST_F(ToneRender, ToneSlidersReachThePreview) {
+    vornalix_set_exposure(ctx_.get(), 1.0f);
+    EXPECT_TRUE(within_a_level(preview_patch(0), 0.5f, 0.5f, 0.5f));
+    EXPECT_TRUE(within_a_level(preview_patch(2), 1.0f, 1.0f, 1.0f));
+    vornalix_set_exposure(ctx_.get(), 0.0f);
+
+    vornalix_set_contrast(ctx_.get(), 100.0f);
+    EXPECT_TRUE(within_a_level(preview_patch(0), 0.11864f, 0.11864f, 0.11864f));
+    EXPECT_TRUE(within_a_level(preview_patch(2), 0.88136f, 0.88136f, 0.88136f));
+    vornalix_set_contrast(ctx_.get(), 0.0f);
+
+    vornalix_set_brightness(ctx_.get(), 100.0f);
+    EXPECT_TRUE(within_a_level(preview_patch(0), 0.39685f, 0.39685f, 0.39685f));
+    vornalix_set_brightness(ctx_.get(), 0.0f);
+
+    const float curve[] = {0.0f, 0.2f, 1.0f, 0.8f};
+    vornalix_set_tone_curve(ctx_.get(), 0, curve, 2);
+    EXPECT_TRUE(within_a_level(preview_patch(0), 0.321875f, 0.321875f, 0.321875f));
+    EXPECT_TRUE(within_a_level(preview_patch(3), 0.8f, 0.8f, 0.8f));
+}
+
+TEST_F(ToneRender, SplitToningTintsGrey) {
+    vornalix_set_split_toning(ctx_.get(), 0, 30.0f, 100.0f, 0.0f);
+    EXPECT_TRUE(within_a_level(preview_patch(1), 0.575f, 0.434375f, 0.425f));
+}
+
+TEST_F(ToneRender, NonFiniteAndOutOfScaleValuesRenderAFiniteImage) {
+    std::vector<cv::Vec3i> neutral;
+    for (int p = 0; p < 4; ++p) neutral.push_back(preview_patch(p));
+
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    vornalix_set_temperature(ctx_.get(), nan);
+    vornalix_set_exposure(ctx_.get(), nan);
+    vornalix_set_brightness(ctx_.get(), std::numeric_limits<float>::infinity());
+    vornalix_set_shadows(ctx_.get(), nan);
+    vornalix_set_whites(ctx_.get(), -std::numeric_limits<float>::infinity());
+    vornalix_set_saturation(ctx_.get(), nan);
+    vornalix_set_hsl(ctx_.get(), 0, nan, nan, nan);
+    vornalix_set_split_toning(ctx_.get(), 0, nan, nan, nan);
+    const float curve[] = {0.0f, nan, 1.0f, 1.0f};
+    vornalix_set_tone_curve(ctx_.get(), 1, curve, 2);
+    for (int p = 0; p < 4; ++p) {
+        const cv::Vec3i got = preview_patch(p);
+        EXPECT_EQ(got[1], neutral[p][1]);  // only red passes the NaN curve
+        EXPECT_EQ(got[2], neutral[p][2]);
+    }
+
+    // Zero kelvin keeps pure red, 300 stops saturate without NaN on black, and a
+    // collapsed whites/blacks range is a step at the black point.
+    vornalix_reset_tone_curve(ctx_.get(), 1);
+    vornalix_set_temperature(ctx_.get(), 0.0f);
+    vornalix_set_exposure(ctx_.get(), 300.0f);
+    vornalix_set_whites(ctx_.get(), -500.0f);
+    for (int p = 0; p < 4; ++p) EXPECT_TRUE(within_a_level(preview_patch(p), 1.0f, 0.0f, 0.0f));
+}

@@ -1,0 +1,46 @@
+#include "output.h"
+
+#include "cli.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+namespace cli {
+
+namespace {
+
+std::string lower_extension(const std::string& path) {
+    const size_t dot = path.find_last_of('.');
+    const size_t slash = path.find_last_of('/');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+    std::string ext = path.substr(dot);
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    return ext;
+}
+
+}  // namespace
+
+int write_rendering(VornalixContext* ctx, const std::string& path, const OutputOptions& options) {
+    const std::string ext = lower_extension(path);
+    const bool jpeg = ext == ".jpg" || ext == ".jpeg";
+    const bool png = ext == ".png";
+    const bool tiff = ext == ".tif" || ext == ".tiff";
+    if (!jpeg && !png && !tiff) {
+        std::fprintf(stderr, "vornalix: unsupported output format '%s' (use .jpg, .png or .tif)\n", path.c_str());
+        return kUsageError;
+    }
+    // The exports write the current rendering; render the settings first.
+    if (vornalix_process(ctx) != 0) return library_failure(ctx, "rendering failed");
+    int rc;
+    if (jpeg)
+        rc = vornalix_export_jpeg(ctx, path.c_str(), options.jpeg_quality, 0, options.keep_exif ? 1 : 0);
+    else if (png)
+        rc = vornalix_export_png(ctx, path.c_str(), options.png_bits);
+    else
+        rc = vornalix_export_tiff(ctx, path.c_str());
+    if (rc != 0) return library_failure(ctx, "cannot write " + path);
+    return 0;
+}
+
+}  // namespace cli
