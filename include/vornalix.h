@@ -330,6 +330,35 @@ VORNALIX_API int vornalix_export_subject_png(VornalixContext* ctx, const char* p
 /* File utilities (no context)                                              */
 /* ------------------------------------------------------------------------ */
 
+/**
+ * A JPEG preview of an image file, without developing it.  A JPEG, PNG,
+ * TIFF, BMP or WebP file (chosen by the path's extension, any letter case)
+ * is reduced to at most 160 pixels on its longer side and encoded at quality
+ * 75; a RAW file yields the camera's embedded JPEG byte for byte, or its
+ * embedded bitmap encoded at quality 80.
+ *
+ * On success *data points at a block of *size bytes that the caller
+ * releases with vornalix_free_thumb.  *data and *size are cleared first.
+ * Returns 0; -1 when a pointer is NULL, the file cannot be read or encoded,
+ * or the RAW file cannot be opened; -2 when the RAW file has no thumbnail;
+ * -3 when its thumbnail cannot be made into an image; -4 when the block
+ * cannot be allocated (*data stays NULL, *size holds the requested size).
+ */
+VORNALIX_API int vornalix_extract_thumbnail(const char* path, unsigned char** data, unsigned int* size);
+/** Releases a block from vornalix_extract_thumbnail; NULL is allowed. */
+VORNALIX_API void vornalix_free_thumb(void* data);
+
+/**
+ * A 64-bit perceptual hash of an image file: visually similar pictures give
+ * hashes that differ in few bits (compare by Hamming distance).  RAW files
+ * are hashed through their embedded thumbnail.  *hash is set to 0 first and
+ * stays 0 on failure.  Returns 0; -1 when a pointer is NULL, the image
+ * cannot be read or the RAW file cannot be opened; -2 when the RAW file has
+ * no thumbnail; -3 when its thumbnail cannot be made into an image; -4 when
+ * the thumbnail cannot be decoded.
+ */
+VORNALIX_API int vornalix_phash(const char* path, unsigned long long* hash);
+
 /* ------------------------------------------------------------------------ */
 /* Settings documents                                                       */
 /* ------------------------------------------------------------------------ */
