@@ -363,6 +363,43 @@ VORNALIX_API int vornalix_phash(const char* path, unsigned long long* hash);
 /* Settings documents                                                       */
 /* ------------------------------------------------------------------------ */
 
+/*
+ * A settings document is the whole edit of a context as JSON text:
+ *
+ *   {"version": 1, "exposure": 0.5, "contrast": 20, ...,
+ *    "crop": [x, y, w, h],
+ *    "tone_curve": {"master": [[0, 0], [0.5, 0.6], [1, 1]], "red": ...},
+ *    "hsl": {"orange": [hue, saturation, luminance], ...},
+ *    "split_toning": {"highlight": [hue, saturation],
+ *                     "shadow": [hue, saturation], "balance": 0}}
+ *
+ * Keys are the setter names without "vornalix_set_"; single values are
+ * numbers (flip_h and flip_v whole numbers); tone curves are named master,
+ * red, green and blue, HSL bands red, orange, yellow, green, aqua, blue,
+ * purple and magenta.  Omitted keys take the defaults.  The background blur
+ * is not part of the edit.  Numbers are read and written as single
+ * precision, so a document read back gives the same settings bit for bit.
+ */
+
+/**
+ * Writes the context's current settings as a NUL-terminated document into
+ * `buf` and returns the number of bytes used, the NUL included.  With `buf`
+ * NULL nothing is written and the size needed is returned.  -2 when `size`
+ * is smaller than needed (`buf` untouched); -1 with a message naming the key
+ * when a setting is not finite (NaN or infinity cannot be written in JSON).
+ */
+VORNALIX_API int vornalix_settings_to_json(VornalixContext* ctx, char* buf, int size);
+/**
+ * Reads a settings document and makes it the context's whole edit (keys left
+ * out take their defaults); the next export or histogram renders again.  The
+ * document is checked completely first: on any fault (not JSON, not an
+ * object, an unknown or repeated key, a wrong type, a value that is not
+ * finite, a curve of fewer than 2 points, an unsupported version) -1 is
+ * returned with a message naming the key and no setting changes.  A load
+ * resets the settings, so apply a document after loading.
+ */
+VORNALIX_API int vornalix_settings_from_json(VornalixContext* ctx, const char* json);
+
 #ifdef __cplusplus
 }
 #endif
