@@ -32,6 +32,17 @@ cv::Mat tilted_lines(float tilt, int rows = 300, int cols = 400) {
     return m;
 }
 
+// Row of the dark line's centre in column x, between rows 120 and 180.
+double line_row(const cv::Mat& m, int x) {
+    double weight = 0.0, sum = 0.0;
+    for (int y = 120; y < 180; ++y) {
+        const double d = 1.0 - m.at<cv::Vec4f>(y, x)[0];
+        weight += d;
+        sum += d * y;
+    }
+    return sum / weight;
+}
+
 double neighbour_correlation(const cv::Mat& plane) {
     cv::Mat a = plane(cv::Rect(0, 0, plane.cols - 1, plane.rows)), b = plane(cv::Rect(1, 0, plane.cols - 1, plane.rows));
     cv::Scalar ma, sa, mb, sb;
@@ -102,18 +113,22 @@ TEST(OpsHorizon, WeightedMedianOfTilts) {
 }
 
 TEST(OpsHorizon, MeasuresAndLevelsTiltedLines) {
-    const cv::Mat tilted = tilted_lines(2.0f);
-    // Measured on the copy squeezed to three quarters vertically: atan(0.75 tan 2 deg).
+    const cv::Mat tilted = tilted_lines(5.0f);
+    // Measured on the copy squeezed to three quarters vertically: atan(0.75 tan 5 deg).
     const float angle = geo::detect_horizon_angle(tilted);
-    EXPECT_NEAR(angle, -1.5f, 0.4f);
+    EXPECT_NEAR(angle, -std::atan(0.75 * std::tan(5.0 * CV_PI / 180.0)) * 180.0 / CV_PI, 0.3);
     cv::Mat bytes;
     tilted.convertTo(bytes, CV_8U, 255.0);
     EXPECT_NEAR(geo::detect_horizon_angle(bytes), angle, 0.2f);
 
+    // The middle line falls 17.5 px from x = 100 to x = 300; straightened, it is level.
+    EXPECT_NEAR(line_row(tilted, 300) - line_row(tilted, 100), 17.5, 1.0);
     const cv::Mat level = geo::auto_straighten(tilted);
     ASSERT_EQ(level.size(), tilted.size());
+    EXPECT_NEAR(line_row(level, 300) - line_row(level, 100), 0.0, 1.0);
     EXPECT_NEAR(geo::detect_horizon_angle(level), 0.0f, 0.3f);
-    EXPECT_NEAR(geo::detect_horizon_angle(geo::auto_straighten(tilted_lines(-3.0f))), 0.0f, 0.3f);
+    const cv::Mat rising = geo::auto_straighten(tilted_lines(-4.0f));
+    EXPECT_NEAR(line_row(rising, 300) - line_row(rising, 100), 0.0, 1.0);
 }
 
 TEST(OpsHorizon, NothingToMeasure) {

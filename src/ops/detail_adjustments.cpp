@@ -20,9 +20,6 @@ namespace {
 
 float clamp(float v, float lo, float hi) { return v > lo ? std::min(v, hi) : lo; }
 
-// A slider the step acts on: positive and a number.
-bool positive(float v) { return v > 0.0f && std::isfinite(v); }
-
 // R, G, B as one three-channel 8-bit image (x255, rounded and saturated).
 cv::Mat rgb_8bit(const cv::Mat& image) {
     cv::Mat bytes;
