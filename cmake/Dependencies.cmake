@@ -16,7 +16,8 @@ function(vornalix_require_pkg var module package)
     message(FATAL_ERROR "${module} was not found: install it with 'apt-get install ${package}'")
   endif()
 endfunction()
-vornalix_require_pkg(LIBRAW libraw libraw-dev)
+# The thread-safe LibRaw build: contexts on different threads decode at once.
+vornalix_require_pkg(LIBRAW libraw_r libraw-dev)
 vornalix_require_pkg(LCMS2 lcms2 liblcms2-dev)
 vornalix_require_pkg(LIBEXIF libexif libexif-dev)
 

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # The whole test suite: installs what is missing, then builds and runs the
-# tests twice, once normally and once under AddressSanitizer + UBSan.
+# tests twice, once normally and once under AddressSanitizer + UBSan, runs
+# the concurrency test under ThreadSanitizer, and runs every fuzz target
+# briefly ($VORNALIX_FUZZ_SECONDS, default 20 s each) so that a parser
+# regression shows.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -19,4 +22,11 @@ scripts/build.sh build-asan -DVORNALIX_SANITIZE=ON -DVORNALIX_BUILD_TOOLS=ON \
 phase "sanitizer tests"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j"$jobs"
+phase "thread sanitizer build"
+scripts/build.sh build-tsan -DVORNALIX_TSAN=ON -DVORNALIX_BUILD_TOOLS=OFF \
+  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g"
+phase "thread sanitizer test"
+ctest --test-dir build-tsan --output-on-failure
+phase "fuzz smoke"
+scripts/fuzz.sh "${VORNALIX_FUZZ_SECONDS:-20}"
 phase "done"

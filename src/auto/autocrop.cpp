@@ -10,16 +10,9 @@
 
 namespace vornalix::autocrop {
 
-namespace {
-
-// Spectral residual: the log amplitude spectrum minus its local average, sent
-// back with the original phase, marks what stands out from the image's
-// regular structure. Computed at 64 x 64 whatever the image size.
-cv::Mat saliency(const cv::Mat& lum) {
-    constexpr int kSide = 64;
-    cv::Mat small;
-    cv::resize(lum, small, cv::Size(kSide, kSide), 0, 0, cv::INTER_LINEAR);
-
+cv::Mat spectral_residual(const cv::Mat& small, cv::Size size, double log_epsilon) {
+    constexpr int kSide = kSaliencySide;
+    CV_Assert(small.type() == CV_32FC1 && small.rows == kSide && small.cols == kSide);
     cv::Mat spectrum;
     cv::merge(std::vector<cv::Mat>{small, cv::Mat::zeros(small.size(), CV_32F)}, spectrum);
     cv::dft(spectrum, spectrum, 0);
@@ -31,7 +24,7 @@ cv::Mat saliency(const cv::Mat& lum) {
     cv::Mat amplitude;
     cv::magnitude(re, im, amplitude);
     cv::Mat log_amplitude;
-    cv::log(amplitude + 1e-8, log_amplitude);
+    cv::log(amplitude + log_epsilon, log_amplitude);
     cv::Mat average;
     cv::blur(log_amplitude, average, cv::Size(3, 3), cv::Point(-1, -1), cv::BORDER_DEFAULT);
     cv::Mat residual;
@@ -56,8 +49,16 @@ cv::Mat saliency(const cv::Mat& lum) {
     cv::pow(parts[0], 2.0, s);
     cv::GaussianBlur(s, s, cv::Size(0, 0), 8.0, 0.0, cv::BORDER_DEFAULT);
     cv::normalize(s, s, 0.0, 1.0, cv::NORM_MINMAX);
-    cv::resize(s, s, lum.size(), 0, 0, cv::INTER_LINEAR);
+    cv::resize(s, s, size, 0, 0, cv::INTER_LINEAR);
     return s;
+}
+
+namespace {
+
+cv::Mat saliency(const cv::Mat& lum) {
+    cv::Mat small;
+    cv::resize(lum, small, cv::Size(kSaliencySide, kSaliencySide), 0, 0, cv::INTER_LINEAR);
+    return spectral_residual(small, lum.size(), 1e-8);
 }
 
 cv::Mat edge_strength(const cv::Mat& lum) {

@@ -14,6 +14,14 @@ namespace vornalix::autocrop {
 void compute_auto_crop(cv::Mat const& image, float aspect, float margin, float& x, float& y, float& w,
                        float& h);
 
+// Spectral residual saliency: the log amplitude spectrum (plus log_epsilon)
+// minus its 3 x 3 average, sent back with the original phase, squared,
+// blurred (sigma 8), normalised to 0..1 and resized to `size`. It marks what
+// stands out from the image's regular structure. `small` is the CV_32F grey
+// image at kSaliencySide x kSaliencySide.
+constexpr int kSaliencySide = 64;
+cv::Mat spectral_residual(const cv::Mat& small, cv::Size size, double log_epsilon);
+
 // The interest map (CV_32F, image size, 0..1) the search scores windows on.
 cv::Mat interest_map(cv::Mat const& image);
 

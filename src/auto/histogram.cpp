@@ -7,8 +7,8 @@
 
 namespace vornalix::histogram {
 
-int bin(float v) {
-    const float scaled = std::fma(v, 255.0f, 0.5f);
+int bin(float v, float offset) {
+    const float scaled = std::fma(v, 255.0f, offset);
     // Clamp in float first so that NaN and huge values never reach the conversion.
     if (!(scaled >= 0.0f)) return 0;
     if (scaled >= static_cast<float>(kBins - 1)) return kBins - 1;

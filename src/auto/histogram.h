@@ -12,9 +12,10 @@ namespace vornalix::histogram {
 constexpr int kBins = 256;
 using Counts = std::array<std::uint32_t, kBins>;
 
-// Bin of a 0..1 value: trunc(255 v + 0.5) (fused), clamped to 0..255.
+// Bin of a 0..1 value: trunc(255 v + offset) (fused), clamped to 0..255; the
+// analyses round (offset 0.5), some estimators truncate (offset 0).
 // Values below 0 and NaN land in bin 0, values above 1 in bin 255.
-int bin(float v);
+int bin(float v, float offset = 0.5f);
 
 // Luminance of every pixel of a float R, G, B(, A) image (per-pixel Rec. 709).
 Counts of_luminance(const cv::Mat& rgb_float);

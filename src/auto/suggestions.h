@@ -5,6 +5,7 @@
 #include <opencv2/core.hpp>
 
 #include <array>
+#include <vector>
 
 namespace vornalix::analysis {
 
@@ -27,6 +28,19 @@ float exposure_from_median(float median);
 
 // Exposure suggestion in EV from the 256 x 256 copy.
 float exposure_suggestion(const cv::Mat& exposure_image);
+
+// Line segments of an 8-bit grey image: 5 x 5 Gaussian, Canny (50, 150),
+// probabilistic Hough (1 px, 1 degree, 50 votes, length 50, gap 10).
+std::vector<cv::Vec4i> line_segments(const cv::Mat& grey);
+
+// Folded angle (degrees in -90..90, y downward) and length of each segment
+// that could be part of a horizon: at most 30 degrees off level, longer than
+// 20 px. In the order of the segments.
+struct Tilt {
+    float angle;
+    float length;
+};
+std::vector<Tilt> horizon_tilts(const std::vector<cv::Vec4i>& segments);
 
 // Negated length-weighted mean tilt, in degrees with y downward, of the
 // near-horizontal lines of the 800-wide copy; 0 when there are none.

@@ -6,6 +6,7 @@
 
 #include <libexif/exif-data.h>
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,8 @@ using Bytes = std::vector<unsigned char>;
 // the file has none. Reads JPEG and other files libexif's loader knows, and
 // the TIFF structure that most RAW formats are built on.
 bool read_exif(const std::string& path, VornalixExif& out);
+// The same over a whole file's bytes in memory.
+bool read_exif(const unsigned char* bytes, std::size_t size, VornalixExif& out);
 
 // One GPS coordinate in signed decimal degrees (south and west negative), or
 // NaN when the value entry is missing or not three rationals.
@@ -27,6 +30,7 @@ double gps_degrees(ExifData* data, ExifTag value_tag, ExifTag ref_tag);
 // to 1 (the pixels are upright), and image-structure tags of a RAW file's
 // own TIFF header are dropped. Empty when the file has no EXIF block.
 Bytes exif_block_for_copy(const std::string& path);
+Bytes exif_block_for_copy(const unsigned char* bytes, std::size_t size);
 
 // Puts `block` into the JPEG in memory as the APP1 segment right after the
 // start-of-image marker, replacing the leading run of APP0/APP1 segments.

@@ -86,12 +86,12 @@ double gps_degrees(ExifData* data, ExifTag value_tag, ExifTag ref_tag) {
     return (text[0] == 'S' || text[0] == 'W') ? -degrees : degrees;
 }
 
-bool read_exif(const std::string& path, VornalixExif& out) {
+namespace {
+
+bool fill_record(const LoadedExif& loaded, VornalixExif& out) {
     std::memset(&out, 0, sizeof out);
     out.gps_latitude = std::numeric_limits<double>::quiet_NaN();
     out.gps_longitude = std::numeric_limits<double>::quiet_NaN();
-
-    LoadedExif loaded = load_exif_data(path);
     if (!loaded.data) return false;
     ExifData* data = loaded.data.get();
     const ExifByteOrder order = exif_data_get_byte_order(data);
@@ -125,6 +125,14 @@ bool read_exif(const std::string& path, VornalixExif& out) {
     out.gps_longitude = gps_degrees(data, static_cast<ExifTag>(EXIF_TAG_GPS_LONGITUDE),
                                     static_cast<ExifTag>(EXIF_TAG_GPS_LONGITUDE_REF));
     return true;
+}
+
+}  // namespace
+
+bool read_exif(const std::string& path, VornalixExif& out) { return fill_record(load_exif_data(path), out); }
+
+bool read_exif(const unsigned char* bytes, std::size_t size, VornalixExif& out) {
+    return fill_record(load_exif_data(bytes, size), out);
 }
 
 }  // namespace vornalix::metadata

@@ -2,8 +2,10 @@
 
 #include <libexif/exif-loader.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <vector>
 
 namespace vornalix::metadata {
@@ -25,38 +27,71 @@ bool has_entries(const ExifData* data) {
     return false;
 }
 
+ExifDataPtr take_loader_data(ExifLoader* loader) {
+    ExifDataPtr data(exif_loader_get_data(loader));
+    exif_loader_unref(loader);
+    return data;
+}
+
 ExifDataPtr load_with_loader(const std::string& path) {
     ExifLoader* loader = exif_loader_new();
     if (!loader) return nullptr;
     exif_loader_write_file(loader, path.c_str());
-    ExifDataPtr data(exif_loader_get_data(loader));
-    exif_loader_unref(loader);
+    return take_loader_data(loader);
+}
+
+ExifDataPtr load_with_loader(const unsigned char* bytes, std::size_t size) {
+    ExifLoader* loader = exif_loader_new();
+    if (!loader) return nullptr;
+    // The loader takes an unsigned length per call and answers 0 once it has enough.
+    constexpr std::size_t kChunk = std::size_t{1} << 20;
+    for (std::size_t done = 0; done < size;) {
+        const auto n = static_cast<unsigned>(std::min(kChunk, size - done));
+        if (!exif_loader_write(loader, const_cast<unsigned char*>(bytes + done), n)) break;
+        done += n;
+    }
+    return take_loader_data(loader);
+}
+
+// The first bytes of a file (at most kTiffWindow) behind an EXIF identifier.
+ExifDataPtr load_from_tiff(const unsigned char* bytes, std::size_t size) {
+    size = std::min(size, kTiffWindow);
+    if (!has_tiff_header(bytes, size)) return nullptr;
+    std::vector<unsigned char> block(kExifIdentifier, kExifIdentifier + sizeof kExifIdentifier);
+    block.insert(block.end(), bytes, bytes + size);
+    ExifDataPtr data(exif_data_new_from_data(block.data(), static_cast<unsigned>(block.size())));
+    if (!data || !has_entries(data.get())) return nullptr;
     return data;
 }
 
 ExifDataPtr load_from_tiff(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     if (!file) return nullptr;
-    std::vector<unsigned char> block(sizeof kExifIdentifier + kTiffWindow);
-    std::memcpy(block.data(), kExifIdentifier, sizeof kExifIdentifier);
-    file.read(reinterpret_cast<char*>(block.data() + sizeof kExifIdentifier), kTiffWindow);
-    const auto got = static_cast<std::size_t>(file.gcount());
-    if (!has_tiff_header(block.data() + sizeof kExifIdentifier, got)) return nullptr;
-    ExifDataPtr data(exif_data_new_from_data(block.data(), static_cast<unsigned>(sizeof kExifIdentifier + got)));
-    if (!data || !has_entries(data.get())) return nullptr;
-    return data;
+    std::vector<unsigned char> window(kTiffWindow);
+    file.read(reinterpret_cast<char*>(window.data()), kTiffWindow);
+    return load_from_tiff(window.data(), static_cast<std::size_t>(file.gcount()));
+}
+
+// The loader's result, or else the TIFF route's (computed only when needed).
+LoadedExif loader_or_tiff(ExifDataPtr from_loader, const std::function<ExifDataPtr()>& from_tiff) {
+    LoadedExif loaded;
+    loaded.data = std::move(from_loader);
+    if (!loaded.data) {
+        loaded.data = from_tiff();
+        loaded.from_tiff = static_cast<bool>(loaded.data);
+    }
+    return loaded;
 }
 
 }  // namespace
 
 LoadedExif load_exif_data(const std::string& path) {
-    LoadedExif loaded;
-    loaded.data = load_with_loader(path);
-    if (!loaded.data) {
-        loaded.data = load_from_tiff(path);
-        loaded.from_tiff = static_cast<bool>(loaded.data);
-    }
-    return loaded;
+    return loader_or_tiff(load_with_loader(path), [&] { return load_from_tiff(path); });
+}
+
+LoadedExif load_exif_data(const unsigned char* bytes, std::size_t size) {
+    if (!bytes) return {};
+    return loader_or_tiff(load_with_loader(bytes, size), [&] { return load_from_tiff(bytes, size); });
 }
 
 bool entry_holds(const ExifEntry* entry, ExifFormat format, unsigned count) {

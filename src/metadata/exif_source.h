@@ -3,6 +3,7 @@
 
 #include <libexif/exif-data.h>
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -27,6 +28,8 @@ struct LoadedExif {
 // behind an EXIF identifier, which is how most RAW formats keep their
 // camera metadata. Empty when neither yields any entry.
 LoadedExif load_exif_data(const std::string& path);
+// The same over a file's bytes already in memory.
+LoadedExif load_exif_data(const unsigned char* bytes, std::size_t size);
 
 // True when the entry holds at least `count` values of `format`, both by its
 // declared format and by the bytes it really carries.

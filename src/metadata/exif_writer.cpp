@@ -101,14 +101,19 @@ bool insert_into_file(const std::string& path, const Bytes& block) {
     return output::write_file_atomically(path, jpeg);
 }
 
-}  // namespace
-
-Bytes exif_block_for_copy(const std::string& path) {
-    LoadedExif loaded = load_exif_data(path);
+Bytes block_for_copy(LoadedExif loaded) {
     if (!loaded.data) return {};
     if (loaded.from_tiff) drop_raw_image_structure(loaded.data.get());
     set_orientation_upright(loaded.data.get());
     return serialise(loaded.data.get());
+}
+
+}  // namespace
+
+Bytes exif_block_for_copy(const std::string& path) { return block_for_copy(load_exif_data(path)); }
+
+Bytes exif_block_for_copy(const unsigned char* bytes, std::size_t size) {
+    return block_for_copy(load_exif_data(bytes, size));
 }
 
 bool copy_exif(const std::string& src_path, const std::string& dst_path) {

@@ -58,26 +58,13 @@ void Pipeline::apply_hsl(cv::Mat& working, const EditParams& params) {
 
     constexpr float kBandHalfWidth = 0.09f;  // turns
     constexpr float kMinWeight = 1e-4f;
-    const auto& centres = tone::hue_band_centres();
+    auto weight = [](float dist) { return tone::linear_band_weight(dist, kBandHalfWidth); };
     for_each_rgb(working, [&](float& r, float& g, float& b) {
         pixel::Hsl hsl;
         if (!pixel::rgb_to_hsl(r, g, b, kGreyThreshold, hsl) || hsl.s < kMinWeight) return;
-
-        float hue_shift = 0.0f, sat_shift = 0.0f, lum_shift = 0.0f, weight_sum = 0.0f;
-        for (size_t i = 0; i < bands.size(); ++i) {
-            const float w = tone::linear_band_weight(tone::hue_distance(hsl.h, centres[i]), kBandHalfWidth);
-            if (w < kMinWeight) continue;
-            hue_shift += w * bands[i].hue;
-            sat_shift += w * bands[i].saturation;
-            lum_shift += w * bands[i].luminance;
-            weight_sum += w;
-        }
-        if (weight_sum < kMinWeight) return;
-
-        const float shifted = hsl.h + hue_shift / 360.0f + 2.0f;
-        hsl.h = shifted - std::floor(shifted);
-        hsl.s = clamp01(hsl.s * (1.0f + sat_shift / 100.0f));
-        hsl.l = clamp01(hsl.l + lum_shift / 200.0f);
+        const tone::BandShift shift = tone::band_shifts(hsl.h, bands.data(), weight, kMinWeight);
+        if (shift.weight_sum < kMinWeight) return;
+        tone::shift_hsl(hsl, shift);
         pixel::hsl_to_rgb(hsl, r, g, b);
     });
 }

@@ -33,8 +33,7 @@ void Pipeline::apply_white_balance(cv::Mat& working, const EditParams& params) {
 void Pipeline::apply_exposure(cv::Mat& working, const EditParams& params) {
     const float ev = tone::finite_or(params.exposure, 0.0f);
     if (ev == 0.0f) return;
-    // From 128 stops on exp2f overflows, and a black pixel times infinity is NaN.
-    const float factor = std::min(std::exp2(ev), FLT_MAX);
+    const float factor = tone::exposure_factor(ev);
     for_each_colour_plane(working, [&](cv::Mat& plane) {
         plane.convertTo(plane, -1, factor, 0.0);
         cv::threshold(plane, plane, 1.0, 0.0, cv::THRESH_TRUNC);

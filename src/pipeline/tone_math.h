@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cfloat>
 #include <cmath>
 
 namespace vornalix::tone {
@@ -47,6 +48,10 @@ inline Rgb blackbody_multipliers(float kelvin, float tint, float reference_kelvi
     const Rgb white = blackbody_colour(reference_kelvin);
     return {c.r / white.r, c.g / white.g + tint * tint_per_unit, c.b / white.b};
 }
+
+// Factor 2^ev of an exposure change. From 128 stops on exp2f overflows, and a
+// black pixel times infinity would be NaN, so the factor stops at FLT_MAX.
+inline float exposure_factor(float ev) { return std::min(std::exp2(ev), FLT_MAX); }
 
 // Power-curve exponent 1 / (1 + strength * value), limited to [min_gamma, max_gamma].
 // A divisor at or below zero lies beyond the strongest darkening and gives max_gamma.
@@ -99,6 +104,47 @@ inline float hue_distance(float h, float centre) {
 // Triangular band weight: 1 at the centre, falling linearly to 0 at half_width.
 inline float linear_band_weight(float dist, float half_width) {
     return dist >= half_width ? 0.0f : 1.0f - dist / half_width;
+}
+
+// Raised-cosine band weight: 1 at the centre, 0.5 half way, 0 from half_width
+// on (the cosine would rise again past it). Cosine and blend in double precision.
+inline float raised_cosine_band_weight(float dist, float half_width) {
+    if (!(dist < half_width)) return 0.0f;
+    const float x = dist / half_width;
+    return static_cast<float>(0.5 + 0.5 * std::cos(3.14159265358979323846 * static_cast<double>(x)));
+}
+
+// Summed shifts of the eight hue bands at hue h: each band (with fields hue,
+// saturation, luminance) counts with weight(hue_distance) when that weight
+// reaches min_weight. The sums are not normalised.
+struct BandShift {
+    float hue = 0.0f;
+    float saturation = 0.0f;
+    float luminance = 0.0f;
+    float weight_sum = 0.0f;
+};
+template <class Band, class Weight>
+BandShift band_shifts(float h, const Band* bands, Weight weight, float min_weight) {
+    const auto& centres = hue_band_centres();
+    BandShift out;
+    for (size_t i = 0; i < centres.size(); ++i) {
+        const float w = weight(hue_distance(h, centres[i]));
+        if (w < min_weight) continue;
+        out.hue += w * bands[i].hue;
+        out.saturation += w * bands[i].saturation;
+        out.luminance += w * bands[i].luminance;
+        out.weight_sum += w;
+    }
+    return out;
+}
+
+// Applies band shifts to a pixel: hue in degrees (wrapped into [0, 1) turns),
+// saturation in percent of itself, luminance at 1/200 per unit; both clamped.
+inline void shift_hsl(pixel::Hsl& hsl, const BandShift& shift) {
+    const float shifted = hsl.h + shift.hue / 360.0f + 2.0f;
+    hsl.h = shifted - std::floor(shifted);
+    hsl.s = pixel::clamp01(hsl.s * (1.0f + shift.saturation / 100.0f));
+    hsl.l = pixel::clamp01(hsl.l + shift.luminance / 200.0f);
 }
 
 // Highlight and shadow weights of a pixel of luminance L for split toning;

@@ -5,11 +5,29 @@
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 namespace vornalix::segment {
 
 namespace {
+
+// GrabCut seeds its colour models from the calling thread's random generator.
+// A fixed seed for the call (the host's state restored afterwards) makes the
+// mask depend on the picture alone, not on what that thread, another context
+// or the host drew from the generator before.
+class FixedRandomSeed {
+public:
+    FixedRandomSeed() : rng_(cv::theRNG()), saved_(rng_) { rng_ = cv::RNG(kSeed); }
+    ~FixedRandomSeed() { rng_ = saved_; }
+    FixedRandomSeed(const FixedRandomSeed&) = delete;
+    FixedRandomSeed& operator=(const FixedRandomSeed&) = delete;
+
+private:
+    static constexpr std::uint64_t kSeed = 0x5EED;
+    cv::RNG& rng_;
+    cv::RNG saved_;
+};
 
 // Subject coordinate on an axis of `extent` pixels. Points far beyond the
 // image all leave an empty rectangle, so the product is limited before the
@@ -61,6 +79,7 @@ cv::Mat subject_mask(const ImageBuffer& image, float subject_x, float subject_y)
     cv::Mat labels(input.size(), CV_8U, cv::Scalar(0));
     cv::Mat background_model, foreground_model;
     constexpr int kIterations = 5;
+    const FixedRandomSeed seed;
     try {
         cv::grabCut(input, labels, rect, background_model, foreground_model, kIterations, cv::GC_INIT_WITH_RECT);
     } catch (const cv::Exception&) {

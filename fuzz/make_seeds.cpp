@@ -1,0 +1,132 @@
+// Writes the seed corpus the fuzz targets start from: small synthetic files
+// of every format the library reads (as the tests make them), JPEGs with
+// well-formed EXIF, tiny DNGs, and the first 64 KiB of a real camera RAW.
+//
+//   make_seeds OUTPUT_DIR [CAMERA_RAW]
+
+#include "support/dng_writer.h"
+#include "support/exif_fixtures.h"
+
+#include <libexif/exif-tag.h>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using fixtures::Bytes;
+
+constexpr std::size_t kRawHead = 64 * 1024;
+
+// A small picture with edges and a gradient, so the decoders see real data.
+cv::Mat scene_bgr(int width, int height) {
+    cv::Mat img(height, width, CV_8UC3);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            img.at<cv::Vec3b>(y, x) = {static_cast<unsigned char>(x * 255 / width),
+                                       static_cast<unsigned char>(y * 255 / height),
+                                       static_cast<unsigned char>(x < width / 2 ? 40 : 220)};
+    return img;
+}
+
+void encode(const std::string& dir, const std::string& name, const cv::Mat& img,
+            const std::vector<int>& params = {}) {
+    Bytes bytes;
+    if (!cv::imencode(std::filesystem::path(name).extension().string(), img, bytes, params))
+        std::fprintf(stderr, "could not encode %s\n", name.c_str());
+    else
+        fixtures::write_bytes(dir + "/" + name, bytes);
+}
+
+Bytes camera_block() {
+    fixtures::ExifBuilder b;
+    b.ascii(EXIF_IFD_0, EXIF_TAG_MAKE, "Vornalix")
+        .ascii(EXIF_IFD_0, EXIF_TAG_MODEL, "Seed Camera")
+        .short_value(EXIF_IFD_0, EXIF_TAG_ORIENTATION, 6)
+        .ascii(EXIF_IFD_0, EXIF_TAG_DATE_TIME, "2024:05:01 10:00:00")
+        .rational(EXIF_IFD_EXIF, EXIF_TAG_FOCAL_LENGTH, 50, 1)
+        .rational(EXIF_IFD_EXIF, EXIF_TAG_FNUMBER, 28, 10)
+        .rational(EXIF_IFD_EXIF, EXIF_TAG_EXPOSURE_TIME, 1, 250)
+        .rational(EXIF_IFD_EXIF, EXIF_TAG_APERTURE_VALUE, 3, 1)
+        .srational(EXIF_IFD_EXIF, EXIF_TAG_SHUTTER_SPEED_VALUE, 8, 1)
+        .short_value(EXIF_IFD_EXIF, EXIF_TAG_ISO_SPEED_RATINGS, 400)
+        .long_value(EXIF_IFD_EXIF, EXIF_TAG_PIXEL_X_DIMENSION, 32)
+        .ascii(EXIF_IFD_EXIF, EXIF_TAG_DATE_TIME_ORIGINAL, "2024:05:01 10:00:00")
+        .ascii(EXIF_IFD_EXIF, EXIF_TAG_LENS_MODEL, "Seed Lens")
+        .rationals(EXIF_IFD_GPS, EXIF_TAG_GPS_LATITUDE, {{48, 1}, {51, 1}, {2400, 100}})
+        .ascii(EXIF_IFD_GPS, EXIF_TAG_GPS_LATITUDE_REF, "N")
+        .rationals(EXIF_IFD_GPS, EXIF_TAG_GPS_LONGITUDE, {{2, 1}, {21, 1}, {0, 1}})
+        .ascii(EXIF_IFD_GPS, EXIF_TAG_GPS_LONGITUDE_REF, "W");
+    return b.block();
+}
+
+void write_raw_head(const std::string& dir, const std::string& raw) {
+    std::ifstream in(raw, std::ios::binary);
+    if (!in) {
+        std::fprintf(stderr, "no camera RAW at %s; its seed is skipped\n", raw.c_str());
+        return;
+    }
+    Bytes head(kRawHead);
+    in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<std::size_t>(in.gcount()));
+    fixtures::write_bytes(dir + "/camera-head.cr2", head);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s OUTPUT_DIR [CAMERA_RAW]\n", argv[0]);
+        return 2;
+    }
+    const std::string dir = argv[1];
+    std::filesystem::create_directories(dir);
+
+    const cv::Mat scene = scene_bgr(32, 24);
+    cv::Mat scene16, grey, bgra;
+    scene.convertTo(scene16, CV_16U, 257.0);
+    cv::cvtColor(scene, grey, cv::COLOR_BGR2GRAY);
+    cv::cvtColor(scene, bgra, cv::COLOR_BGR2BGRA);
+
+    encode(dir, "scene.jpg", scene);
+    encode(dir, "progressive.jpg", scene, {cv::IMWRITE_JPEG_PROGRESSIVE, 1});
+    encode(dir, "grey.jpg", grey);
+    encode(dir, "scene.png", scene);
+    encode(dir, "scene16.png", scene16);
+    encode(dir, "grey.png", grey);
+    encode(dir, "alpha.png", bgra);
+    encode(dir, "scene.tif", scene);
+    encode(dir, "scene16.tif", scene16);
+    encode(dir, "scene.bmp", scene);
+    encode(dir, "grey.bmp", grey);
+    encode(dir, "scene.webp", scene);
+    encode(dir, "lossless.webp", scene, {cv::IMWRITE_WEBP_QUALITY, 101});
+
+    const Bytes block = camera_block();
+    fixtures::write_bytes(dir + "/exif.jpg", fixtures::jpeg_with_exif(block));
+    // EXIF behind other leading segments, and twice over.
+    Bytes layered{0xFF, 0xD8};
+    for (const Bytes& s : {fixtures::segment(0xE0, {'J', 'F', 'I', 'F', 0, 1, 1, 0, 0, 1, 0, 1, 0, 0}),
+                           fixtures::segment(0xE2, Bytes(40, 7)), fixtures::segment(0xE1, block),
+                           fixtures::segment(0xE1, block), fixtures::segment(0xFE, {'s', 'e', 'e', 'd'})})
+        layered.insert(layered.end(), s.begin(), s.end());
+    const Bytes plain = fixtures::plain_jpeg();
+    layered.insert(layered.end(), plain.begin() + 2, plain.end());
+    fixtures::write_bytes(dir + "/layered.jpg", layered);
+
+    const cv::Mat linear = vornalix::testing::make_test_scene(24, 24);
+    vornalix::testing::DngOptions options;
+    options.orientation = 6;
+    vornalix::testing::write_bayer_dng(dir + "/bayer.dng", linear, options);
+    cv::Mat linear_grey;
+    cv::extractChannel(linear, linear_grey, 1);
+    vornalix::testing::write_linear_grey_dng(dir + "/grey.dng", linear_grey);
+
+    if (argc > 2) write_raw_head(dir, argv[2]);
+    return 0;
+}

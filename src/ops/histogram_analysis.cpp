@@ -1,0 +1,52 @@
+// Standalone histogram analysis on the shared bin, median and spread rules.
+
+#include "ops/analysis.h"
+
+#include "auto/histogram.h"
+#include "auto/suggestions.h"
+#include "ops/checks.h"
+#include "pipeline/pixel.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace vornalix::analysis {
+
+void compute_histogram(cv::Mat const& image, unsigned int* red, unsigned int* green, unsigned int* blue,
+                       unsigned int* luminance) {
+    std::fill(red, red + histogram::kBins, 0u);
+    std::fill(green, green + histogram::kBins, 0u);
+    std::fill(blue, blue + histogram::kBins, 0u);
+    std::fill(luminance, luminance + histogram::kBins, 0u);
+    ops::require_rgba_float(image, "compute_histogram");
+    for (int y = 0; y < image.rows; ++y) {
+        const auto* px = image.ptr<cv::Vec4f>(y);
+        for (int x = 0; x < image.cols; ++x) {
+            ++red[histogram::bin(px[x][0])];
+            ++green[histogram::bin(px[x][1])];
+            ++blue[histogram::bin(px[x][2])];
+            ++luminance[histogram::bin(pixel::luminance(px[x][0], px[x][1], px[x][2]))];
+        }
+    }
+}
+
+void auto_exposure_from_histogram(unsigned int const* histogram, float& exposure) {
+    exposure = exposure_from_median(histogram::median(histogram));
+}
+
+void auto_tone_from_histogram(unsigned int const* histogram, float& contrast, float& highlights, float& shadows,
+                              float& whites, float& blacks) {
+    const float sigma = histogram::spread(histogram);
+    std::uint32_t n = 0;
+    for (int b = 0; b < histogram::kBins; ++b) n += histogram[b];
+    const float clip_high = n < 1 ? 0.0f : static_cast<float>(histogram[255]) / static_cast<float>(n);
+    const float clip_low = n < 1 ? 0.0f : static_cast<float>(histogram[0]) / static_cast<float>(n);
+
+    contrast = std::min(std::max(15.0f * (0.15f - sigma) / 0.15f, -20.0f), 25.0f);
+    highlights = clip_high > 0.01f ? (500.0f * clip_high < 50.0f ? -500.0f * clip_high : -50.0f) : 0.0f;
+    shadows = clip_low > 0.01f ? std::min(400.0f * clip_low, 30.0f) : 0.0f;
+    whites = 0.0f;
+    blacks = 5.0f;
+}
+
+}  // namespace vornalix::analysis

@@ -1,0 +1,148 @@
+// Every file the library writes goes through a temporary beside the target:
+// when the disk fills part-way through (simulated with a file-size limit), the
+// existing target keeps every byte and no temporary is left in the folder.
+
+#include "metadata/exif.h"
+#include "support/context_access.h"
+#include "support/exif_fixtures.h"
+
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <functional>
+
+#include <sys/resource.h>
+
+using fixtures::Bytes;
+
+namespace {
+
+// Writes beyond `bytes` fail with EFBIG (and no signal) while this lives.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        previous_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limited = saved_;
+        limited.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, previous_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit saved_{};
+    void (*previous_)(int) = SIG_DFL;
+};
+
+constexpr rlim_t kLimit = 1024;
+
+cv::Mat noise_bgr(int w = 64, int h = 48) {
+    cv::Mat m(h, w, CV_8UC3);
+    cv::randu(m, 0, 256);
+    return m;
+}
+
+Bytes encoded(const std::string& ext, const cv::Mat& image) {
+    Bytes out;
+    cv::imencode(ext, image, out);
+    return out;
+}
+
+// A context with a rendered noise picture and a full subject mask.
+ContextPtr rendered_noise(const std::string& source) {
+    auto ctx = make_context();
+    cv::Mat rgba16;
+    cv::Mat rgba;
+    cv::cvtColor(noise_bgr(), rgba, cv::COLOR_BGR2RGBA);
+    rgba.convertTo(rgba16, CV_16U, 257.0);
+    ctx->pipeline.source = vornalix::ImageBuffer(rgba16);
+    ctx->pipeline.result = vornalix::ImageBuffer(rgba16);
+    ctx->processed = true;
+    ctx->source_path = source;
+    ctx->segmentation_mask = cv::Mat(rgba.size(), CV_8U, cv::Scalar(255));
+    ctx->has_segmentation_mask = true;
+    return ctx;
+}
+
+// Runs `write` against an existing file `name` holding `original`, under the
+// size limit: it must fail and leave the folder exactly as it was.
+void expect_failed_write_leaves_target(const std::string& name, const Bytes& original,
+                                       const std::function<bool(const std::string&)>& write) {
+    ASSERT_GT(original.size(), kLimit);
+    fixtures::ScratchDir dir;
+    const std::string target = dir.path(name);
+    fixtures::write_bytes(target, original);
+    const auto before = dir.names();
+    bool written = true;
+    {
+        FileSizeLimit limit(kLimit);
+        written = write(target);
+    }
+    EXPECT_FALSE(written) << name;
+    EXPECT_EQ(fixtures::read_bytes(target), original) << name;
+    EXPECT_EQ(dir.names(), before) << name;
+}
+
+Bytes camera_block() {
+    fixtures::ExifBuilder b;
+    b.ascii(EXIF_IFD_0, EXIF_TAG_MAKE, "Maker").short_value(EXIF_IFD_0, EXIF_TAG_ORIENTATION, 6);
+    return b.block();
+}
+
+}  // namespace
+
+TEST(AtomicWrites, DiskFullDuringExportLeavesTheTargetIntact) {
+    fixtures::ScratchDir src;
+    const std::string camera = src.path("camera.jpg");
+    fixtures::write_bytes(camera, fixtures::jpeg_with_exif(camera_block()));
+    auto ctx = rendered_noise(camera);
+    const Bytes existing = encoded(".png", noise_bgr(40, 30));
+
+    expect_failed_write_leaves_target("out.jpg", existing, [&](const std::string& p) {
+        return vornalix_export_jpeg(ctx.get(), p.c_str(), 95, 0, 0) == 0;
+    });
+    expect_failed_write_leaves_target("exif.jpg", existing, [&](const std::string& p) {
+        return vornalix_export_jpeg(ctx.get(), p.c_str(), 95, 0, 1) == 0;
+    });
+    expect_failed_write_leaves_target("out.tif", existing, [&](const std::string& p) {
+        return vornalix_export_tiff(ctx.get(), p.c_str()) == 0;
+    });
+    expect_failed_write_leaves_target("out.png", existing, [&](const std::string& p) {
+        return vornalix_export_png(ctx.get(), p.c_str(), 16) == 0;
+    });
+    expect_failed_write_leaves_target("cutout.png", existing, [&](const std::string& p) {
+        return vornalix_export_subject_png(ctx.get(), p.c_str()) == 0;
+    });
+    EXPECT_STREQ(vornalix_last_error(ctx.get()), "failed to write PNG");
+}
+
+TEST(AtomicWrites, DiskFullDuringExifRewriteLeavesTheFileIntact) {
+    fixtures::ScratchDir src;
+    const std::string camera = src.path("camera.jpg");
+    fixtures::write_bytes(camera, fixtures::jpeg_with_exif(camera_block()));
+    // A photograph with an EXIF segment, large enough to cross the limit.
+    Bytes photo = encoded(".jpg", noise_bgr());
+    ASSERT_TRUE(vornalix::metadata::insert_app1(photo, camera_block()));
+
+    expect_failed_write_leaves_target("copy.jpg", photo, [&](const std::string& p) {
+        return vornalix::metadata::copy_exif(camera, p);
+    });
+    expect_failed_write_leaves_target("strip.jpg", photo, [&](const std::string& p) {
+        return vornalix::metadata::strip_exif(p);
+    });
+    expect_failed_write_leaves_target("write.jpg", photo, [&](const std::string& p) {
+        VornalixExif e{};
+        std::snprintf(e.make, sizeof e.make, "Maker");
+        e.iso = 200;
+        return vornalix::metadata::write_exif(p, e);
+    });
+}

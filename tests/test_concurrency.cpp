@@ -1,0 +1,153 @@
+// Contexts are independent: several threads, each with its own context, load,
+// edit, render, export, analyse and segment at the same time and get exactly
+// what one thread alone gets. Built also under ThreadSanitizer
+// (-DVORNALIX_TSAN=ON), where any state shared between contexts shows up.
+
+#include "support/context_access.h"
+#include "support/dng_writer.h"
+#include "support/temp_dir.h"
+
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+Bytes file_bytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Everything one session produces, compared between runs.
+struct Outcome {
+    Bytes preview;
+    Bytes exported;
+    std::vector<float> suggestions;
+    std::vector<unsigned int> histogram;
+    VornalixExif exif{};
+    int segmented = -1;
+    int cutout = -1;
+};
+
+// One host session on its own context; files go to `prefix` + suffixes.
+Outcome session(const std::string& input, const std::string& prefix) {
+    Outcome o;
+    ContextPtr ctx = make_context();
+    if (vornalix_load_arw(ctx.get(), input.c_str(), 2) != 0) return o;
+    vornalix_set_exposure(ctx.get(), 0.4f);
+    vornalix_set_contrast(ctx.get(), 20.0f);
+    vornalix_set_saturation(ctx.get(), -15.0f);
+    vornalix_set_sharpening_amount(ctx.get(), 40.0f);
+    const float curve[] = {0.0f, 0.0f, 0.5f, 0.6f, 1.0f, 1.0f};
+    vornalix_set_tone_curve(ctx.get(), 0, curve, 3);
+
+    o.preview.resize(static_cast<size_t>(vornalix_get_width(ctx.get())) * vornalix_get_height(ctx.get()) * 4);
+    if (vornalix_get_preview(ctx.get(), o.preview.data(), static_cast<int>(o.preview.size())) != 0) return o;
+    const std::string png = prefix + ".png";
+    if (vornalix_export_png(ctx.get(), png.c_str(), 16) == 0) o.exported = file_bytes(png);
+    vornalix_export_jpeg(ctx.get(), (prefix + ".jpg").c_str(), 90, 0, 1);
+
+    o.suggestions.assign(32 + 8, 0.0f);
+    float* s = o.suggestions.data();
+    vornalix_auto_enhance(ctx.get(), s);
+    vornalix_auto_white_balance(ctx.get(), s + 32, s + 33);
+    vornalix_auto_exposure(ctx.get(), s + 34);
+    vornalix_auto_straighten(ctx.get(), s + 35);
+    vornalix_auto_crop(ctx.get(), s + 36, s + 37, s + 38, s + 39);
+
+    o.histogram.assign(4 * 256, 0);
+    unsigned int* h = o.histogram.data();
+    vornalix_get_histogram(ctx.get(), h, h + 256, h + 512, h + 768);
+    vornalix_get_exif(ctx.get(), &o.exif);
+
+    o.segmented = vornalix_segment_subject(ctx.get(), 0.5f, 0.5f);
+    vornalix_set_bg_blur(ctx.get(), 50.0f);
+    vornalix_get_preview(ctx.get(), o.preview.data(), static_cast<int>(o.preview.size()));
+    o.cutout = vornalix_export_subject_png(ctx.get(), (prefix + "-cut.png").c_str());
+    return o;
+}
+
+// A small picture with a bright block on a gradient: something to segment,
+// straighten and balance.
+cv::Mat picture(int w, int h) {
+    cv::Mat m(h, w, CV_8UC3);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            m.at<cv::Vec3b>(y, x) = {static_cast<unsigned char>(40 + x), static_cast<unsigned char>(30 + y), 60};
+    cv::rectangle(m, {w / 3, h / 3}, {2 * w / 3, 2 * h / 3}, {230, 220, 250}, cv::FILLED);
+    return m;
+}
+
+}  // namespace
+
+TEST(Concurrency, ContextsOnSeveralThreadsMatchOneThreadAlone) {
+#ifdef VORNALIX_TSAN
+    // OpenCV's and LibRaw's own worker pools synchronise in code the sanitizer
+    // cannot see; run their kernels on the calling threads so every access
+    // made for a context happens on that context's thread, in plain view.
+    cv::setNumThreads(0);
+#endif
+    vornalix::testing::TempDir dir;
+    std::vector<std::string> inputs = {dir.file("a.png"), dir.file("b.jpg"), dir.file("c.dng")};
+    ASSERT_TRUE(cv::imwrite(inputs[0], picture(96, 64)));
+    ASSERT_TRUE(cv::imwrite(inputs[1], picture(80, 60)));
+    ASSERT_TRUE(vornalix::testing::write_bayer_dng(inputs[2], vornalix::testing::make_test_scene(48, 32)));
+
+    std::vector<Outcome> alone;
+    for (size_t i = 0; i < inputs.size(); ++i) alone.push_back(session(inputs[i], dir.file("alone" + std::to_string(i))));
+    for (const Outcome& o : alone) {
+        ASSERT_FALSE(o.exported.empty());
+        ASSERT_EQ(o.cutout, 0);
+    }
+
+    constexpr int kThreads = 4;
+    std::vector<Outcome> together(kThreads);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            together[t] = session(inputs[t % inputs.size()], dir.file("thread" + std::to_string(t)));
+        });
+    for (std::thread& th : threads) th.join();
+
+    for (int t = 0; t < kThreads; ++t) {
+        const Outcome& a = alone[t % inputs.size()];
+        const Outcome& b = together[t];
+        EXPECT_EQ(b.preview, a.preview) << "thread " << t;
+        EXPECT_EQ(b.exported, a.exported) << "thread " << t;
+        EXPECT_EQ(b.suggestions, a.suggestions) << "thread " << t;
+        EXPECT_EQ(b.histogram, a.histogram) << "thread " << t;
+        EXPECT_STREQ(b.exif.make, a.exif.make) << "thread " << t;
+        EXPECT_EQ(b.segmented, 0) << "thread " << t;
+        EXPECT_EQ(b.cutout, 0) << "thread " << t;
+    }
+}
+
+TEST(Concurrency, SegmentationDependsOnThePictureAloneNotOnTheThreadsRandomState) {
+    ContextPtr ctx = make_context();
+    cv::Mat rgba;
+    cv::cvtColor(picture(96, 64), rgba, cv::COLOR_BGR2RGBA);
+    rgba.convertTo(rgba, CV_16U, 257.0);
+    ctx->pipeline.source = vornalix::ImageBuffer(rgba);
+    const int size = 96 * 64;
+    std::vector<unsigned char> first(size), second(size);
+    ASSERT_EQ(vornalix_segment_subject(ctx.get(), 0.5f, 0.5f), 0);
+    ASSERT_EQ(vornalix_get_mask(ctx.get(), first.data(), size), 0);
+
+    // The host (or another context on this thread) draws from the generator.
+    cv::RNG& rng = cv::theRNG();
+    rng.next();
+    const cv::RNG host_state = rng;
+    ASSERT_EQ(vornalix_segment_subject(ctx.get(), 0.5f, 0.5f), 0);
+    ASSERT_EQ(vornalix_get_mask(ctx.get(), second.data(), size), 0);
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(cv::theRNG().state, host_state.state);  // and finds its own state unchanged
+}

@@ -1,0 +1,218 @@
+#include "ops/effects.h"
+#include "ops/geometry.h"
+#include "support/working_image.h"
+
+#include <gtest/gtest.h>
+#include <opencv2/imgproc.hpp>
+
+#include <cmath>
+#include <stdexcept>
+
+namespace geo = vornalix::geometry;
+namespace fx = vornalix::effects;
+
+namespace {
+
+// Single-channel float ramp: value x (or y) at every pixel.
+cv::Mat ramp(int rows, int cols, bool along_x) {
+    cv::Mat m(rows, cols, CV_32F);
+    for (int y = 0; y < rows; ++y)
+        for (int x = 0; x < cols; ++x) m.at<float>(y, x) = static_cast<float>(along_x ? x : y);
+    return m;
+}
+
+// White picture with dark lines whose right ends lie `tilt` degrees lower.
+cv::Mat tilted_lines(float tilt, int rows = 300, int cols = 400) {
+    cv::Mat m(rows, cols, CV_32FC4, cv::Scalar(1.0f, 1.0f, 1.0f, 1.0f));
+    const double slope = std::tan(tilt * CV_PI / 180.0);
+    for (int y0 : {90, 150, 210}) {
+        const cv::Point a(40, y0), b(cols - 40, y0 + static_cast<int>(std::lround((cols - 80) * slope)));
+        cv::line(m, a, b, cv::Scalar(0.0f, 0.0f, 0.0f, 1.0f), 2, cv::LINE_AA);
+    }
+    return m;
+}
+
+// Row of the dark line's centre in column x, between rows 120 and 180.
+double line_row(const cv::Mat& m, int x) {
+    double weight = 0.0, sum = 0.0;
+    for (int y = 120; y < 180; ++y) {
+        const double d = 1.0 - m.at<cv::Vec4f>(y, x)[0];
+        weight += d;
+        sum += d * y;
+    }
+    return sum / weight;
+}
+
+double neighbour_correlation(const cv::Mat& plane) {
+    cv::Mat a = plane(cv::Rect(0, 0, plane.cols - 1, plane.rows)), b = plane(cv::Rect(1, 0, plane.cols - 1, plane.rows));
+    cv::Scalar ma, sa, mb, sb;
+    cv::meanStdDev(a, ma, sa);
+    cv::meanStdDev(b, mb, sb);
+    cv::Mat prod = (a - ma[0]).mul(b - mb[0]);
+    return cv::mean(prod)[0] / (sa[0] * sb[0]);
+}
+
+}  // namespace
+
+TEST(OpsGeometry, CropRectangles) {
+    cv::Mat m = ramp(800, 1000, true);
+    cv::Mat whole = geo::apply_crop(m, 0, 0, 1, 1);
+    EXPECT_TRUE(same_bits(whole, m));
+    EXPECT_NE(whole.data, m.data);  // a deep copy
+    cv::Mat quarter = geo::apply_crop(m, 0.5f, 0.5f, 1, 1);
+    ASSERT_EQ(quarter.size(), cv::Size(500, 400));
+    EXPECT_EQ(quarter.at<float>(0, 0), 500.0f);
+    EXPECT_EQ(geo::apply_crop(m, 0, 0, 0, 1).data, m.data);
+    EXPECT_EQ(geo::apply_crop(m, 0.9995f, 0, 1, 1).cols, 1);  // one pixel is enough
+    EXPECT_EQ(geo::apply_crop(m, 1.5f, 0, 1, 1).data, m.data);
+    EXPECT_EQ(geo::apply_crop(m, 0, 0, 1e30f, NAN).data, m.data);
+}
+
+TEST(OpsGeometry, GuardsShareThePixels) {
+    cv::Mat m = ramp(8, 10, true);
+    EXPECT_EQ(geo::apply_rotation(m, 0.0f).data, m.data);
+    EXPECT_EQ(geo::apply_perspective(m, 0.0f, 0.0f).data, m.data);
+    EXPECT_EQ(geo::apply_perspective_h(m, 0.0f).data, m.data);
+    EXPECT_EQ(geo::apply_perspective_v(m, 0.0f).data, m.data);
+    EXPECT_EQ(geo::apply_rotation(m, NAN).data, m.data);
+    EXPECT_THROW(geo::apply_rotation(cv::Mat(), 5.0f), std::invalid_argument);
+    EXPECT_THROW(geo::apply_flip_h(cv::Mat()), std::invalid_argument);
+}
+
+TEST(OpsGeometry, KeystoneCorners) {
+    // 100 x 80: perspective_h(100) moves the top corners in by 20; a top-edge
+    // pixel at x samples (x - 20) * 100 / 60.
+    cv::Mat h = geo::apply_perspective_h(ramp(80, 100, true), 100.0f);
+    EXPECT_NEAR(h.at<float>(0, 35), 25.0f, 0.1f);
+    EXPECT_NEAR(h.at<float>(79, 35), 35.0f, 0.5f);  // the bottom edge stays
+    // perspective_v(100) moves the top edge down to 16: y samples (y - 16) * 80 / 64.
+    cv::Mat v = geo::apply_perspective_v(ramp(80, 100, false), 100.0f);
+    EXPECT_NEAR(v.at<float>(48, 50), 40.0f, 0.05f);
+    // Both axes at 0.18 per 100: the top edge is inset by 18.
+    cv::Mat both = geo::apply_perspective(ramp(80, 100, true), 100.0f, 0.0f);
+    EXPECT_NEAR(both.at<float>(0, 34), 25.0f, 0.1f);
+}
+
+TEST(OpsGeometry, RotationAndFlips) {
+    cv::Mat m = ramp(21, 21, true);
+    // Counter-clockwise about (10.5, 10.5): the ramp now rises upward, and
+    // row y samples column 21 - y.
+    cv::Mat r = geo::apply_rotation(m, 90.0f);
+    EXPECT_NEAR(r.at<float>(15, 10), 6.0f, 0.05f);
+    cv::Mat f = geo::apply_flip_h(m);
+    EXPECT_EQ(f.at<float>(3, 0), 20.0f);
+    EXPECT_TRUE(same_bits(geo::apply_flip_h(f), m));
+    cv::Mat v = geo::apply_flip_v(ramp(5, 3, false));
+    EXPECT_EQ(v.at<float>(0, 1), 4.0f);
+}
+
+TEST(OpsHorizon, WeightedMedianOfTilts) {
+    EXPECT_EQ(geo::negated_median_tilt({{-1.0f, 30.0f}, {0.0f, 30.0f}, {4.0f, 100.0f}}), -4.0f);
+    EXPECT_EQ(geo::negated_median_tilt({}), 0.0f);
+    EXPECT_EQ(geo::negated_median_tilt({{2.0f, 10.0f}, {-3.0f, 30.0f}}), 3.0f);
+}
+
+TEST(OpsHorizon, MeasuresAndLevelsTiltedLines) {
+    const cv::Mat tilted = tilted_lines(5.0f);
+    // Measured on the copy squeezed to three quarters vertically: atan(0.75 tan 5 deg).
+    const float angle = geo::detect_horizon_angle(tilted);
+    EXPECT_NEAR(angle, -std::atan(0.75 * std::tan(5.0 * CV_PI / 180.0)) * 180.0 / CV_PI, 0.3);
+    cv::Mat bytes;
+    tilted.convertTo(bytes, CV_8U, 255.0);
+    EXPECT_NEAR(geo::detect_horizon_angle(bytes), angle, 0.2f);
+
+    // The middle line falls 17.5 px from x = 100 to x = 300; straightened, it is level.
+    EXPECT_NEAR(line_row(tilted, 300) - line_row(tilted, 100), 17.5, 1.0);
+    const cv::Mat level = geo::auto_straighten(tilted);
+    ASSERT_EQ(level.size(), tilted.size());
+    EXPECT_NEAR(line_row(level, 300) - line_row(level, 100), 0.0, 1.0);
+    EXPECT_NEAR(geo::detect_horizon_angle(level), 0.0f, 0.3f);
+    const cv::Mat rising = geo::auto_straighten(tilted_lines(-4.0f));
+    EXPECT_NEAR(line_row(rising, 300) - line_row(rising, 100), 0.0, 1.0);
+}
+
+TEST(OpsHorizon, NothingToMeasure) {
+    cv::Mat blank(60, 80, CV_32FC4, cv::Scalar::all(0.5));
+    EXPECT_EQ(geo::detect_horizon_angle(blank), 0.0f);
+    EXPECT_EQ(geo::auto_straighten(blank).data, blank.data);
+    cv::Mat three(60, 80, CV_32FC3, cv::Scalar::all(0.5));
+    EXPECT_EQ(geo::detect_horizon_angle(three), 0.0f);
+    EXPECT_EQ(geo::auto_straighten(three).data, three.data);
+    EXPECT_EQ(geo::detect_horizon_angle(cv::Mat()), 0.0f);
+    EXPECT_TRUE(geo::auto_straighten(cv::Mat()).empty());
+    EXPECT_THROW(geo::detect_horizon_angle(cv::Mat(4, 4, CV_16UC3)), std::invalid_argument);
+    // A sliver keeps its reduced copy at least one row high and bounded.
+    EXPECT_EQ(geo::detect_horizon_angle(cv::Mat(1, 2000, CV_8UC1, cv::Scalar(9))), 0.0f);
+    EXPECT_EQ(geo::detect_horizon_angle(cv::Mat(20000, 1, CV_8UC1, cv::Scalar(9))), 0.0f);
+}
+
+TEST(OpsAutoCrop, WindowsAndPresets) {
+    cv::Mat m(30, 90, CV_32FC4, cv::Scalar(0.2f, 0.2f, 0.2f, 1.0f));
+    cv::circle(m, cv::Point(75, 15), 5, cv::Scalar(1.0f, 1.0f, 1.0f, 1.0f), -1);
+    float x = -1, y = -1, w = -1, h = -1;
+    geo::auto_crop(m, 0.0f, x, y, w, h);  // aspect 0 means 1.5
+    EXPECT_NEAR(w * 90.0f / (h * 30.0f), 1.5f, 0.05f);
+    EXPECT_GT(x, 0.0f);
+    EXPECT_LE(x + w, 1.0f + 1e-6f);
+    EXPECT_LE(y + h, 1.0f + 1e-6f);
+
+    auto expect_whole = [](const cv::Mat& img, float aspect) {
+        float x = -1, y = -1, w = -1, h = -1;
+        geo::auto_crop(img, aspect, x, y, w, h);
+        EXPECT_EQ(x, 0.0f);
+        EXPECT_EQ(y, 0.0f);
+        EXPECT_EQ(w, 1.0f);
+        EXPECT_EQ(h, 1.0f);
+    };
+    expect_whole(cv::Mat(), 1.5f);
+    expect_whole(cv::Mat(30, 90, CV_32FC3, cv::Scalar::all(0.5)), 1.5f);
+    // Windows of zero height would score NaN and never be taken.
+    expect_whole(m, INFINITY);
+}
+
+TEST(OpsEffects, VignetteShape) {
+    cv::Mat m(10, 10, CV_32FC4, cv::Scalar(0.5f, 0.5f, 0.5f, 1.0f));
+    fx::apply_vignette(m, 100.0f, 0.0f, 0.0f);
+    // Roundness 0 at dx = dy = 0.8: r = 0.8 + 0.5 (1.131 - 0.8) = 0.966.
+    const float r = 0.8f + 0.5f * (std::sqrt(1.28f) - 0.8f);
+    EXPECT_NEAR(r, 0.966f, 1e-3f);
+    EXPECT_NEAR(rgb_at(m, 9, 9)[0], 0.5f * (1.0f - r * r * (3.0f - 2.0f * r)), 1e-5f);
+
+    cv::Mat dark(10, 10, CV_32FC4, cv::Scalar(0.5f, 0.5f, 0.5f, 1.0f)), light = dark.clone();
+    fx::apply_vignette(dark, 100.0f, 50.0f, 0.0f);
+    fx::apply_vignette(light, -100.0f, 50.0f, 0.0f);
+    EXPECT_RGB_NEAR(rgb_at(dark, 0, 0), 0.0f, 0.0f, 0.0f, 0.0f);
+    EXPECT_RGB_NEAR(rgb_at(light, 0, 0), 1.0f, 1.0f, 1.0f, 0.0f);
+    EXPECT_RGB_NEAR(rgb_at(dark, 5, 5), 0.5f, 0.5f, 0.5f, 0.0f);
+    EXPECT_RGB_NEAR(rgb_at(light, 5, 5), 0.5f, 0.5f, 0.5f, 0.0f);
+    cv::Mat empty;
+    EXPECT_THROW(fx::apply_vignette(empty, 50.0f, 0.0f, 0.0f), std::invalid_argument);
+}
+
+TEST(OpsEffects, GrainStrengthWeightAndBlur) {
+    cv::Mat ends(8, 8, CV_32FC4, cv::Scalar(0.0f, 0.0f, 0.0f, 1.0f));
+    ends(cv::Rect(0, 0, 8, 4)).setTo(cv::Scalar(1.0f, 1.0f, 1.0f, 1.0f));
+    cv::Mat same = ends.clone();
+    fx::apply_grain(ends, 100.0f, 1.0f);
+    cv::Mat diff;
+    cv::absdiff(ends, same, diff);
+    EXPECT_LT(cv::norm(diff, cv::NORM_INF), 1e-6);
+
+    const cv::Mat grey(64, 64, CV_32FC4, cv::Scalar(0.5f, 0.5f, 0.5f, 1.0f));
+    cv::Mat fine = grey.clone(), coarse = grey.clone(), again = grey.clone();
+    fx::apply_grain(fine, 100.0f, 1.0f);
+    fx::apply_grain(again, 100.0f, 1.0f);
+    fx::apply_grain(coarse, 100.0f, 100.0f);
+    std::vector<cv::Mat> pf, pc;
+    cv::split(fine, pf);
+    cv::split(coarse, pc);
+    cv::Scalar mean, dev;
+    cv::meanStdDev(pf[0], mean, dev);
+    EXPECT_NEAR(dev[0], 0.06, 0.006);  // full strength at mid-grey
+    cv::meanStdDev(pc[0], mean, dev);
+    EXPECT_NEAR(dev[0], 0.06, 0.01);   // rescaled after the blur
+    EXPECT_LT(std::fabs(neighbour_correlation(pf[0])), 0.15);  // size 1: no blur
+    EXPECT_GT(neighbour_correlation(pc[0]), 0.8);
+    EXPECT_TRUE(same_bits(pf[0], pf[1]));  // monochrome
+    EXPECT_FALSE(same_bits(fine, again));
+}
