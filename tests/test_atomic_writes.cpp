@@ -78,10 +78,10 @@ ContextPtr rendered_noise(const std::string& source) {
 void expect_failed_write_leaves_target(const std::string& name, const Bytes& original,
                                        const std::function<bool(const std::string&)>& write) {
     ASSERT_GT(original.size(), kLimit);
-    fixtures::ScratchDir dir;
-    const std::string target = dir.path(name);
+    vornalix::testing::TempDir dir;
+    const std::string target = dir.file(name);
     fixtures::write_bytes(target, original);
-    const auto before = dir.names();
+    const auto before = fixtures::file_names(dir);
     bool written = true;
     {
         FileSizeLimit limit(kLimit);
@@ -89,7 +89,7 @@ void expect_failed_write_leaves_target(const std::string& name, const Bytes& ori
     }
     EXPECT_FALSE(written) << name;
     EXPECT_EQ(fixtures::read_bytes(target), original) << name;
-    EXPECT_EQ(dir.names(), before) << name;
+    EXPECT_EQ(fixtures::file_names(dir), before) << name;
 }
 
 Bytes camera_block() {
@@ -101,8 +101,8 @@ Bytes camera_block() {
 }  // namespace
 
 TEST(AtomicWrites, DiskFullDuringExportLeavesTheTargetIntact) {
-    fixtures::ScratchDir src;
-    const std::string camera = src.path("camera.jpg");
+    vornalix::testing::TempDir src;
+    const std::string camera = src.file("camera.jpg");
     fixtures::write_bytes(camera, fixtures::jpeg_with_exif(camera_block()));
     auto ctx = rendered_noise(camera);
     const Bytes existing = encoded(".png", noise_bgr(40, 30));
@@ -126,8 +126,8 @@ TEST(AtomicWrites, DiskFullDuringExportLeavesTheTargetIntact) {
 }
 
 TEST(AtomicWrites, DiskFullDuringExifRewriteLeavesTheFileIntact) {
-    fixtures::ScratchDir src;
-    const std::string camera = src.path("camera.jpg");
+    vornalix::testing::TempDir src;
+    const std::string camera = src.file("camera.jpg");
     fixtures::write_bytes(camera, fixtures::jpeg_with_exif(camera_block()));
     // A photograph with an EXIF segment, large enough to cross the limit.
     Bytes photo = encoded(".jpg", noise_bgr());
