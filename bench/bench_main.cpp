@@ -132,7 +132,10 @@ void BM_Render(benchmark::State& state) {
     set_profile(ctx, static_cast<int>(state.range(0)));
     const auto start = Clock::now();
     for (auto _ : state)
-        if (vornalix_process(ctx) != 0) state.SkipWithError(vornalix_last_error(ctx));
+        if (vornalix_process(ctx) != 0) {
+            state.SkipWithError(vornalix_last_error(ctx));
+            break;
+        }
     report_ratio(state, std::chrono::duration<double>(Clock::now() - start).count());
 }
 
@@ -142,16 +145,20 @@ void BM_Preview(benchmark::State& state) {
     std::vector<unsigned char> out(working_image_bytes());  // ample for 8-bit RGBA
     const auto start = Clock::now();
     for (auto _ : state)
-        if (vornalix_get_preview(ctx, out.data(), static_cast<int>(out.size())) != 0)
+        if (vornalix_get_preview(ctx, out.data(), static_cast<int>(out.size())) != 0) {
             state.SkipWithError(vornalix_last_error(ctx));
+            break;
+        }
     report_ratio(state, std::chrono::duration<double>(Clock::now() - start).count());
 }
 
 void BM_DecodeRaw(benchmark::State& state) {
     VornalixContext* ctx = vornalix_create_context();
     for (auto _ : state)
-        if (vornalix_load_arw(ctx, VORNALIX_BENCH_CR2, static_cast<int>(state.range(0))) != 0)
+        if (vornalix_load_arw(ctx, VORNALIX_BENCH_CR2, static_cast<int>(state.range(0))) != 0) {
             state.SkipWithError(vornalix_last_error(ctx));
+            break;
+        }
     vornalix_destroy_context(ctx);
 }
 

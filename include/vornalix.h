@@ -140,7 +140,7 @@ VORNALIX_API void vornalix_set_perspective_v(VornalixContext* ctx, float value);
 VORNALIX_API void vornalix_set_flip_h(VornalixContext* ctx, int value);
 /** Mirror top to bottom when non-zero. */
 VORNALIX_API void vornalix_set_flip_v(VornalixContext* ctx, int value);
-/** Post-crop vignette amount, -100..100 (negative darkens). */
+/** Post-crop vignette amount, -100..100 (positive darkens the edges, negative lightens them). */
 VORNALIX_API void vornalix_set_vignette_amount(VornalixContext* ctx, float value);
 /** Vignette midpoint, 0..100 (default 50). */
 VORNALIX_API void vornalix_set_vignette_midpoint(VornalixContext* ctx, float value);

@@ -13,5 +13,5 @@ output=out/IMG_5952-developed.jpg
 build-demo/tools/vornalix develop "$raw" -o "$output" \
   --temperature 5200 --exposure 0.5 --contrast 15 \
   --curve master 0,0,0.25,0.22,0.75,0.80,1,1 \
-  --saturation 10 --vibrance 15 --sharpening 30 --vignette -15
+  --saturation 10 --vibrance 15 --sharpening 30 --vignette 15
 echo "Developed $raw into $(pwd)/$output"

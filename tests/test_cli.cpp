@@ -2,13 +2,17 @@
 
 #include "support/dng_writer.h"
 #include "support/temp_dir.h"
+#include "vornalix.h"
 
 #include <gtest/gtest.h>
 #include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
 
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <string>
+#include <vector>
 #include <sys/wait.h>
 
 namespace {
@@ -110,4 +114,121 @@ TEST(Cli, HelpListsEveryEditFlag) {
         EXPECT_NE(r.output.find(flag), std::string::npos) << flag;
     EXPECT_EQ(run_cli("--help").status, 0);
     EXPECT_NE(run_cli("--version").output.find("1.0.0"), std::string::npos);
+}
+
+namespace {
+
+// Writes an 8-bit RGB picture as a PNG (OpenCV writes B, G, R).
+void write_rgb_png(const std::string& path, const cv::Mat& rgb) {
+    cv::Mat bgr;
+    cv::cvtColor(rgb, bgr, cv::COLOR_RGB2BGR);
+    ASSERT_TRUE(cv::imwrite(path, bgr));
+}
+
+// Light sky over dark ground, the horizon falling to the right by `degrees`.
+cv::Mat tilted_horizon(int width, int height, double degrees) {
+    cv::Mat rgb(height, width, CV_8UC3, cv::Scalar(210, 210, 210));
+    const int drop = static_cast<int>(std::tan(degrees * CV_PI / 180.0) * width / 2);
+    const std::vector<cv::Point> ground{
+        {0, height / 2 - drop}, {width - 1, height / 2 + drop}, {width - 1, height - 1}, {0, height - 1}};
+    cv::fillPoly(rgb, std::vector<std::vector<cv::Point>>{ground}, cv::Scalar(50, 50, 50));
+    return rgb;
+}
+
+float straighten_suggestion_of(const std::string& path) {
+    VornalixContext* ctx = vornalix_create_context();
+    float degrees = 99.0f;
+    EXPECT_EQ(vornalix_load_arw(ctx, path.c_str(), 1), 0) << vornalix_last_error(ctx);
+    EXPECT_EQ(vornalix_auto_straighten(ctx, &degrees), 0);
+    vornalix_destroy_context(ctx);
+    return degrees;
+}
+
+}  // namespace
+
+TEST(Cli, AutoStraightenLevelsATiltedHorizon) {
+    vornalix::testing::TempDir dir;
+    const std::string in = dir.file("tilted.png"), out = dir.file("level.png");
+    write_rgb_png(in, tilted_horizon(400, 160, 5.0));
+    ASSERT_NEAR(straighten_suggestion_of(in), -5.0f, 0.3f);
+    const CliRun r = run_cli("develop " + quote(in) + " --auto-straighten -o " + quote(out));
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_NEAR(straighten_suggestion_of(out), 0.0f, 0.5f);
+}
+
+TEST(Cli, AutoAppliesSuggestionsButExplicitSettingsWin) {
+    // A sharp checkerboard of black and light grey, exactly 512 wide so that
+    // the analysis sees it unresampled. Its suggestions: exposure 1 (median
+    // bin 0), contrast -20, highlights 0, shadows 25, whites 0, blacks 5,
+    // temperature 6500, tint 0, saturation 0, vibrance 8, luminance noise
+    // reduction 0 (sharp detail), colour noise reduction 1.
+    cv::Mat rgb(64, 512, CV_8UC3);
+    for (int y = 0; y < rgb.rows; ++y)
+        for (int x = 0; x < rgb.cols; ++x) rgb.at<cv::Vec3b>(y, x) = cv::Vec3b::all(((x / 8 + y / 8) % 2) * 200);
+    vornalix::testing::TempDir dir;
+    const std::string in = dir.file("checker.png");
+    write_rgb_png(in, rgb);
+    const auto develop = [&](const std::string& name, const std::string& flags) {
+        const std::string out = dir.file(name);
+        const CliRun r = run_cli("develop " + quote(in) + " -o " + quote(out) + " " + flags);
+        EXPECT_EQ(r.status, 0) << r.output;
+        return cv::imread(out, cv::IMREAD_UNCHANGED);
+    };
+    // The command line's contrast wins over the suggested -20; the sharpening
+    // radius and threshold keep their defaults (a suggestion of 0 would
+    // switch sharpening off).
+    const cv::Mat automatic = develop("auto.png", "--auto --contrast 10 --sharpening 40");
+    const cv::Mat explicit_settings =
+        develop("explicit.png",
+                "--exposure 1 --contrast 10 --shadows 25 --blacks 5 --temperature 6500 --vibrance 8 "
+                "--nr-color 1 --sharpening 40");
+    const cv::Mat plain = develop("plain.png", "--contrast 10 --sharpening 40");
+    ASSERT_FALSE(automatic.empty());
+    ASSERT_EQ(automatic.size(), explicit_settings.size());
+    EXPECT_EQ(cv::norm(automatic, explicit_settings, cv::NORM_INF), 0.0);
+    EXPECT_GT(cv::norm(automatic, plain, cv::NORM_INF), 20.0);
+}
+
+TEST(Cli, AutoCropCutsTheSuggestedRectangle) {
+    vornalix::testing::TempDir dir;
+    const std::string in = dir.file("scene.png"), out = dir.file("cropped.png");
+    cv::Mat rgb = tilted_horizon(300, 200, 0.0);
+    cv::circle(rgb, {200, 70}, 25, cv::Scalar(250, 240, 120), cv::FILLED);
+    write_rgb_png(in, rgb);
+    VornalixContext* ctx = vornalix_create_context();
+    ASSERT_EQ(vornalix_load_arw(ctx, in.c_str(), 1), 0);
+    float x, y, w, h;
+    ASSERT_EQ(vornalix_auto_crop(ctx, &x, &y, &w, &h), 0);
+    vornalix_destroy_context(ctx);
+
+    const CliRun r = run_cli("develop " + quote(in) + " --auto-crop -o " + quote(out));
+    ASSERT_EQ(r.status, 0) << r.output;
+    const cv::Mat cropped = cv::imread(out);
+    EXPECT_EQ(cropped.cols, static_cast<int>(w * 300));
+    EXPECT_EQ(cropped.rows, static_cast<int>(h * 200));
+    EXPECT_LT(cropped.cols, 300);
+}
+
+TEST(Cli, CutoutWritesTheSubjectWithTransparentBackground) {
+    cv::Mat rgb(120, 160, CV_8UC3);
+    cv::RNG rng(5);
+    rng.fill(rgb, cv::RNG::UNIFORM, cv::Scalar(20, 40, 10), cv::Scalar(90, 110, 70));
+    cv::circle(rgb, {110, 50}, 28, cv::Scalar(240, 225, 200), cv::FILLED);
+    vornalix::testing::TempDir dir;
+    const std::string in = dir.file("subject.png"), out = dir.file("cut.png");
+    write_rgb_png(in, rgb);
+
+    CliRun r = run_cli("cutout " + quote(in) + " -o " + quote(out) + " --at 0.69,0.42");
+    ASSERT_EQ(r.status, 0) << r.output;
+    const cv::Mat cut = cv::imread(out, cv::IMREAD_UNCHANGED);
+    ASSERT_EQ(cut.type(), CV_8UC4);
+    EXPECT_EQ(cut.at<cv::Vec4b>(50, 110)[3], 255);
+    EXPECT_EQ(cut.at<cv::Vec4b>(110, 10)[3], 0);
+    EXPECT_EQ(cut.at<cv::Vec4b>(50, 110)[2], 240);  // the subject's own colour (B, G, R, A)
+
+    r = run_cli("cutout " + quote(in) + " -o " + quote(dir.file("none.png")) + " --at 5,5");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("GrabCut failed"), std::string::npos) << r.output;
+    EXPECT_EQ(run_cli("cutout " + quote(in) + " -o x.png --at 0.5").status, 2);
+    EXPECT_EQ(run_cli("cutout " + quote(in)).status, 2);
 }

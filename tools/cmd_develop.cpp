@@ -1,5 +1,6 @@
-// vornalix develop INPUT -o OUTPUT [--scale N] [--quality Q] [--bits B] [--strip-exif] [edits...]
+// vornalix develop INPUT -o OUTPUT [--scale N] [--quality Q] [--bits B] [--strip-exif] [--auto...] [edits...]
 
+#include "auto_flags.h"
 #include "cli.h"
 #include "edit_flags.h"
 #include "output.h"
@@ -24,6 +25,7 @@ void print_help(std::FILE* out) {
                  "--bits B", "PNG bits per sample, 8 or 16 (default 8)",
                  "--strip-exif", "JPEG: leave the source file's EXIF block out",
                  "-h, --help", "this text");
+    cli::AutoFlags::print_help(out);
     cli::EditFlags::print_help(out);
 }
 
@@ -34,6 +36,7 @@ int cmd_develop(int argc, char** argv) {
     std::string input, output;
     int scale = 1;
     cli::OutputOptions out_options;
+    cli::AutoFlags autos;
     cli::EditFlags edits;
     for (int i = 0; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -46,6 +49,7 @@ int cmd_develop(int argc, char** argv) {
             output = argv[i];
             continue;
         }
+        if (autos.parse(arg)) continue;
         if (arg == "--strip-exif") {
             out_options.keep_exif = false;
             continue;
@@ -83,6 +87,8 @@ int cmd_develop(int argc, char** argv) {
     }
     if (vornalix_load_arw(ctx.get(), input.c_str(), scale) != 0)
         return cli::library_failure(ctx.get(), "cannot load " + input);
+    // Suggestions first: the explicit settings below overwrite them.
+    if (autos.apply(ctx.get()) != 0) return cli::kFailure;
     edits.apply(ctx.get());
     return cli::write_rendering(ctx.get(), output, out_options);
 }

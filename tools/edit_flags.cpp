@@ -42,7 +42,7 @@ const FloatFlag kFloatFlags[] = {
     {"rotation", "degrees, -45..45", vornalix_set_rotation},
     {"perspective-h", "horizontal perspective, -100..100", vornalix_set_perspective_h},
     {"perspective-v", "vertical perspective, -100..100", vornalix_set_perspective_v},
-    {"vignette", "post-crop vignette amount, -100..100 (negative darkens)", vornalix_set_vignette_amount},
+    {"vignette", "post-crop vignette amount, -100..100 (positive darkens the edges)", vornalix_set_vignette_amount},
     {"vignette-midpoint", "0..100 (default 50)", vornalix_set_vignette_midpoint},
     {"vignette-roundness", "-100..100", vornalix_set_vignette_roundness},
     {"grain", "film grain amount, 0..100", vornalix_set_grain_amount},

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
+int cmd_cutout(int argc, char** argv);
 int cmd_develop(int argc, char** argv);
 
 namespace {
@@ -22,6 +23,7 @@ struct Command {
 
 const Command kCommands[] = {
     {"develop", "develop a photograph with edits into an image file", cmd_develop},
+    {"cutout", "write the subject of a photograph as a PNG with transparent background", cmd_cutout},
 };
 
 void print_usage(std::FILE* out) {

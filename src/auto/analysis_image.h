@@ -1,6 +1,6 @@
 #pragma once
-// The reduced, unedited copies the automatic analyses measure. Shared by the
-// analyses, segmentation and the operations library.
+// The reduced, unedited copies the automatic analyses measure, and their
+// luminance plane. Shared by the analyses and the operations library.
 
 #include "image/image_buffer.h"
 
