@@ -1,4 +1,4 @@
-# The four libraries the engine is built on, all from Debian's -dev packages.
+# The libraries the engine is built on, all from Debian's -dev packages.
 find_package(PkgConfig)
 if(NOT PkgConfig_FOUND)
   message(FATAL_ERROR "pkg-config is missing: install it with 'apt-get install pkg-config'")
@@ -20,7 +20,15 @@ vornalix_require_pkg(LIBRAW libraw libraw-dev)
 vornalix_require_pkg(LCMS2 lcms2 liblcms2-dev)
 vornalix_require_pkg(LIBEXIF libexif libexif-dev)
 
+# Settings documents are read and written with the header-only JSON library.
+find_package(nlohmann_json 3.9 QUIET)
+if(NOT nlohmann_json_FOUND)
+  message(FATAL_ERROR "nlohmann_json 3.9 or later was not found: "
+                      "install it with 'apt-get install nlohmann-json3-dev'")
+endif()
+
 add_library(vornalix_deps INTERFACE)
 target_link_libraries(vornalix_deps INTERFACE
-  ${OpenCV_LIBS} PkgConfig::LIBRAW PkgConfig::LCMS2 PkgConfig::LIBEXIF)
+  ${OpenCV_LIBS} PkgConfig::LIBRAW PkgConfig::LCMS2 PkgConfig::LIBEXIF
+  nlohmann_json::nlohmann_json)
 target_include_directories(vornalix_deps SYSTEM INTERFACE ${OpenCV_INCLUDE_DIRS})

@@ -330,9 +330,75 @@ VORNALIX_API int vornalix_export_subject_png(VornalixContext* ctx, const char* p
 /* File utilities (no context)                                              */
 /* ------------------------------------------------------------------------ */
 
+/**
+ * A JPEG preview of an image file, without developing it.  A JPEG, PNG,
+ * TIFF, BMP or WebP file (chosen by the path's extension, any letter case)
+ * is reduced to at most 160 pixels on its longer side and encoded at quality
+ * 75; a RAW file yields the camera's embedded JPEG byte for byte, or its
+ * embedded bitmap encoded at quality 80.
+ *
+ * On success *data points at a block of *size bytes that the caller
+ * releases with vornalix_free_thumb.  *data and *size are cleared first.
+ * Returns 0; -1 when a pointer is NULL, the file cannot be read or encoded,
+ * or the RAW file cannot be opened; -2 when the RAW file has no thumbnail;
+ * -3 when its thumbnail cannot be made into an image; -4 when the block
+ * cannot be allocated (*data stays NULL, *size holds the requested size).
+ */
+VORNALIX_API int vornalix_extract_thumbnail(const char* path, unsigned char** data, unsigned int* size);
+/** Releases a block from vornalix_extract_thumbnail; NULL is allowed. */
+VORNALIX_API void vornalix_free_thumb(void* data);
+
+/**
+ * A 64-bit perceptual hash of an image file: visually similar pictures give
+ * hashes that differ in few bits (compare by Hamming distance).  RAW files
+ * are hashed through their embedded thumbnail.  *hash is set to 0 first and
+ * stays 0 on failure.  Returns 0; -1 when a pointer is NULL, the image
+ * cannot be read or the RAW file cannot be opened; -2 when the RAW file has
+ * no thumbnail; -3 when its thumbnail cannot be made into an image; -4 when
+ * the thumbnail cannot be decoded.
+ */
+VORNALIX_API int vornalix_phash(const char* path, unsigned long long* hash);
+
 /* ------------------------------------------------------------------------ */
 /* Settings documents                                                       */
 /* ------------------------------------------------------------------------ */
+
+/*
+ * A settings document is the whole edit of a context as JSON text:
+ *
+ *   {"version": 1, "exposure": 0.5, "contrast": 20, ...,
+ *    "crop": [x, y, w, h],
+ *    "tone_curve": {"master": [[0, 0], [0.5, 0.6], [1, 1]], "red": ...},
+ *    "hsl": {"orange": [hue, saturation, luminance], ...},
+ *    "split_toning": {"highlight": [hue, saturation],
+ *                     "shadow": [hue, saturation], "balance": 0}}
+ *
+ * Keys are the setter names without "vornalix_set_"; single values are
+ * numbers (flip_h and flip_v whole numbers); tone curves are named master,
+ * red, green and blue, HSL bands red, orange, yellow, green, aqua, blue,
+ * purple and magenta.  Omitted keys take the defaults.  The background blur
+ * is not part of the edit.  Numbers are read and written as single
+ * precision, so a document read back gives the same settings bit for bit.
+ */
+
+/**
+ * Writes the context's current settings as a NUL-terminated document into
+ * `buf` and returns the number of bytes used, the NUL included.  With `buf`
+ * NULL nothing is written and the size needed is returned.  -2 when `size`
+ * is smaller than needed (`buf` untouched); -1 with a message naming the key
+ * when a setting is not finite (NaN or infinity cannot be written in JSON).
+ */
+VORNALIX_API int vornalix_settings_to_json(VornalixContext* ctx, char* buf, int size);
+/**
+ * Reads a settings document and makes it the context's whole edit (keys left
+ * out take their defaults); the next export or histogram renders again.  The
+ * document is checked completely first: on any fault (not JSON, not an
+ * object, an unknown or repeated key, a wrong type, a value that is not
+ * finite, a curve of fewer than 2 points, an unsupported version) -1 is
+ * returned with a message naming the key and no setting changes.  A load
+ * resets the settings, so apply a document after loading.
+ */
+VORNALIX_API int vornalix_settings_from_json(VornalixContext* ctx, const char* json);
 
 #ifdef __cplusplus
 }

@@ -8,6 +8,7 @@ PACKAGES=(
   libopencv-dev libopencv-contrib-dev libraw-dev liblcms2-dev libexif-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   rawtran-doc
+  nlohmann-json3-dev python3-numpy python3-pytest python3-distributed doxygen
 )
 PACKAGES+=("$@")
 

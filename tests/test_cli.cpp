@@ -116,6 +116,40 @@ TEST(Cli, HelpListsEveryEditFlag) {
     EXPECT_NE(run_cli("--version").output.find("1.0.0"), std::string::npos);
 }
 
+TEST(Cli, ThumbAndPhashWorkThroughManyFiles) {
+    vornalix::testing::TempDir dir;
+    const std::string png = dir.file("shot.png"), bmp = dir.file("shot.bmp"), folder = dir.file("thumbs");
+    cv::Mat img(90, 300, CV_8UC3, cv::Scalar(40, 90, 160));
+    img(cv::Rect(0, 0, 150, 45)).setTo(cv::Scalar(250, 250, 250));
+    ASSERT_TRUE(cv::imwrite(png, img));
+    ASSERT_TRUE(cv::imwrite(bmp, img));
+
+    CliRun r = run_cli("thumb " + quote(png) + " -o " + quote(dir.file("one.jpg")));
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(cv::imread(dir.file("one.jpg")).size(), cv::Size(160, 48));
+
+    // Two inputs named alike both land in the folder; a failure is reported
+    // and makes the exit status non-zero without stopping the others.
+    r = run_cli("thumb " + quote(png) + " " + quote(bmp) + " " + quote(dir.file("gone.tif")) + " -o " +
+                quote(folder));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("gone.tif: cannot read the file"), std::string::npos) << r.output;
+    EXPECT_EQ(cv::imread(folder + "/shot.jpg").size(), cv::Size(160, 48));
+    EXPECT_EQ(cv::imread(folder + "/shot-2.jpg").size(), cv::Size(160, 48));
+
+    r = run_cli("phash " + quote(png));
+    ASSERT_EQ(r.status, 0) << r.output;
+    ASSERT_EQ(r.output.size(), 17u) << r.output;  // 16 hex digits and a newline
+    const std::string hash = r.output.substr(0, 16);
+    r = run_cli("phash " + quote(png) + " " + quote(bmp));
+    EXPECT_NE(r.output.find(hash + "  " + png + "\n"), std::string::npos) << r.output;
+    r = run_cli("phash --distance " + quote(bmp) + " " + hash);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.output, "0\n");
+    r = run_cli("phash --distance 0 ffff");
+    EXPECT_EQ(r.output, "16\n");
+}
+
 namespace {
 
 // Writes an 8-bit RGB picture as a PNG (OpenCV writes B, G, R).

@@ -1,8 +1,7 @@
 // vornalix develop INPUT -o OUTPUT [--scale N] [--quality Q] [--bits B] [--strip-exif] [--auto...] [edits...]
 
-#include "auto_flags.h"
 #include "cli.h"
-#include "edit_flags.h"
+#include "look.h"
 #include "output.h"
 
 #include <cstdio>
@@ -25,8 +24,7 @@ void print_help(std::FILE* out) {
                  "--bits B", "PNG bits per sample, 8 or 16 (default 8)",
                  "--strip-exif", "JPEG: leave the source file's EXIF block out",
                  "-h, --help", "this text");
-    cli::AutoFlags::print_help(out);
-    cli::EditFlags::print_help(out);
+    cli::Look::print_help(out);
 }
 
 }  // namespace
@@ -36,8 +34,7 @@ int cmd_develop(int argc, char** argv) {
     std::string input, output;
     int scale = 1;
     cli::OutputOptions out_options;
-    cli::AutoFlags autos;
-    cli::EditFlags edits;
+    cli::Look look;
     for (int i = 0; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "-h" || arg == "--help") {
@@ -49,7 +46,6 @@ int cmd_develop(int argc, char** argv) {
             output = argv[i];
             continue;
         }
-        if (autos.parse(arg)) continue;
         if (arg == "--strip-exif") {
             out_options.keep_exif = false;
             continue;
@@ -65,12 +61,12 @@ int cmd_develop(int argc, char** argv) {
             continue;
         }
         std::string error;
-        switch (edits.parse(argc, argv, i, error)) {
-            case cli::EditFlags::Result::parsed:
+        switch (look.parse(argc, argv, i, error)) {
+            case cli::Look::Result::parsed:
                 continue;
-            case cli::EditFlags::Result::error:
+            case cli::Look::Result::error:
                 return cli::usage_error(name, error);
-            case cli::EditFlags::Result::not_mine:
+            case cli::Look::Result::not_mine:
                 break;
         }
         if (arg.size() > 1 && arg[0] == '-') return cli::usage_error(name, "unknown option " + arg);
@@ -87,8 +83,10 @@ int cmd_develop(int argc, char** argv) {
     }
     if (vornalix_load_arw(ctx.get(), input.c_str(), scale) != 0)
         return cli::library_failure(ctx.get(), "cannot load " + input);
-    // Suggestions first: the explicit settings below overwrite them.
-    if (autos.apply(ctx.get()) != 0) return cli::kFailure;
-    edits.apply(ctx.get());
+    std::string error;
+    if (look.apply(ctx.get(), error) != 0) {
+        std::fprintf(stderr, "vornalix: %s: %s\n", input.c_str(), error.c_str());
+        return cli::kFailure;
+    }
     return cli::write_rendering(ctx.get(), output, out_options);
 }

@@ -23,7 +23,7 @@ const FloatFlag kFloatFlags[] = {
     {"shadows", "-100..100", vornalix_set_shadows},
     {"whites", "-100..100", vornalix_set_whites},
     {"blacks", "-100..100", vornalix_set_blacks},
-    {"temperature", "kelvin, 2000..12000 (default 5500, 6500 leaves colours alone)", vornalix_set_temperature},
+    {"temperature", "kelvin, 2000..12000 (default 6500 here: as shot; the library's is 5500)", vornalix_set_temperature},
     {"tint", "-150..150 (green to magenta)", vornalix_set_tint},
     {"saturation", "-100..100", vornalix_set_saturation},
     {"vibrance", "-100..100", vornalix_set_vibrance},

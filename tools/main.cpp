@@ -12,6 +12,10 @@
 
 int cmd_cutout(int argc, char** argv);
 int cmd_develop(int argc, char** argv);
+int cmd_settings(int argc, char** argv);
+int cmd_batch(int argc, char** argv);
+int cmd_phash(int argc, char** argv);
+int cmd_thumb(int argc, char** argv);
 
 namespace {
 
@@ -23,7 +27,11 @@ struct Command {
 
 const Command kCommands[] = {
     {"develop", "develop a photograph with edits into an image file", cmd_develop},
+    {"settings", "print a photograph's look as a settings document (JSON)", cmd_settings},
+    {"batch", "develop many photographs with one look into a folder", cmd_batch},
     {"cutout", "write the subject of a photograph as a PNG with transparent background", cmd_cutout},
+    {"thumb", "write the JPEG preview of image files", cmd_thumb},
+    {"phash", "print perceptual hashes of image files, or their distance", cmd_phash},
 };
 
 void print_usage(std::FILE* out) {

@@ -21,17 +21,20 @@ std::string lower_extension(const std::string& path) {
 
 }  // namespace
 
-int write_rendering(VornalixContext* ctx, const std::string& path, const OutputOptions& options) {
+int export_rendering(VornalixContext* ctx, const std::string& path, const OutputOptions& options, std::string& error) {
     const std::string ext = lower_extension(path);
     const bool jpeg = ext == ".jpg" || ext == ".jpeg";
     const bool png = ext == ".png";
     const bool tiff = ext == ".tif" || ext == ".tiff";
     if (!jpeg && !png && !tiff) {
-        std::fprintf(stderr, "vornalix: unsupported output format '%s' (use .jpg, .png or .tif)\n", path.c_str());
+        error = "unsupported output format '" + path + "' (use .jpg, .png or .tif)";
         return kUsageError;
     }
     // The exports write the current rendering; render the settings first.
-    if (vornalix_process(ctx) != 0) return library_failure(ctx, "rendering failed");
+    if (vornalix_process(ctx) != 0) {
+        error = std::string("rendering failed: ") + vornalix_last_error(ctx);
+        return kFailure;
+    }
     int rc;
     if (jpeg)
         rc = vornalix_export_jpeg(ctx, path.c_str(), options.jpeg_quality, 0, options.keep_exif ? 1 : 0);
@@ -39,8 +42,18 @@ int write_rendering(VornalixContext* ctx, const std::string& path, const OutputO
         rc = vornalix_export_png(ctx, path.c_str(), options.png_bits);
     else
         rc = vornalix_export_tiff(ctx, path.c_str());
-    if (rc != 0) return library_failure(ctx, "cannot write " + path);
+    if (rc != 0) {
+        error = "cannot write " + path + ": " + vornalix_last_error(ctx);
+        return kFailure;
+    }
     return 0;
+}
+
+int write_rendering(VornalixContext* ctx, const std::string& path, const OutputOptions& options) {
+    std::string error;
+    const int rc = export_rendering(ctx, path, options, error);
+    if (rc != 0) std::fprintf(stderr, "vornalix: %s\n", error.c_str());
+    return rc;
 }
 
 }  // namespace cli

@@ -19,4 +19,7 @@ struct OutputOptions {
 // and returns non-zero.
 int write_rendering(VornalixContext* ctx, const std::string& path, const OutputOptions& options);
 
+// The same without printing: non-zero with the reason in `error`.
+int export_rendering(VornalixContext* ctx, const std::string& path, const OutputOptions& options, std::string& error);
+
 }  // namespace cli

@@ -13,3 +13,9 @@ cmake -S "$here" -B "$work/build" -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
 cmake --build "$work/build" >/dev/null
 LD_LIBRARY_PATH="$libdir" "$work/build/with_package"
 LD_LIBRARY_PATH="$libdir" "$work/build/with_pkgconfig"
+# The installed Python package finds the installed library by itself.
+pydir="$work/prefix/lib/python3/dist-packages"
+if [ -d "$pydir/vornalix" ]; then
+  PYTHONPATH="$pydir" /usr/bin/python3 -c \
+    'import sys, vornalix; assert vornalix.library_path.startswith(sys.argv[1]), vornalix.library_path' "$work/prefix"
+fi

@@ -1,0 +1,81 @@
+"""vornalix: photo development from Python, over the libvornalix shared library.
+
+    import vornalix
+    with vornalix.open("IMG_1.CR2") as photo:
+        photo.set(exposure=0.5, contrast=20, crop=(0.1, 0.1, 0.8, 0.8))
+        pixels = photo.preview()          # (H, W, 4) uint8
+        photo.export("IMG_1.jpg", quality=90)
+
+The library is looked for through VORNALIX_LIBRARY (a file path), next to
+this package (a build tree or an installed tree), then on the system path.
+Settings keep the library's defaults (temperature 5500); pass
+temperature=6500, tint=0 to keep the camera's white balance.
+"""
+
+import ctypes
+
+from ._library import C, VornalixError
+from ._library import path as library_path
+from .photo import AUTO_ENHANCE_KEYS, CURVES, HSL_BANDS, Photo, encode_path
+
+__all__ = [
+    "open", "Photo", "VornalixError", "thumbnail", "phash", "hamming", "version",
+    "library_path", "AUTO_ENHANCE_KEYS", "CURVES", "HSL_BANDS",
+]
+
+
+def open(path, scale=1):  # noqa: A001 - the natural name, as in io.open
+    """Loads a photograph (RAW, JPEG, PNG, TIFF, BMP or WebP) into a new Photo.
+
+    `scale` 1..4 decodes RAW files smaller (2 and 3 half size, 4 quarter).
+    """
+    return Photo(path, scale)
+
+
+def version():
+    """The library's version text."""
+    return C.vornalix_version().decode()
+
+
+_THUMBNAIL_FAILURES = {
+    -1: "the file cannot be read or encoded",
+    -2: "the RAW file holds no thumbnail",
+    -3: "the RAW file's thumbnail cannot be made into an image",
+    -4: "the thumbnail block cannot be allocated",
+}
+_PHASH_FAILURES = {
+    -1: "the image cannot be read",
+    -2: "the RAW file holds no thumbnail",
+    -3: "the RAW file's thumbnail cannot be made into an image",
+    -4: "the RAW file's thumbnail cannot be decoded",
+}
+
+
+def thumbnail(path):
+    """A small JPEG preview of an image file as bytes (a RAW file's embedded one)."""
+    raw = encode_path(path)
+    data, size = ctypes.c_void_p(), ctypes.c_uint()
+    rc = C.vornalix_extract_thumbnail(raw, ctypes.byref(data), ctypes.byref(size))
+    if rc != 0:
+        reason = _THUMBNAIL_FAILURES.get(rc, "failed")
+        raise VornalixError(f"no thumbnail of '{raw.decode(errors='replace')}': {reason}", rc)
+    try:
+        return ctypes.string_at(data, size.value)
+    finally:
+        C.vornalix_free_thumb(data)
+
+
+def phash(path):
+    """The 64-bit perceptual hash of an image file, as an int."""
+    raw = encode_path(path)
+    value = ctypes.c_ulonglong()
+    rc = C.vornalix_phash(raw, ctypes.byref(value))
+    if rc != 0:
+        reason = _PHASH_FAILURES.get(rc, "failed")
+        raise VornalixError(f"no hash of '{raw.decode(errors='replace')}': {reason}", rc)
+    return value.value
+
+
+def hamming(a, b):
+    """Number of differing bits of two hashes (0 = same picture, up to 64)."""
+    return bin((int(a) ^ int(b)) & 0xFFFFFFFFFFFFFFFF).count("1")

@@ -1,0 +1,144 @@
+// The batch and settings commands, and develop with a settings document,
+// run as separate processes.
+
+#include "support/cli_run.h"
+#include "support/dng_writer.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+
+using vornalix::testing::CliRun;
+using vornalix::testing::quote;
+using vornalix::testing::run_cli;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void write_file(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+
+std::set<std::string> names_in(const std::string& dir) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) names.insert(entry.path().filename().string());
+    return names;
+}
+
+// A small photograph with some structure, different for each seed.
+void write_photo(const std::string& path, int seed) {
+    cv::Mat img(36 + seed, 48, CV_8UC3);
+    cv::RNG(seed).fill(img, cv::RNG::UNIFORM, 30, 220);
+    cv::GaussianBlur(img, img, cv::Size(7, 7), 0);
+    ASSERT_TRUE(cv::imwrite(path, img));
+}
+
+// The value of a top-level number in a settings document ("key": value).
+float value_of(const std::string& document, const std::string& key) {
+    const size_t at = document.find("\"" + key + "\": ");
+    EXPECT_NE(at, std::string::npos) << key;
+    return at == std::string::npos ? 0.0f : std::stof(document.substr(at + key.size() + 4));
+}
+
+}  // namespace
+
+TEST(CliBatch, GoesOnPastBadFilesAndNamesThem) {
+    vornalix::testing::TempDir dir;
+    write_photo(dir.file("one.jpg"), 1);
+    write_photo(dir.file("two.png"), 2);
+    write_file(dir.file("broken.cr2"), "not a raw file at all");
+    write_file(dir.file("cut.jpg"), read_file(dir.file("one.jpg")).substr(0, 40));
+    const std::string out = dir.file("out");
+    const CliRun r = run_cli("batch " + quote(dir.file("one.jpg")) + " " + quote(dir.file("broken.cr2")) + " " +
+                             quote(dir.file("two.png")) + " " + quote(dir.file("cut.jpg")) + " -o " + quote(out) +
+                             " --jobs 2 --format png --exposure 0.5");
+    EXPECT_EQ(r.status, 1) << r.output;
+    EXPECT_EQ(names_in(out), (std::set<std::string>{"one.png", "two.png"}));
+    EXPECT_NE(r.output.find("developed 2 of 4 files"), std::string::npos) << r.output;
+    const std::string failed = r.output.substr(std::min(r.output.find("failed (2):"), r.output.size()));
+    EXPECT_NE(failed.find("broken.cr2: "), std::string::npos) << r.output;
+    EXPECT_NE(failed.find("cut.jpg: "), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("[4/4]"), std::string::npos) << r.output;  // plain progress lines off a terminal
+    EXPECT_NE(r.output.find("temperature 6500"), std::string::npos) << r.output;
+    EXPECT_EQ(cv::imread(out + "/two.png").size(), cv::Size(48, 38));
+}
+
+// A RAW+JPEG pair of one shot gives two outputs, nothing overwrites an input
+// (even when writing into the inputs' own folder), and two workers write the
+// same bytes as one.
+TEST(CliBatch, DistinctNamesAndTheSameFilesWithTwoJobs) {
+    vornalix::testing::TempDir dir;
+    ASSERT_TRUE(vornalix::testing::write_bayer_dng(dir.file("IMG_1.dng"), vornalix::testing::make_test_scene(96, 64)));
+    write_photo(dir.file("IMG_1.jpg"), 3);
+    write_photo(dir.file("IMG_2.jpg"), 4);
+    write_photo(dir.file("img_3.png"), 5);
+    const std::string inputs = quote(dir.file("IMG_1.dng")) + " " + quote(dir.file("IMG_1.jpg")) + " " +
+                               quote(dir.file("IMG_2.jpg")) + " " + quote(dir.file("img_3.png"));
+    const std::string original = read_file(dir.file("IMG_2.jpg"));
+
+    CliRun r = run_cli("batch " + inputs + " -o " + quote(dir.file("one")) + " --jobs 1 --auto --contrast 10");
+    ASSERT_EQ(r.status, 0) << r.output;
+    r = run_cli("batch " + inputs + " -o " + quote(dir.file("two")) + " --jobs 2 --auto --contrast 10");
+    ASSERT_EQ(r.status, 0) << r.output;
+    const std::set<std::string> expected{"IMG_1.dng.jpg", "IMG_1.jpg.jpg", "IMG_2.jpg", "img_3.jpg"};
+    EXPECT_EQ(names_in(dir.file("one")), expected);
+    EXPECT_EQ(names_in(dir.file("two")), expected);
+    for (const std::string& name : expected)
+        EXPECT_EQ(read_file(dir.file("one/" + name)), read_file(dir.file("two/" + name))) << name;
+
+    r = run_cli("batch " + quote(dir.file("IMG_2.jpg")) + " -o " + quote(dir.path().string()));
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(read_file(dir.file("IMG_2.jpg")), original);
+    EXPECT_TRUE(fs::exists(dir.file("IMG_2.jpg.jpg")));
+}
+
+// settings writes the look a develop --settings reproduces; the camera's
+// white balance holds unless the document names it; flags win over both;
+// --auto leaves sharpening alone.
+TEST(CliBatch, SettingsDocumentsAndWhatWinsOverWhat) {
+    vornalix::testing::TempDir dir;
+    const std::string in = quote(dir.file("in.png"));
+    write_photo(dir.file("in.png"), 6);
+    CliRun r = run_cli("settings " + in + " --contrast 20 --curve red 0,0,0.5,0.6,1,1 --vignette -30 > " +
+                       quote(dir.file("look.json")));
+    ASSERT_EQ(r.status, 0) << r.output;
+    const std::string look = read_file(dir.file("look.json"));
+    EXPECT_EQ(value_of(look, "temperature"), 6500.0f);
+
+    ASSERT_EQ(run_cli("develop " + in + " -o " + quote(dir.file("a.png")) + " --settings " + quote(dir.file("look.json")))
+                  .status,
+              0);
+    ASSERT_EQ(run_cli("develop " + in + " -o " + quote(dir.file("b.png")) +
+                      " --contrast 20 --curve red 0,0,0.5,0.6,1,1 --vignette -30")
+                  .status,
+              0);
+    EXPECT_EQ(read_file(dir.file("a.png")), read_file(dir.file("b.png")));
+
+    write_file(dir.file("partial.json"), R"({"exposure": 0.5, "tint": 12})");
+    r = run_cli("settings " + in + " --settings " + quote(dir.file("partial.json")) + " --exposure 2");
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(value_of(r.output, "temperature"), 6500.0f);  // not named: as shot
+    EXPECT_EQ(value_of(r.output, "tint"), 12.0f);            // named: the document's
+    EXPECT_EQ(value_of(r.output, "exposure"), 2.0f);         // the flag wins
+
+    r = run_cli("settings " + in + " --auto --settings " + quote(dir.file("partial.json")));
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(value_of(r.output, "exposure"), 0.5f);  // the document wins over the suggestion
+    EXPECT_EQ(value_of(r.output, "sharpening_radius"), 1.0f);
+
+    write_file(dir.file("bad.json"), R"({"exposure": 0.5, "contrast": [1]})");
+    r = run_cli("batch " + in + " -o " + quote(dir.file("never")) + " --settings " + quote(dir.file("bad.json")));
+    EXPECT_EQ(r.status, 2) << r.output;
+    EXPECT_NE(r.output.find("'contrast'"), std::string::npos) << r.output;
+    EXPECT_FALSE(fs::exists(dir.file("never")));
+}

@@ -1,0 +1,219 @@
+// vornalix batch INPUT... -o OUTDIR [--settings FILE] [--auto] [--jobs N] [--format jpg|tif|png]
+//
+// Develops many photographs with one look. Each worker thread owns one
+// context (contexts share nothing); files are handed out one at a time.
+
+#include "batch_plan.h"
+#include "cli.h"
+#include "look.h"
+#include "output.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+void print_help(std::FILE* out) {
+    std::fprintf(out,
+                 "usage: vornalix batch INPUT... -o OUTDIR [options] [look options]\n\n"
+                 "Develops every INPUT with the same look into OUTDIR (created when missing).\n"
+                 "Output names are STEM.EXT; inputs sharing a stem keep their whole name\n"
+                 "(IMG_1.cr2.jpg, IMG_1.jpg.jpg), so no output overwrites an input or another\n"
+                 "output. A file that fails is reported and the batch goes on; the exit status\n"
+                 "is 1 when any file failed.\n\n"
+                 "options:\n"
+                 "  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n\n",
+                 "-o, --output OUTDIR", "the folder to write into (required)",
+                 "--format jpg|tif|png", "output format (default jpg: 8-bit with the source's EXIF;",
+                 "", "tif: 16-bit; png: 8-bit)",
+                 "--jobs N", "worker threads (default: the number of processors)",
+                 "--scale N", "RAW decoding size, 1..4: 1 full, 2-3 half, 4 quarter (default 1)",
+                 "--quality Q", "JPEG quality, 1..100 (default 92)",
+                 "-h, --help", "this text");
+    cli::Look::print_help(out);
+}
+
+std::string duration(double seconds) {
+    const long s = static_cast<long>(seconds + 0.5);
+    char text[32];
+    if (s >= 3600)
+        std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
+    else
+        std::snprintf(text, sizeof text, "%ld:%02ld", s / 60, s % 60);
+    return text;
+}
+
+// Progress of the whole batch: a bar redrawn in place on a terminal, one line
+// per file otherwise (logs, pipes, CI).
+class Progress {
+public:
+    explicit Progress(size_t total) : total_(total), tty_(isatty(STDOUT_FILENO) == 1), start_(Clock::now()) {
+        if (tty_) draw();
+    }
+
+    void finished(const std::string& input, const std::string& output, const std::string& error) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++done_;
+        if (tty_) {
+            if (!error.empty()) std::printf("\r\033[KFAILED %s: %s\n", input.c_str(), error.c_str());
+            draw();
+        } else if (error.empty()) {
+            std::printf("[%zu/%zu] %s -> %s\n", done_, total_, input.c_str(), output.c_str());
+        } else {
+            std::printf("[%zu/%zu] FAILED %s: %s\n", done_, total_, input.c_str(), error.c_str());
+        }
+        std::fflush(stdout);
+    }
+
+    void close() {
+        if (tty_) std::printf("\n");
+    }
+
+    double elapsed() const { return std::chrono::duration<double>(Clock::now() - start_).count(); }
+
+private:
+    void draw() {
+        constexpr int kWidth = 30;
+        const int filled = total_ ? static_cast<int>(kWidth * done_ / total_) : kWidth;
+        const double seconds = elapsed();
+        const double rate = seconds > 0 ? done_ / seconds : 0.0;
+        std::string bar(static_cast<size_t>(filled), '#');
+        bar.append(static_cast<size_t>(kWidth - filled), '-');
+        std::printf("\r\033[K[%s] %zu/%zu", bar.c_str(), done_, total_);
+        if (done_ > 0) std::printf("  %.2f files/s  %s left", rate, duration((total_ - done_) / rate).c_str());
+        std::fflush(stdout);
+    }
+
+    const size_t total_;
+    const bool tty_;
+    const Clock::time_point start_;
+    size_t done_ = 0;
+    std::mutex mutex_;
+};
+
+struct Job {
+    std::string input;
+    std::string output;
+    std::string error;  // empty when the file was developed
+};
+
+// Develops one file in a worker's context; the reason of a failure lands in job.error.
+void develop(VornalixContext* ctx, Job& job, int scale, const cli::Look& look, const cli::OutputOptions& options) {
+    if (vornalix_load_arw(ctx, job.input.c_str(), scale) != 0) {
+        job.error = vornalix_last_error(ctx);
+        return;
+    }
+    if (look.apply(ctx, job.error) != 0) return;
+    std::string error;
+    if (cli::export_rendering(ctx, job.output, options, error) != 0) job.error = error;
+}
+
+}  // namespace
+
+int cmd_batch(int argc, char** argv) {
+    const std::string name = "batch";
+    std::vector<std::string> inputs;
+    std::string outdir, format = "jpg";
+    int jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    int scale = 1;
+    cli::OutputOptions options;
+    cli::Look look;
+    for (int i = 0; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "-h" || arg == "--help") {
+            print_help(stdout);
+            return 0;
+        }
+        if (arg == "-o" || arg == "--output" || arg == "--format") {
+            if (++i >= argc) return cli::usage_error(name, arg + " needs a value");
+            (arg == "--format" ? format : outdir) = argv[i];
+            if (arg == "--format" && format != "jpg" && format != "tif" && format != "png")
+                return cli::usage_error(name, "--format must be jpg, tif or png");
+            continue;
+        }
+        if (arg == "--jobs" || arg == "--scale" || arg == "--quality") {
+            int value;
+            if (++i >= argc || !cli::parse_int(argv[i], value)) return cli::usage_error(name, arg + " needs an integer");
+            if (arg == "--jobs" && (value < 1 || value > 256)) return cli::usage_error(name, "--jobs must be 1..256");
+            if (arg == "--scale" && (value < 1 || value > 4)) return cli::usage_error(name, "--scale must be 1..4");
+            if (arg == "--quality" && (value < 1 || value > 100))
+                return cli::usage_error(name, "--quality must be 1..100");
+            (arg == "--jobs" ? jobs : arg == "--scale" ? scale : options.jpeg_quality) = value;
+            continue;
+        }
+        std::string error;
+        const auto parsed = look.parse(argc, argv, i, error);
+        if (parsed == cli::Look::Result::error) return cli::usage_error(name, error);
+        if (parsed == cli::Look::Result::parsed) continue;
+        if (arg.size() > 1 && arg[0] == '-') return cli::usage_error(name, "unknown option " + arg);
+        inputs.push_back(arg);
+    }
+    if (inputs.empty()) return cli::usage_error(name, "no input files");
+    if (outdir.empty()) return cli::usage_error(name, "no output folder (-o OUTDIR)");
+
+    // The same file named twice is developed once.
+    std::set<std::string> seen;
+    std::vector<std::string> unique;
+    for (const std::string& in : inputs) {
+        std::error_code ec;
+        const std::string key = std::filesystem::weakly_canonical(std::filesystem::absolute(in), ec).string();
+        if (seen.insert(ec ? in : key).second) unique.push_back(in);
+    }
+    std::error_code ec;
+    std::filesystem::create_directories(outdir, ec);
+    if (ec || !std::filesystem::is_directory(outdir)) {
+        std::fprintf(stderr, "vornalix: cannot create the output folder %s\n", outdir.c_str());
+        return cli::kFailure;
+    }
+
+    const std::vector<std::string> outputs = cli::plan_outputs(unique, outdir, format);
+    std::vector<Job> work(unique.size());
+    for (size_t k = 0; k < unique.size(); ++k) work[k] = {unique[k], outputs[k], ""};
+    jobs = static_cast<int>(std::min<size_t>(static_cast<size_t>(jobs), work.size()));
+
+    Progress progress(work.size());
+    std::atomic<size_t> next{0};
+    const auto worker = [&] {
+        cli::Context ctx;
+        for (size_t k; (k = next.fetch_add(1)) < work.size();) {
+            Job& job = work[k];
+            if (!ctx)
+                job.error = "could not create a context";
+            else
+                develop(ctx.get(), job, scale, look, options);
+            progress.finished(job.input, job.output, job.error);
+        }
+    };
+    std::vector<std::thread> threads;
+    for (int t = 1; t < jobs; ++t) threads.emplace_back(worker);
+    worker();
+    for (std::thread& t : threads) t.join();
+    progress.close();
+
+    const double seconds = progress.elapsed();
+    size_t failed = 0;
+    for (const Job& job : work) failed += job.error.empty() ? 0 : 1;
+    std::printf("developed %zu of %zu files into %s in %.1f s (%.2f files/s, %d job%s)\n", work.size() - failed,
+                work.size(), outdir.c_str(), seconds, seconds > 0 ? work.size() / seconds : 0.0, jobs,
+                jobs == 1 ? "" : "s");
+    if (failed) {
+        std::printf("failed (%zu):\n", failed);
+        for (const Job& job : work)
+            if (!job.error.empty()) std::printf("  %s: %s\n", job.input.c_str(), job.error.c_str());
+    }
+    std::printf("%s", cli::kDefaultsNote);
+    std::fflush(stdout);
+    return failed ? cli::kFailure : 0;
+}
