@@ -71,11 +71,44 @@ void typical_edit(VornalixContext* ctx) {
     vornalix_set_vignette_amount(ctx, 25.0f);
 }
 
-enum Profile { kDefaults = 0, kTypical = 1 };
+// The typical edit plus every other setting at a mid-slider value.
+void everything_on(VornalixContext* ctx) {
+    static const float red_curve[] = {0.0f, 0.0f, 0.5f, 0.55f, 1.0f, 1.0f};
+    typical_edit(ctx);
+    vornalix_set_brightness(ctx, 10.0f);
+    vornalix_set_highlights(ctx, -30.0f);
+    vornalix_set_shadows(ctx, 30.0f);
+    vornalix_set_whites(ctx, 10.0f);
+    vornalix_set_blacks(ctx, 5.0f);
+    vornalix_set_tone_curve(ctx, 1, red_curve, 3);
+    vornalix_set_clarity(ctx, 30.0f);
+    vornalix_set_texture(ctx, 20.0f);
+    vornalix_set_dehaze(ctx, 25.0f);
+    vornalix_set_vibrance(ctx, 20.0f);
+    vornalix_set_hsl(ctx, 2, 10.0f, 20.0f, -10.0f);
+    vornalix_set_hsl(ctx, 5, -5.0f, 15.0f, 0.0f);
+    vornalix_set_split_toning(ctx, 0, 40.0f, 30.0f, 10.0f);
+    vornalix_set_split_toning(ctx, 1, 220.0f, 25.0f, 0.0f);
+    vornalix_set_nr_luminance(ctx, 30.0f);
+    vornalix_set_nr_color(ctx, 30.0f);
+    vornalix_set_distortion(ctx, 10.0f);
+    vornalix_set_ca_correction(ctx, 30.0f);
+    vornalix_set_lens_vignette(ctx, 30.0f);
+    vornalix_set_defringe(ctx, 30.0f);
+    vornalix_set_rotation(ctx, 2.0f);
+    vornalix_set_perspective_h(ctx, 10.0f);
+    vornalix_set_perspective_v(ctx, -10.0f);
+    vornalix_set_crop(ctx, 0.05f, 0.05f, 0.9f, 0.9f);
+    vornalix_set_grain_amount(ctx, 20.0f);
+    vornalix_set_grain_size(ctx, 25.0f);
+}
+
+enum Profile { kDefaults = 0, kTypical = 1, kEverything = 2 };
 
 void set_profile(VornalixContext* ctx, int profile) {
     vornalix_reset_adjustments(ctx);
     if (profile == kTypical) typical_edit(ctx);
+    if (profile == kEverything) everything_on(ctx);
 }
 
 void report_ratio(benchmark::State& state, double seconds) {
@@ -132,8 +165,9 @@ void BM_DecodeRaw(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_MemcpyWorkingImage)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Render)->ArgName("typical")->Arg(kDefaults)->Arg(kTypical)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Preview)->ArgName("typical")->Arg(kDefaults)->Arg(kTypical)->Unit(benchmark::kMillisecond);
+// profile: 0 defaults, 1 typical edit, 2 everything on.
+BENCHMARK(BM_Render)->ArgName("profile")->Arg(kDefaults)->Arg(kTypical)->Arg(kEverything)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Preview)->ArgName("profile")->Arg(kDefaults)->Arg(kTypical)->Arg(kEverything)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeRaw)->ArgName("scale")->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 BENCHMARK_MAIN();

@@ -118,7 +118,6 @@ TEST(LensCorrections, LensVignettingBrightensTowardsTheCorners) {
     const cv::Mat in = flat(9, 13, {0.8f, 0.4f, 0.2f, 0.5f});
     const cv::Mat full = corrected(in, lens(0, 0, 100, 0));
     EXPECT_EQ(full.at<cv::Vec4f>(0, 0), cv::Vec4f(1.0f, 0.6f, 0.3f, 0.5f));
-    EXPECT_EQ(full.at<cv::Vec4f>(0, 0), full.at<cv::Vec4f>(0, 0));
     EXPECT_EQ(corrected(flat(8, 12, {0.4f, 0.4f, 0.4f, 1}), lens(0, 0, 100, 0)).at<cv::Vec4f>(4, 6),
               cv::Vec4f(0.4f, 0.4f, 0.4f, 1));
     EXPECT_FLOAT_EQ(corrected(in, lens(0, 0, 50, 0)).at<cv::Vec4f>(0, 0)[0], 1.0f);
