@@ -23,7 +23,7 @@ phase "sanitizer tests"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j"$jobs"
 phase "thread sanitizer build"
-scripts/build.sh build-tsan -DVORNALIX_TSAN=ON -DVORNALIX_BUILD_TOOLS=OFF \
+scripts/build.sh build-tsan -DVORNALIX_TSAN=ON -DVORNALIX_BUILD_TOOLS=OFF -DVORNALIX_BUILD_PYTHON=OFF \
   -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g"
 phase "thread sanitizer test"
 ctest --test-dir build-tsan --output-on-failure
