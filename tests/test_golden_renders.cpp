@@ -1,0 +1,85 @@
+// Golden renders: the edit profiles on a synthetic chart and on a crop of the
+// camera file, compared with 16-bit PNGs recorded from an earlier build. They
+// guard the pictures while the rendering is made faster.
+//
+// Record them anew (only after a deliberate change of the pictures) with
+//   VORNALIX_RECORD_GOLDEN=1 build/tests/vornalix_tests --gtest_filter='GoldenRender*'
+
+#include "edit_profiles.h"
+#include "support/context_access.h"
+#include "support/render_compare.h"
+
+#include <gtest/gtest.h>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+// 300 x 200: a grey ramp with hard steps above, a hue sweep fading from full
+// colour to grey below, and a dark corner with fine detail.
+cv::Mat chart() {
+    constexpr int kWidth = 300, kHeight = 200;
+    cv::Mat hsv(kHeight, kWidth, CV_32FC3);
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x) {
+            cv::Vec3f& p = hsv.at<cv::Vec3f>(y, x);
+            if (y < 60) {
+                const float ramp = x / float(kWidth - 1);
+                p = {0.0f, 0.0f, ((x / 25) % 2 == 0) ? ramp : ramp * 0.5f};
+            } else {
+                p = {360.0f * x / kWidth, (y - 60) / 140.0f, 0.3f + 0.6f * ((y / 10) % 2)};
+            }
+            if (x < 40 && y > 150) p[2] = ((x + y) % 3 == 0) ? 0.08f : 0.02f;
+        }
+    cv::Mat rgb, rgba;
+    cv::cvtColor(hsv, rgb, cv::COLOR_HSV2RGB);
+    cv::cvtColor(rgb, rgba, cv::COLOR_RGB2RGBA);
+    cv::Mat out;
+    rgba.convertTo(out, CV_16UC4, 65535.0);
+    return out;
+}
+
+// The middle 300 x 200 of the camera file decoded at half size.
+cv::Mat camera_crop() {
+    ContextPtr ctx = make_context();
+    if (vornalix_load_arw(ctx.get(), VORNALIX_TEST_CR2, 2) != 0) return {};
+    const cv::Mat& full = ctx->pipeline.source.mat;
+    const cv::Rect middle((full.cols - 300) / 2, (full.rows - 200) / 2, 300, 200);
+    return full(middle).clone();
+}
+
+cv::Mat render(const cv::Mat& source, int profile) {
+    ContextPtr ctx = make_context();
+    ctx->pipeline.set_source(vornalix::ImageBuffer(source));
+    edit_profiles::set_profile(ctx.get(), profile, false);
+    ctx->pipeline.process(ctx->params);
+    return ctx->pipeline.result.mat;
+}
+
+void check_against_golden(const cv::Mat& source, const std::string& name) {
+    ASSERT_FALSE(source.empty());
+    for (int profile : {edit_profiles::kTypical, edit_profiles::kEverything}) {
+        const std::string file = std::string(VORNALIX_GOLDEN_DIR) + "/" + name +
+                                 (profile == edit_profiles::kTypical ? "_typical.png" : "_everything.png");
+        const cv::Mat rendered = render(source, profile);
+        if (std::getenv("VORNALIX_RECORD_GOLDEN")) {
+            std::filesystem::create_directories(VORNALIX_GOLDEN_DIR);
+            ASSERT_TRUE(cv::imwrite(file, render_compare::bgra(rendered))) << file;
+            continue;
+        }
+        const cv::Mat golden = cv::imread(file, cv::IMREAD_UNCHANGED);
+        ASSERT_FALSE(golden.empty()) << "missing " << file;
+        SCOPED_TRACE(file);
+        render_compare::expect_close(rendered, render_compare::rgba(golden));
+    }
+}
+
+TEST(GoldenRender, SyntheticChart) { check_against_golden(chart(), "chart"); }
+
+TEST(GoldenRender, CameraFileCrop) { check_against_golden(camera_crop(), "camera"); }
+
+}  // namespace
