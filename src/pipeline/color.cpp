@@ -18,35 +18,41 @@ namespace {
 constexpr float kGreyThreshold = 1e-6f;
 
 // Moves each channel away from (factor > 1) or toward (factor < 1) the
-// pixel's luminance.
-void scale_from_luminance(float& r, float& g, float& b, float factor) {
-    const float lum = pixel::luminance(r, g, b);
-    r = clamp01(lum + (r - lum) * factor);
-    g = clamp01(lum + (g - lum) * factor);
-    b = clamp01(lum + (b - lum) * factor);
+// pixel's luminance; alpha is left as it is.
+lanes::V scale_from_luminance(const lanes::V& v, float factor) {
+    float rgba[4];
+    cv::v_store(rgba, v);
+    const lanes::V lum = lanes::all(pixel::luminance(rgba[0], rgba[1], rgba[2]));
+    const lanes::V colour = cv::v_reinterpret_as_f32(cv::v_int32x4(-1, -1, -1, 0));
+    return cv::v_select(colour, lanes::clamp01(lum + (v - lum) * lanes::all(factor)), v);
 }
 
 }  // namespace
 
-void Pipeline::apply_saturation_vibrance(cv::Mat& working, const EditParams& params) {
+void Pipeline::apply_saturation_vibrance(RowPass& pass, const EditParams& params) {
     const float saturation = tone::finite_or(params.saturation, 0.0f);
     const float vibrance = tone::finite_or(params.vibrance, 0.0f) / 100.0f;
     if (saturation == 0.0f && vibrance == 0.0f) return;
     const float factor = 1.0f + saturation / 100.0f;
 
-    for_each_rgb(working, [&](float& r, float& g, float& b) {
-        // Vibrance protects colours by their spread as they enter the stage.
-        const float spread = std::max(r, std::max(g, b)) - std::min(r, std::min(g, b));
-        if (saturation != 0.0f) scale_from_luminance(r, g, b, factor);
-        if (vibrance != 0.0f) {
-            const float protection = 3.0f * spread;
-            const float weight = protection < 0.0f ? 1.0f : 1.0f - std::min(protection, 1.0f);
-            scale_from_luminance(r, g, b, 1.0f + vibrance * weight * 0.8f);
+    pass.add([saturation, vibrance, factor](int, cv::Vec4f* px, int n) {
+        for (int x = 0; x < n; ++x) {
+            const float r = px[x][0], g = px[x][1], b = px[x][2];
+            // Vibrance protects colours by their spread as they enter the stage.
+            const float spread = std::max(r, std::max(g, b)) - std::min(r, std::min(g, b));
+            lanes::V v = cv::v_load(px[x].val);
+            if (saturation != 0.0f) v = scale_from_luminance(v, factor);
+            if (vibrance != 0.0f) {
+                const float protection = 3.0f * spread;
+                const float weight = protection < 0.0f ? 1.0f : 1.0f - std::min(protection, 1.0f);
+                v = scale_from_luminance(v, 1.0f + vibrance * weight * 0.8f);
+            }
+            cv::v_store(px[x].val, v);
         }
     });
 }
 
-void Pipeline::apply_hsl(cv::Mat& working, const EditParams& params) {
+void Pipeline::apply_hsl(RowPass& pass, const EditParams& params) {
     std::array<HslBand, 8> bands;
     bool any = false;
     for (size_t i = 0; i < bands.size(); ++i) {
@@ -59,17 +65,17 @@ void Pipeline::apply_hsl(cv::Mat& working, const EditParams& params) {
     constexpr float kBandHalfWidth = 0.09f;  // turns
     constexpr float kMinWeight = 1e-4f;
     auto weight = [](float dist) { return tone::linear_band_weight(dist, kBandHalfWidth); };
-    for_each_rgb(working, [&](float& r, float& g, float& b) {
+    pass.add(rgb_kernel([bands, weight](float& r, float& g, float& b) {
         pixel::Hsl hsl;
         if (!pixel::rgb_to_hsl(r, g, b, kGreyThreshold, hsl) || hsl.s < kMinWeight) return;
         const tone::BandShift shift = tone::band_shifts(hsl.h, bands.data(), weight, kMinWeight);
         if (shift.weight_sum < kMinWeight) return;
         tone::shift_hsl(hsl, shift);
         pixel::hsl_to_rgb(hsl, r, g, b);
-    });
+    }));
 }
 
-void Pipeline::apply_split_toning(cv::Mat& working, const EditParams& params) {
+void Pipeline::apply_split_toning(RowPass& pass, const EditParams& params) {
     const float highlight_sat = tone::finite_or(params.split_highlight_saturation, 0.0f) / 100.0f;
     const float shadow_sat = tone::finite_or(params.split_shadow_saturation, 0.0f) / 100.0f;
     if (highlight_sat == 0.0f && shadow_sat == 0.0f) return;
@@ -77,7 +83,7 @@ void Pipeline::apply_split_toning(cv::Mat& working, const EditParams& params) {
     const float shadow_hue = tone::finite_or(params.split_shadow_hue, 0.0f) / 360.0f;
     const float balance = (tone::finite_or(params.split_balance, 0.0f) / 100.0f) * 0.3f;
 
-    for_each_rgb(working, [&](float& r, float& g, float& b) {
+    pass.add(rgb_kernel([=](float& r, float& g, float& b) {
         float wh, ws;
         tone::split_toning_weights(pixel::luminance(r, g, b), balance, wh, ws);
         pixel::Hsl hsl;
@@ -88,7 +94,7 @@ void Pipeline::apply_split_toning(cv::Mat& working, const EditParams& params) {
         hsl.h = hsl.h + 0.5f * strength * (target_hue - hsl.h);
         hsl.s = clamp01(hsl.s + 0.3f * strength);
         pixel::hsl_to_rgb(hsl, r, g, b);
-    });
+    }));
 }
 
 }  // namespace vornalix

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <memory>
 
 namespace vornalix {
 
@@ -46,21 +47,27 @@ void Pipeline::build_lut(const CurvePoints& curve, std::vector<float>& lut) {
     }
 }
 
-void Pipeline::apply_tone_curves(cv::Mat& working, const EditParams& params) {
+void Pipeline::apply_tone_curves(RowPass& pass, const EditParams& params) {
     const auto& curves = params.curves;
     if (std::all_of(curves.begin(), curves.end(), [](const CurvePoints& c) { return c.is_identity(); })) return;
 
     std::array<std::vector<float>, 4> luts;  // master, red, green, blue
     for (int c = 0; c < 4; ++c) build_lut(curves[c], luts[c]);
-
-    const auto& master = luts[0];
-    auto lookup = [&](const std::vector<float>& channel, float v) {
-        return channel[tone::lut_index(master[tone::lut_index(v, kLutSize)], kLutSize)];
-    };
-    for_each_rgb(working, [&](float& r, float& g, float& b) {
-        r = lookup(luts[1], r);
-        g = lookup(luts[2], g);
-        b = lookup(luts[3], b);
+    // The master entry a value reads depends on the value's index alone, so
+    // master-then-channel folds into one table per channel with the same results.
+    auto folded = std::make_shared<std::array<std::vector<float>, 3>>();
+    for (int c = 0; c < 3; ++c) {
+        auto& table = (*folded)[c];
+        table.resize(kLutSize);
+        for (int i = 0; i < kLutSize; ++i) table[i] = luts[c + 1][tone::lut_index(luts[0][i], kLutSize)];
+    }
+    pass.add([folded](int, cv::Vec4f* px, int n) {
+        const auto& t = *folded;  // shared by the kernel's copies on every thread
+        int index[4];
+        for (int x = 0; x < n; ++x) {
+            cv::v_store(index, lanes::lut_index(cv::v_load(px[x].val), kLutSize));
+            for (int c = 0; c < 3; ++c) px[x][c] = t[c][index[c]];
+        }
     });
 }
 

@@ -7,40 +7,49 @@
 
 #include <opencv2/imgproc.hpp>
 
-#include <vector>
 
 namespace vornalix {
 
-void Pipeline::apply_noise_reduction(cv::Mat& working, const EditParams& params) {
+void Pipeline::apply_noise_reduction(RowPass& pass, const EditParams& params) {
     if (params.nr_luminance == 0.0f && params.nr_color == 0.0f) return;
-    if (!stage_math::all_finite({params.nr_luminance, params.nr_color}) || working.empty()) return;
+    if (!stage_math::all_finite({params.nr_luminance, params.nr_color}) || pass.empty()) return;
     constexpr float kLumaSteps = 5.0f, kColorSteps = 4.0f;  // kernel steps of 2 px per 100
     constexpr float kLumaBlend = 0.6f;
     constexpr float kEpsilon = 1e-6f;
-    const int cap = stage_math::max_kernel_size(working.size());
+    const int cap = stage_math::max_kernel_size(pass.size());
 
-    std::vector<cv::Mat> planes;
-    cv::split(working, planes);
     if (params.nr_luminance > 0.0f) {
-        const cv::Mat luma = stage_math::luminance_plane(planes);
+        const cv::Mat& working = pass.image();
+        stage_math::luminance_of(working, scratch_.plane_a);
         const int k = stage_math::slider_kernel_size(params.nr_luminance, kLumaSteps, cap);
-        cv::Mat blurred;
-        cv::GaussianBlur(luma, blurred, cv::Size(k, k), 0.0, 0.0, cv::BORDER_REFLECT_101);
+        stage_math::gaussian_blur(scratch_.plane_a, scratch_.plane_b, cv::Size(k, k), 0.0);
         // Every channel of a pixel takes the same factor, so colour ratios stay.
         const float s = params.nr_luminance / 100.0f * kLumaBlend;
-        const cv::Mat ratio = blurred / (luma + kEpsilon);
-        for (int c = 0; c < 3; ++c) planes[c] = planes[c] * (1.0f - s) + planes[c].mul(ratio) * s;
+        const cv::Mat luma = scratch_.plane_a, blurred = scratch_.plane_b;
+        pass.add([s, luma, blurred](int y, cv::Vec4f* px, int n) {
+            const float* l = luma.ptr<float>(y);
+            const float* b = blurred.ptr<float>(y);
+            for (int x = 0; x < n; ++x) {
+                const float ratio = b[x] / (l[x] + kEpsilon);
+                for (int c = 0; c < 3; ++c) px[x][c] = px[x][c] * (1.0f - s) + (px[x][c] * ratio) * s;
+            }
+        });
     }
     if (params.nr_color > 0.0f) {
+        const cv::Mat& working = pass.image();
         const int k = stage_math::slider_kernel_size(params.nr_color, kColorSteps, cap);
-        for (int c = 0; c < 3; ++c)
-            cv::GaussianBlur(planes[c], planes[c], cv::Size(k, k), 0.0, 0.0, cv::BORDER_REFLECT_101);
+        stage_math::gaussian_blur(working, scratch_.blurred, cv::Size(k, k), 0.0);
+        const cv::Mat blurred = scratch_.blurred;
+        pass.add([blurred](int y, cv::Vec4f* px, int n) {  // colour channels only: alpha stays
+            const auto* b = blurred.ptr<cv::Vec4f>(y);
+            for (int x = 0; x < n; ++x)
+                for (int c = 0; c < 3; ++c) px[x][c] = b[x][c];
+        });
     }
-    cv::merge(planes, working);
 }
 
-void Pipeline::apply_sharpening(cv::Mat& working, const EditParams& params) {
-    if (!(params.sharpening_amount > 0.0f) || working.empty()) return;
+void Pipeline::apply_sharpening(RowPass& pass, const EditParams& params) {
+    if (!(params.sharpening_amount > 0.0f) || pass.empty()) return;
     if (!stage_math::all_finite({params.sharpening_amount, params.sharpening_radius, params.sharpening_threshold}))
         return;
     // A blur needs a positive radius; without one there is no detail to add.
@@ -50,8 +59,22 @@ void Pipeline::apply_sharpening(cv::Mat& working, const EditParams& params) {
 
     const float gain = params.sharpening_amount / kAmountScale;
     const float threshold = params.sharpening_threshold / kCodeValues;
-    const double sigma = stage_math::capped_sigma(params.sharpening_radius, stage_math::max_kernel_size(working.size()));
-    for_each_colour_plane(working, [&](cv::Mat& plane) { stage_math::unsharp_mask(plane, sigma, gain, threshold); });
+    const double sigma = stage_math::capped_sigma(params.sharpening_radius, stage_math::max_kernel_size(pass.size()));
+    const cv::Mat& working = pass.image();
+    stage_math::gaussian_blur(working, scratch_.blurred, cv::Size(), sigma);
+    const cv::Mat blurred = scratch_.blurred;
+    pass.add([gain, threshold, blurred](int y, cv::Vec4f* px, int n) {
+        const auto* b = blurred.ptr<cv::Vec4f>(y);
+        const lanes::V colour = cv::v_reinterpret_as_f32(cv::v_int32x4(-1, -1, -1, 0));
+        for (int x = 0; x < n; ++x) {
+            // stage_math::unsharp_value on four lanes.
+            const lanes::V v = cv::v_load(px[x].val);
+            const lanes::V detail = v - cv::v_load(b[x].val);
+            const lanes::V sharpened = cv::v_select(cv::v_abs(detail) > lanes::all(threshold),
+                                                    v + detail * lanes::all(gain), v);
+            cv::v_store(px[x].val, cv::v_select(colour, lanes::clamp01(sharpened), v));
+        }
+    });
 }
 
 }  // namespace vornalix

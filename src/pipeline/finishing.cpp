@@ -1,26 +1,29 @@
 // Finishing on the final frame: a creative vignette and monochrome film grain.
 
 #include "pipeline/pipeline.h"
-#include "pipeline/stage_loops.h"
+#include "pipeline/pixel.h"
+#include "pipeline/row_pass.h"
 #include "pipeline/stage_math.h"
 
 
 namespace vornalix {
 
-void Pipeline::apply_vignette(cv::Mat& working, const EditParams& params) {
+void Pipeline::apply_vignette(RowPass& pass, const EditParams& params) {
     const EditParams& p = params;
-    if (p.vignette_amount == 0.0f || working.rows == 0 || working.cols == 0) return;
+    if (p.vignette_amount == 0.0f || pass.empty()) return;
     if (!stage_math::all_finite({p.vignette_amount, p.vignette_midpoint, p.vignette_roundness})) return;
     constexpr float kEpsilon = 1e-6f;
     const float mid = p.vignette_midpoint / 100.0f;
     const float roundness = (p.vignette_roundness + 100.0f) / 200.0f;  // 0 rectangle .. 0.5 ellipse
     // Roundness blends from the rectangle at -100 to the ellipse at 0; beyond 0 it stays an ellipse.
     const float ellipse_weight = roundness < 0.5f ? 2.0f * roundness : 1.0f;
-    stage_math::vignette(working, p.vignette_amount / 100.0f, mid, (1.0f - mid) + kEpsilon, ellipse_weight);
+    const float amount = p.vignette_amount / 100.0f, den = (1.0f - mid) + kEpsilon;
+    const cv::Size size = pass.size();
+    pass.add([=](int y, cv::Vec4f* px, int) { stage_math::vignette_row(size, y, px, amount, mid, den, ellipse_weight); });
 }
 
-void Pipeline::apply_grain(cv::Mat& working, const EditParams& params) {
-    if (!(params.grain_amount > 0.0f) || working.empty()) return;
+void Pipeline::apply_grain(RowPass& pass, const EditParams& params) {
+    if (!(params.grain_amount > 0.0f) || pass.empty()) return;
     if (!stage_math::all_finite({params.grain_amount, params.grain_size})) return;
     constexpr float kSigmaPer100 = 0.05f;
     constexpr float kMinBlurredSize = 0.01f;
@@ -31,13 +34,15 @@ void Pipeline::apply_grain(cv::Mat& working, const EditParams& params) {
     const float size = params.grain_size / 100.0f;
     double blur = 0.0;
     if (size > kMinBlurredSize)
-        blur = stage_math::capped_sigma(size * kBlurPer100 + kBlurBase, stage_math::max_kernel_size(working.size()));
-    const cv::Mat field = stage_math::grain_field(working.size(), sigma, blur, kMinDeviation);
+        blur = stage_math::capped_sigma(size * kBlurPer100 + kBlurBase, stage_math::max_kernel_size(pass.size()));
+    // Drawn here, on the calling thread, so the generator is the caller's.
+    const cv::Mat field = stage_math::grain_field(pass.size(), sigma, blur, kMinDeviation);
 
     // One field for all three channels: the grain is monochrome and additive.
-    for_each_colour_plane(working, [&](cv::Mat& plane) {
-        plane += field;
-        stage_math::clamp_plane(plane);
+    pass.add([field](int y, cv::Vec4f* px, int n) {
+        const float* f = field.ptr<float>(y);
+        for (int x = 0; x < n; ++x)
+            for (int c = 0; c < 3; ++c) px[x][c] = pixel::clamp01(px[x][c] + f[x]);
     });
 }
 

@@ -12,22 +12,22 @@ namespace vornalix {
 
 namespace {
 
-void rotate(cv::Mat& working, float degrees) {
+// Warps write into `spare`, which then trades places with the working image,
+// so both keep their memory for the next render.
+void rotate(cv::Mat& working, cv::Mat& spare, float degrees) {
     const cv::Point2f centre(working.cols * 0.5f, working.rows * 0.5f);
     const cv::Mat m = cv::getRotationMatrix2D(centre, degrees, 1.0);
-    cv::Mat out;
-    cv::warpAffine(working, out, m, working.size(), cv::INTER_LINEAR, cv::BORDER_REFLECT, cv::Scalar());
-    working = out;
+    cv::warpAffine(working, spare, m, working.size(), cv::INTER_LINEAR, cv::BORDER_REFLECT, cv::Scalar());
+    cv::swap(working, spare);
 }
 
-void correct_perspective(cv::Mat& working, float horizontal, float vertical) {
+void correct_perspective(cv::Mat& working, cv::Mat& spare, float horizontal, float vertical) {
     constexpr float kInsetPer100 = 0.15f;
     const float a = horizontal / 100.0f * kInsetPer100;
     const float b = vertical / 100.0f * kInsetPer100;
     const cv::Mat m = stage_math::perspective_matrix(working.size(), a * working.cols, b * working.rows);
-    cv::Mat out;
-    cv::warpPerspective(working, out, m, working.size(), cv::INTER_LINEAR, cv::BORDER_REFLECT, cv::Scalar());
-    working = out;
+    cv::warpPerspective(working, spare, m, working.size(), cv::INTER_LINEAR, cv::BORDER_REFLECT, cv::Scalar());
+    cv::swap(working, spare);
 }
 
 bool wants_crop(const EditParams& p) {
@@ -40,19 +40,24 @@ bool wants_crop(const EditParams& p) {
 void crop(cv::Mat& working, const EditParams& p) {
     constexpr int kMinSide = 10;  // a crop must keep more than this many pixels each way
     const cv::Rect r = stage_math::crop_rectangle(working.size(), p.crop_x, p.crop_y, p.crop_w, p.crop_h);
-    if (r.width > kMinSide && r.height > kMinSide) working = working(r).clone();
+    // A view into the same memory: the next render starts from the whole of it again.
+    if (r.width > kMinSide && r.height > kMinSide) working = working(r);
 }
 
 }  // namespace
 
-void Pipeline::apply_geometry(cv::Mat& working, const EditParams& params) {
-    if (working.empty()) return;
+void Pipeline::apply_geometry(RowPass& pass, const EditParams& params) {
+    if (pass.empty()) return;
+    const bool rotates = params.rotation != 0.0f && std::isfinite(params.rotation);
+    const bool keystones = (params.perspective_h != 0.0f || params.perspective_v != 0.0f) &&
+                           stage_math::all_finite({params.perspective_h, params.perspective_v});
+    if (params.flip_h == 0 && params.flip_v == 0 && !rotates && !keystones && !wants_crop(params)) return;
+
+    cv::Mat& working = pass.image();
     if (params.flip_h != 0) cv::flip(working, working, 1);
     if (params.flip_v != 0) cv::flip(working, working, 0);
-    if (params.rotation != 0.0f && std::isfinite(params.rotation)) rotate(working, params.rotation);
-    if ((params.perspective_h != 0.0f || params.perspective_v != 0.0f) &&
-        stage_math::all_finite({params.perspective_h, params.perspective_v}))
-        correct_perspective(working, params.perspective_h, params.perspective_v);
+    if (rotates) rotate(working, scratch_.spare, params.rotation);
+    if (keystones) correct_perspective(working, scratch_.spare, params.perspective_h, params.perspective_v);
     if (wants_crop(params)) crop(working, params);
 }
 

@@ -2,6 +2,7 @@
 // aberration, lens vignetting and colour fringes, each under its own guard.
 
 #include "pipeline/pipeline.h"
+#include "pipeline/row_pass.h"
 #include "pipeline/stage_math.h"
 
 #include <opencv2/imgproc.hpp>
@@ -30,49 +31,64 @@ cv::Mat scale_plane(const cv::Mat& plane, double factor) {
     return scaled;
 }
 
-void correct_chromatic_aberration(cv::Mat& working, float amount) {
+// Red is scaled up and blue down about the centre; green and alpha stay.
+RowKernel correct_chromatic_aberration(const cv::Mat& working, float amount) {
     constexpr float kShiftPer100 = 0.003f;
     // Past this the blue plane would shrink to nothing and the red one grow
     // without bound; the slider's own range stays far below it (0.003).
     constexpr float kMaxShift = 0.99f;
     const float s = std::min(amount / 100.0f * kShiftPer100, kMaxShift);
-    std::vector<cv::Mat> planes;
-    cv::split(working, planes);
-    planes[0] = scale_plane(planes[0], 1.0f + s);
-    planes[2] = scale_plane(planes[2], 1.0f - s);
-    stage_math::fit_channel_to_size(planes[0], working.size());
-    stage_math::fit_channel_to_size(planes[2], working.size());
-    cv::merge(planes, working);
+    cv::Mat red, blue;
+    cv::extractChannel(working, red, 0);
+    cv::extractChannel(working, blue, 2);
+    red = scale_plane(red, 1.0f + s);
+    blue = scale_plane(blue, 1.0f - s);
+    stage_math::fit_channel_to_size(red, working.size());
+    stage_math::fit_channel_to_size(blue, working.size());
+    return [red, blue](int y, cv::Vec4f* px, int n) {
+        const float* r = red.ptr<float>(y);
+        const float* b = blue.ptr<float>(y);
+        for (int x = 0; x < n; ++x) {
+            px[x][0] = r[x];
+            px[x][2] = b[x];
+        }
+    };
 }
 
-void correct_lens_vignetting(cv::Mat& working, float amount) {
+RowKernel correct_lens_vignetting(cv::Size size, float amount) {
     constexpr float kCornerGainPer100 = 0.5f;
     const float a = amount / 100.0f;
-    stage_math::radial_gain(working, [a](float r) { return 1.0f + kCornerGainPer100 * a * r * r; });
+    return [size, a](int y, cv::Vec4f* px, int) {
+        stage_math::radial_gain_row(size, y, px, [a](float r) { return 1.0f + kCornerGainPer100 * a * r * r; });
+    };
 }
 
-void remove_fringes(cv::Mat& working, float amount) {
-    constexpr float kGreyThreshold = 1e-6f;
-    constexpr stage_math::HueWindow kPurple{0.65f, 0.85f}, kGreen{0.25f, 0.4f};
+RowKernel remove_fringes(float amount) {
     const float min_saturation = (1.0f - amount / 100.0f) * 0.5f;
     const float chroma_factor = 1.0f - amount / 200.0f;
-    stage_math::defringe(
-        working, kGreyThreshold, kPurple, kGreen, [=](float s) { return s > min_saturation; },
-        [=](float s) { return s * chroma_factor; });
+    return [=](int, cv::Vec4f* px, int n) {
+        constexpr float kGreyThreshold = 1e-6f;
+        constexpr stage_math::HueWindow kPurple{0.65f, 0.85f}, kGreen{0.25f, 0.4f};
+        stage_math::defringe_row(
+            px, n, kGreyThreshold, kPurple, kGreen, [=](float s) { return s > min_saturation; },
+            [=](float s) { return s * chroma_factor; });
+    };
 }
 
 }  // namespace
 
-void Pipeline::apply_lens_corrections(cv::Mat& working, const EditParams& params) {
+void Pipeline::apply_lens_corrections(RowPass& pass, const EditParams& params) {
     const EditParams& p = params;
     if (p.distortion == 0.0f && !(p.ca_correction > 0.0f) && !(p.lens_vignette > 0.0f) && !(p.defringe > 0.0f))
         return;
-    if (working.empty()) return;
+    if (pass.empty()) return;
     // Each step runs only for a finite value of its own setting.
-    if (p.distortion != 0.0f && std::isfinite(p.distortion)) correct_distortion(working, p.distortion);
-    if (p.ca_correction > 0.0f && std::isfinite(p.ca_correction)) correct_chromatic_aberration(working, p.ca_correction);
-    if (p.lens_vignette > 0.0f && std::isfinite(p.lens_vignette)) correct_lens_vignetting(working, p.lens_vignette);
-    if (p.defringe > 0.0f && std::isfinite(p.defringe)) remove_fringes(working, p.defringe);
+    if (p.distortion != 0.0f && std::isfinite(p.distortion)) correct_distortion(pass.image(), p.distortion);
+    if (p.ca_correction > 0.0f && std::isfinite(p.ca_correction))
+        pass.add(correct_chromatic_aberration(pass.image(), p.ca_correction));
+    if (p.lens_vignette > 0.0f && std::isfinite(p.lens_vignette))
+        pass.add(correct_lens_vignetting(pass.size(), p.lens_vignette));
+    if (p.defringe > 0.0f && std::isfinite(p.defringe)) pass.add(remove_fringes(p.defringe));
 }
 
 }  // namespace vornalix

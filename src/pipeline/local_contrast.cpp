@@ -2,11 +2,13 @@
 // haze removal with a Gaussian-smoothed transmission).
 
 #include "pipeline/pipeline.h"
+#include "pipeline/row_pass.h"
 #include "pipeline/stage_math.h"
 
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
+#include <functional>
 #include <climits>
 #include <vector>
 
@@ -14,70 +16,93 @@ namespace vornalix {
 
 namespace {
 
-// Mean of the brightest 0.1 % of the dark channel, at least 0.01.
+// Mean of the brightest 0.1 % of the dark channel, at least 0.01. Only the
+// brightest values are put in order, and summed from the brightest down.
 float atmospheric_light(const cv::Mat& dark) {
     constexpr double kBrightestFraction = 0.001;
     constexpr float kMinLight = 0.01f;
-    cv::Mat sorted;
-    cv::sort(dark.reshape(1, 1), sorted, cv::SORT_EVERY_ROW | cv::SORT_DESCENDING);
-    const int n = std::max(static_cast<int>(sorted.cols * kBrightestFraction), 1);
-    const float* v = sorted.ptr<float>(0);
+    std::vector<float> values;
+    values.reserve(dark.total());
+    for (int y = 0; y < dark.rows; ++y) values.insert(values.end(), dark.ptr<float>(y), dark.ptr<float>(y) + dark.cols);
+    const int n = std::max(static_cast<int>(values.size() * kBrightestFraction), 1);
+    std::nth_element(values.begin(), values.begin() + (n - 1), values.end(), std::greater<float>());
+    std::sort(values.begin(), values.begin() + n, std::greater<float>());
     float sum = 0.0f;
-    for (int i = 0; i < n; ++i) sum += v[i];
+    for (int i = 0; i < n; ++i) sum += values[i];
     return std::max(sum / n, kMinLight);
 }
 
 }  // namespace
 
-void Pipeline::apply_clarity_texture(cv::Mat& working, const EditParams& params) {
+void Pipeline::apply_clarity_texture(RowPass& pass, const EditParams& params) {
     if (params.clarity == 0.0f && params.texture == 0.0f) return;
-    if (!stage_math::all_finite({params.clarity, params.texture}) || working.empty()) return;
+    if (!stage_math::all_finite({params.clarity, params.texture}) || pass.empty()) return;
     constexpr double kClaritySigma = 20.0, kTextureSigma = 3.0;
     constexpr float kClarityGain = 0.3f, kTextureGain = 0.2f;
 
-    std::vector<cv::Mat> planes;
-    cv::split(working, planes);
     // One luminance, taken before either step, feeds both detail layers.
-    const cv::Mat luma = stage_math::luminance_plane(planes);
-    cv::Mat blurred;
+    stage_math::luminance_of(pass.image(), scratch_.plane_a);
+    const cv::Mat luma = scratch_.plane_a;
+    cv::Mat clarity_blur, texture_blur;
     if (params.clarity != 0.0f) {
-        cv::GaussianBlur(luma, blurred, cv::Size(), kClaritySigma, 0.0, cv::BORDER_REFLECT_101);
-        stage_math::add_detail(planes, luma - blurred, params.clarity / 100.0f * kClarityGain);
+        stage_math::gaussian_blur(luma, scratch_.plane_b, cv::Size(), kClaritySigma);
+        clarity_blur = scratch_.plane_b;
     }
     if (params.texture != 0.0f) {
-        cv::GaussianBlur(luma, blurred, cv::Size(), kTextureSigma, 0.0, cv::BORDER_REFLECT_101);
-        stage_math::add_detail(planes, luma - blurred, params.texture / 100.0f * kTextureGain);
+        stage_math::gaussian_blur(luma, scratch_.plane_c, cv::Size(), kTextureSigma);
+        texture_blur = scratch_.plane_c;
     }
-    cv::merge(planes, working);
+    const float clarity_gain = params.clarity / 100.0f * kClarityGain;
+    const float texture_gain = params.texture / 100.0f * kTextureGain;
+    pass.add([=](int y, cv::Vec4f* px, int n) {
+        const float* l = luma.ptr<float>(y);
+        const float* cb = clarity_blur.empty() ? nullptr : clarity_blur.ptr<float>(y);
+        const float* tb = texture_blur.empty() ? nullptr : texture_blur.ptr<float>(y);
+        for (int x = 0; x < n; ++x)
+            for (int c = 0; c < 3; ++c) {
+                if (cb) px[x][c] = stage_math::add_detail_value(px[x][c], l[x] - cb[x], clarity_gain);
+                if (tb) px[x][c] = stage_math::add_detail_value(px[x][c], l[x] - tb[x], texture_gain);
+            }
+    });
 }
 
-void Pipeline::apply_dehaze(cv::Mat& working, const EditParams& params) {
-    if (!(params.dehaze > 0.0f) || !std::isfinite(params.dehaze) || working.empty()) return;
+void Pipeline::apply_dehaze(RowPass& pass, const EditParams& params) {
+    if (!(params.dehaze > 0.0f) || !std::isfinite(params.dehaze) || pass.empty()) return;
     constexpr float kPatchFraction = 0.02f;
     constexpr int kMinPatch = 3;
     constexpr float kStrengthPer100 = 0.95f;
     constexpr double kTransmissionSigma = 5.0;
-    constexpr double kMinTransmission = 0.1;
+    constexpr float kMinTransmission = 0.1f;
     // Far past the slider's range 1 - w*Dk/A runs towards -inf; a floor this
     // low changes nothing the final 0.1 bound would keep, but keeps the blur finite.
-    constexpr double kMinRawTransmission = -1e6;
+    constexpr float kMinRawTransmission = -1e6f;
 
-    std::vector<cv::Mat> planes;
-    cv::split(working, planes);
+    const cv::Mat& working = pass.image();
     const int patch = stage_math::odd_patch_size(working.cols, kPatchFraction, kMinPatch, INT_MAX);
-    const cv::Mat dark = stage_math::dark_channel(planes, patch);
+    stage_math::dark_channel_of(working, patch, scratch_.plane_a, scratch_.plane_b);
+    const cv::Mat& dark = scratch_.plane_b;
     const float light = atmospheric_light(dark);
     const float omega = params.dehaze / 100.0f * kStrengthPer100;
 
-    cv::Mat transmission = 1.0 - omega * dark / light;
-    transmission = cv::max(transmission, kMinRawTransmission);
-    cv::GaussianBlur(transmission, transmission, cv::Size(), kTransmissionSigma, 0.0, cv::BORDER_REFLECT_101);
-    transmission = cv::max(transmission, kMinTransmission);
-    for (int c = 0; c < 3; ++c) {
-        planes[c] = (planes[c] - light) / transmission + light;
-        stage_math::clamp_plane(planes[c]);
-    }
-    cv::merge(planes, working);
+    // 1 - omega * dark / light, evaluated as one scale and offset.
+    const float scale = static_cast<float>(-(static_cast<double>(omega) / light));
+    cv::Mat& raw = scratch_.plane_a;
+    for_each_band(dark.rows, [&](const cv::Range& band) {
+        for (int y = band.start; y < band.end; ++y) {
+            const float* d = dark.ptr<float>(y);
+            float* t = raw.ptr<float>(y);
+            for (int x = 0; x < dark.cols; ++x) t[x] = std::max(d[x] * scale + 1.0f, kMinRawTransmission);
+        }
+    });
+    stage_math::gaussian_blur(raw, scratch_.plane_c, cv::Size(), kTransmissionSigma);
+    const cv::Mat transmission = scratch_.plane_c;
+    pass.add([transmission, light, min_transmission = kMinTransmission](int y, cv::Vec4f* px, int n) {
+        const float* t = transmission.ptr<float>(y);
+        for (int x = 0; x < n; ++x) {
+            const float tx = std::max(t[x], min_transmission);
+            for (int c = 0; c < 3; ++c) px[x][c] = pixel::clamp01((px[x][c] - light) / tx + light);
+        }
+    });
 }
 
 }  // namespace vornalix

@@ -1,8 +1,12 @@
 #pragma once
-// The two ways a stage walks the working image (four float channels R, G, B, A):
-// pixel by pixel in place, or plane by plane through split and merge.
+// The ways a stage walks the working image (four float channels R, G, B, A):
+// pixel by pixel in place, plane by plane through split and merge, or as a
+// row kernel that joins a render's pass.
+
+#include "pipeline/row_pass.h"
 
 #include <opencv2/core.hpp>
+#include <opencv2/core/hal/intrin.hpp>
 
 #include <vector>
 
@@ -30,6 +34,63 @@ void for_each_colour_plane(cv::Mat& working, Fn&& fn) {
     cv::split(working, planes);
     for (int c = 0; c < 3; ++c) fn(planes[c]);
     cv::merge(planes, working);
+}
+
+// A row kernel calling fn(r, g, b) with references to the colour channels of
+// every pixel of the row; alpha is never touched.
+template <typename Fn>
+RowKernel rgb_kernel(Fn fn) {
+    return [fn](int, cv::Vec4f* px, int n) {
+        for (int x = 0; x < n; ++x) fn(px[x][0], px[x][1], px[x][2]);
+    };
+}
+
+// Four-lane forms of the per-pixel helpers, for kernels that treat a pixel
+// (R, G, B, A) as one vector. The lane arithmetic is IEEE single precision
+// like the scalar forms, so both give the same values.
+namespace lanes {
+using V = cv::v_float32x4;
+inline V all(float v) { return cv::v_setall_f32(v); }
+// clamp01: NaN (the first operand of the max) becomes 0.
+inline V clamp01(const V& v) { return cv::v_min(cv::v_max(v, all(0.0f)), all(1.0f)); }
+// tone::lut_index of each lane.
+inline cv::v_int32x4 lut_index(const V& v, int size) {
+    const cv::v_int32x4 nearest = cv::v_trunc(v * all(static_cast<float>(size - 1)) + all(0.5f));
+    const cv::v_int32x4 last = cv::v_setall_s32(size - 1), first = cv::v_setzero_s32();
+    const cv::v_int32x4 below = cv::v_reinterpret_as_s32(v > all(0.0f));
+    const cv::v_int32x4 top = cv::v_reinterpret_as_s32(v >= all(1.0f));
+    return cv::v_select(below, cv::v_select(top, last, nearest), first);
+}
+}  // namespace lanes
+
+// A row kernel applying fn(v) -> v to every pixel as one four-lane vector;
+// the alpha lane is put back as it was.
+template <typename Fn>
+RowKernel pixel_kernel(Fn fn) {
+    return [fn](int, cv::Vec4f* px, int n) {
+        const lanes::V colour = cv::v_reinterpret_as_f32(cv::v_int32x4(-1, -1, -1, 0));
+        for (int x = 0; x < n; ++x) {
+            float* p = px[x].val;
+            const lanes::V v = cv::v_load(p);
+            cv::v_store(p, cv::v_select(colour, fn(v), v));
+        }
+    };
+}
+
+// A row kernel handing fn(values) the row's colour values (R, G, B of every
+// pixel, alpha left out) as one single-row float matrix, for OpenCV's own
+// element-wise functions, and writing them back.
+template <typename Fn>
+RowKernel colour_values_kernel(Fn fn) {
+    return [fn](int, cv::Vec4f* px, int n) {
+        cv::Mat values(1, 3 * n, CV_32F);
+        auto* v = values.ptr<float>(0);
+        for (int x = 0; x < n; ++x)
+            for (int c = 0; c < 3; ++c) v[3 * x + c] = px[x][c];
+        fn(values);
+        for (int x = 0; x < n; ++x)
+            for (int c = 0; c < 3; ++c) px[x][c] = v[3 * x + c];
+    };
 }
 
 }  // namespace vornalix

@@ -1,5 +1,8 @@
 #include "pipeline/stage_math.h"
 
+#include "pipeline/row_pass.h"
+
+#include <opencv2/core/hal/intrin.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
@@ -16,11 +19,36 @@ cv::Mat luminance_plane(const std::vector<cv::Mat>& planes) {
     return 0.2126f * planes[0] + 0.7152f * planes[1] + 0.0722f * planes[2];
 }
 
+void luminance_of(const cv::Mat& image, cv::Mat& luma) {
+    CV_Assert(image.type() == CV_32FC4);
+    luma.create(image.size(), CV_32F);
+    for_each_band(image.rows, [&](const cv::Range& band) {
+        for (int y = band.start; y < band.end; ++y) {
+            const auto* px = image.ptr<cv::Vec4f>(y);
+            auto* l = luma.ptr<float>(y);
+            // Summed in the order luminance_plane() evaluates its expression.
+            for (int x = 0; x < image.cols; ++x) l[x] = (px[x][0] * 0.2126f + px[x][1] * 0.7152f) + px[x][2] * 0.0722f;
+        }
+    });
+}
+
+void gaussian_blur(const cv::Mat& src, cv::Mat& dst, cv::Size kernel, double sigma) {
+    CV_Assert(src.data != dst.data || src.empty());
+    dst.create(src.size(), src.type());
+    // A band of a larger matrix takes its border from the rows around it.
+    for_each_band(src.rows, [&](const cv::Range& band) {
+        cv::Mat out = dst.rowRange(band);
+        cv::GaussianBlur(src.rowRange(band), out, kernel, sigma, 0.0, cv::BORDER_REFLECT_101);
+    }, bands_per_thread());
+}
+
 void add_detail(std::vector<cv::Mat>& planes, const cv::Mat& detail, float gain) {
-    for (int c = 0; c < 3; ++c) {
-        planes[c] = planes[c] + detail * gain;
-        clamp_plane(planes[c]);
-    }
+    for (int c = 0; c < 3; ++c)
+        for (int y = 0; y < detail.rows; ++y) {
+            float* v = planes[c].ptr<float>(y);
+            const float* d = detail.ptr<float>(y);
+            for (int x = 0; x < detail.cols; ++x) v[x] = add_detail_value(v[x], d[x], gain);
+        }
 }
 
 int max_kernel_size(cv::Size image) { return 2 * std::max(image.width, image.height) + 1; }
@@ -40,23 +68,41 @@ int odd_patch_size(int side, float fraction, int min_size, int max_size) {
     return std::min(std::max(odd, min_size), max_size);
 }
 
+namespace {
+void erode_square(const cv::Mat& minimum, cv::Mat& dark, int patch) {
+    cv::erode(minimum, dark, cv::Mat::ones(patch, patch, CV_8U), cv::Point(-1, -1), 1, cv::BORDER_CONSTANT,
+              cv::morphologyDefaultBorderValue());
+}
+}  // namespace
+
 cv::Mat dark_channel(const std::vector<cv::Mat>& planes, int patch) {
     cv::Mat minimum = cv::min(cv::min(planes[0], planes[1]), planes[2]);
     cv::Mat dark;
-    cv::erode(minimum, dark, cv::Mat::ones(patch, patch, CV_8U), cv::Point(-1, -1), 1, cv::BORDER_CONSTANT,
-              cv::morphologyDefaultBorderValue());
+    erode_square(minimum, dark, patch);
     return dark;
+}
+
+void dark_channel_of(const cv::Mat& image, int patch, cv::Mat& minimum, cv::Mat& dark) {
+    minimum.create(image.size(), CV_32F);
+    for_each_band(image.rows, [&](const cv::Range& band) {
+        for (int y = band.start; y < band.end; ++y) {
+            const auto* px = image.ptr<cv::Vec4f>(y);
+            float* m = minimum.ptr<float>(y);
+            for (int x = 0; x < image.cols; ++x) m[x] = std::min(std::min(px[x][0], px[x][1]), px[x][2]);
+        }
+    });
+    erode_square(minimum, dark, patch);
 }
 
 void unsharp_mask(cv::Mat& plane, double sigma, double gain, double threshold) {
     cv::Mat blurred;
-    cv::GaussianBlur(plane, blurred, cv::Size(), sigma, 0.0, cv::BORDER_REFLECT_101);
-    cv::Mat detail = plane - blurred;
-    cv::Mat magnitude, mask;
-    cv::absdiff(detail, cv::Mat::zeros(detail.size(), detail.type()), magnitude);
-    cv::threshold(magnitude, mask, threshold, 1.0, cv::THRESH_BINARY);
-    plane = plane + detail.mul(mask) * gain;
-    clamp_plane(plane);
+    gaussian_blur(plane, blurred, cv::Size(), sigma);
+    for (int y = 0; y < plane.rows; ++y) {
+        auto* v = plane.ptr<float>(y);
+        const auto* b = blurred.ptr<float>(y);
+        for (int x = 0; x < plane.cols; ++x)
+            v[x] = unsharp_value(v[x], b[x], static_cast<float>(gain), static_cast<float>(threshold));
+    }
 }
 
 namespace {
@@ -148,28 +194,69 @@ cv::Mat perspective_matrix(cv::Size image, float dx, float dy) {
     return cv::getPerspectiveTransform(from, to, cv::DECOMP_LU);
 }
 
-void vignette(cv::Mat& image, float amount, float mid, float den, float ellipse_weight) {
+namespace {
+
+template <class T>
+T splat(float v);
+template <>
+float splat<float>(float v) { return v; }
+template <>
+cv::v_float32x4 splat<cv::v_float32x4>(float v) { return cv::v_setall_f32(v); }
+
+// Vignette weight of one pixel from its offsets dx, dy (in half sizes), as
+// vignette() describes; written once for a scalar and a four-lane type.
+template <class T, class Abs, class Sqrt, class Max, class Min, class Select>
+T vignette_weight(T dx, T dy, T ady, float mid, float den, float ellipse_weight, float strength, Abs abs, Sqrt sqrt,
+                  Max max, Min min, Select positive_or_zero) {
+    const T d = sqrt(dx * dx + dy * dy);
+    const T m = max(abs(dx), ady);
+    const T r = m + splat<T>(ellipse_weight) * (d - m);
+    T t = (r - splat<T>(mid)) / splat<T>(den);
+    t = positive_or_zero(t, min(t, splat<T>(1.0f)));  // NaN counts as 0
+    return t * t * (splat<T>(3.0f) - splat<T>(2.0f) * t) * splat<T>(strength);
+}
+
+}  // namespace
+
+void vignette_row(cv::Size image, int y, cv::Vec4f* px, float amount, float mid, float den, float ellipse_weight) {
+    using V = cv::v_float32x4;
     const float strength = std::fabs(amount);
-    const float cx = image.cols / 2.0f;
-    const float cy = image.rows / 2.0f;
-    for (int y = 0; y < image.rows; ++y) {
-        auto* px = image.ptr<cv::Vec4f>(y);
-        const float dy = (y - cy) / cy;
-        const float ady = std::fabs(dy);
-        for (int x = 0; x < image.cols; ++x) {
-            const float dx = (x - cx) / cx;
-            const float d = std::sqrt(dx * dx + dy * dy);
-            const float m = std::max(std::fabs(dx), ady);
-            const float r = m + ellipse_weight * (d - m);
-            float t = (r - mid) / den;
-            t = t > 0.0f ? std::min(t, 1.0f) : 0.0f;  // NaN counts as 0
-            const float w = t * t * (3.0f - 2.0f * t) * strength;
-            for (int c = 0; c < 3; ++c) {
-                const float v = px[x][c];
-                px[x][c] = pixel::clamp01(amount > 0.0f ? v * (1.0f - w) : v + (1.0f - v) * w);
-            }
-        }
+    const float cx = image.width / 2.0f;
+    const float cy = image.height / 2.0f;
+    const float dy = (y - cy) / cy;
+    const float ady = std::fabs(dy);
+    cv::AutoBuffer<float, 4096> weights(image.width);
+    float* w = weights.data();
+    int x = 0;
+    for (; x + 4 <= image.width; x += 4) {
+        const V xs(float(x), float(x + 1), float(x + 2), float(x + 3));
+        const V dx = (xs - V(cx, cx, cx, cx)) / V(cx, cx, cx, cx);
+        cv::v_store(w + x, vignette_weight<V>(
+                               dx, cv::v_setall_f32(dy), cv::v_setall_f32(ady), mid, den, ellipse_weight, strength,
+                               [](V v) { return cv::v_abs(v); }, [](V v) { return cv::v_sqrt(v); },
+                               [](V a, V b) { return cv::v_max(a, b); }, [](V a, V b) { return cv::v_min(a, b); },
+                               [](V t, V kept) { return cv::v_select(t > cv::v_setzero_f32(), kept, cv::v_setzero_f32()); }));
     }
+    for (; x < image.width; ++x) {
+        const float dx = (x - cx) / cx;
+        w[x] = vignette_weight<float>(
+            dx, dy, ady, mid, den, ellipse_weight, strength, [](float v) { return std::fabs(v); },
+            [](float v) { return std::sqrt(v); }, [](float a, float b) { return std::max(a, b); },
+            [](float a, float b) { return std::min(a, b); }, [](float t, float kept) { return t > 0.0f ? kept : 0.0f; });
+    }
+    const V colour = cv::v_reinterpret_as_f32(cv::v_int32x4(-1, -1, -1, 0));
+    const V one = cv::v_setall_f32(1.0f), zero = cv::v_setzero_f32();
+    for (x = 0; x < image.width; ++x) {
+        const V v = cv::v_load(px[x].val);
+        const V wx = cv::v_setall_f32(w[x]);
+        const V out = amount > 0.0f ? v * (one - wx) : v + (one - v) * wx;
+        cv::v_store(px[x].val, cv::v_select(colour, cv::v_min(cv::v_max(out, zero), one), v));
+    }
+}
+
+void vignette(cv::Mat& image, float amount, float mid, float den, float ellipse_weight) {
+    for (int y = 0; y < image.rows; ++y)
+        vignette_row(image.size(), y, image.ptr<cv::Vec4f>(y), amount, mid, den, ellipse_weight);
 }
 
 cv::Mat grain_field(cv::Size size, double sigma, double blur_sigma, double min_deviation) {

@@ -29,6 +29,16 @@ cv::Mat luminance_plane(const std::vector<cv::Mat>& planes);
 
 // planes[0..2] += detail * gain, each then clamped to [0, 1].
 void add_detail(std::vector<cv::Mat>& planes, const cv::Mat& detail, float gain);
+inline float add_detail_value(float v, float detail, float gain) { return pixel::clamp01(v + detail * gain); }
+
+// Gaussian blur with reflected borders (the last pixel not repeated), run in
+// parallel over bands of rows: each band reads its neighbours' rows as a
+// whole-image blur would, so the result is the same. `dst` must not be `src`.
+void gaussian_blur(const cv::Mat& src, cv::Mat& dst, cv::Size kernel, double sigma);
+
+// Rec. 709 luminance of the colour channels of a four-channel image, written
+// into `luma` (single plane), in parallel; the same values as luminance_plane().
+void luminance_of(const cv::Mat& image, cv::Mat& luma);
 
 // ---- Kernel sizes -----------------------------------------------------------
 // Past about twice the image's long side a blur is all but saturated, so no
@@ -50,11 +60,20 @@ int odd_patch_size(int side, float fraction, int min_size, int max_size);
 // Per-pixel minimum of planes 0..2, eroded with a patch x patch square
 // (constant border that never wins the minimum).
 cv::Mat dark_channel(const std::vector<cv::Mat>& planes, int patch);
+// The same of a four-channel image, into `dark`; `minimum` is scratch.
+void dark_channel_of(const cv::Mat& image, int patch, cv::Mat& minimum, cv::Mat& dark);
 
 // ---- Sharpening -------------------------------------------------------------
 // Unsharp mask of one plane with a hard threshold: plane += D * gain where
 // |D| > threshold, D = plane - blur(plane, sigma); then clamped to [0, 1].
 void unsharp_mask(cv::Mat& plane, double sigma, double gain, double threshold);
+
+// The same for one value v whose blurred value is `blurred`.
+inline float unsharp_value(float v, float blurred, float gain, float threshold) {
+    const float detail = v - blurred;
+    if (std::fabs(detail) > threshold) v = v + detail * gain;
+    return pixel::clamp01(v);
+}
 
 // ---- Lens -------------------------------------------------------------------
 // Radial remap about (cols/2, rows/2), radius normalised by the larger half
@@ -69,19 +88,20 @@ void fit_channel_to_size(cv::Mat& plane, cv::Size target);
 // Multiplies R, G, B by gain(r) and clamps to [0, 1]; r is the distance to
 // (cols/2, rows/2) over half the diagonal (0 at the centre, 1 at the corners).
 template <class Gain>
-void radial_gain(cv::Mat& image, Gain gain) {
-    const float cx = image.cols / 2.0f;
-    const float cy = image.rows / 2.0f;
+void radial_gain_row(cv::Size image, int y, cv::Vec4f* px, Gain gain) {
+    const float cx = image.width / 2.0f;
+    const float cy = image.height / 2.0f;
     const float half_diagonal = std::sqrt(cx * cx + cy * cy);
-    for (int y = 0; y < image.rows; ++y) {
-        auto* px = image.ptr<cv::Vec4f>(y);
-        const float dy = y - cy;
-        for (int x = 0; x < image.cols; ++x) {
-            const float dx = x - cx;
-            const float g = gain(std::sqrt(dx * dx + dy * dy) / half_diagonal);
-            for (int c = 0; c < 3; ++c) px[x][c] = pixel::clamp01(px[x][c] * g);
-        }
+    const float dy = y - cy;
+    for (int x = 0; x < image.width; ++x) {
+        const float dx = x - cx;
+        const float g = gain(std::sqrt(dx * dx + dy * dy) / half_diagonal);
+        for (int c = 0; c < 3; ++c) px[x][c] = pixel::clamp01(px[x][c] * g);
     }
+}
+template <class Gain>
+void radial_gain(cv::Mat& image, Gain gain) {
+    for (int y = 0; y < image.rows; ++y) radial_gain_row(image.size(), y, image.ptr<cv::Vec4f>(y), gain);
 }
 
 // Hue window in turns, both bounds exclusive.
@@ -98,26 +118,29 @@ struct HueWindow {
 // 0 or 2, where its denominator vanishes) are left alone, as is a pixel whose
 // rebuilt colour would not be finite.
 template <class Selects, class Reduces>
+void defringe_row(cv::Vec4f* px, int n, float grey_threshold, HueWindow purple, HueWindow green,
+                  Selects is_fringe_saturation, Reduces reduced) {
+    for (int x = 0; x < n; ++x) {
+        pixel::Hsl hsl;
+        if (!pixel::rgb_to_hsl(px[x][0], px[x][1], px[x][2], grey_threshold, hsl)) continue;
+        if (1.0f - std::fabs(2.0f * hsl.l - 1.0f) == 0.0f) continue;
+        if (!is_fringe_saturation(hsl.s)) continue;
+        if (!purple.contains(hsl.h) && !green.contains(hsl.h)) continue;
+        hsl.s = reduced(hsl.s);
+        float r, g, b;
+        pixel::hsl_to_rgb(hsl, r, g, b);
+        // Far out-of-range pixels under absurd strengths can overflow: keep them as they were.
+        if (!std::isfinite(r + g + b)) continue;
+        px[x][0] = r;
+        px[x][1] = g;
+        px[x][2] = b;
+    }
+}
+template <class Selects, class Reduces>
 void defringe(cv::Mat& image, float grey_threshold, HueWindow purple, HueWindow green,
               Selects is_fringe_saturation, Reduces reduced) {
-    for (int y = 0; y < image.rows; ++y) {
-        auto* px = image.ptr<cv::Vec4f>(y);
-        for (int x = 0; x < image.cols; ++x) {
-            pixel::Hsl hsl;
-            if (!pixel::rgb_to_hsl(px[x][0], px[x][1], px[x][2], grey_threshold, hsl)) continue;
-            if (1.0f - std::fabs(2.0f * hsl.l - 1.0f) == 0.0f) continue;
-            if (!is_fringe_saturation(hsl.s)) continue;
-            if (!purple.contains(hsl.h) && !green.contains(hsl.h)) continue;
-            hsl.s = reduced(hsl.s);
-            float r, g, b;
-            pixel::hsl_to_rgb(hsl, r, g, b);
-            // Far out-of-range pixels under absurd strengths can overflow: keep them as they were.
-            if (!std::isfinite(r + g + b)) continue;
-            px[x][0] = r;
-            px[x][1] = g;
-            px[x][2] = b;
-        }
-    }
+    for (int y = 0; y < image.rows; ++y)
+        defringe_row(image.ptr<cv::Vec4f>(y), image.cols, grey_threshold, purple, green, is_fringe_saturation, reduced);
 }
 
 // ---- Geometry ---------------------------------------------------------------
@@ -137,6 +160,7 @@ cv::Mat perspective_matrix(cv::Size image, float dx, float dy);
 // t = clamp((r - mid) / den, 0, 1), w = smoothstep(t) * |amount|;
 // amount > 0 darkens v * (1 - w), amount < 0 lightens v + (1 - v) * w.
 void vignette(cv::Mat& image, float amount, float mid, float den, float ellipse_weight);
+void vignette_row(cv::Size image, int y, cv::Vec4f* px, float amount, float mid, float den, float ellipse_weight);
 
 // Monochrome grain: a normal field of deviation sigma from OpenCV's per-thread
 // generator; when blur_sigma > 0 it is blurred and, if its deviation then

@@ -15,7 +15,7 @@ namespace vornalix {
 
 using pixel::clamp01;
 
-void Pipeline::apply_white_balance(cv::Mat& working, const EditParams& params) {
+void Pipeline::apply_white_balance(RowPass& pass, const EditParams& params) {
     constexpr float kNeutralKelvin = 6500.0f;
     constexpr float kTintPerUnit = 0.15f / 150.0f;
     const float kelvin = tone::finite_or(params.temperature, kNeutralKelvin);
@@ -23,36 +23,31 @@ void Pipeline::apply_white_balance(cv::Mat& working, const EditParams& params) {
     if (std::fabs(kelvin - kNeutralKelvin) < 1.0f && std::fabs(tint) < 0.1f) return;
 
     const tone::Rgb m = tone::blackbody_multipliers(kelvin, tint, kNeutralKelvin, kTintPerUnit);
-    for_each_rgb(working, [&](float& r, float& g, float& b) {
-        r = clamp01(r * m.r);
-        g = clamp01(g * m.g);
-        b = clamp01(b * m.b);
-    });
+    const lanes::V factors(m.r, m.g, m.b, 1.0f);
+    pass.add(pixel_kernel([factors](const lanes::V& v) { return lanes::clamp01(v * factors); }));
 }
 
-void Pipeline::apply_exposure(cv::Mat& working, const EditParams& params) {
+void Pipeline::apply_exposure(RowPass& pass, const EditParams& params) {
     const float ev = tone::finite_or(params.exposure, 0.0f);
     if (ev == 0.0f) return;
     const float factor = tone::exposure_factor(ev);
-    for_each_colour_plane(working, [&](cv::Mat& plane) {
-        plane.convertTo(plane, -1, factor, 0.0);
-        cv::threshold(plane, plane, 1.0, 0.0, cv::THRESH_TRUNC);
-    });
+    // Values only grow or shrink; nothing below 0 can appear, so only the top is cut.
+    pass.add(pixel_kernel([factor](const lanes::V& v) { return cv::v_min(v * lanes::all(factor), lanes::all(1.0f)); }));
 }
 
-void Pipeline::apply_brightness(cv::Mat& working, const EditParams& params) {
+void Pipeline::apply_brightness(RowPass& pass, const EditParams& params) {
     const float value = tone::finite_or(params.brightness, 0.0f);
     if (value == 0.0f) return;
     const float gamma = tone::limited_gamma(value / 100.0f, 0.5f, 0.1f, 10.0f);
-    for_each_colour_plane(working, [&](cv::Mat& plane) { cv::pow(plane, gamma, plane); });
+    pass.add(colour_values_kernel([gamma](cv::Mat& values) { cv::pow(values, gamma, values); }));
 }
 
-void Pipeline::apply_highlights_shadows(cv::Mat& working, const EditParams& params) {
+void Pipeline::apply_highlights_shadows(RowPass& pass, const EditParams& params) {
     const float h = tone::finite_or(params.highlights, 0.0f) / 100.0f;
     const float s = tone::finite_or(params.shadows, 0.0f) / 100.0f;
     if (h == 0.0f && s == 0.0f) return;
 
-    for_each_rgb(working, [&](float& r, float& g, float& b) {
+    pass.add(rgb_kernel([h, s](float& r, float& g, float& b) {
         const float lum = std::max(pixel::luminance(r, g, b), 1e-6f);
         if (s != 0.0f && lum < 0.5f) {
             const float d = tone::shadow_depth(lum);
@@ -67,38 +62,45 @@ void Pipeline::apply_highlights_shadows(cv::Mat& working, const EditParams& para
             g = clamp01(g * k);
             b = clamp01(b * k);
         }
-    });
+    }));
 }
 
-void Pipeline::apply_whites_blacks(cv::Mat& working, const EditParams& params) {
+void Pipeline::apply_whites_blacks(RowPass& pass, const EditParams& params) {
     const float whites = tone::finite_or(params.whites, 0.0f);
     const float blacks = tone::finite_or(params.blacks, 0.0f);
     if (whites == 0.0f && blacks == 0.0f) return;
 
     const float black = (blacks / 100.0f) * 0.1f;
     const float range = (1.0f + (whites / 100.0f) * 0.2f) - black;
-    for_each_colour_plane(working, [&](cv::Mat& plane) {
-        if (!(range > 0.0f)) {
-            // White point at or below the black point: the range has shrunk to a
-            // step at the black point, the limit of an ever steeper ramp.
-            cv::threshold(plane, plane, black, 1.0, cv::THRESH_BINARY);
-            return;
-        }
-        plane = (plane - black) / static_cast<double>(range);
-        cv::threshold(plane, plane, 0.0, 0.0, cv::THRESH_TOZERO);
-        cv::threshold(plane, plane, 1.0, 0.0, cv::THRESH_TRUNC);
-    });
+    if (!(range > 0.0f)) {
+        // White point at or below the black point: the range has shrunk to a
+        // step at the black point, the limit of an ever steeper ramp.
+        pass.add(rgb_kernel([black](float& r, float& g, float& b) {
+            r = r > black ? 1.0f : 0.0f;
+            g = g > black ? 1.0f : 0.0f;
+            b = b > black ? 1.0f : 0.0f;
+        }));
+        return;
+    }
+    // (v - black) / range as one scale and offset, as a matrix expression evaluates it.
+    const float scale = static_cast<float>(1.0 / range);
+    const float offset = static_cast<float>(-static_cast<double>(black) / range);
+    pass.add(rgb_kernel([scale, offset](float& r, float& g, float& b) {
+        r = clamp01(r * scale + offset);
+        g = clamp01(g * scale + offset);
+        b = clamp01(b * scale + offset);
+    }));
 }
 
-void Pipeline::apply_contrast(cv::Mat& working, const EditParams& params) {
+void Pipeline::apply_contrast(RowPass& pass, const EditParams& params) {
     const float contrast = tone::finite_or(params.contrast, 0.0f);
-    if (contrast == 0.0f || working.rows == 0 || working.cols == 0) return;
+    if (contrast == 0.0f || pass.empty()) return;
     const float slope = std::max(1.0f + (contrast / 100.0f) * 0.8f, 0.2f);
-    for_each_rgb(working, [&](float& r, float& g, float& b) {
-        r = clamp01(tone::soft_contrast(r, slope, 0.4f));
-        g = clamp01(tone::soft_contrast(g, slope, 0.4f));
-        b = clamp01(tone::soft_contrast(b, slope, 0.4f));
-    });
+    // tone::soft_contrast on four lanes, then clamped.
+    pass.add(pixel_kernel([slope](const lanes::V& c) {
+        const lanes::V v = (c - lanes::all(0.5f)) * lanes::all(slope);
+        return lanes::clamp01(v / (lanes::all(1.0f) + lanes::all(0.4f) * cv::v_abs(v)) + lanes::all(0.5f));
+    }));
 }
 
 }  // namespace vornalix

@@ -1,0 +1,60 @@
+#include "pipeline/row_pass.h"
+
+#include <algorithm>
+
+namespace vornalix {
+
+namespace {
+// The same factors, in single precision, as the 16-bit <-> float conversions
+// of the image buffer.
+const float kFromSixteen = static_cast<float>(1.0 / 65535.0);
+constexpr float kToSixteen = 65535.0f;
+}  // namespace
+
+void for_each_band(int rows, const std::function<void(const cv::Range&)>& fn, int bands) {
+    if (rows <= 0) return;
+    cv::parallel_for_(cv::Range(0, rows), [&](const cv::Range& band) { fn(band); }, bands > 0 ? bands : -1.0);
+}
+
+int bands_per_thread() { return std::max(cv::getNumThreads(), 1); }
+
+RowPass::RowPass(cv::Mat& working) : working_(working) {
+    CV_Assert(working_.empty() || working_.type() == CV_32FC4);
+}
+
+RowPass::RowPass(const cv::Mat& source16, cv::Mat& working) : working_(working), source_(source16) {
+    CV_Assert(source_.type() == CV_16UC4);
+    working_.create(source_.size(), CV_32FC4);
+}
+
+cv::Mat& RowPass::image() {
+    run(nullptr);
+    return working_;
+}
+
+void RowPass::run(cv::Mat* out16) {
+    if (out16) out16->create(working_.size(), CV_16UC4);
+    const bool convert_in = !source_.empty();
+    if (pending_.empty() && !convert_in && !out16) return;
+    for_each_band(working_.rows, [&](const cv::Range& band) {
+        const int n = working_.cols;
+        for (int y = band.start; y < band.end; ++y) {
+            auto* px = working_.ptr<cv::Vec4f>(y);
+            if (convert_in) {
+                const auto* in = source_.ptr<cv::Vec4w>(y);
+                for (int x = 0; x < n; ++x)
+                    for (int c = 0; c < 4; ++c) px[x][c] = static_cast<float>(in[x][c]) * kFromSixteen;
+            }
+            for (const RowKernel& kernel : pending_) kernel(y, px, n);
+            if (out16) {
+                auto* out = out16->ptr<cv::Vec4w>(y);
+                for (int x = 0; x < n; ++x)
+                    for (int c = 0; c < 4; ++c) out[x][c] = cv::saturate_cast<ushort>(px[x][c] * kToSixteen);
+            }
+        }
+    });
+    pending_.clear();
+    source_.release();
+}
+
+}  // namespace vornalix
