@@ -1,5 +1,6 @@
 // The command-line program, run as a separate process.
 
+#include "support/cli_run.h"
 #include "support/dng_writer.h"
 #include "support/exif_fixtures.h"
 #include "support/temp_dir.h"
@@ -9,45 +10,14 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include <array>
 #include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
-#include <sys/wait.h>
 
-namespace {
-
-struct CliRun {
-    int status;
-    std::string output;  // stdout and stderr together
-};
-
-std::string quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-CliRun run_cli(const std::string& args) {
-#ifndef VORNALIX_CLI
-    ADD_FAILURE() << "built without the command-line program";
-    return {-1, {}};
-#else
-    const std::string command = quote(VORNALIX_CLI) + " " + args + " 2>&1";
-    CliRun r{-1, {}};
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return r;
-    std::array<char, 4096> buf;
-    size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), pipe)) > 0) r.output.append(buf.data(), n);
-    const int status = pclose(pipe);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-#endif
-}
-
-}  // namespace
+using vornalix::testing::CliRun;
+using vornalix::testing::quote;
+using vornalix::testing::run_cli;
 
 TEST(Cli, DevelopsAJpegWithEdits) {
     vornalix::testing::TempDir dir;

@@ -11,24 +11,18 @@ using namespace test_images;
 namespace {
 
 cv::Mat noise_reduced(const cv::Mat& in, float luminance, float color) {
-    Pipeline p;
     EditParams e;
     e.nr_luminance = luminance;
     e.nr_color = color;
-    cv::Mat m = in.clone();
-    p.apply_noise_reduction(m, e);
-    return m;
+    return run_stage(&Pipeline::apply_noise_reduction, in, e);
 }
 
 cv::Mat sharpened(const cv::Mat& in, float amount, float radius, float threshold) {
-    Pipeline p;
     EditParams e;
     e.sharpening_amount = amount;
     e.sharpening_radius = radius;
     e.sharpening_threshold = threshold;
-    cv::Mat m = in.clone();
-    p.apply_sharpening(m, e);
-    return m;
+    return run_stage(&Pipeline::apply_sharpening, in, e);
 }
 
 // Half-width of the square around the centre where `out` differs from `reference`

@@ -228,11 +228,5 @@ TEST(ExifApi, CanonRawReadsItsOwnExif) {
     ctx->source_path = VORNALIX_TEST_CR2;
     VornalixExif e;
     ASSERT_EQ(vornalix_get_exif(ctx.get(), &e), 0);
-    EXPECT_STREQ(e.make, "Canon");
-    EXPECT_STREQ(e.model, "Canon EOS 30D");
-    EXPECT_FLOAT_EQ(e.exposure_time, 1.0f / 400.0f);
-    EXPECT_FLOAT_EQ(e.aperture, 22.0f);
-    EXPECT_EQ(e.iso, 640);
-    EXPECT_FLOAT_EQ(e.focal_length, 22.0f);
-    EXPECT_STREQ(e.datetime, "2009:07:21 13:03:20");
+    fixtures::expect_sample_cr2_metadata(e);
 }

@@ -250,13 +250,7 @@ TEST(ExifCopy, CanonRawBlockForADevelopedJpeg) {
     EXPECT_FALSE(block.entry(EXIF_IFD_0, EXIF_TAG_IMAGE_WIDTH));
     VornalixExif e;
     ASSERT_TRUE(md::read_exif(dst, e));
-    EXPECT_STREQ(e.make, "Canon");
-    EXPECT_STREQ(e.model, "Canon EOS 30D");
-    EXPECT_FLOAT_EQ(e.exposure_time, 0.0025f);
-    EXPECT_FLOAT_EQ(e.aperture, 22.0f);
-    EXPECT_EQ(e.iso, 640);
-    EXPECT_FLOAT_EQ(e.focal_length, 22.0f);
-    EXPECT_STREQ(e.datetime, "2009:07:21 13:03:20");
+    fixtures::expect_sample_cr2_metadata(e);
     EXPECT_EQ(e.orientation, 1);
 }
 

@@ -12,24 +12,18 @@ using namespace test_images;
 namespace {
 
 cv::Mat vignetted(const cv::Mat& in, float amount, float midpoint, float roundness) {
-    Pipeline p;
     EditParams e;
     e.vignette_amount = amount;
     e.vignette_midpoint = midpoint;
     e.vignette_roundness = roundness;
-    cv::Mat m = in.clone();
-    p.apply_vignette(m, e);
-    return m;
+    return run_stage(&Pipeline::apply_vignette, in, e);
 }
 
 cv::Mat grained(const cv::Mat& in, float amount, float size) {
-    Pipeline p;
     EditParams e;
     e.grain_amount = amount;
     e.grain_size = size;
-    cv::Mat m = in.clone();
-    p.apply_grain(m, e);
-    return m;
+    return run_stage(&Pipeline::apply_grain, in, e);
 }
 
 // Elliptical distance of a pixel, each axis normalised by its half size.

@@ -13,10 +13,7 @@ using namespace test_images;
 namespace {
 
 cv::Mat transformed(const cv::Mat& in, const EditParams& e) {
-    Pipeline p;
-    cv::Mat m = in.clone();
-    p.apply_geometry(m, e);
-    return m;
+    return run_stage(&Pipeline::apply_geometry, in, e);
 }
 
 EditParams cropped(float x, float y, float w, float h) {
@@ -26,14 +23,6 @@ EditParams cropped(float x, float y, float w, float h) {
     e.crop_w = w;
     e.crop_h = h;
     return e;
-}
-
-// R = column, G = row (geometry never clamps), B and alpha constant.
-cv::Mat coordinates(int rows, int cols, float scale = 1.0f) {
-    cv::Mat m(rows, cols, CV_32FC4);
-    for (int y = 0; y < rows; ++y)
-        for (int x = 0; x < cols; ++x) m.at<cv::Vec4f>(y, x) = {x * scale, y * scale, 0.5f, 0.25f};
-    return m;
 }
 
 cv::Point2f mapped(const cv::Mat& m, cv::Point2f p) {

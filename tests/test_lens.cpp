@@ -11,10 +11,7 @@ using namespace test_images;
 namespace {
 
 cv::Mat corrected(const cv::Mat& in, const EditParams& e) {
-    Pipeline p;
-    cv::Mat m = in.clone();
-    p.apply_lens_corrections(m, e);
-    return m;
+    return run_stage(&Pipeline::apply_lens_corrections, in, e);
 }
 
 EditParams lens(float distortion, float ca, float vignette, float defringe) {
@@ -24,14 +21,6 @@ EditParams lens(float distortion, float ca, float vignette, float defringe) {
     e.lens_vignette = vignette;
     e.defringe = defringe;
     return e;
-}
-
-// R = column / 64, G = row / 64: linear ramps that bilinear sampling reproduces exactly.
-cv::Mat coordinate_ramp(int rows, int cols) {
-    cv::Mat m(rows, cols, CV_32FC4);
-    for (int y = 0; y < rows; ++y)
-        for (int x = 0; x < cols; ++x) m.at<cv::Vec4f>(y, x) = {x / 64.0f, y / 64.0f, 0.5f, 1};
-    return m;
 }
 
 cv::Vec4f defringed(cv::Vec3f rgb, float amount) {
@@ -49,7 +38,7 @@ TEST(LensCorrections, NeutralNegativeAndNonFiniteSettingsLeaveTheImageUntouched)
 
 TEST(LensCorrections, DistortionNormalisesByTheLargerHalfSize) {
     // 40 x 20: centre (20, 10), radius normalised by 20.
-    const cv::Mat ramp = coordinate_ramp(20, 40);
+    const cv::Mat ramp = coordinates(20, 40, 1.0f / 64);  // R = column / 64, G = row / 64
     const cv::Mat barrel = corrected(ramp, lens(100, 0, 0, 0));
     EXPECT_EQ(barrel.at<cv::Vec4f>(10, 20), ramp.at<cv::Vec4f>(10, 20));
     EXPECT_FLOAT_EQ(barrel.at<cv::Vec4f>(10, 0)[0] * 64, 10.0f);  // radius 1 samples radius 0.5

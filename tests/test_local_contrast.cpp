@@ -14,22 +14,16 @@ using namespace test_images;
 namespace {
 
 cv::Mat clarity_texture(const cv::Mat& in, float clarity, float texture) {
-    Pipeline p;
     EditParams e;
     e.clarity = clarity;
     e.texture = texture;
-    cv::Mat m = in.clone();
-    p.apply_clarity_texture(m, e);
-    return m;
+    return run_stage(&Pipeline::apply_clarity_texture, in, e);
 }
 
 cv::Mat dehaze(const cv::Mat& in, float amount) {
-    Pipeline p;
     EditParams e;
     e.dehaze = amount;
-    cv::Mat m = in.clone();
-    p.apply_dehaze(m, e);
-    return m;
+    return run_stage(&Pipeline::apply_dehaze, in, e);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #include "ops/adjustments.h"
-#include "pipeline/pixel.h"
 #include "pipeline/stage_math.h"
+#include "support/hsl_colours.h"
 #include "support/working_image.h"
 
 #include <gtest/gtest.h>
@@ -37,18 +37,6 @@ cv::Mat checkerboard(int rows, int cols, float lo, float hi) {
             m.at<cv::Vec4f>(y, x) = {v, v, v, 1.0f};
         }
     return m;
-}
-
-cv::Vec3f hsl_of(const cv::Vec3f& c) {
-    vornalix::pixel::Hsl h;
-    vornalix::pixel::rgb_to_hsl(c[0], c[1], c[2], 1e-7f, h);
-    return {h.h, h.s, h.l};
-}
-
-cv::Vec3f rgb_of_hsl(float h, float s, float l) {
-    float r, g, b;
-    vornalix::pixel::hsl_to_rgb({h, s, l}, r, g, b);
-    return {r, g, b};
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #include "ops/adjustments.h"
 #include "ops/analysis.h"
-#include "pipeline/pixel.h"
+#include "support/hsl_colours.h"
 #include "support/working_image.h"
 
 #include <gtest/gtest.h>
@@ -18,18 +18,6 @@ cv::Mat grey_image(float v, int rows = 4, int cols = 4) { return cv::Mat(rows, c
 
 cv::Mat solid(float r, float g, float b, int rows = 2, int cols = 2) {
     return cv::Mat(rows, cols, CV_32FC4, cv::Scalar(r, g, b, 0.5f));
-}
-
-cv::Vec3f hsl_of(const cv::Vec3f& c) {
-    vornalix::pixel::Hsl h;
-    vornalix::pixel::rgb_to_hsl(c[0], c[1], c[2], 1e-7f, h);
-    return {h.h, h.s, h.l};
-}
-
-cv::Vec3f rgb_of_hsl(float h, float s, float l) {
-    float r, g, b;
-    vornalix::pixel::hsl_to_rgb({h, s, l}, r, g, b);
-    return {r, g, b};
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "batch_plan.h"
 #include "cli.h"
+#include "command.h"
 #include "look.h"
 #include "output.h"
 
@@ -130,38 +131,34 @@ int cmd_batch(int argc, char** argv) {
     int scale = 1;
     cli::OutputOptions options;
     cli::Look look;
-    for (int i = 0; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "-h" || arg == "--help") {
-            print_help(stdout);
-            return 0;
-        }
-        if (arg == "-o" || arg == "--output" || arg == "--format") {
-            if (++i >= argc) return cli::usage_error(name, arg + " needs a value");
-            (arg == "--format" ? format : outdir) = argv[i];
-            if (arg == "--format" && format != "jpg" && format != "tif" && format != "png")
-                return cli::usage_error(name, "--format must be jpg, tif or png");
-            continue;
+    const auto own = [&](const std::string& arg, int& i, std::string& error) {
+        if (arg == "--format") {
+            if (++i >= argc) return cli::option_error(error, arg + " needs a value");
+            format = argv[i];
+            if (format != "jpg" && format != "tif" && format != "png")
+                return cli::option_error(error, "--format must be jpg, tif or png");
+            return cli::OptionResult::parsed;
         }
         if (arg == "--jobs" || arg == "--scale" || arg == "--quality") {
             int value;
-            if (++i >= argc || !cli::parse_int(argv[i], value)) return cli::usage_error(name, arg + " needs an integer");
-            if (arg == "--jobs" && (value < 1 || value > 256)) return cli::usage_error(name, "--jobs must be 1..256");
-            if (arg == "--scale" && (value < 1 || value > 4)) return cli::usage_error(name, "--scale must be 1..4");
+            if (++i >= argc || !cli::parse_int(argv[i], value))
+                return cli::option_error(error, arg + " needs an integer");
+            if (arg == "--jobs" && (value < 1 || value > 256)) return cli::option_error(error, "--jobs must be 1..256");
+            if (arg == "--scale" && (value < 1 || value > 4)) return cli::option_error(error, "--scale must be 1..4");
             if (arg == "--quality" && (value < 1 || value > 100))
-                return cli::usage_error(name, "--quality must be 1..100");
+                return cli::option_error(error, "--quality must be 1..100");
             (arg == "--jobs" ? jobs : arg == "--scale" ? scale : options.jpeg_quality) = value;
-            continue;
+            return cli::OptionResult::parsed;
         }
-        std::string error;
-        const auto parsed = look.parse(argc, argv, i, error);
-        if (parsed == cli::Look::Result::error) return cli::usage_error(name, error);
-        if (parsed == cli::Look::Result::parsed) continue;
-        if (arg.size() > 1 && arg[0] == '-') return cli::usage_error(name, "unknown option " + arg);
-        inputs.push_back(arg);
-    }
-    if (inputs.empty()) return cli::usage_error(name, "no input files");
-    if (outdir.empty()) return cli::usage_error(name, "no output folder (-o OUTDIR)");
+        return cli::OptionResult::not_mine;
+    };
+    cli::ArgumentRules rules{name, print_help};
+    rules.output = &outdir;
+    rules.output_kind = "a value";
+    rules.look = &look;
+    rules.no_input = "no input files";
+    rules.no_output = "no output folder (-o OUTDIR)";
+    if (const auto status = cli::read_arguments(rules, argc, argv, own, inputs)) return *status;
 
     // The same file named twice is developed once.
     std::set<std::string> seen;

@@ -1,9 +1,11 @@
 // vornalix cutout INPUT -o OUTPUT.png [--at X,Y] [--scale N]
 
 #include "cli.h"
+#include "command.h"
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -30,43 +32,32 @@ bool parse_point(const std::string& text, float& x, float& y) {
 
 int cmd_cutout(int argc, char** argv) {
     const std::string name = "cutout";
-    std::string input, output;
+    std::vector<std::string> inputs;
+    std::string output;
     float x = -1.0f, y = -1.0f;  // negative: the centre
     int scale = 1;
-    for (int i = 0; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "-h" || arg == "--help") {
-            print_help(stdout);
-            return 0;
-        }
-        if (arg == "-o" || arg == "--output") {
-            if (++i >= argc) return cli::usage_error(name, arg + " needs a file name");
-            output = argv[i];
-            continue;
-        }
+    const auto own = [&](const std::string& arg, int& i, std::string& error) {
         if (arg == "--at") {
-            if (++i >= argc || !parse_point(argv[i], x, y)) return cli::usage_error(name, "--at needs X,Y");
-            continue;
+            if (++i >= argc || !parse_point(argv[i], x, y)) return cli::option_error(error, "--at needs X,Y");
+            return cli::OptionResult::parsed;
         }
         if (arg == "--scale") {
             if (++i >= argc || !cli::parse_int(argv[i], scale) || scale < 1 || scale > 4)
-                return cli::usage_error(name, "--scale must be 1..4");
-            continue;
+                return cli::option_error(error, "--scale must be 1..4");
+            return cli::OptionResult::parsed;
         }
-        if (arg.size() > 1 && arg[0] == '-') return cli::usage_error(name, "unknown option " + arg);
-        if (!input.empty()) return cli::usage_error(name, "more than one input file");
-        input = arg;
-    }
-    if (input.empty()) return cli::usage_error(name, "no input file");
-    if (output.empty()) return cli::usage_error(name, "no output file (-o OUTPUT.png)");
+        return cli::OptionResult::not_mine;
+    };
+    cli::ArgumentRules rules{name, print_help};
+    rules.output = &output;
+    rules.one_input = "input file";
+    rules.no_input = "no input file";
+    rules.no_output = "no output file (-o OUTPUT.png)";
+    if (const auto status = cli::read_arguments(rules, argc, argv, own, inputs)) return *status;
+    const std::string& input = inputs[0];
 
     cli::Context ctx;
-    if (!ctx) {
-        std::fprintf(stderr, "vornalix: could not create a context\n");
-        return cli::kFailure;
-    }
-    if (vornalix_load_arw(ctx.get(), input.c_str(), scale) != 0)
-        return cli::library_failure(ctx.get(), "cannot load " + input);
+    if (const int status = cli::open_photo(ctx, input, scale)) return status;
     if (vornalix_segment_subject(ctx.get(), x, y) != 0)
         return cli::library_failure(ctx.get(), "cannot separate the subject");
     if (vornalix_export_subject_png(ctx.get(), output.c_str()) != 0)

@@ -1,12 +1,14 @@
 // vornalix develop INPUT -o OUTPUT [--scale N] [--quality Q] [--bits B] [--keep-exif] [--auto...] [edits...]
 
 #include "cli.h"
+#include "command.h"
 #include "look.h"
 #include "output.h"
 
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -32,62 +34,38 @@ void print_help(std::FILE* out) {
 
 int cmd_develop(int argc, char** argv) {
     const std::string name = "develop";
-    std::string input, output;
+    std::vector<std::string> inputs;
+    std::string output;
     int scale = 1;
     cli::OutputOptions out_options;
     cli::Look look;
-    for (int i = 0; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "-h" || arg == "--help") {
-            print_help(stdout);
-            return 0;
-        }
-        if (arg == "-o" || arg == "--output") {
-            if (++i >= argc) return cli::usage_error(name, arg + " needs a file name");
-            output = argv[i];
-            continue;
-        }
+    const auto own = [&](const std::string& arg, int& i, std::string& error) {
         if (arg == "--keep-exif" || arg == "--strip-exif") {
             out_options.keep_exif = arg == "--keep-exif";
-            continue;
+            return cli::OptionResult::parsed;
         }
         if (arg == "--scale" || arg == "--quality" || arg == "--bits") {
             int value;
-            if (++i >= argc || !cli::parse_int(argv[i], value)) return cli::usage_error(name, arg + " needs an integer");
-            if (arg == "--scale" && (value < 1 || value > 4)) return cli::usage_error(name, "--scale must be 1..4");
+            if (++i >= argc || !cli::parse_int(argv[i], value))
+                return cli::option_error(error, arg + " needs an integer");
+            if (arg == "--scale" && (value < 1 || value > 4)) return cli::option_error(error, "--scale must be 1..4");
             if (arg == "--quality" && (value < 1 || value > 100))
-                return cli::usage_error(name, "--quality must be 1..100");
-            if (arg == "--bits" && value != 8 && value != 16) return cli::usage_error(name, "--bits must be 8 or 16");
+                return cli::option_error(error, "--quality must be 1..100");
+            if (arg == "--bits" && value != 8 && value != 16) return cli::option_error(error, "--bits must be 8 or 16");
             (arg == "--scale" ? scale : arg == "--quality" ? out_options.jpeg_quality : out_options.png_bits) = value;
-            continue;
+            return cli::OptionResult::parsed;
         }
-        std::string error;
-        switch (look.parse(argc, argv, i, error)) {
-            case cli::Look::Result::parsed:
-                continue;
-            case cli::Look::Result::error:
-                return cli::usage_error(name, error);
-            case cli::Look::Result::not_mine:
-                break;
-        }
-        if (arg.size() > 1 && arg[0] == '-') return cli::usage_error(name, "unknown option " + arg);
-        if (!input.empty()) return cli::usage_error(name, "more than one input file");
-        input = arg;
-    }
-    if (input.empty()) return cli::usage_error(name, "no input file");
-    if (output.empty()) return cli::usage_error(name, "no output file (-o OUTPUT)");
+        return cli::OptionResult::not_mine;
+    };
+    cli::ArgumentRules rules{name, print_help};
+    rules.output = &output;
+    rules.look = &look;
+    rules.one_input = "input file";
+    rules.no_input = "no input file";
+    rules.no_output = "no output file (-o OUTPUT)";
+    if (const auto status = cli::read_arguments(rules, argc, argv, own, inputs)) return *status;
 
     cli::Context ctx;
-    if (!ctx) {
-        std::fprintf(stderr, "vornalix: could not create a context\n");
-        return cli::kFailure;
-    }
-    if (vornalix_load_arw(ctx.get(), input.c_str(), scale) != 0)
-        return cli::library_failure(ctx.get(), "cannot load " + input);
-    std::string error;
-    if (look.apply(ctx.get(), error) != 0) {
-        std::fprintf(stderr, "vornalix: %s: %s\n", input.c_str(), error.c_str());
-        return cli::kFailure;
-    }
+    if (const int status = cli::open_photo(ctx, inputs[0], scale, &look)) return status;
     return cli::write_rendering(ctx.get(), output, out_options);
 }

@@ -1,12 +1,14 @@
 // vornalix info FILE: the file's camera metadata as one JSON object.
 
 #include "cli.h"
+#include "command.h"
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -95,26 +97,15 @@ void print_json(const VornalixExif& e) {
 
 int cmd_info(int argc, char** argv) {
     const std::string name = "info";
-    std::string input;
-    for (int i = 0; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "-h" || arg == "--help") {
-            print_help(stdout);
-            return 0;
-        }
-        if (arg.size() > 1 && arg[0] == '-') return cli::usage_error(name, "unknown option " + arg);
-        if (!input.empty()) return cli::usage_error(name, "more than one file");
-        input = arg;
-    }
-    if (input.empty()) return cli::usage_error(name, "no file");
+    std::vector<std::string> inputs;
+    cli::ArgumentRules rules{name, print_help};
+    rules.one_input = "file";
+    rules.no_input = "no file";
+    if (const auto status = cli::read_arguments(rules, argc, argv, nullptr, inputs)) return *status;
+    const std::string& input = inputs[0];
 
     cli::Context ctx;
-    if (!ctx) {
-        std::fprintf(stderr, "vornalix: could not create a context\n");
-        return cli::kFailure;
-    }
-    if (vornalix_load_arw(ctx.get(), input.c_str(), kQuickScale) != 0)
-        return cli::library_failure(ctx.get(), "cannot load " + input);
+    if (const int status = cli::open_photo(ctx, input, kQuickScale)) return status;
     VornalixExif exif;
     if (vornalix_get_exif(ctx.get(), &exif) != 0) return cli::library_failure(ctx.get(), "cannot read EXIF of " + input);
     print_json(exif);

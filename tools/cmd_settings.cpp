@@ -1,6 +1,7 @@
 // vornalix settings INPUT [--auto] [--settings FILE] [edit settings] > look.json
 
 #include "cli.h"
+#include "command.h"
 #include "look.h"
 
 #include <cstdio>
@@ -23,42 +24,23 @@ void print_help(std::FILE* out) {
 
 int cmd_settings(int argc, char** argv) {
     const std::string name = "settings";
-    std::string input;
+    std::vector<std::string> inputs;
     int scale = 1;
     cli::Look look;
-    for (int i = 0; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "-h" || arg == "--help") {
-            print_help(stdout);
-            return 0;
-        }
-        if (arg == "--scale") {
-            if (++i >= argc || !cli::parse_int(argv[i], scale) || scale < 1 || scale > 4)
-                return cli::usage_error(name, "--scale needs an integer 1..4");
-            continue;
-        }
-        std::string error;
-        const auto parsed = look.parse(argc, argv, i, error);
-        if (parsed == cli::Look::Result::error) return cli::usage_error(name, error);
-        if (parsed == cli::Look::Result::parsed) continue;
-        if (arg.size() > 1 && arg[0] == '-') return cli::usage_error(name, "unknown option " + arg);
-        if (!input.empty()) return cli::usage_error(name, "more than one input file");
-        input = arg;
-    }
-    if (input.empty()) return cli::usage_error(name, "no input file");
+    const auto own = [&](const std::string& arg, int& i, std::string& error) {
+        if (arg != "--scale") return cli::OptionResult::not_mine;
+        if (++i >= argc || !cli::parse_int(argv[i], scale) || scale < 1 || scale > 4)
+            return cli::option_error(error, "--scale needs an integer 1..4");
+        return cli::OptionResult::parsed;
+    };
+    cli::ArgumentRules rules{name, print_help};
+    rules.look = &look;
+    rules.one_input = "input file";
+    rules.no_input = "no input file";
+    if (const auto status = cli::read_arguments(rules, argc, argv, own, inputs)) return *status;
 
     cli::Context ctx;
-    if (!ctx) {
-        std::fprintf(stderr, "vornalix: could not create a context\n");
-        return cli::kFailure;
-    }
-    if (vornalix_load_arw(ctx.get(), input.c_str(), scale) != 0)
-        return cli::library_failure(ctx.get(), "cannot load " + input);
-    std::string error;
-    if (look.apply(ctx.get(), error) != 0) {
-        std::fprintf(stderr, "vornalix: %s: %s\n", input.c_str(), error.c_str());
-        return cli::kFailure;
-    }
+    if (const int status = cli::open_photo(ctx, inputs[0], scale, &look)) return status;
     const int size = vornalix_settings_to_json(ctx.get(), nullptr, 0);
     if (size < 0) return cli::library_failure(ctx.get(), "cannot write the settings");
     std::vector<char> text(static_cast<size_t>(size));

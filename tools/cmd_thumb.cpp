@@ -2,6 +2,7 @@
 // vornalix thumb FILE... -o FOLDER     one NAME.jpg per file in FOLDER
 
 #include "cli.h"
+#include "command.h"
 #include "progress.h"
 
 #include <cerrno>
@@ -92,21 +93,13 @@ bool ensure_folder(const std::string& path) {
 int cmd_thumb(int argc, char** argv) {
     std::vector<std::string> inputs;
     std::string out;
-    for (int i = 0; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "-h" || arg == "--help") {
-            print_help(stdout);
-            return 0;
-        }
-        if (arg == "-o" || arg == "--output") {
-            if (++i >= argc) return cli::usage_error("thumb", arg + " needs a file or folder name");
-            out = argv[i];
-        } else {
-            inputs.push_back(arg);
-        }
-    }
-    if (inputs.empty()) return cli::usage_error("thumb", "no input file given");
-    if (out.empty()) return cli::usage_error("thumb", "-o OUTPUT is required");
+    cli::ArgumentRules rules{"thumb", print_help};
+    rules.output = &out;
+    rules.output_kind = "a file or folder name";
+    rules.unknown_options_are_errors = false;
+    rules.no_input = "no input file given";
+    rules.no_output = "-o OUTPUT is required";
+    if (const auto status = cli::read_arguments(rules, argc, argv, nullptr, inputs)) return *status;
 
     cli::Progress progress("thumb", inputs.size());
     if (inputs.size() == 1) return make_thumbnail(inputs[0], out, progress) ? 0 : cli::kFailure;

@@ -3,6 +3,7 @@
 // and small JPEGs carrying them.
 
 #include "support/temp_dir.h"
+#include "vornalix.h"
 
 #include <libexif/exif-data.h>
 
@@ -57,6 +58,10 @@ struct ParsedBlock {
     ExifEntry* entry(ExifIfd ifd, unsigned tag) const;
     ExifData* data;
 };
+
+// Expects the camera metadata of the sample RAW file (VORNALIX_TEST_CR2):
+// make, model, exposure, aperture, ISO, focal length and date.
+void expect_sample_cr2_metadata(const VornalixExif& e);
 
 // Payloads of every APPn segment with the given marker, in file order.
 std::vector<Bytes> segments_with_marker(const Bytes& jpeg, unsigned char marker);

@@ -1,6 +1,8 @@
 #pragma once
 // Small float R, G, B, A working images for driving pipeline stages directly.
 
+#include "pipeline/pipeline.h"
+
 #include <opencv2/core.hpp>
 
 #include <cmath>
@@ -10,6 +12,16 @@
 namespace test_images {
 
 inline cv::Mat flat(int rows, int cols, cv::Vec4f value) { return cv::Mat(rows, cols, CV_32FC4, cv::Scalar(value)); }
+
+// R = column * scale, G = row * scale, B 0.5, alpha 0.25: shows where a stage
+// that moves pixels took each one from. Linear ramps, which bilinear sampling
+// reproduces exactly; beyond 1 unless scaled, for stages that never clamp.
+inline cv::Mat coordinates(int rows, int cols, float scale = 1.0f) {
+    cv::Mat m(rows, cols, CV_32FC4);
+    for (int y = 0; y < rows; ++y)
+        for (int x = 0; x < cols; ++x) m.at<cv::Vec4f>(y, x) = {x * scale, y * scale, 0.5f, 0.25f};
+    return m;
+}
 
 // Reproducible noise in [lo, hi) for the colour channels, alpha 1.
 inline cv::Mat noise(int rows, int cols, float lo = 0.0f, float hi = 1.0f, uint64_t seed = 7) {
@@ -30,6 +42,16 @@ inline bool identical(const cv::Mat& a, const cv::Mat& b) {
     for (int y = 0; y < a.rows; ++y)
         if (std::memcmp(a.ptr(y), b.ptr(y), row_bytes) != 0) return false;
     return true;
+}
+
+// Runs one stage on its own, e.g. run_stage(&vornalix::Pipeline::apply_grain, in, e),
+// on a copy of `in`.
+inline cv::Mat run_stage(void (vornalix::Pipeline::*stage)(cv::Mat&, const vornalix::EditParams&), const cv::Mat& in,
+                         const vornalix::EditParams& e) {
+    vornalix::Pipeline p;
+    cv::Mat m = in.clone();
+    (p.*stage)(m, e);
+    return m;
 }
 
 inline bool all_finite(const cv::Mat& m) { return cv::checkRange(m, true); }  // no NaN, no infinity
