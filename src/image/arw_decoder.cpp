@@ -55,7 +55,8 @@ bool decode_raw(const std::string& path, int scale, RawDecodeResult& out, std::s
         return false;
     }
     std::string why;
-    cv::Mat rgb = copy_processed_image(*processed, 16, why);
+    // Reduced straight from LibRaw's bitmap; the image buffer below makes the copy the library keeps.
+    cv::Mat rgb = view_processed_image(*processed, 16, why);
     if (rgb.empty()) {
         error = "LibRaw returned an unsupported image: " + why;
         return false;
@@ -70,8 +71,6 @@ bool decode_raw(const std::string& path, int scale, RawDecodeResult& out, std::s
     copy_name(r.make, d.idata.make);
     copy_name(r.model, d.idata.model);
     r.flip = d.sizes.flip;
-    processed.reset();
-    raw.reset();
 
     if (scale == 4) rgb = halve(rgb);
     rgb = bound_long_side(rgb, kRawMaxSide);

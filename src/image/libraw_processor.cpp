@@ -38,7 +38,7 @@ bool frame_within_bound(const LibRaw& processor) {
     return within(s.raw_width, s.raw_height) && within(s.width, s.height);
 }
 
-cv::Mat copy_processed_image(const libraw_processed_image_t& image, int bits, std::string& why) {
+cv::Mat view_processed_image(const libraw_processed_image_t& image, int bits, std::string& why) {
     if (image.type != LIBRAW_IMAGE_BITMAP) {
         why = "not a bitmap";
         return {};
@@ -56,12 +56,15 @@ cv::Mat copy_processed_image(const libraw_processed_image_t& image, int bits, st
     const int depth = bits == 16 ? CV_16U : CV_8U;
     const cv::Mat view(image.height, image.width, CV_MAKETYPE(depth, image.colors),
                        const_cast<unsigned char*>(image.data));
+    if (image.colors == 3) return view;
     cv::Mat rgb;
-    if (image.colors == 1)
-        cv::cvtColor(view, rgb, cv::COLOR_GRAY2RGB);
-    else
-        rgb = view.clone();
+    cv::cvtColor(view, rgb, cv::COLOR_GRAY2RGB);
     return rgb;
+}
+
+cv::Mat copy_processed_image(const libraw_processed_image_t& image, int bits, std::string& why) {
+    const cv::Mat rgb = view_processed_image(image, bits, why);
+    return rgb.data == image.data ? rgb.clone() : rgb;
 }
 
 }  // namespace vornalix

@@ -43,5 +43,8 @@ bool frame_within_bound(const LibRaw& processor);
 // image is not a bitmap of that depth with 1 or 3 colours whose data_size
 // covers width x height x colours samples.
 cv::Mat copy_processed_image(const libraw_processed_image_t& image, int bits, std::string& why);
+// The same checks, but a three-colour image comes back as a view of the
+// bitmap's memory: valid only while `image` lives.
+cv::Mat view_processed_image(const libraw_processed_image_t& image, int bits, std::string& why);
 
 }  // namespace vornalix
