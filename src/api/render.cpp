@@ -6,7 +6,7 @@
 #include "pipeline/background_blur.h"
 #include "vornalix.h"
 
-#include <cstring>
+#include <functional>
 
 namespace vornalix::api {
 
@@ -17,16 +17,22 @@ bool render(VornalixContext* ctx) {
     return true;
 }
 
-cv::Mat render_preview(VornalixContext* ctx) {
-    if (!render(ctx)) return {};
-    cv::Mat preview = ctx->pipeline.get_preview_8bit();
-    if (preview.empty()) {
+bool render_preview(VornalixContext* ctx, const std::function<cv::Mat(cv::Size)>& storage) {
+    if (!render(ctx)) return false;
+    const ImageBuffer& result = ctx->pipeline.result;
+    if (result.empty()) {
         set_error(ctx, "pipeline produced empty result");
-        return {};
+        return false;
     }
+    cv::Mat preview = storage(result.mat.size());
+    if (preview.empty()) return false;
+    // Converted straight into the storage given, so a preview costs no allocation of its own.
+    cv::Mat header = preview;
+    result.to_8bit(header);
+    CV_Assert(header.data == preview.data);
     if (ctx->has_segmentation_mask && ctx->bg_blur > 0.0f && !ctx->segmentation_mask.empty())
         blur_background(preview, ctx->segmentation_mask, ctx->bg_blur);
-    return preview;
+    return true;
 }
 
 }  // namespace vornalix::api
@@ -41,17 +47,15 @@ int vornalix_process(VornalixContext* ctx) {
 int vornalix_get_preview(VornalixContext* ctx, unsigned char* out, int out_size) {
     if (!ctx || !out) return vornalix::api::kFailure;
     return vornalix::api::guarded(ctx, [&] {
-        const cv::Mat preview = vornalix::api::render_preview(ctx);
-        if (preview.empty()) return vornalix::api::kFailure;
-        const size_t row_bytes = static_cast<size_t>(preview.cols) * 4;
-        const size_t needed = row_bytes * static_cast<size_t>(preview.rows);
-        if (out_size < 0 || static_cast<size_t>(out_size) < needed) {
-            vornalix::api::set_error(ctx, "output buffer too small");
-            return vornalix::api::kFailure;
-        }
-        for (int y = 0; y < preview.rows; ++y)
-            std::memcpy(out + y * row_bytes, preview.ptr(y), row_bytes);
-        return 0;
+        auto caller_buffer = [&](cv::Size size) {
+            const size_t needed = static_cast<size_t>(size.width) * 4 * static_cast<size_t>(size.height);
+            if (out_size < 0 || static_cast<size_t>(out_size) < needed) {
+                vornalix::api::set_error(ctx, "output buffer too small");
+                return cv::Mat();
+            }
+            return cv::Mat(size, CV_8UC4, out);
+        };
+        return vornalix::api::render_preview(ctx, caller_buffer) ? 0 : vornalix::api::kFailure;
     });
 }
 

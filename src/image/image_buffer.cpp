@@ -51,8 +51,12 @@ ImageBuffer::ImageBuffer(const cv::Mat& m) {
 
 cv::Mat ImageBuffer::to_8bit() const {
     cv::Mat out;
-    if (!mat.empty()) mat.convertTo(out, CV_8UC4, 1.0 / kEightToSixteen);
+    to_8bit(out);
     return out;
+}
+
+void ImageBuffer::to_8bit(cv::Mat& out) const {
+    if (!mat.empty()) mat.convertTo(out, CV_8UC4, 1.0 / kEightToSixteen);
 }
 
 cv::Mat ImageBuffer::to_float() const {

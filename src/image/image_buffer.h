@@ -19,6 +19,8 @@ public:
     int height() const { return mat.rows; }
 
     cv::Mat to_8bit() const;
+    // The same into `out`, whose memory is used when it has the size and type.
+    void to_8bit(cv::Mat& out) const;
     cv::Mat to_float() const;
     static ImageBuffer from_float(const cv::Mat& f);
     void copy_from(const ImageBuffer& other);

@@ -56,8 +56,8 @@ void Pipeline::apply_geometry(RowPass& pass, const EditParams& params) {
     cv::Mat& working = pass.image();
     if (params.flip_h != 0) cv::flip(working, working, 1);
     if (params.flip_v != 0) cv::flip(working, working, 0);
-    if (rotates) rotate(working, scratch_.spare, params.rotation);
-    if (keystones) correct_perspective(working, scratch_.spare, params.perspective_h, params.perspective_v);
+    if (rotates) rotate(working, scratch_.blurred, params.rotation);
+    if (keystones) correct_perspective(working, scratch_.blurred, params.perspective_h, params.perspective_v);
     if (wants_crop(params)) crop(working, params);
 }
 

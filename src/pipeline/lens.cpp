@@ -15,10 +15,12 @@ namespace vornalix {
 
 namespace {
 
-void correct_distortion(cv::Mat& working, float distortion) {
+// Remapped into `spare`, which then trades places with the working image.
+void correct_distortion(cv::Mat& working, cv::Mat& spare, cv::Mat& map_x, cv::Mat& map_y, float distortion) {
     constexpr float kStrengthPer100 = -0.5f;
-    stage_math::radial_distortion(working, distortion / 100.0f * kStrengthPer100, cv::INTER_LINEAR,
-                                  cv::BORDER_REFLECT);
+    stage_math::radial_distortion(working, spare, map_x, map_y, distortion / 100.0f * kStrengthPer100,
+                                  cv::INTER_LINEAR, cv::BORDER_REFLECT);
+    cv::swap(working, spare);
 }
 
 // Resizes a plane about its centre by `factor`; the size OpenCV rounds to is
@@ -83,7 +85,8 @@ void Pipeline::apply_lens_corrections(RowPass& pass, const EditParams& params) {
         return;
     if (pass.empty()) return;
     // Each step runs only for a finite value of its own setting.
-    if (p.distortion != 0.0f && std::isfinite(p.distortion)) correct_distortion(pass.image(), p.distortion);
+    if (p.distortion != 0.0f && std::isfinite(p.distortion))
+        correct_distortion(pass.image(), scratch_.blurred, scratch_.plane_a, scratch_.plane_b, p.distortion);
     if (p.ca_correction > 0.0f && std::isfinite(p.ca_correction))
         pass.add(correct_chromatic_aberration(pass.image(), p.ca_correction));
     if (p.lens_vignette > 0.0f && std::isfinite(p.lens_vignette))

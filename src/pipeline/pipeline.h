@@ -77,8 +77,7 @@ private:
     // kept in them from one render to the next.
     struct Scratch {
         cv::Mat working;  // the float working image
-        cv::Mat blurred;  // a blurred copy (sharpening, detail layers)
-        cv::Mat spare;    // a second full image (geometry warps, lens remaps)
+        cv::Mat blurred;  // a second full image: blurred copies, then warps and remaps
         cv::Mat plane_a, plane_b, plane_c;  // single planes (luminance, masks, maps)
     } scratch_;
 };

@@ -124,25 +124,33 @@ float fold_coordinate(float v, int len, int border) {
 
 }  // namespace
 
-void radial_distortion(cv::Mat& image, float k, int interpolation, int border) {
+void radial_distortion(const cv::Mat& image, cv::Mat& out, cv::Mat& map_x, cv::Mat& map_y, float k,
+                       int interpolation, int border) {
     const float cx = image.cols / 2.0f;
     const float cy = image.rows / 2.0f;
     const float radius = std::max(cx, cy);
-    cv::Mat map_x(image.size(), CV_32F), map_y(image.size(), CV_32F);
-    for (int y = 0; y < image.rows; ++y) {
-        const float ny = (y - cy) / radius;
-        const float ny2 = ny * ny;
-        auto* mx = map_x.ptr<float>(y);
-        auto* my = map_y.ptr<float>(y);
-        for (int x = 0; x < image.cols; ++x) {
-            const float nx = (x - cx) / radius;
-            const float f = 1.0f + k * (nx * nx + ny2);
-            mx[x] = fold_coordinate(cx + radius * nx * f, image.cols, border);
-            my[x] = fold_coordinate(cy + radius * ny * f, image.rows, border);
+    map_x.create(image.size(), CV_32F);
+    map_y.create(image.size(), CV_32F);
+    for_each_band(image.rows, [&](const cv::Range& band) {
+        for (int y = band.start; y < band.end; ++y) {
+            const float ny = (y - cy) / radius;
+            const float ny2 = ny * ny;
+            auto* mx = map_x.ptr<float>(y);
+            auto* my = map_y.ptr<float>(y);
+            for (int x = 0; x < image.cols; ++x) {
+                const float nx = (x - cx) / radius;
+                const float f = 1.0f + k * (nx * nx + ny2);
+                mx[x] = fold_coordinate(cx + radius * nx * f, image.cols, border);
+                my[x] = fold_coordinate(cy + radius * ny * f, image.rows, border);
+            }
         }
-    }
-    cv::Mat out;
+    });
     cv::remap(image, out, map_x, map_y, interpolation, border, cv::Scalar());
+}
+
+void radial_distortion(cv::Mat& image, float k, int interpolation, int border) {
+    cv::Mat out, map_x, map_y;
+    radial_distortion(image, out, map_x, map_y, k, interpolation, border);
     image = out;
 }
 
