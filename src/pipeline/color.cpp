@@ -20,9 +20,7 @@ constexpr float kGreyThreshold = 1e-6f;
 // Moves each channel away from (factor > 1) or toward (factor < 1) the
 // pixel's luminance; alpha is left as it is.
 lanes::V scale_from_luminance(const lanes::V& v, float factor) {
-    float rgba[4];
-    cv::v_store(rgba, v);
-    const lanes::V lum = lanes::all(pixel::luminance(rgba[0], rgba[1], rgba[2]));
+    const lanes::V lum = lanes::luminance(v);
     const lanes::V colour = cv::v_reinterpret_as_f32(cv::v_int32x4(-1, -1, -1, 0));
     return cv::v_select(colour, lanes::clamp01(lum + (v - lum) * lanes::all(factor)), v);
 }

@@ -53,6 +53,14 @@ using V = cv::v_float32x4;
 inline V all(float v) { return cv::v_setall_f32(v); }
 // clamp01: NaN (the first operand of the max) becomes 0.
 inline V clamp01(const V& v) { return cv::v_min(cv::v_max(v, all(0.0f)), all(1.0f)); }
+// pixel::luminance of the pixel (R, G, B, A) in every lane, summed in the
+// same order: (0.2126 R + 0.7152 G) + 0.0722 B, the first sum commuted.
+inline V luminance(const V& v) {
+    const V weighted = v * V(0.2126f, 0.7152f, 0.0722f, 0.0f);
+    const V pairs = weighted + cv::v_rotate_right<1>(weighted);  // lane 0: R' + G'
+    const V sums = pairs + cv::v_rotate_right<2>(weighted);      // lane 0: (R' + G') + B'
+    return cv::v_broadcast_element<0>(sums);
+}
 // tone::lut_index of each lane.
 inline cv::v_int32x4 lut_index(const V& v, int size) {
     const cv::v_int32x4 nearest = cv::v_trunc(v * all(static_cast<float>(size - 1)) + all(0.5f));
