@@ -3,6 +3,7 @@
 
 #include "support/cli_run.h"
 #include "support/dng_writer.h"
+#include "support/exif_fixtures.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -105,6 +106,19 @@ TEST(CliBatch, DistinctNamesAndTheSameFilesWithTwoJobs) {
 // settings writes the look a develop --settings reproduces; the camera's
 // white balance holds unless the document names it; flags win over both;
 // --auto leaves sharpening alone.
+TEST(CliBatch, JpegOutputsCarryTheSourcesCameraMetadata) {
+    vornalix::testing::TempDir dir;
+    fixtures::ExifBuilder exif;
+    exif.ascii(EXIF_IFD_0, EXIF_TAG_MAKE, "Batchmaker");
+    fixtures::write_bytes(dir.file("shot.jpg"), fixtures::jpeg_with_exif(exif.block()));
+    const std::string out = dir.file("out");
+    const CliRun r = run_cli("batch " + quote(dir.file("shot.jpg")) + " -o " + quote(out) + " --jobs 1");
+    ASSERT_EQ(r.status, 0) << r.output;
+    const fixtures::Bytes written = fixtures::read_bytes(out + "/shot.jpg");
+    const std::string text(written.begin(), written.end());
+    EXPECT_NE(text.find("Batchmaker"), std::string::npos);
+}
+
 TEST(CliBatch, SettingsDocumentsAndWhatWinsOverWhat) {
     vornalix::testing::TempDir dir;
     const std::string in = quote(dir.file("in.png"));

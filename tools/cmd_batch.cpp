@@ -130,6 +130,7 @@ int cmd_batch(int argc, char** argv) {
     int jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     int scale = 1;
     cli::OutputOptions options;
+    options.keep_exif = true;  // a batch's JPEGs carry each source's camera metadata
     cli::Look look;
     const auto own = [&](const std::string& arg, int& i, std::string& error) {
         if (arg == "--format") {
