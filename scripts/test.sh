@@ -6,9 +6,19 @@
 # regression shows.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
+# Everything in one apt-get run, the fuzzers' compiler included.
+scripts/setup.sh clang libclang-rt-14-dev
 
-phase() { echo; echo "== $1 ($(date +%T))"; }
+# Each phase prints when it starts and how long the one before it took.
+started=$SECONDS
+previous=""
+phase() {
+  [ -n "$previous" ] && echo "== $previous took $((SECONDS - started)) s"
+  previous=$1
+  started=$SECONDS
+  echo
+  echo "== $1 ($(date +%T))"
+}
 jobs=$(nproc)
 
 phase "build"
@@ -30,3 +40,4 @@ ctest --test-dir build-tsan --output-on-failure
 phase "fuzz smoke"
 scripts/fuzz.sh "${VORNALIX_FUZZ_SECONDS:-20}"
 phase "done"
+echo "== whole suite: ${SECONDS} s"
