@@ -4,6 +4,7 @@
 #include "metadata/exif.h"
 #include "output/file_io.h"
 #include "support/exif_fixtures.h"
+#include "support/sample_cr2.h"
 #include "support/temp_dir.h"
 
 #include <libexif/exif-utils.h>

@@ -4,6 +4,7 @@
 #include "metadata/exif.h"
 #include "support/context_access.h"
 #include "support/exif_fixtures.h"
+#include "support/sample_cr2.h"
 #include "support/temp_dir.h"
 
 #include <opencv2/imgcodecs.hpp>

@@ -1,6 +1,5 @@
 #include "support/exif_fixtures.h"
 
-#include <gtest/gtest.h>
 #include <libexif/exif-utils.h>
 #include <opencv2/imgcodecs.hpp>
 
@@ -144,16 +143,6 @@ std::vector<Bytes> segments_with_marker(const Bytes& jpeg, unsigned char marker)
         p += 2 + len;
     }
     return out;
-}
-
-void expect_sample_cr2_metadata(const VornalixExif& e) {
-    EXPECT_STREQ(e.make, "Canon");
-    EXPECT_STREQ(e.model, "Canon EOS 30D");
-    EXPECT_FLOAT_EQ(e.exposure_time, 1.0f / 400.0f);
-    EXPECT_FLOAT_EQ(e.aperture, 22.0f);
-    EXPECT_EQ(e.iso, 640);
-    EXPECT_FLOAT_EQ(e.focal_length, 22.0f);
-    EXPECT_STREQ(e.datetime, "2009:07:21 13:03:20");
 }
 
 }  // namespace fixtures

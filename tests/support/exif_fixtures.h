@@ -59,9 +59,6 @@ struct ParsedBlock {
     ExifData* data;
 };
 
-// Expects the camera metadata of the sample RAW file (VORNALIX_TEST_CR2):
-// make, model, exposure, aperture, ISO, focal length and date.
-void expect_sample_cr2_metadata(const VornalixExif& e);
 
 // Payloads of every APPn segment with the given marker, in file order.
 std::vector<Bytes> segments_with_marker(const Bytes& jpeg, unsigned char marker);
