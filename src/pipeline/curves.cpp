@@ -68,7 +68,7 @@ void Pipeline::apply_tone_curves(RowPass& pass, const EditParams& params) {
             cv::v_store(index, lanes::lut_index(cv::v_load(px[x].val), kLutSize));
             for (int c = 0; c < 3; ++c) px[x][c] = t[c][index[c]];
         }
-    });
+    }, RowPass::per_channel);
 }
 
 }  // namespace vornalix

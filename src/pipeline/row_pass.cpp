@@ -32,20 +32,47 @@ cv::Mat& RowPass::image() {
     return working_;
 }
 
+// Runs the per-channel kernels at the head of the queue on every 16-bit value
+// (a ramp through all of them in each colour channel) and returns how many
+// there were; `table` holds the results, one pixel per value.
+size_t RowPass::fold_into_table(cv::Mat& table) {
+    size_t folded = 0;
+    while (folded < pending_.size() && pending_[folded].kind == per_channel) ++folded;
+    if (folded == 0) return 0;
+    constexpr int kValues = 65536;
+    table.create(1, kValues, CV_32FC4);
+    auto* ramp = table.ptr<cv::Vec4f>(0);
+    for (int i = 0; i < kValues; ++i) {
+        const float v = static_cast<float>(i) * kFromSixteen;
+        ramp[i] = cv::Vec4f(v, v, v, 1.0f);
+    }
+    for (size_t k = 0; k < folded; ++k) pending_[k].kernel(0, ramp, kValues);
+    return folded;
+}
+
 void RowPass::run(cv::Mat* out16) {
     if (out16) out16->create(working_.size(), CV_16UC4);
     const bool convert_in = !source_.empty();
     if (pending_.empty() && !convert_in && !out16) return;
+    cv::Mat table;
+    const size_t first = convert_in ? fold_into_table(table) : 0;
     for_each_band(working_.rows, [&](const cv::Range& band) {
         const int n = working_.cols;
         for (int y = band.start; y < band.end; ++y) {
             auto* px = working_.ptr<cv::Vec4f>(y);
             if (convert_in) {
                 const auto* in = source_.ptr<cv::Vec4w>(y);
-                for (int x = 0; x < n; ++x)
-                    for (int c = 0; c < 4; ++c) px[x][c] = static_cast<float>(in[x][c]) * kFromSixteen;
+                if (first > 0) {
+                    const auto* t = table.ptr<cv::Vec4f>(0);
+                    for (int x = 0; x < n; ++x)
+                        px[x] = cv::Vec4f(t[in[x][0]][0], t[in[x][1]][1], t[in[x][2]][2],
+                                          static_cast<float>(in[x][3]) * kFromSixteen);
+                } else {
+                    for (int x = 0; x < n; ++x)
+                        for (int c = 0; c < 4; ++c) px[x][c] = static_cast<float>(in[x][c]) * kFromSixteen;
+                }
             }
-            for (const RowKernel& kernel : pending_) kernel(y, px, n);
+            for (size_t k = first; k < pending_.size(); ++k) pending_[k].kernel(y, px, n);
             if (out16) {
                 auto* out = out16->ptr<cv::Vec4w>(y);
                 for (int x = 0; x < n; ++x)

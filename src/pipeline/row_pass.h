@@ -4,7 +4,9 @@
 // OpenCV's pool, so the image crosses memory once for a whole run of them; a
 // stage that needs a pixel's neighbourhood asks for image(), which runs what
 // is pending first. The 16-bit source and result conversions join the first
-// and last runs.
+// and last runs. A source channel takes one of 65,536 values, so per-channel
+// kernels at the head of the first run are computed once for every value
+// (by the same kernels, on a ramp) and read from that table.
 
 #include <opencv2/core.hpp>
 
@@ -36,8 +38,11 @@ public:
     bool empty() const { return size().area() == 0; }
     cv::Size size() const { return source_.empty() ? working_.size() : source_.size(); }
 
+    // How a kernel treats a pixel: `per_channel` kernels compute each colour
+    // channel from that channel alone (a table could stand for them).
+    enum Kind { mixing, per_channel };
     // Queues a kernel behind the pending ones.
-    void add(RowKernel kernel) { pending_.push_back(std::move(kernel)); }
+    void add(RowKernel kernel, Kind kind = mixing) { pending_.push_back({std::move(kernel), kind}); }
     // Runs what is pending and returns the float image.
     cv::Mat& image();
     // Runs what is pending; with `out16`, writes the 16-bit result in the same pass.
@@ -45,11 +50,16 @@ public:
     void finish(cv::Mat& out16) { run(&out16); }
 
 private:
+    struct Pending {
+        RowKernel kernel;
+        Kind kind;
+    };
     void run(cv::Mat* out16);
+    size_t fold_into_table(cv::Mat& table);
 
     cv::Mat& working_;
     cv::Mat source_;  // 16-bit source still to be converted, or empty
-    std::vector<RowKernel> pending_;
+    std::vector<Pending> pending_;
 };
 
 }  // namespace vornalix

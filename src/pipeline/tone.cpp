@@ -24,7 +24,7 @@ void Pipeline::apply_white_balance(RowPass& pass, const EditParams& params) {
 
     const tone::Rgb m = tone::blackbody_multipliers(kelvin, tint, kNeutralKelvin, kTintPerUnit);
     const lanes::V factors(m.r, m.g, m.b, 1.0f);
-    pass.add(pixel_kernel([factors](const lanes::V& v) { return lanes::clamp01(v * factors); }));
+    pass.add(pixel_kernel([factors](const lanes::V& v) { return lanes::clamp01(v * factors); }), RowPass::per_channel);
 }
 
 void Pipeline::apply_exposure(RowPass& pass, const EditParams& params) {
@@ -32,14 +32,15 @@ void Pipeline::apply_exposure(RowPass& pass, const EditParams& params) {
     if (ev == 0.0f) return;
     const float factor = tone::exposure_factor(ev);
     // Values only grow or shrink; nothing below 0 can appear, so only the top is cut.
-    pass.add(pixel_kernel([factor](const lanes::V& v) { return cv::v_min(v * lanes::all(factor), lanes::all(1.0f)); }));
+    pass.add(pixel_kernel([factor](const lanes::V& v) { return cv::v_min(v * lanes::all(factor), lanes::all(1.0f)); }),
+             RowPass::per_channel);
 }
 
 void Pipeline::apply_brightness(RowPass& pass, const EditParams& params) {
     const float value = tone::finite_or(params.brightness, 0.0f);
     if (value == 0.0f) return;
     const float gamma = tone::limited_gamma(value / 100.0f, 0.5f, 0.1f, 10.0f);
-    pass.add(colour_values_kernel([gamma](cv::Mat& values) { cv::pow(values, gamma, values); }));
+    pass.add(colour_values_kernel([gamma](cv::Mat& values) { cv::pow(values, gamma, values); }), RowPass::per_channel);
 }
 
 void Pipeline::apply_highlights_shadows(RowPass& pass, const EditParams& params) {
@@ -79,7 +80,7 @@ void Pipeline::apply_whites_blacks(RowPass& pass, const EditParams& params) {
             r = r > black ? 1.0f : 0.0f;
             g = g > black ? 1.0f : 0.0f;
             b = b > black ? 1.0f : 0.0f;
-        }));
+        }), RowPass::per_channel);
         return;
     }
     // (v - black) / range as one scale and offset, as a matrix expression evaluates it.
@@ -89,7 +90,7 @@ void Pipeline::apply_whites_blacks(RowPass& pass, const EditParams& params) {
         r = clamp01(r * scale + offset);
         g = clamp01(g * scale + offset);
         b = clamp01(b * scale + offset);
-    }));
+    }), RowPass::per_channel);
 }
 
 void Pipeline::apply_contrast(RowPass& pass, const EditParams& params) {
@@ -100,7 +101,7 @@ void Pipeline::apply_contrast(RowPass& pass, const EditParams& params) {
     pass.add(pixel_kernel([slope](const lanes::V& c) {
         const lanes::V v = (c - lanes::all(0.5f)) * lanes::all(slope);
         return lanes::clamp01(v / (lanes::all(1.0f) + lanes::all(0.4f) * cv::v_abs(v)) + lanes::all(0.5f));
-    }));
+    }), RowPass::per_channel);
 }
 
 }  // namespace vornalix
