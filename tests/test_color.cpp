@@ -6,6 +6,12 @@
 #include "support/working_image.h"
 
 #include <gtest/gtest.h>
+#include <opencv2/core.hpp>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <vector>
 
 using vornalix::EditParams;
 using vornalix::Pipeline;
@@ -116,4 +122,21 @@ TEST(ColourSplitToning, TintsGreyAndFollowsBothWeights) {
     vornalix::tone::split_toning_weights(0.0f, 0.3f, wh, ws);
     EXPECT_NEAR(wh, 0.3f, 1e-6f);
     EXPECT_NEAR(ws, 0.7f, 1e-6f);
+}
+
+TEST(PixelHelpers, RemainderMatchesFmodToTheLastBit) {
+    cv::RNG rng(5);
+    std::vector<float> values = {0.0f, -0.0f, 1.0f, 2.0f, 4.0f, 5.9999995f, 6.0f, 11.999999f, 12.0f, 18.0f,
+                                 -6.0f, -5.9999995f, 1e-30f, -1e-30f, 1e30f, std::numeric_limits<float>::infinity(),
+                                 -std::numeric_limits<float>::infinity(), std::numeric_limits<float>::quiet_NaN()};
+    for (int i = 0; i < 20000; ++i) values.push_back(rng.uniform(-25.0f, 25.0f));
+    for (float m : {2.0f, 6.0f})
+        for (float x : values) {
+            const float expected = std::fmod(x, m), got = vornalix::pixel::fmod_near(x, m);
+            if (std::isnan(expected)) {
+                EXPECT_TRUE(std::isnan(got)) << x;
+                continue;
+            }
+            EXPECT_EQ(std::memcmp(&expected, &got, sizeof got), 0) << x << " mod " << m;
+        }
 }

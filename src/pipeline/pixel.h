@@ -13,6 +13,17 @@ inline float luminance(float r, float g, float b) { return (0.7152f * g) + 0.212
 // NaN becomes 0, so a clamped value is always a number.
 inline float clamp01(float v) { return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f; }
 
+// std::fmod(x, m) for m > 0, with the ranges the HSL round trip meets taken
+// without the library call: below m in size x is its own remainder, and up to
+// 3m the remainder is x - m or x - 2m, subtractions that are exact in floating
+// point, so the result is fmod's to the last bit.
+inline float fmod_near(float x, float m) {
+    if (x > -m && x < m) return x;
+    if (x >= m && x < 2.0f * m) return x - m;
+    if (x >= 2.0f * m && x < 3.0f * m) return x - 2.0f * m;
+    return std::fmod(x, m);
+}
+
 struct Hsl {
     float h = 0.0f;  // hue in turns, [0, 1)
     float s = 0.0f;
@@ -33,7 +44,7 @@ inline bool rgb_to_hsl(float r, float g, float b, float grey_threshold, Hsl& out
     }
     float h6;
     if (mx == r)
-        h6 = std::fmod((g - b) / d, 6.0f);
+        h6 = fmod_near((g - b) / d, 6.0f);
     else if (mx == g)
         h6 = (b - r) / d + 2.0f;
     else
@@ -49,7 +60,7 @@ inline bool rgb_to_hsl(float r, float g, float b, float grey_threshold, Hsl& out
 inline void hsl_to_rgb(const Hsl& in, float& r, float& g, float& b) {
     const float c = (1.0f - std::fabs(2.0f * in.l - 1.0f)) * in.s;
     const float h6 = 6.0f * in.h;
-    const float x = c * (1.0f - std::fabs(std::fmod(h6, 2.0f) - 1.0f));
+    const float x = c * (1.0f - std::fabs(fmod_near(h6, 2.0f) - 1.0f));
     const float m = in.l - c * 0.5f;
     float rr, gg, bb;
     // Negative, huge and NaN hues fall into the last sector, like a negative remainder.
