@@ -119,7 +119,7 @@ void compute_auto_crop(cv::Mat const& image, float aspect, float margin, float& 
     const float image_aspect = Wf / Hf;
     const int mx = static_cast<int>(margin * Wf);
     const int my = static_cast<int>(margin * Hf);
-    float best = -1e9f;
+    BestWindow best;
 
     // Five scales, 1.0 down to 0.80: the fifth step lands just below 0.75.
     for (float s = 1.0f; !(s < 0.75f); s += -0.05f) {
@@ -150,16 +150,14 @@ void compute_auto_crop(cv::Mat const& image, float aspect, float margin, float& 
                 const float total = window_sum(map, wx, wy, cw, ch);
                 const float thirds = thirds_interest(map, wx, wy, third_w, third_h, r);
                 const float score = total / area + 0.05f * (thirds / thirds_norm) + size_bonus;
-                // Strictly greater: ties keep the larger, upper, left window.
-                if (score > best) {
-                    best = score;
-                    x = static_cast<float>(wx) / Wf;
-                    y = static_cast<float>(wy) / Hf;
-                    w = static_cast<float>(cw) / Wf;
-                    h = static_cast<float>(ch) / Hf;
-                }
+                // Ties keep the larger, upper, left window: it is offered first.
+                best.offer(score, wx, wy, cw, ch, Wf, Hf);
             }
     }
+    x = best.x;
+    y = best.y;
+    w = best.w;
+    h = best.h;
 }
 
 }  // namespace vornalix::autocrop

@@ -22,6 +22,23 @@ void compute_auto_crop(cv::Mat const& image, float aspect, float margin, float& 
 constexpr int kSaliencySide = 64;
 cv::Mat spectral_residual(const cv::Mat& small, cv::Size size, double log_epsilon);
 
+// The best crop window of a search so far: its score and its place as
+// fractions of the image size. A strictly greater score wins, so ties keep the
+// window offered first.
+struct BestWindow {
+    float score = -1e9f;
+    float x = 0.0f, y = 0.0f, w = 1.0f, h = 1.0f;
+
+    void offer(float candidate, int wx, int wy, int cw, int ch, float image_w, float image_h) {
+        if (!(candidate > score)) return;
+        score = candidate;
+        x = static_cast<float>(wx) / image_w;
+        y = static_cast<float>(wy) / image_h;
+        w = static_cast<float>(cw) / image_w;
+        h = static_cast<float>(ch) / image_h;
+    }
+};
+
 // The interest map (CV_32F, image size, 0..1) the search scores windows on.
 cv::Mat interest_map(cv::Mat const& image);
 

@@ -130,7 +130,7 @@ void auto_crop(cv::Mat const& image, float aspect, float& x, float& y, float& w,
     const int W = image.cols, H = image.rows;
     const float Wf = static_cast<float>(W), Hf = static_cast<float>(H);
     const float image_aspect = Wf / Hf;
-    float best = -1e9f;
+    autocrop::BestWindow best;
     // Six scales, 1.0 down to 0.75: the sixth step lands just below 0.7.
     for (float s = 1.0f; !(s < 0.7f); s += -0.05f) {
         // Sizes are limited to the image in float, before the conversion.
@@ -160,16 +160,14 @@ void auto_crop(cv::Mat const& image, float aspect, float& x, float& y, float& w,
                         thirds += map.at<float>(py, px);
                     }
                 const float score = 0.1f * thirds + window_sum(map, wx, wy, cw, ch) / area + size_bonus;
-                // Strictly greater: ties keep the larger, upper, left window.
-                if (score > best) {
-                    best = score;
-                    x = static_cast<float>(wx) / Wf;
-                    y = static_cast<float>(wy) / Hf;
-                    w = static_cast<float>(cw) / Wf;
-                    h = static_cast<float>(ch) / Hf;
-                }
+                // Ties keep the larger, upper, left window: it is offered first.
+                best.offer(score, wx, wy, cw, ch, Wf, Hf);
             }
     }
+    x = best.x;
+    y = best.y;
+    w = best.w;
+    h = best.h;
 }
 
 }  // namespace vornalix::geometry
