@@ -305,6 +305,36 @@ TEST(RawRoute, OneColourImagesBecomeGreyRgb) {
     EXPECT_EQ(px[1], px[2]);
 }
 
+// The decoder has LibRaw write its development into the library's own
+// memory; the pixels must be those of LibRaw's own bitmap.
+TEST(RawRoute, DevelopmentIsLibRawsOwnBitmap) {
+    TempDir dir;
+    const std::string colour = dir.file("colour.dng"), grey = dir.file("grey.dng");
+    ASSERT_TRUE(vt::write_bayer_dng(colour, vt::make_test_scene(96, 64)));
+    ASSERT_TRUE(vt::write_linear_grey_dng(grey, cv::Mat(48, 64, CV_16UC1, cv::Scalar(20000))));
+    for (const std::string& dng : {colour, grey}) {
+        SCOPED_TRACE(dng);
+        vornalix::LibRawPtr raw = vornalix::make_libraw_processor();
+        ASSERT_EQ(raw->open_file(dng.c_str()), 0);
+        vornalix::set_srgb16_output(*raw, false);
+        ASSERT_EQ(raw->unpack(), 0);
+        ASSERT_EQ(raw->dcraw_process(), 0);
+        int code = 0;
+        vornalix::ProcessedImagePtr bitmap(raw->dcraw_make_mem_image(&code));
+        ASSERT_TRUE(bitmap);
+        std::string why;
+        const cv::Mat expected = vornalix::copy_processed_image(*bitmap, 16, why);
+        ASSERT_FALSE(expected.empty()) << why;
+
+        vornalix::ArwDecoder decoder;
+        ASSERT_TRUE(decoder.decode(dng, 1)) << decoder.error;
+        cv::Mat rgb;
+        cv::cvtColor(decoder.image.mat, rgb, cv::COLOR_RGBA2RGB);
+        ASSERT_EQ(rgb.size(), expected.size());
+        EXPECT_EQ(cv::norm(rgb, expected, cv::NORM_INF), 0.0);
+    }
+}
+
 TEST(RawRoute, ProcessedImageViewChecksLayoutAndSize) {
     // A fabricated processed image: 4 x 3 pixels, room for three 16-bit colours.
     const size_t payload = 4 * 3 * 3 * 2;

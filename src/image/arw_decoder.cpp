@@ -48,17 +48,10 @@ bool decode_raw(const std::string& path, int scale, RawDecodeResult& out, std::s
         error = libraw_message("LibRaw dcraw_process failed: ", code);
         return false;
     }
-    code = LIBRAW_SUCCESS;
-    ProcessedImagePtr processed(raw->dcraw_make_mem_image(&code));
-    if (!processed || code != LIBRAW_SUCCESS) {
-        error = libraw_message("LibRaw dcraw_make_mem_image failed: ", code);
-        return false;
-    }
     std::string why;
-    // Reduced straight from LibRaw's bitmap; the image buffer below makes the copy the library keeps.
-    cv::Mat rgb = view_processed_image(*processed, 16, why);
+    cv::Mat rgb = copy_developed_image(*raw, why);
     if (rgb.empty()) {
-        error = "LibRaw returned an unsupported image: " + why;
+        error = "LibRaw could not return the developed image: " + why;
         return false;
     }
 
@@ -71,6 +64,7 @@ bool decode_raw(const std::string& path, int scale, RawDecodeResult& out, std::s
     copy_name(r.make, d.idata.make);
     copy_name(r.model, d.idata.model);
     r.flip = d.sizes.flip;
+    raw.reset();  // its buffers go before the reduction allocates
 
     if (scale == 4) rgb = halve(rgb);
     rgb = bound_long_side(rgb, kRawMaxSide);

@@ -1,5 +1,7 @@
 #include "image/image_buffer.h"
 
+#include "image/image_memory.h"
+
 #include <opencv2/imgproc.hpp>
 
 #include <stdexcept>
@@ -12,12 +14,11 @@ namespace {
 constexpr double kEightToSixteen = 257.0;
 constexpr unsigned short kOpaque = 65535;
 
+// RGB to RGBA fills the alpha channel with the depth's maximum: opaque.
 cv::Mat with_opaque_alpha(const cv::Mat& rgb16) {
-    std::vector<cv::Mat> planes;
-    cv::split(rgb16, planes);
-    planes.emplace_back(rgb16.size(), CV_16UC1, cv::Scalar(kOpaque));
     cv::Mat rgba;
-    cv::merge(planes, rgba);
+    create_image(rgba, rgb16.size(), CV_16UC4);
+    cv::cvtColor(rgb16, rgba, cv::COLOR_RGB2RGBA);
     return rgba;
 }
 
@@ -31,6 +32,7 @@ ImageBuffer::ImageBuffer(const cv::Mat& m) {
     switch (m.type()) {
         case CV_8UC3: {
             cv::Mat wide;
+            create_image(wide, m.size(), CV_16UC3);
             m.convertTo(wide, CV_16UC3, kEightToSixteen);
             mat = with_opaque_alpha(wide);
             break;
@@ -39,10 +41,12 @@ ImageBuffer::ImageBuffer(const cv::Mat& m) {
             mat = with_opaque_alpha(m);
             break;
         case CV_8UC4:
+            create_image(mat, m.size(), CV_16UC4);
             m.convertTo(mat, CV_16UC4, kEightToSixteen);
             break;
         case CV_16UC4:
-            mat = m.clone();
+            create_image(mat, m.size(), CV_16UC4);
+            m.copyTo(mat);
             break;
         default:
             throw std::invalid_argument("ImageBuffer: unsupported cv::Mat type");
@@ -56,20 +60,30 @@ cv::Mat ImageBuffer::to_8bit() const {
 }
 
 void ImageBuffer::to_8bit(cv::Mat& out) const {
-    if (!mat.empty()) mat.convertTo(out, CV_8UC4, 1.0 / kEightToSixteen);
+    if (mat.empty()) return;
+    create_image(out, mat.size(), CV_8UC4);
+    mat.convertTo(out, CV_8UC4, 1.0 / kEightToSixteen);
 }
 
 cv::Mat ImageBuffer::to_float() const {
     cv::Mat out;
-    if (!mat.empty()) mat.convertTo(out, CV_32FC4, 1.0 / 65535.0);
+    if (mat.empty()) return out;
+    create_image(out, mat.size(), CV_32FC4);
+    mat.convertTo(out, CV_32FC4, 1.0 / 65535.0);
     return out;
 }
 
 ImageBuffer ImageBuffer::from_float(const cv::Mat& f) {
     if (f.empty()) return ImageBuffer();
+    const int type = CV_MAKETYPE(CV_16U, f.channels());
+    if (type != CV_16UC3 && type != CV_16UC4) return ImageBuffer(f);  // refused there
     cv::Mat wide;
-    f.convertTo(wide, CV_MAKETYPE(CV_16U, f.channels()), 65535.0);
-    return ImageBuffer(wide);
+    create_image(wide, f.size(), type);
+    f.convertTo(wide, type, 65535.0);
+    if (type == CV_16UC3) return ImageBuffer(wide);
+    ImageBuffer out;
+    out.mat = wide;
+    return out;
 }
 
 void ImageBuffer::copy_from(const ImageBuffer& other) {
@@ -77,6 +91,7 @@ void ImageBuffer::copy_from(const ImageBuffer& other) {
         mat.release();
         return;
     }
+    if (mat.data != other.mat.data) create_image(mat, other.mat.size(), other.mat.type());
     other.mat.copyTo(mat);
     // copyTo reuses our storage when sizes match; make sure we never alias.
     if (mat.data == other.mat.data) mat = other.mat.clone();
@@ -87,23 +102,24 @@ void ImageBuffer::fill(unsigned short v) {
 }
 
 ImageBuffer ImageBuffer::resize(int width, int height, int interpolation) const {
-    cv::Mat out;
-    cv::resize(mat, out, cv::Size(width, height), 0, 0, interpolation);
-    return ImageBuffer(out);
+    ImageBuffer out;
+    create_image(out.mat, cv::Size(width, height), CV_16UC4);
+    cv::resize(mat, out.mat, cv::Size(width, height), 0, 0, interpolation);
+    return out;
 }
 
 cv::Mat ImageBuffer::rgb_mat() const {
     cv::Mat out;
-    if (!mat.empty()) cv::cvtColor(mat, out, cv::COLOR_RGBA2RGB);
+    if (mat.empty()) return out;
+    create_image(out, mat.size(), CV_16UC3);
+    cv::cvtColor(mat, out, cv::COLOR_RGBA2RGB);
     return out;
 }
 
 void ImageBuffer::set_from_rgb_mat(const cv::Mat& m) {
     if (m.empty()) return;
-    std::vector<cv::Mat> planes;
-    cv::split(m, planes);
-    if (planes.size() == 3) planes.emplace_back(m.size(), CV_16UC1, cv::Scalar(kOpaque));
-    cv::merge(planes, mat);
+    ImageBuffer converted(m);
+    mat = converted.mat;
 }
 
 }  // namespace vornalix

@@ -1,5 +1,6 @@
 #include "image/libraw_processor.h"
 
+#include "image/image_memory.h"
 #include "image/image_probe.h"
 
 #include <opencv2/imgproc.hpp>
@@ -38,7 +39,19 @@ bool frame_within_bound(const LibRaw& processor) {
     return within(s.raw_width, s.raw_height) && within(s.width, s.height);
 }
 
-cv::Mat view_processed_image(const libraw_processed_image_t& image, int bits, std::string& why) {
+namespace {
+
+// A one-colour development becomes grey RGB, like every other image.
+cv::Mat as_rgb(const cv::Mat& image) {
+    if (image.channels() == 3) return image;
+    cv::Mat rgb;
+    cv::cvtColor(image, rgb, cv::COLOR_GRAY2RGB);
+    return rgb;
+}
+
+}  // namespace
+
+cv::Mat copy_processed_image(const libraw_processed_image_t& image, int bits, std::string& why) {
     if (image.type != LIBRAW_IMAGE_BITMAP) {
         why = "not a bitmap";
         return {};
@@ -56,15 +69,29 @@ cv::Mat view_processed_image(const libraw_processed_image_t& image, int bits, st
     const int depth = bits == 16 ? CV_16U : CV_8U;
     const cv::Mat view(image.height, image.width, CV_MAKETYPE(depth, image.colors),
                        const_cast<unsigned char*>(image.data));
-    if (image.colors == 3) return view;
-    cv::Mat rgb;
-    cv::cvtColor(view, rgb, cv::COLOR_GRAY2RGB);
-    return rgb;
+    const cv::Mat rgb = as_rgb(view);
+    return rgb.data == view.data ? rgb.clone() : rgb;
 }
 
-cv::Mat copy_processed_image(const libraw_processed_image_t& image, int bits, std::string& why) {
-    const cv::Mat rgb = view_processed_image(image, bits, why);
-    return rgb.data == image.data ? rgb.clone() : rgb;
+cv::Mat copy_developed_image(LibRaw& processor, std::string& why) {
+    int width = 0, height = 0, colors = 0, bits = 0;
+    processor.get_mem_image_format(&width, &height, &colors, &bits);
+    if (bits != 16 || (colors != 1 && colors != 3)) {
+        why = std::to_string(colors) + " colours of " + std::to_string(bits) + " bits";
+        return {};
+    }
+    if (width <= 0 || height <= 0) {
+        why = "empty image";
+        return {};
+    }
+    cv::Mat image;
+    create_image(image, cv::Size(width, height), CV_MAKETYPE(CV_16U, colors));
+    const int code = processor.copy_mem_image(image.data, static_cast<int>(image.step[0]), 0);
+    if (code != LIBRAW_SUCCESS) {
+        why = libraw_strerror(code);
+        return {};
+    }
+    return as_rgb(image);
 }
 
 }  // namespace vornalix

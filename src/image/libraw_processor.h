@@ -43,8 +43,12 @@ bool frame_within_bound(const LibRaw& processor);
 // image is not a bitmap of that depth with 1 or 3 colours whose data_size
 // covers width x height x colours samples.
 cv::Mat copy_processed_image(const libraw_processed_image_t& image, int bits, std::string& why);
-// The same checks, but a three-colour image comes back as a view of the
-// bitmap's memory: valid only while `image` lives.
-cv::Mat view_processed_image(const libraw_processed_image_t& image, int bits, std::string& why);
+
+// The developed image of a processor after dcraw_process, as
+// copy_processed_image would give it from dcraw_make_mem_image at 16 bits
+// (the same LibRaw conversion), but written straight into a matrix of the
+// library's own: one large allocation and copy fewer. Empty, with `why` set,
+// when LibRaw refuses or its output is not 16-bit with 1 or 3 colours.
+cv::Mat copy_developed_image(LibRaw& processor, std::string& why);
 
 }  // namespace vornalix

@@ -1,5 +1,7 @@
 #include "image/size_bound.h"
 
+#include "image/image_memory.h"
+
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
@@ -26,10 +28,12 @@ cv::Mat resize_by(const cv::Mat& image, double factor) {
     const cv::Size natural(cv::saturate_cast<int>(image.cols * factor),
                            cv::saturate_cast<int>(image.rows * factor));
     cv::Mat out;
-    if (natural.width > 0 && natural.height > 0)
+    if (natural.width > 0 && natural.height > 0) {
+        create_image(out, natural, image.type());
         cv::resize(image, out, cv::Size(), factor, factor, cv::INTER_AREA);
-    else
+    } else {
         cv::resize(image, out, scaled_size(image.size(), factor), 0, 0, cv::INTER_AREA);
+    }
     return out;
 }
 
@@ -44,6 +48,7 @@ cv::Mat halve(const cv::Mat& image) {
     if (image.empty()) return image;
     const cv::Size half(std::max(1, image.cols / 2), std::max(1, image.rows / 2));
     cv::Mat out;
+    create_image(out, half, image.type());
     cv::resize(image, out, half, 0, 0, cv::INTER_AREA);
     return out;
 }

@@ -1,5 +1,6 @@
 #include "output/export.h"
 
+#include "image/image_memory.h"
 #include "metadata/exif.h"
 #include "output/file_io.h"
 
@@ -16,17 +17,17 @@ constexpr int kMinQuality = 1;
 constexpr int kMaxQuality = 100;
 constexpr int kSixteenBits = 16;
 
-cv::Mat bgr8(const ImageBuffer& image) {
+// The encoders take B, G, R without alpha.
+cv::Mat without_alpha_bgr(const cv::Mat& rgba) {
     cv::Mat bgr;
-    cv::cvtColor(image.to_8bit(), bgr, cv::COLOR_RGBA2BGR);
+    create_image(bgr, rgba.size(), CV_MAKETYPE(rgba.depth(), 3));
+    cv::cvtColor(rgba, bgr, cv::COLOR_RGBA2BGR);
     return bgr;
 }
 
-cv::Mat bgr16(const ImageBuffer& image) {
-    cv::Mat bgr;
-    cv::cvtColor(image.rgb_mat(), bgr, cv::COLOR_RGB2BGR);
-    return bgr;
-}
+cv::Mat bgr8(const ImageBuffer& image) { return without_alpha_bgr(image.to_8bit()); }
+
+cv::Mat bgr16(const ImageBuffer& image) { return without_alpha_bgr(image.mat); }
 
 // 16-bit data, unless the format can hold only 8 bits: then the ÷257 image.
 cv::Mat wide_bgr(const std::string& path, const ImageBuffer& image) {

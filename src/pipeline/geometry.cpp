@@ -2,6 +2,8 @@
 // crop changes the frame size.
 
 #include "pipeline/pipeline.h"
+
+#include "image/image_memory.h"
 #include "pipeline/stage_math.h"
 
 #include <opencv2/imgproc.hpp>
@@ -17,6 +19,7 @@ namespace {
 void rotate(cv::Mat& working, cv::Mat& spare, float degrees) {
     const cv::Point2f centre(working.cols * 0.5f, working.rows * 0.5f);
     const cv::Mat m = cv::getRotationMatrix2D(centre, degrees, 1.0);
+    create_image(spare, working.size(), working.type());
     cv::warpAffine(working, spare, m, working.size(), cv::INTER_LINEAR, cv::BORDER_REFLECT, cv::Scalar());
     cv::swap(working, spare);
 }
@@ -26,6 +29,7 @@ void correct_perspective(cv::Mat& working, cv::Mat& spare, float horizontal, flo
     const float a = horizontal / 100.0f * kInsetPer100;
     const float b = vertical / 100.0f * kInsetPer100;
     const cv::Mat m = stage_math::perspective_matrix(working.size(), a * working.cols, b * working.rows);
+    create_image(spare, working.size(), working.type());
     cv::warpPerspective(working, spare, m, working.size(), cv::INTER_LINEAR, cv::BORDER_REFLECT, cv::Scalar());
     cv::swap(working, spare);
 }

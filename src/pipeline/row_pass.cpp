@@ -1,5 +1,7 @@
 #include "pipeline/row_pass.h"
 
+#include "image/image_memory.h"
+
 #include <algorithm>
 
 namespace vornalix {
@@ -24,7 +26,7 @@ RowPass::RowPass(cv::Mat& working) : working_(working) {
 
 RowPass::RowPass(const cv::Mat& source16, cv::Mat& working) : working_(working), source_(source16) {
     CV_Assert(source_.type() == CV_16UC4);
-    working_.create(source_.size(), CV_32FC4);
+    create_image(working_, source_.size(), CV_32FC4);
 }
 
 cv::Mat& RowPass::image() {
@@ -51,7 +53,7 @@ size_t RowPass::fold_into_table(cv::Mat& table) {
 }
 
 void RowPass::run(cv::Mat* out16) {
-    if (out16) out16->create(working_.size(), CV_16UC4);
+    if (out16) create_image(*out16, working_.size(), CV_16UC4);
     const bool convert_in = !source_.empty();
     if (pending_.empty() && !convert_in && !out16) return;
     cv::Mat table;

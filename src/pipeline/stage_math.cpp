@@ -1,5 +1,6 @@
 #include "pipeline/stage_math.h"
 
+#include "image/image_memory.h"
 #include "pipeline/row_pass.h"
 
 #include <opencv2/core/hal/intrin.hpp>
@@ -21,7 +22,7 @@ cv::Mat luminance_plane(const std::vector<cv::Mat>& planes) {
 
 void luminance_of(const cv::Mat& image, cv::Mat& luma) {
     CV_Assert(image.type() == CV_32FC4);
-    luma.create(image.size(), CV_32F);
+    create_image(luma, image.size(), CV_32F);
     for_each_band(image.rows, [&](const cv::Range& band) {
         for (int y = band.start; y < band.end; ++y) {
             const auto* px = image.ptr<cv::Vec4f>(y);
@@ -34,7 +35,7 @@ void luminance_of(const cv::Mat& image, cv::Mat& luma) {
 
 void gaussian_blur(const cv::Mat& src, cv::Mat& dst, cv::Size kernel, double sigma) {
     CV_Assert(src.data != dst.data || src.empty());
-    dst.create(src.size(), src.type());
+    create_image(dst, src.size(), src.type());
     // A band of a larger matrix takes its border from the rows around it.
     for_each_band(src.rows, [&](const cv::Range& band) {
         cv::Mat out = dst.rowRange(band);
@@ -83,7 +84,7 @@ cv::Mat dark_channel(const std::vector<cv::Mat>& planes, int patch) {
 }
 
 void dark_channel_of(const cv::Mat& image, int patch, cv::Mat& minimum, cv::Mat& dark) {
-    minimum.create(image.size(), CV_32F);
+    create_image(minimum, image.size(), CV_32F);
     for_each_band(image.rows, [&](const cv::Range& band) {
         for (int y = band.start; y < band.end; ++y) {
             const auto* px = image.ptr<cv::Vec4f>(y);
@@ -129,8 +130,8 @@ void radial_distortion(const cv::Mat& image, cv::Mat& out, cv::Mat& map_x, cv::M
     const float cx = image.cols / 2.0f;
     const float cy = image.rows / 2.0f;
     const float radius = std::max(cx, cy);
-    map_x.create(image.size(), CV_32F);
-    map_y.create(image.size(), CV_32F);
+    create_image(map_x, image.size(), CV_32F);
+    create_image(map_y, image.size(), CV_32F);
     for_each_band(image.rows, [&](const cv::Range& band) {
         for (int y = band.start; y < band.end; ++y) {
             const float ny = (y - cy) / radius;
@@ -145,6 +146,7 @@ void radial_distortion(const cv::Mat& image, cv::Mat& out, cv::Mat& map_x, cv::M
             }
         }
     });
+    create_image(out, image.size(), image.type());
     cv::remap(image, out, map_x, map_y, interpolation, border, cv::Scalar());
 }
 

@@ -1,0 +1,17 @@
+#pragma once
+// Allocation of large images. A render or a decode touches every page of its
+// images once; on the virtual machines photo tools often run on, each 4 KiB
+// first-touch fault costs microseconds, which for a few 40 MB images adds up
+// to more than the arithmetic. Asking for transparent huge pages where the
+// system grants them on request turns those faults into a few dozen.
+
+#include <opencv2/core.hpp>
+
+namespace vornalix {
+
+// m.create(size, type); a fresh allocation of at least a few megabytes is
+// then advised to use huge pages (nothing else changes, and nothing happens
+// where the system has no such advice).
+void create_image(cv::Mat& m, cv::Size size, int type);
+
+}  // namespace vornalix
