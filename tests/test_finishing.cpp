@@ -79,6 +79,18 @@ TEST(Vignette, ShapeFollowsMidpointAndRoundness) {
     }
 }
 
+// Column width - x lies as far right of the centre as x lies left of it.
+TEST(Vignette, ColumnsMirrorExactlyAboutTheCentre) {
+    for (int width : {37, 40, 7, 2, 1}) {
+        SCOPED_TRACE(width);
+        const cv::Mat v = vignetted(flat(9, width, {0.6f, 0.5f, 0.4f, 1.0f}), 80, 20, -30);
+        for (int y = 0; y < v.rows; ++y)
+            for (int x = 1; x < width; ++x)
+                ASSERT_EQ(v.at<cv::Vec4f>(y, x), v.at<cv::Vec4f>(y, width - x)) << x << "," << y;
+        if (width > 4) EXPECT_NE(v.at<cv::Vec4f>(4, 1), v.at<cv::Vec4f>(4, width / 2));
+    }
+}
+
 TEST(Grain, NeutralAndNonFiniteSettingsLeaveTheImageUntouched) {
     const cv::Mat in = noise(9, 12, -0.5f, 1.5f);
     for (float amount : {0.0f, -10.0f, kNaN, kInf}) EXPECT_TRUE(identical(grained(in, amount, 25), in));

@@ -17,12 +17,14 @@ namespace {
 // Pixels with max - min below this are grey: they have no hue.
 constexpr float kGreyThreshold = 1e-6f;
 
-// Moves each channel away from (factor > 1) or toward (factor < 1) the
-// pixel's luminance; alpha is left as it is.
-lanes::V scale_from_luminance(const lanes::V& v, float factor) {
-    const lanes::V lum = lanes::luminance(v);
-    const lanes::V colour = cv::v_reinterpret_as_f32(cv::v_int32x4(-1, -1, -1, 0));
-    return cv::v_select(colour, lanes::clamp01(lum + (v - lum) * lanes::all(factor)), v);
+// Moves each channel of four pixels away from (factor > 1) or toward
+// (factor < 1) the pixel's luminance.
+void scale_from_luminance(lanes::V& r, lanes::V& g, lanes::V& b, const lanes::V& factor) {
+    // pixel::luminance, lane by lane and summed in its order.
+    const lanes::V lum = (r * lanes::all(0.2126f) + g * lanes::all(0.7152f)) + b * lanes::all(0.0722f);
+    r = lanes::clamp01(lum + (r - lum) * factor);
+    g = lanes::clamp01(lum + (g - lum) * factor);
+    b = lanes::clamp01(lum + (b - lum) * factor);
 }
 
 }  // namespace
@@ -33,21 +35,18 @@ void Pipeline::apply_saturation_vibrance(RowPass& pass, const EditParams& params
     if (saturation == 0.0f && vibrance == 0.0f) return;
     const float factor = 1.0f + saturation / 100.0f;
 
-    pass.add([saturation, vibrance, factor](int, cv::Vec4f* px, int n) {
-        for (int x = 0; x < n; ++x) {
-            const float r = px[x][0], g = px[x][1], b = px[x][2];
-            // Vibrance protects colours by their spread as they enter the stage.
-            const float spread = std::max(r, std::max(g, b)) - std::min(r, std::min(g, b));
-            lanes::V v = cv::v_load(px[x].val);
-            if (saturation != 0.0f) v = scale_from_luminance(v, factor);
-            if (vibrance != 0.0f) {
-                const float protection = 3.0f * spread;
-                const float weight = protection < 0.0f ? 1.0f : 1.0f - std::min(protection, 1.0f);
-                v = scale_from_luminance(v, 1.0f + vibrance * weight * 0.8f);
-            }
-            cv::v_store(px[x].val, v);
+    pass.add(planar_kernel([saturation, vibrance, factor](int, int, lanes::V& r, lanes::V& g, lanes::V& b) {
+        // Vibrance protects colours by their spread as they enter the stage.
+        const lanes::V spread = cv::v_max(r, cv::v_max(g, b)) - cv::v_min(r, cv::v_min(g, b));
+        if (saturation != 0.0f) scale_from_luminance(r, g, b, lanes::all(factor));
+        if (vibrance != 0.0f) {
+            const lanes::V one = lanes::all(1.0f);
+            const lanes::V protection = lanes::all(3.0f) * spread;
+            const lanes::V weight =
+                cv::v_select(protection < lanes::all(0.0f), one, one - cv::v_min(protection, one));
+            scale_from_luminance(r, g, b, one + lanes::all(vibrance) * weight * lanes::all(0.8f));
         }
-    });
+    }));
 }
 
 void Pipeline::apply_hsl(RowPass& pass, const EditParams& params) {

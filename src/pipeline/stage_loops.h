@@ -8,6 +8,7 @@
 #include <opencv2/core.hpp>
 #include <opencv2/core/hal/intrin.hpp>
 
+#include <algorithm>
 #include <vector>
 
 namespace vornalix {
@@ -53,14 +54,6 @@ using V = cv::v_float32x4;
 inline V all(float v) { return cv::v_setall_f32(v); }
 // clamp01: NaN (the first operand of the max) becomes 0.
 inline V clamp01(const V& v) { return cv::v_min(cv::v_max(v, all(0.0f)), all(1.0f)); }
-// pixel::luminance of the pixel (R, G, B, A) in every lane, summed in the
-// same order: (0.2126 R + 0.7152 G) + 0.0722 B, the first sum commuted.
-inline V luminance(const V& v) {
-    const V weighted = v * V(0.2126f, 0.7152f, 0.0722f, 0.0f);
-    const V pairs = weighted + cv::v_rotate_right<1>(weighted);  // lane 0: R' + G'
-    const V sums = pairs + cv::v_rotate_right<2>(weighted);      // lane 0: (R' + G') + B'
-    return cv::v_broadcast_element<0>(sums);
-}
 // tone::lut_index of each lane.
 inline cv::v_int32x4 lut_index(const V& v, int size) {
     const cv::v_int32x4 nearest = cv::v_trunc(v * all(static_cast<float>(size - 1)) + all(0.5f));
@@ -81,6 +74,31 @@ RowKernel pixel_kernel(Fn fn) {
             float* p = px[x].val;
             const lanes::V v = cv::v_load(p);
             cv::v_store(p, cv::v_select(colour, fn(v), v));
+        }
+    };
+}
+
+// A row kernel handing fn four pixels at a time as planes, fn(y, x, r, g, b)
+// with x the column of the first: each lane of r, g, b is one pixel, so
+// arithmetic across channels (a luminance) stays a plain sum per lane. Alpha
+// is left as it is. The last pixels of a row that do not fill four lanes go
+// through the same code, padded with zeros.
+template <typename Fn>
+RowKernel planar_kernel(Fn fn) {
+    return [fn](int y, cv::Vec4f* px, int n) {
+        auto four = [&](float* p, int x) {
+            lanes::V r, g, b, a;
+            cv::v_load_deinterleave(p, r, g, b, a);
+            fn(y, x, r, g, b);
+            cv::v_store_interleave(p, r, g, b, a);
+        };
+        int x = 0;
+        for (; x + 4 <= n; x += 4) four(px[x].val, x);
+        if (x < n) {
+            cv::Vec4f tail[4] = {};
+            std::copy(px + x, px + n, tail);
+            four(tail[0].val, x);
+            std::copy(tail, tail + (n - x), px + x);
         }
     };
 }

@@ -237,8 +237,12 @@ void vignette_row(cv::Size image, int y, cv::Vec4f* px, float amount, float mid,
     const float ady = std::fabs(dy);
     cv::AutoBuffer<float, 4096> weights(image.width);
     float* w = weights.data();
+    // The weight is even in dx, and column width - x lies exactly as far
+    // right of the centre as x lies left of it (all half-integers, exact in
+    // float): only the left half and the centre are computed.
+    const int computed = std::min(image.width, image.width / 2 + 1);
     int x = 0;
-    for (; x + 4 <= image.width; x += 4) {
+    for (; x + 4 <= computed; x += 4) {
         const V xs(float(x), float(x + 1), float(x + 2), float(x + 3));
         const V dx = (xs - V(cx, cx, cx, cx)) / V(cx, cx, cx, cx);
         cv::v_store(w + x, vignette_weight<V>(
@@ -247,13 +251,14 @@ void vignette_row(cv::Size image, int y, cv::Vec4f* px, float amount, float mid,
                                [](V a, V b) { return cv::v_max(a, b); }, [](V a, V b) { return cv::v_min(a, b); },
                                [](V t, V kept) { return cv::v_select(t > cv::v_setzero_f32(), kept, cv::v_setzero_f32()); }));
     }
-    for (; x < image.width; ++x) {
+    for (; x < computed; ++x) {
         const float dx = (x - cx) / cx;
         w[x] = vignette_weight<float>(
             dx, dy, ady, mid, den, ellipse_weight, strength, [](float v) { return std::fabs(v); },
             [](float v) { return std::sqrt(v); }, [](float a, float b) { return std::max(a, b); },
             [](float a, float b) { return std::min(a, b); }, [](float t, float kept) { return t > 0.0f ? kept : 0.0f; });
     }
+    for (; x < image.width; ++x) w[x] = w[image.width - x];
     const V colour = cv::v_reinterpret_as_f32(cv::v_int32x4(-1, -1, -1, 0));
     const V one = cv::v_setall_f32(1.0f), zero = cv::v_setzero_f32();
     for (x = 0; x < image.width; ++x) {
