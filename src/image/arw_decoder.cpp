@@ -48,12 +48,23 @@ bool decode_raw(const std::string& path, int scale, RawDecodeResult& out, std::s
         error = libraw_message("LibRaw dcraw_process failed: ", code);
         return false;
     }
-    std::string why;
-    cv::Mat rgb = copy_developed_image(*raw, why);
-    if (rgb.empty()) {
-        error = "LibRaw could not return the developed image: " + why;
-        return false;
+    // Upright colour images are converted where LibRaw left them; any other
+    // is copied out by LibRaw itself.
+    cv::Mat developed = develop_in_place(*raw);
+    const bool in_place = !developed.empty();
+    if (!in_place) {
+        std::string why;
+        developed = copy_developed_image(*raw, why);
+        if (developed.empty()) {
+            error = "LibRaw could not return the developed image: " + why;
+            return false;
+        }
     }
+    const uchar* full_size = developed.data;
+    if (scale == 4) developed = halve(developed);
+    developed = bound_long_side(developed, kRawMaxSide);
+    // Unreduced, the image converted in place is still the processor's memory.
+    if (in_place && developed.data == full_size) developed = developed.clone();
 
     RawDecodeResult r;
     const libraw_data_t& d = raw->imgdata;
@@ -64,11 +75,12 @@ bool decode_raw(const std::string& path, int scale, RawDecodeResult& out, std::s
     copy_name(r.make, d.idata.make);
     copy_name(r.model, d.idata.model);
     r.flip = d.sizes.flip;
-    raw.reset();  // its buffers go before the reduction allocates
+    raw.reset();
 
-    if (scale == 4) rgb = halve(rgb);
-    rgb = bound_long_side(rgb, kRawMaxSide);
-    r.image = ImageBuffer(rgb);
+    if (in_place)
+        r.image.mat = developed;  // R, G, B, A already
+    else
+        r.image = ImageBuffer(developed);
     out = std::move(r);
     return true;
 }

@@ -9,8 +9,18 @@
 
 namespace vornalix {
 
+const ushort* RawProcessor::output_curve() {
+    // As LibRaw's bitmap copies do: without automatic brightening the white
+    // level is fixed and the curve spans the whole 16-bit range.
+    constexpr int kFixedWhite = 0x2000 << 3;
+    if (libraw_internal_data.output_data.histogram)
+        gamma_curve(imgdata.params.gamm[0], imgdata.params.gamm[1], 2,
+                    static_cast<int>(kFixedWhite / imgdata.params.bright));
+    return imgdata.color.curve;
+}
+
 LibRawPtr make_libraw_processor() {
-    LibRawPtr processor(new LibRaw(0));
+    LibRawPtr processor(new RawProcessor());
     // LibRaw reports data errors on stderr by default; the library reports
     // through return codes only.
     processor->set_dataerror_handler([](void*, const char*, int) {}, nullptr);
@@ -71,6 +81,27 @@ cv::Mat copy_processed_image(const libraw_processed_image_t& image, int bits, st
                        const_cast<unsigned char*>(image.data));
     const cv::Mat rgb = as_rgb(view);
     return rgb.data == view.data ? rgb.clone() : rgb;
+}
+
+cv::Mat develop_in_place(RawProcessor& processor) {
+    const libraw_data_t& d = processor.imgdata;
+    int width = 0, height = 0, colors = 0, bits = 0;
+    processor.get_mem_image_format(&width, &height, &colors, &bits);
+    const bool plain = d.image && d.sizes.flip == 0 && colors == 3 && bits == 16 && d.params.no_auto_bright &&
+                       width > 0 && height > 0 && width == d.sizes.width && height == d.sizes.height &&
+                       d.sizes.iwidth == d.sizes.width && d.sizes.iheight == d.sizes.height;
+    if (!plain) return {};
+    const ushort* curve = processor.output_curve();
+    cv::Mat view(height, width, CV_16UC4, d.image);
+    constexpr ushort kOpaque = 65535;
+    cv::parallel_for_(cv::Range(0, height), [&](const cv::Range& rows) {
+        for (int y = rows.start; y < rows.end; ++y) {
+            auto* px = view.ptr<cv::Vec4w>(y);
+            for (int x = 0; x < width; ++x)
+                px[x] = cv::Vec4w(curve[px[x][0]], curve[px[x][1]], curve[px[x][2]], kOpaque);
+        }
+    });
+    return view;
 }
 
 cv::Mat copy_developed_image(LibRaw& processor, std::string& why) {

@@ -13,8 +13,18 @@
 
 namespace vornalix {
 
+// LibRaw with the output curve its bitmap copies apply within reach, so
+// the decoder can apply it where the processed image already lies.
+class RawProcessor : public LibRaw {
+public:
+    RawProcessor() : LibRaw(LIBRAW_OPTIONS_NONE) {}
+    // The table dcraw_make_mem_image maps every processed sample through,
+    // made as it makes it when automatic brightening is off.
+    const ushort* output_curve();
+};
+
 // Destroying the processor recycles it and frees everything it allocated.
-using LibRawPtr = std::unique_ptr<LibRaw>;
+using LibRawPtr = std::unique_ptr<RawProcessor>;
 
 // A new processor constructed with no option flags.
 LibRawPtr make_libraw_processor();
@@ -43,6 +53,15 @@ bool frame_within_bound(const LibRaw& processor);
 // image is not a bitmap of that depth with 1 or 3 colours whose data_size
 // covers width x height x colours samples.
 cv::Mat copy_processed_image(const libraw_processed_image_t& image, int bits, std::string& why);
+
+// The developed image of a processor after dcraw_process, with LibRaw's
+// output curve applied in place: 16-bit R, G, B and opaque alpha, pixel for
+// pixel what dcraw_make_mem_image gives (plus the alpha), but as a view of
+// the processor's own memory, valid until it is reset or destroyed. Empty,
+// with the processor untouched, unless the image is upright with three
+// colours at the processed size and 16-bit output without automatic
+// brightening; copy_developed_image serves every other image.
+cv::Mat develop_in_place(RawProcessor& processor);
 
 // The developed image of a processor after dcraw_process, as
 // copy_processed_image would give it from dcraw_make_mem_image at 16 bits
