@@ -16,34 +16,44 @@ trap 'rm -rf "$work"' EXIT
 cd "$work"
 cp "$cr2" camera.CR2
 
-# Median wall time of five runs of a command, in seconds.
-median() {
-  local times=()
+# Wall time of one run of a command, in seconds.
+wall() {
+  local start end
+  start=$(date +%s.%N)
+  "$@" >/dev/null 2>&1
+  end=$(date +%s.%N)
+  echo "$end - $start" | bc -l
+}
+median() { printf '%s\n' "$@" | sort -g | sed -n 3p; }
+# Runs the functions $1 and $2 alternately, five times each, so that the
+# machine's drift during the comparison weighs on both alike; sets `first`
+# and `second` to their median wall times.
+compare() {
+  local a=() b=()
   for _ in 1 2 3 4 5; do
-    local start end
-    start=$(date +%s.%N)
-    "$@" >/dev/null 2>&1
-    end=$(date +%s.%N)
-    times+=("$(echo "$end - $start" | bc -l)")
+    a+=("$(wall "$1")")
+    b+=("$(wall "$2")")
   done
-  printf '%s\n' "${times[@]}" | sort -g | sed -n 3p
+  first=$(median "${a[@]}")
+  second=$(median "${b[@]}")
 }
 ratio() { echo "scale=2; $1 / $2" | bc -l; }
 row() { printf '  %-58s %6.3f s\n' "$1" "$2"; }
 
-echo "whole process (median of 5 runs):"
-ours=$(median "$cli" develop camera.CR2 -o developed.jpg)
-libraw=$(median dcraw_emu -w -q 3 -W -g 2.4 12.92 -6 -T camera.CR2)
-row "vornalix develop IMG_5952.CR2 -o out.jpg" "$ours"
-row "dcraw_emu -w -q 3 -W -g 2.4 12.92 -6 -T IMG_5952.CR2" "$libraw"
-echo "  ratio to LibRaw's decode: $(ratio "$ours" "$libraw")"
+echo "whole process (medians of 5 runs, the two sides of each comparison alternating):"
+develop_raw() { "$cli" develop camera.CR2 -o developed.jpg; }
+libraw_decode() { dcraw_emu -w -q 3 -W -g 2.4 12.92 -6 -T camera.CR2; }
+compare develop_raw libraw_decode
+row "vornalix develop IMG_5952.CR2 -o out.jpg" "$first"
+row "dcraw_emu -w -q 3 -W -g 2.4 12.92 -6 -T IMG_5952.CR2" "$second"
+echo "  ratio to LibRaw's decode: $(ratio "$first" "$second")"
 
 # The JPEG the second comparison starts from: the camera file at full decode size.
 "$cli" develop camera.CR2 -o input.jpg --quality 92 >/dev/null
 typical=(--temperature 5200 --tint 5 --exposure 0.5 --contrast 20
          --curve master 0,0,0.25,0.22,0.75,0.80,1,1 --saturation 15
          --sharpening 40 --sharpening-radius 1 --sharpening-threshold 64 --vignette 25 --quality 92)
-ours=$(median "$cli" develop input.jpg -o edited.jpg "${typical[@]}")
+develop_jpeg() { "$cli" develop input.jpg -o edited.jpg "${typical[@]}"; }
 
 # vips: white balance and exposure as one linear step (5200 K against 6500 K,
 # tint 5, times 2^0.5), the master curve as a table, sharpening, a vignette
@@ -76,7 +86,7 @@ vips_chain() {
   vips multiply t3.v mask.v t4.v
   vips jpegsave t4.v vips.jpg --Q 92
 }
-theirs=$(median vips_chain)
-row "vornalix develop input.jpg -o out.jpg (typical edit)" "$ours"
-row "vips: linear, maplut, sharpen, multiply, jpegsave" "$theirs"
-echo "  ratio to the vips chain: $(ratio "$ours" "$theirs")"
+compare develop_jpeg vips_chain
+row "vornalix develop input.jpg -o out.jpg (typical edit)" "$first"
+row "vips: linear, maplut, sharpen, multiply, jpegsave" "$second"
+echo "  ratio to the vips chain: $(ratio "$first" "$second")"

@@ -3,6 +3,7 @@
 #include "image/image_memory.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace vornalix {
 
@@ -26,7 +27,6 @@ RowPass::RowPass(cv::Mat& working) : working_(working) {
 
 RowPass::RowPass(const cv::Mat& source16, cv::Mat& working) : working_(working), source_(source16) {
     CV_Assert(source_.type() == CV_16UC4);
-    create_image(working_, source_.size(), CV_32FC4);
 }
 
 cv::Mat& RowPass::image() {
@@ -53,15 +53,24 @@ size_t RowPass::fold_into_table(cv::Mat& table) {
 }
 
 void RowPass::run(cv::Mat* out16) {
-    if (out16) create_image(*out16, working_.size(), CV_16UC4);
     const bool convert_in = !source_.empty();
     if (pending_.empty() && !convert_in && !out16) return;
+    // A render done in one pass (source in, result out) needs no float image:
+    // each row is worked on in a small buffer. Later passes work in place,
+    // which measures faster than copying their rows out.
+    const bool keep = !(convert_in && out16);
+    if (convert_in && keep) create_image(working_, source_.size(), CV_32FC4);
+    const cv::Size size = this->size();
+    if (out16) create_image(*out16, size, CV_16UC4);
     cv::Mat table;
     const size_t first = convert_in ? fold_into_table(table) : 0;
-    for_each_band(working_.rows, [&](const cv::Range& band) {
-        const int n = working_.cols;
+    for_each_band(size.height, [&](const cv::Range& band) {
+        const int n = size.width;
+        // Bands can be single rows: the buffer stays with the pool's thread.
+        thread_local std::vector<cv::Vec4f> row;
+        if (!keep && row.size() < static_cast<size_t>(n)) row.resize(n);
         for (int y = band.start; y < band.end; ++y) {
-            auto* px = working_.ptr<cv::Vec4f>(y);
+            cv::Vec4f* px = keep ? working_.ptr<cv::Vec4f>(y) : row.data();
             if (convert_in) {
                 const auto* in = source_.ptr<cv::Vec4w>(y);
                 if (first > 0) {

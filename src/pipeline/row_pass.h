@@ -32,7 +32,7 @@ public:
     explicit RowPass(cv::Mat& working);
     // A pass that starts from a 16-bit R, G, B, A source: `working` gets the
     // source's size (keeping its storage when that fits) and is filled on the
-    // first run.
+    // first run, unless that run also writes the result (a one-pass render).
     RowPass(const cv::Mat& source16, cv::Mat& working);
 
     bool empty() const { return size().area() == 0; }
@@ -45,7 +45,8 @@ public:
     void add(RowKernel kernel, Kind kind = mixing) { pending_.push_back({std::move(kernel), kind}); }
     // Runs what is pending and returns the float image.
     cv::Mat& image();
-    // Runs what is pending; with `out16`, writes the 16-bit result in the same pass.
+    // Runs what is pending; with `out16`, writes the 16-bit result in the same
+    // pass (a one-pass render leaves the float image as it was).
     void finish() { run(nullptr); }
     void finish(cv::Mat& out16) { run(&out16); }
 
