@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Whole-process comparisons, each the median of five runs:
+# Whole-process comparisons, each the median of five runs (the two sides
+# of a comparison alternate, so drift in the machine weighs on both alike):
 #  - developing the camera file into a JPEG with the command-line program,
 #    against LibRaw's own full-size decode of it (dcraw_emu, same output
 #    parameters as the library's decoder);

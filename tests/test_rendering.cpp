@@ -1,5 +1,6 @@
 #include "api/render.h"
 #include "pipeline/background_blur.h"
+#include "pipeline/row_pass.h"
 #include "support/context_access.h"
 
 #include <gtest/gtest.h>
@@ -182,4 +183,24 @@ TEST(BackgroundBlur, WeakStrengthUsesTheSmallestKernel) {
     cv::Mat blurred = preview.clone();
     vornalix::blur_background(blurred, cv::Mat(20, 20, CV_8UC1, cv::Scalar(0)), 1.0f);
     EXPECT_EQ(cv::norm(blurred, expected, cv::NORM_INF), 0.0);
+}
+
+// The result conversion rounds half to even and clamps, with NaN and values
+// past the integer range giving 0, in the vector steps and in a row's last
+// odd pixel alike.
+TEST(Render, ResultConversionRoundsAndClampsLikeTheScalarCast) {
+    const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+    const std::vector<float> samples = {0.0f,         1.0f,  -0.5f, 2.0f,  nan,   inf,     -inf,    1e30f,
+                                        0.5f / 65535, 1.5f / 65535, 2.5f / 65535, 65534.5f / 65535, 0.25f,
+                                        -1e-9f,       1.0000001f};
+    const int width = static_cast<int>((samples.size() + 3) / 4) | 1;  // odd: one pixel past the pairs
+    cv::Mat working(1, width, CV_32FC4, cv::Scalar::all(0.5));
+    std::copy(samples.begin(), samples.end(), working.ptr<float>(0));
+    cv::Mat out16;
+    vornalix::RowPass pass(working);
+    pass.finish(out16);
+    for (int i = 0; i < width * 4; ++i) {
+        const float v = working.ptr<float>(0)[i];
+        EXPECT_EQ(out16.ptr<ushort>(0)[i], cv::saturate_cast<ushort>(v * 65535.0f)) << i << ": " << v;
+    }
 }
