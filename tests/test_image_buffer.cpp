@@ -44,6 +44,12 @@ TEST(ImageBuffer, ConversionsRoundAndSaturate) {
     cv::Mat eight = b.to_8bit();
     EXPECT_EQ(eight.type(), CV_8UC4);
     EXPECT_EQ(eight.at<cv::Vec4b>(0, 0), cv::Vec4b(255, 128, 0, 255));
+    // The encoders' form: the same values in B, G, R, row by row.
+    ImageBuffer noisy(37, 5);
+    cv::randu(noisy.mat, 0, 65536);
+    cv::Mat bgr;
+    cv::cvtColor(noisy.to_8bit(), bgr, cv::COLOR_RGBA2BGR);
+    EXPECT_EQ(cv::norm(noisy.to_8bit_bgr(), bgr, cv::NORM_INF), 0.0);
 
     cv::Mat f = b.to_float();
     EXPECT_EQ(f.type(), CV_32FC4);

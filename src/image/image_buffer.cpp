@@ -65,6 +65,23 @@ void ImageBuffer::to_8bit(cv::Mat& out) const {
     mat.convertTo(out, CV_8UC4, 1.0 / kEightToSixteen);
 }
 
+cv::Mat ImageBuffer::to_8bit_bgr() const {
+    cv::Mat out;
+    if (mat.empty()) return out;
+    create_image(out, mat.size(), CV_8UC3);
+    // A row at a time through the conversions of to_8bit, so no whole 8-bit
+    // copy with alpha is made on the way.
+    cv::parallel_for_(cv::Range(0, mat.rows), [&](const cv::Range& rows) {
+        cv::Mat rgba8;
+        for (int y = rows.start; y < rows.end; ++y) {
+            mat.row(y).convertTo(rgba8, CV_8UC4, 1.0 / kEightToSixteen);
+            cv::Mat bgr = out.row(y);
+            cv::cvtColor(rgba8, bgr, cv::COLOR_RGBA2BGR);
+        }
+    });
+    return out;
+}
+
 cv::Mat ImageBuffer::to_float() const {
     cv::Mat out;
     if (mat.empty()) return out;

@@ -21,6 +21,8 @@ public:
     cv::Mat to_8bit() const;
     // The same into `out`, whose memory is used when it has the size and type.
     void to_8bit(cv::Mat& out) const;
+    // The same values without alpha, in the B, G, R order encoders take.
+    cv::Mat to_8bit_bgr() const;
     cv::Mat to_float() const;
     static ImageBuffer from_float(const cv::Mat& f);
     void copy_from(const ImageBuffer& other);

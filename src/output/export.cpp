@@ -18,20 +18,16 @@ constexpr int kMaxQuality = 100;
 constexpr int kSixteenBits = 16;
 
 // The encoders take B, G, R without alpha.
-cv::Mat without_alpha_bgr(const cv::Mat& rgba) {
+cv::Mat bgr16(const ImageBuffer& image) {
     cv::Mat bgr;
-    create_image(bgr, rgba.size(), CV_MAKETYPE(rgba.depth(), 3));
-    cv::cvtColor(rgba, bgr, cv::COLOR_RGBA2BGR);
+    create_image(bgr, image.mat.size(), CV_16UC3);
+    cv::cvtColor(image.mat, bgr, cv::COLOR_RGBA2BGR);
     return bgr;
 }
 
-cv::Mat bgr8(const ImageBuffer& image) { return without_alpha_bgr(image.to_8bit()); }
-
-cv::Mat bgr16(const ImageBuffer& image) { return without_alpha_bgr(image.mat); }
-
 // 16-bit data, unless the format can hold only 8 bits: then the ÷257 image.
 cv::Mat wide_bgr(const std::string& path, const ImageBuffer& image) {
-    return holds_only_8bit(path) ? bgr8(image) : bgr16(image);
+    return holds_only_8bit(path) ? image.to_8bit_bgr() : bgr16(image);
 }
 
 // Puts the block into the written temporary; a file that is no JPEG (the
@@ -57,8 +53,8 @@ bool write_jpeg(const std::string& path, const ImageBuffer& image, int quality,
                 const std::vector<unsigned char>& exif_block) {
     if (image.empty()) return false;
     const std::vector<int> params{cv::IMWRITE_JPEG_QUALITY, std::clamp(quality, kMinQuality, kMaxQuality)};
-    if (exif_block.empty()) return write_image_atomically(path, bgr8(image), params);
-    return write_image_atomically(path, bgr8(image), params,
+    if (exif_block.empty()) return write_image_atomically(path, image.to_8bit_bgr(), params);
+    return write_image_atomically(path, image.to_8bit_bgr(), params,
                                   [&](const std::string& temp) { return embed_exif(temp, exif_block); });
 }
 
@@ -69,7 +65,7 @@ bool write_tiff(const std::string& path, const ImageBuffer& image) {
 
 bool write_png(const std::string& path, const ImageBuffer& image, int bits) {
     if (image.empty()) return false;
-    return write_image_atomically(path, bits == kSixteenBits ? wide_bgr(path, image) : bgr8(image), {});
+    return write_image_atomically(path, bits == kSixteenBits ? wide_bgr(path, image) : image.to_8bit_bgr(), {});
 }
 
 }  // namespace vornalix::output
