@@ -10,12 +10,12 @@
 namespace vornalix {
 
 const ushort* RawProcessor::output_curve() {
-    // As LibRaw's bitmap copies do: without automatic brightening the white
+    // As LibRaw's bitmap copies do: without automatic brightening (and at
+    // the default brightness, which the library never changes) the white
     // level is fixed and the curve spans the whole 16-bit range.
     constexpr int kFixedWhite = 0x2000 << 3;
     if (libraw_internal_data.output_data.histogram)
-        gamma_curve(imgdata.params.gamm[0], imgdata.params.gamm[1], 2,
-                    static_cast<int>(kFixedWhite / imgdata.params.bright));
+        gamma_curve(imgdata.params.gamm[0], imgdata.params.gamm[1], 2, kFixedWhite);
     return imgdata.color.curve;
 }
 
@@ -88,7 +88,7 @@ cv::Mat develop_in_place(RawProcessor& processor) {
     int width = 0, height = 0, colors = 0, bits = 0;
     processor.get_mem_image_format(&width, &height, &colors, &bits);
     const bool plain = d.image && d.sizes.flip == 0 && colors == 3 && bits == 16 && d.params.no_auto_bright &&
-                       width > 0 && height > 0 && width == d.sizes.width && height == d.sizes.height &&
+                       d.params.bright == 1.0f && width > 0 && height > 0 && width == d.sizes.width && height == d.sizes.height &&
                        d.sizes.iwidth == d.sizes.width && d.sizes.iheight == d.sizes.height;
     if (!plain) return {};
     const ushort* curve = processor.output_curve();

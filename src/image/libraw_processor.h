@@ -19,7 +19,7 @@ class RawProcessor : public LibRaw {
 public:
     RawProcessor() : LibRaw(LIBRAW_OPTIONS_NONE) {}
     // The table dcraw_make_mem_image maps every processed sample through,
-    // made as it makes it when automatic brightening is off.
+    // made as it makes it with automatic brightening off at brightness 1.
     const ushort* output_curve();
 };
 
@@ -59,8 +59,8 @@ cv::Mat copy_processed_image(const libraw_processed_image_t& image, int bits, st
 // pixel what dcraw_make_mem_image gives (plus the alpha), but as a view of
 // the processor's own memory, valid until it is reset or destroyed. Empty,
 // with the processor untouched, unless the image is upright with three
-// colours at the processed size and 16-bit output without automatic
-// brightening; copy_developed_image serves every other image.
+// colours at the processed size and 16-bit output at brightness 1 without
+// automatic brightening; copy_developed_image serves every other image.
 cv::Mat develop_in_place(RawProcessor& processor);
 
 // The developed image of a processor after dcraw_process, as
