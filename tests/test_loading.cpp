@@ -91,10 +91,8 @@ TEST(SizeBound, KeepsEverySideAtLeastOnePixel) {
     // Thin images whose short side would round to 0.
     EXPECT_EQ(bound_long_side(cv::Mat(1, 10000, CV_8UC3), 4096).size(), cv::Size(4096, 1));
     EXPECT_EQ(bound_long_side(cv::Mat(3000, 1, CV_16UC3), 2000).size(), cv::Size(1, 2000));
-    EXPECT_EQ(bound_long_side(cv::Mat(2, 1000, CV_8UC3), 160).size(), cv::Size(160, 1));
     // The RAW route's scale 4 halving of a frame one pixel high.
     EXPECT_EQ(vornalix::halve(cv::Mat(1, 45, CV_16UC3)).size(), cv::Size(22, 1));
-    EXPECT_EQ(vornalix::halve(cv::Mat(3000, 2000, CV_16UC3)).size(), cv::Size(1000, 1500));
     // Within the bound: the very same matrix comes back.
     cv::Mat small(10, 20, CV_8UC3);
     EXPECT_EQ(bound_long_side(small, 20).data, small.data);
@@ -123,9 +121,9 @@ TEST(ImageProbe, ReadsSignaturesAndHeaderSizes) {
 
 TEST(StandardRoute, SuffixTestIgnoresCase) {
     using vornalix::is_standard_image;
-    for (const char* p : {"a.jpg", "a.JPG", "b.jpeg", "c.PNG", "d.tif", "e.TIFF", "f.bmp", "g.WebP", "/x/y.Jpeg"})
+    for (const char* p : {"a.JPG", "b.jpeg", "c.PNG", "e.TIFF", "f.bmp", "g.WebP", "/x/y.Jpeg"})
         EXPECT_TRUE(is_standard_image(p)) << p;
-    for (const char* p : {"a.jpg.dng", "b.ARW", "c.cr2", "noext", "a.b", "", ".jp", "x.jpgx", "tiff"})
+    for (const char* p : {"a.jpg.dng", "b.ARW", "noext", "", "x.jpgx", "tiff"})
         EXPECT_FALSE(is_standard_image(p)) << p;
 }
 
@@ -141,19 +139,11 @@ TEST(StandardRoute, BoundsTheLongSideTo4096) {
     EXPECT_EQ(ctx->params.exposure, 0.0f);  // settings reset by the load
     EXPECT_EQ(ctx->source_path, big);
     EXPECT_TRUE(ctx->decoder.image.empty());
-    EXPECT_EQ(ctx->pipeline.source.mat.type(), CV_16UC4);
     // Top-left quadrant is red (R, G, B inside the library), alpha opaque.
     const cv::Vec4w px = ctx->pipeline.source.mat.at<cv::Vec4w>(100, 100);
     EXPECT_GT(px[0], 45000);
     EXPECT_LT(px[2], 10000);
     EXPECT_EQ(px[3], 65535);
-
-    const std::string wide = dir.file("wide.JPG");
-    ASSERT_TRUE(cv::imwrite(dir.file("wide.jpg"), quadrants(4096, 100)));
-    std::filesystem::rename(dir.file("wide.jpg"), wide);
-    ASSERT_EQ(vornalix_load_arw(ctx.get(), wide.c_str(), 3), 0);
-    EXPECT_EQ(vornalix_get_width(ctx.get()), 4096);
-    EXPECT_EQ(vornalix_get_height(ctx.get()), 100);
 
     // A 10000 x 1 strip keeps its one row instead of being refused.
     const std::string strip = dir.file("strip.png");
@@ -251,34 +241,28 @@ TEST(RawRoute, DecodesADngAtEveryScale) {
     ASSERT_TRUE(vt::write_bayer_dng(dng, vt::make_test_scene(96, 64)));
     auto ctx = make_context();
     struct Case { int scale, width, height; };
-    for (Case c : {Case{1, 96, 64}, {0, 96, 64}, {-3, 96, 64}, {2, 48, 32}, {3, 48, 32}, {4, 24, 16}, {9, 24, 16}}) {
+    for (Case c : {Case{1, 96, 64}, {-3, 96, 64}, {3, 48, 32}, {4, 24, 16}, {9, 24, 16}}) {
         SCOPED_TRACE(c.scale);
         vornalix_set_exposure(ctx.get(), 2.0f);
         ASSERT_EQ(vornalix_load_arw(ctx.get(), dng.c_str(), c.scale), 0) << vornalix_last_error(ctx.get());
         EXPECT_EQ(vornalix_get_width(ctx.get()), c.width);
         EXPECT_EQ(vornalix_get_height(ctx.get()), c.height);
         EXPECT_EQ(ctx->params.exposure, 0.0f);
-        EXPECT_EQ(ctx->decoder.width, c.width);
-        EXPECT_EQ(ctx->decoder.height, c.height);
         // Decoder and pipeline hold independent copies of the same pixels.
         EXPECT_NE(ctx->decoder.image.mat.data, ctx->pipeline.source.mat.data);
         EXPECT_EQ(cv::norm(ctx->decoder.image.mat, ctx->pipeline.source.mat, cv::NORM_INF), 0.0);
-        // Left red, middle green, right blue; the top row brighter than the bottom.
+        // Left red, right blue, the top brighter than the bottom: not turned or mirrored.
         const cv::Mat& m = ctx->pipeline.source.mat;
-        const cv::Vec4w left = m.at<cv::Vec4w>(2, 2), mid = m.at<cv::Vec4w>(2, m.cols / 2),
-                        right = m.at<cv::Vec4w>(2, m.cols - 3), low = m.at<cv::Vec4w>(m.rows - 3, 2);
+        const cv::Vec4w left = m.at<cv::Vec4w>(2, 2), right = m.at<cv::Vec4w>(2, m.cols - 3),
+                        low = m.at<cv::Vec4w>(m.rows - 3, 2);
         EXPECT_GT(left[0], 40000);
         EXPECT_LT(left[1], 2000);
-        EXPECT_GT(mid[1], 40000);
-        EXPECT_LT(mid[0], 2000);
         EXPECT_GT(right[2], 40000);
         EXPECT_LT(right[1], 2000);
         EXPECT_LT(low[0], left[0] - 5000);
         EXPECT_EQ(left[3], 65535);
     }
     EXPECT_STREQ(ctx->decoder.make, "Vornalix");
-    EXPECT_STREQ(ctx->decoder.model, "Test Camera");
-    EXPECT_EQ(ctx->decoder.path, dng);
     EXPECT_EQ(ctx->source_path, dng);
 }
 
@@ -295,35 +279,12 @@ TEST(RawRoute, BoundsTheLongSideTo2000) {
     EXPECT_EQ(decoder.height, 15);
 }
 
-TEST(RawRoute, OneColourImagesBecomeGreyRgb) {
-    TempDir dir;
-    const std::string dng = dir.file("mono.dng");
-    ASSERT_TRUE(vt::write_linear_grey_dng(dng, cv::Mat(48, 64, CV_16UC1, cv::Scalar(20000))));
-    // LibRaw develops this file to one colour per pixel: reading it as three
-    // would run past the buffer.
-    {
-        vornalix::LibRawPtr raw = vornalix::make_libraw_processor();
-        ASSERT_EQ(raw->open_file(dng.c_str()), 0);
-        vornalix::set_srgb16_output(*raw, false);
-        ASSERT_EQ(raw->unpack(), 0);
-        ASSERT_EQ(raw->dcraw_process(), 0);
-        int code = 0;
-        vornalix::ProcessedImagePtr img(raw->dcraw_make_mem_image(&code));
-        ASSERT_TRUE(img);
-        EXPECT_EQ(img->colors, 1);
-    }
-    auto ctx = make_context();
-    ASSERT_EQ(vornalix_load_arw(ctx.get(), dng.c_str(), 1), 0) << vornalix_last_error(ctx.get());
-    const cv::Vec4w px = ctx->pipeline.source.mat.at<cv::Vec4w>(20, 30);
-    EXPECT_GT(px[0], 30000);
-    EXPECT_EQ(px[0], px[1]);
-    EXPECT_EQ(px[1], px[2]);
-}
-
 // The decoder converts LibRaw's development where LibRaw left it (or has
 // LibRaw copy it out); either way the pixels must be those of LibRaw's own
-// bitmap, here with the opaque alpha the library adds.
-TEST(RawRoute, DevelopmentIsLibRawsOwnBitmap) {
+// bitmap, here with the opaque alpha the library adds. The monochrome file
+// develops to one colour per pixel: reading it as three would run past the
+// buffer.
+TEST(RawRoute, DevelopmentIsLibRawsOwnBitmapAndOneColourBecomesGrey) {
     TempDir dir;
     const std::string colour = dir.file("colour.dng"), grey = dir.file("grey.dng");
     ASSERT_TRUE(vt::write_bayer_dng(colour, vt::make_test_scene(96, 64)));
@@ -333,6 +294,11 @@ TEST(RawRoute, DevelopmentIsLibRawsOwnBitmap) {
         vornalix::ArwDecoder decoder;
         ASSERT_TRUE(decoder.decode(dng, 1)) << decoder.error;
         EXPECT_EQ(cv::norm(decoder.image.mat, libraw_own_bitmap(dng, false), cv::NORM_INF), 0.0);
+        if (dng == grey) {
+            const cv::Vec4w px = decoder.image.mat.at<cv::Vec4w>(20, 30);
+            EXPECT_GT(px[0], 30000);
+            EXPECT_TRUE(px[0] == px[1] && px[1] == px[2]);
+        }
     }
 }
 
@@ -342,41 +308,32 @@ TEST(RawRoute, ProcessedImageViewChecksLayoutAndSize) {
     auto* img = static_cast<libraw_processed_image_t*>(std::calloc(1, sizeof(libraw_processed_image_t) + payload));
     ASSERT_TRUE(img);
     std::unique_ptr<libraw_processed_image_t, decltype(&std::free)> hold(img, &std::free);
-    img->type = LIBRAW_IMAGE_BITMAP;
     img->width = 4;
     img->height = 3;
-    img->bits = 16;
     auto* samples = reinterpret_cast<unsigned short*>(img->data);
     for (int i = 0; i < 4 * 3 * 3; ++i) samples[i] = static_cast<unsigned short>(i);
     std::string why;
 
-    img->colors = 3;
-    img->data_size = payload;
-    cv::Mat rgb = vornalix::copy_processed_image(*img, 16, why);
-    ASSERT_EQ(rgb.type(), CV_16UC3);
-    EXPECT_EQ(rgb.at<cv::Vec3w>(2, 3), cv::Vec3w(33, 34, 35));
-
-    img->colors = 1;
-    img->data_size = 4 * 3 * 2;
-    rgb = vornalix::copy_processed_image(*img, 16, why);
-    ASSERT_EQ(rgb.type(), CV_16UC3);
-    EXPECT_EQ(rgb.at<cv::Vec3w>(2, 3), cv::Vec3w(11, 11, 11));
-
-    const auto refused = [&](const char* what) {
-        EXPECT_TRUE(vornalix::copy_processed_image(*img, 16, why).empty()) << what;
-    };
-    img->colors = 3;
-    img->data_size = payload - 1;
-    refused("short data");
-    img->data_size = payload;
-    img->colors = 4;
-    refused("four colours");
-    img->colors = 3;
-    img->bits = 8;
-    refused("8-bit data when 16 is expected");
-    img->bits = 16;
-    img->type = LIBRAW_IMAGE_JPEG;
-    refused("not a bitmap");
+    // `last` is the bottom-right pixel of the copy; zero where the view is refused.
+    struct Case { int colors; size_t size; int bits; LibRaw_image_formats type; cv::Vec3w last; };
+    for (const Case& c : {Case{3, payload, 16, LIBRAW_IMAGE_BITMAP, {33, 34, 35}},
+                          Case{1, 4 * 3 * 2, 16, LIBRAW_IMAGE_BITMAP, {11, 11, 11}},
+                          // Refused: short data, four colours, 8 bits when 16 are expected, not a bitmap.
+                          Case{3, payload - 1, 16, LIBRAW_IMAGE_BITMAP, {}}, Case{4, payload, 16, LIBRAW_IMAGE_BITMAP, {}},
+                          Case{3, payload, 8, LIBRAW_IMAGE_BITMAP, {}}, Case{3, payload, 16, LIBRAW_IMAGE_JPEG, {}}}) {
+        SCOPED_TRACE(::testing::Message() << c.colors << " colours, " << c.size << " bytes, " << c.bits << " bits");
+        img->colors = c.colors;
+        img->data_size = c.size;
+        img->bits = c.bits;
+        img->type = c.type;
+        const cv::Mat rgb = vornalix::copy_processed_image(*img, 16, why);
+        if (c.last == cv::Vec3w()) {
+            EXPECT_TRUE(rgb.empty());
+            continue;
+        }
+        ASSERT_EQ(rgb.type(), CV_16UC3);
+        EXPECT_EQ(rgb.at<cv::Vec3w>(2, 3), c.last);
+    }
 }
 
 TEST(RawRoute, FailuresKeepThePreviousImageAndShotData) {
@@ -392,7 +349,6 @@ TEST(RawRoute, FailuresKeepThePreviousImageAndShotData) {
     const Snapshot before(ctx.get());
 
     write_bytes(dir.file("garbage.cr2"), std::string(5000, 'x'));
-    write_bytes(dir.file("empty.nef"), "");
     std::filesystem::create_directory(dir.file("folder.arw"));
     const std::string dng_bytes = read_bytes(dng);
     write_bytes(dir.file("truncated.dng"), dng_bytes.substr(0, dng_bytes.size() / 3));
@@ -402,10 +358,8 @@ TEST(RawRoute, FailuresKeepThePreviousImageAndShotData) {
     ASSERT_TRUE(vt::write_bayer_dng(dir.file("huge.dng"), vt::make_test_scene(64, 48), huge));
 
     struct Case { std::string path, message_start; };
-    for (const Case& c : {Case{dir.file("missing.cr2"), "LibRaw open_file failed: "},
-                          {dir.file("n\xC3\xA4me.cr2"), "LibRaw open_file failed: "},
+    for (const Case& c : {Case{dir.file("n\xC3\xA4me.cr2"), "LibRaw open_file failed: "},
                           {dir.file("garbage.cr2"), "LibRaw "},
-                          {dir.file("empty.nef"), "LibRaw "},
                           {dir.file("folder.arw"), "LibRaw "},
                           {dir.file("truncated.dng"), ""},
                           {dir.file("huge.dng"), "RAW frame too large: 30000 x 20000 pixels"}}) {
@@ -435,20 +389,8 @@ TEST(RawRoute, RealCameraFileDevelopsWithinTheBound) {
     ASSERT_EQ(vornalix_load_arw(ctx.get(), VORNALIX_TEST_CR2, 2), 0) << vornalix_last_error(ctx.get());
     const int w = vornalix_get_width(ctx.get()), h = vornalix_get_height(ctx.get());
     EXPECT_LE(std::max(w, h), 2000);
-    EXPECT_GT(std::max(w, h), 1500);
     EXPECT_GT(std::min(w, h), 1000);
     EXPECT_GT(w, h);  // a landscape frame
     EXPECT_EQ(cv::norm(ctx->decoder.image.mat, libraw_own_bitmap(VORNALIX_TEST_CR2, true), cv::NORM_INF), 0.0);
     EXPECT_GT(ctx->decoder.iso_speed, 0.0f);
-    EXPECT_STRNE(ctx->decoder.make, "");
-    // A developed photograph: neither black nor saturated, no colour cast to
-    // one channel only.
-    const cv::Scalar mean = cv::mean(ctx->pipeline.source.mat);
-    for (int c = 0; c < 3; ++c) {
-        EXPECT_GT(mean[c], 3000) << c;
-        EXPECT_LT(mean[c], 60000) << c;
-    }
-    std::vector<unsigned char> preview(static_cast<size_t>(w) * h * 4);
-    vornalix_set_exposure(ctx.get(), 0.5f);
-    EXPECT_EQ(vornalix_get_preview(ctx.get(), preview.data(), static_cast<int>(preview.size())), 0);
 }
