@@ -16,65 +16,47 @@ namespace {
 
 cv::Mat grey_image(float v, int rows = 4, int cols = 4) { return cv::Mat(rows, cols, CV_32FC4, cv::Scalar(v, v, v, 1.0f)); }
 
-cv::Mat solid(float r, float g, float b, int rows = 2, int cols = 2) {
-    return cv::Mat(rows, cols, CV_32FC4, cv::Scalar(r, g, b, 0.5f));
+// Runs `apply` on a grey row and returns the red values.
+template <class Apply>
+std::vector<float> on_greys(std::initializer_list<float> greys, Apply apply) {
+    cv::Mat m = grey_row(greys);
+    apply(m);
+    std::vector<float> out;
+    for (int x = 0; x < m.cols; ++x) out.push_back(rgb_at(m, x)[0]);
+    return out;
 }
 
 }  // namespace
 
 TEST(OpsTone, BrightnessContrastAndExposureFigures) {
-    cv::Mat m = grey_row({0.25f});
-    adj::apply_brightness(m, 100.0f);
-    EXPECT_NEAR(rgb_at(m, 0)[0], 0.574f, 1e-3f);
-    m = grey_row({0.25f});
-    adj::apply_brightness(m, -100.0f);
-    EXPECT_NEAR(rgb_at(m, 0)[0], 0.0474f, 1e-4f);
+    EXPECT_NEAR(on_greys({0.25f}, [](cv::Mat& m) { adj::apply_brightness(m, 100.0f); })[0], 0.574f, 1e-3f);
+    EXPECT_NEAR(on_greys({0.25f}, [](cv::Mat& m) { adj::apply_brightness(m, -100.0f); })[0], 0.0474f, 1e-4f);
+    const auto steep = on_greys({1.0f, 0.75f}, [](cv::Mat& m) { adj::apply_contrast(m, 100.0f); });  // k = 2.5
+    EXPECT_EQ(steep[0], 1.0f);
+    EXPECT_NEAR(steep[1], 0.625f / 1.3125f + 0.5f, 1e-6f);
+    // k floored at 0.1
+    EXPECT_NEAR(on_greys({1.0f}, [](cv::Mat& m) { adj::apply_contrast(m, -100.0f); })[0], 0.5488f, 1e-4f);
 
-    m = grey_row({1.0f, 0.75f});
-    adj::apply_contrast(m, 100.0f);  // k = 2.5
-    EXPECT_EQ(rgb_at(m, 0)[0], 1.0f);
-    EXPECT_NEAR(rgb_at(m, 1)[0], 0.625f / 1.3125f + 0.5f, 1e-6f);
-    m = grey_row({1.0f});
-    adj::apply_contrast(m, -100.0f);  // k floored at 0.1
-    EXPECT_NEAR(rgb_at(m, 0)[0], 0.5488f, 1e-4f);
-
-    m = grey_row({0.25f, 0.75f, 0.0f});
-    adj::apply_exposure(m, 1.0f);
-    EXPECT_RGB_NEAR(rgb_at(m, 0), 0.5f, 0.5f, 0.5f, 1e-6f);
-    EXPECT_EQ(rgb_at(m, 1)[0], 1.0f);
-    EXPECT_EQ(rgb_at(m, 2)[0], 0.0f);
-    m = grey_row({0.0f, 0.5f});
+    EXPECT_EQ(on_greys({0.25f, 0.75f}, [](cv::Mat& m) { adj::apply_exposure(m, 1.0f); }),
+              (std::vector<float>{0.5f, 1.0f}));
+    cv::Mat m = grey_row({0.0f, 0.5f});
     adj::apply_exposure(m, 200.0f);  // an overflowing factor still gives numbers
     EXPECT_TRUE(finite_in_unit_range(m));
     EXPECT_EQ(rgb_at(m, 0)[0], 0.0f);
 }
 
 TEST(OpsTone, HighlightsShadowsWhitesBlacks) {
-    cv::Mat m = grey_row({1.0f, 0.75f, 0.25f});
-    adj::apply_highlights(m, -100.0f);
-    EXPECT_NEAR(rgb_at(m, 0)[0], 0.75f, 1e-6f);
-    EXPECT_NEAR(rgb_at(m, 1)[0], 0.75f - 0.03125f, 1e-6f);
-    EXPECT_EQ(rgb_at(m, 2)[0], 0.25f);
-    m = grey_row({1.0f, 0.75f});
-    adj::apply_highlights(m, 100.0f);
-    EXPECT_EQ(rgb_at(m, 0)[0], 1.0f);
-    EXPECT_NEAR(rgb_at(m, 1)[0], 0.78125f, 1e-6f);
-
-    m = grey_row({0.0f, 0.25f, 0.75f});
-    adj::apply_shadows(m, 100.0f);
-    EXPECT_NEAR(rgb_at(m, 0)[0], 0.25f, 1e-6f);
-    EXPECT_NEAR(rgb_at(m, 1)[0], 0.28125f, 1e-6f);
-    EXPECT_EQ(rgb_at(m, 2)[0], 0.75f);
-
-    m = grey_row({0.5f, 1.0f});
-    adj::apply_whites(m, 100.0f);
-    EXPECT_NEAR(rgb_at(m, 0)[0], 0.5f / 1.15f, 1e-6f);
-    EXPECT_NEAR(rgb_at(m, 1)[0], 1.0f / 1.15f, 1e-6f);
-
-    m = grey_row({0.0f, 0.05f});
-    adj::apply_blacks(m, 100.0f);
-    EXPECT_NEAR(rgb_at(m, 0)[0], 0.1f, 1e-6f);
-    m = grey_row({0.05f});
+    const auto dimmed = on_greys({1.0f, 0.75f, 0.25f}, [](cv::Mat& m) { adj::apply_highlights(m, -100.0f); });
+    EXPECT_NEAR(dimmed[0], 0.75f, 1e-6f);
+    EXPECT_NEAR(dimmed[1], 0.75f - 0.03125f, 1e-6f);
+    EXPECT_EQ(dimmed[2], 0.25f);
+    const auto lifted = on_greys({0.0f, 0.25f, 0.75f}, [](cv::Mat& m) { adj::apply_shadows(m, 100.0f); });
+    EXPECT_NEAR(lifted[0], 0.25f, 1e-6f);
+    EXPECT_NEAR(lifted[1], 0.28125f, 1e-6f);
+    EXPECT_EQ(lifted[2], 0.75f);
+    EXPECT_NEAR(on_greys({1.0f}, [](cv::Mat& m) { adj::apply_whites(m, 100.0f); })[0], 1.0f / 1.15f, 1e-6f);
+    EXPECT_NEAR(on_greys({0.0f}, [](cv::Mat& m) { adj::apply_blacks(m, 100.0f); })[0], 0.1f, 1e-6f);
+    cv::Mat m = grey_row({0.05f});
     adj::apply_blacks(m, -100.0f);
     EXPECT_EQ(rgb_at(m, 0)[0], 0.0f);
     EXPECT_EQ(m.at<cv::Vec4f>(0, 0)[3], 1.0f);
@@ -84,23 +66,16 @@ TEST(OpsTone, SplineAndCurveTable) {
     adj::Spline s;
     s.build({{0.0f, 0.0f}, {0.5f, 0.7f}, {1.0f, 1.0f}});
     ASSERT_EQ(s.c.size(), 3u);
-    EXPECT_EQ(s.c[0], 0.0f);
     EXPECT_NEAR(s.c[1], -1.2f, 1e-6f);
-    EXPECT_EQ(s.c[2], 0.0f);
     EXPECT_NEAR(s.eval(0.25f), 0.3875f, 1e-6f);
-
     adj::Spline two;
     two.build({{0.2f, 0.1f}, {0.8f, 0.9f}});
-    EXPECT_EQ(two.eval(0.1f), 0.1f);
-    EXPECT_NEAR(two.eval(0.5f), 0.5f, 1e-6f);
+    EXPECT_EQ(two.eval(0.1f), 0.1f);  // flat beyond the end points
 
     std::vector<float> lut;
-    adj::build_tone_curve_lut({{0.0f, 0.0f}, {1.0f, 1.0f}}, lut);
-    ASSERT_EQ(lut.size(), 65536u);
-    EXPECT_NEAR(lut[32768], 32768.0f / 65535.0f, 1e-6f);
     adj::build_tone_curve_lut({{0.0f, 0.0f}, {0.5f, 0.7f}, {1.0f, 1.0f}}, lut);
-    EXPECT_NEAR(lut[16384], s.eval(16384.0f / 65535.0f), 0.0f);
-
+    ASSERT_EQ(lut.size(), 65536u);
+    EXPECT_EQ(lut[16384], s.eval(16384.0f / 65535.0f));
     // Equal or falling abscissae would divide by zero: the curve stays the identity.
     for (auto bad : {std::vector<std::pair<float, float>>{{0.0f, 0.0f}, {0.5f, 0.9f}, {0.5f, 0.1f}, {1.0f, 1.0f}},
                      std::vector<std::pair<float, float>>{{1.0f, 1.0f}, {0.0f, 0.3f}}}) {
@@ -124,23 +99,18 @@ TEST(OpsTone, ToneCurvesApplyMasterThenChannel) {
 }
 
 TEST(OpsTone, KelvinTintMultipliers) {
-    struct Case {
-        float kelvin, r, g, b;
-    };
-    for (const Case& c : {Case{6500, 1.0f, 0.7874f, 0.7549f}, Case{5500, 1.0f, 0.8741f, 0.9904f},
-                          Case{3000, 0.0035f, 0.3941f, 1.0f}, Case{10000, 1.0f, 0.7185f, 0.491f}}) {
+    struct Case { float kelvin, r, g, b; };
+    for (const Case& c : {Case{6500, 1.0f, 0.7874f, 0.7549f}, Case{3000, 0.0035f, 0.3941f, 1.0f}}) {
         float r, g, b;
         adj::kelvin_tint_to_multipliers(c.kelvin, 0.0f, r, g, b);
-        EXPECT_NEAR(r, c.r, 2e-3f) << c.kelvin;
-        EXPECT_NEAR(g, c.g, 2e-3f) << c.kelvin;
-        EXPECT_NEAR(b, c.b, 2e-3f) << c.kelvin;
+        EXPECT_RGB_NEAR(cv::Vec3f(r, g, b), c.r, c.g, c.b, 2e-3f) << c.kelvin;
     }
     float r0, g0, b0, r1, g1, b1;
-    adj::kelvin_tint_to_multipliers(1000.0f, 0.0f, r0, g0, b0);
+    adj::kelvin_tint_to_multipliers(1000.0f, 0.0f, r0, g0, b0);  // below the fit's range: its lower limit
     adj::kelvin_tint_to_multipliers(1667.0f, 0.0f, r1, g1, b1);
     EXPECT_EQ(g0, g1);
     adj::kelvin_tint_to_multipliers(6500.0f, 0.0f, r0, g0, b0);
-    adj::kelvin_tint_to_multipliers(6500.0f, -50.0f, r1, g1, b1);
+    adj::kelvin_tint_to_multipliers(6500.0f, -50.0f, r1, g1, b1);  // green clamped at 1
     EXPECT_EQ(g1, g0);
     adj::kelvin_tint_to_multipliers(6500.0f, 50.0f, r1, g1, b1);
     EXPECT_NEAR(g1, 0.95f * g0, 1e-6f);
@@ -150,44 +120,34 @@ TEST(OpsTone, KelvinTintMultipliers) {
     EXPECT_RGB_NEAR(rgb_at(m, 0), 1.0f, 0.7185f, 0.491f, 2e-3f);
 }
 
-TEST(OpsColour, SaturationAndVibrance) {
-    const cv::Vec3f half_sat = rgb_of_hsl(0.0f, 0.5f, 0.5f);
-    cv::Mat m = working_row({{half_sat[0], half_sat[1], half_sat[2]}, {0.4f, 0.4f, 0.4f}});
+TEST(OpsColour, SaturationVibranceHslAndSplitToning) {
+    const cv::Vec3f half_sat = rgb_of_hsl(0.0f, 0.5f, 0.5f), full = rgb_of_hsl(0.3f, 1.0f, 0.5f);
+    cv::Mat m = working_row({half_sat, {0.4f, 0.4f, 0.4f}});
     adj::apply_saturation(m, 50.0f);
     EXPECT_NEAR(hsl_of(rgb_at(m, 0))[1], 0.75f, 1e-5f);
     EXPECT_RGB_NEAR(rgb_at(m, 1), 0.4f, 0.4f, 0.4f, 0.0f);
-
-    const cv::Vec3f full = rgb_of_hsl(0.3f, 1.0f, 0.5f);
-    m = working_row({{half_sat[0], half_sat[1], half_sat[2]}, {full[0], full[1], full[2]}});
+    m = working_row({half_sat, full});
     adj::apply_vibrance(m, 100.0f);
     EXPECT_NEAR(hsl_of(rgb_at(m, 0))[1], 0.6f, 1e-5f);
     EXPECT_RGB_NEAR(rgb_at(m, 1), full[0], full[1], full[2], 1e-6f);
-}
 
-TEST(OpsColour, HslRaisedCosineBands) {
+    // Green band, centre 1/3, lifts l by 0.5 w on a raised cosine of half-width 0.09;
+    // past the band the cosine must not rise again.
     std::array<adj::HslTarget, 8> t{};
-    t[3].luminance = 100.0f;  // green band, centre 1/3, lifts l by 0.5 w
+    t[3].luminance = 100.0f;
     const float centre = 1.0f / 3.0f;
-    const cv::Vec3f at = rgb_of_hsl(centre, 0.5f, 0.25f);
-    const cv::Vec3f half = rgb_of_hsl(centre + 0.045f, 0.5f, 0.25f);
-    const cv::Vec3f edge = rgb_of_hsl(centre + 0.09f, 0.5f, 0.25f);
-    const cv::Vec3f far = rgb_of_hsl(centre + 0.18f, 0.5f, 0.25f);  // past the band: the cosine must not rise again
-    cv::Mat m = working_row({{at[0], at[1], at[2]}, {half[0], half[1], half[2]}, {edge[0], edge[1], edge[2]},
-                             {far[0], far[1], far[2]}});
+    m = working_row({rgb_of_hsl(centre, 0.5f, 0.25f), rgb_of_hsl(centre + 0.045f, 0.5f, 0.25f),
+                     rgb_of_hsl(centre + 0.09f, 0.5f, 0.25f), rgb_of_hsl(centre + 0.18f, 0.5f, 0.25f)});
     adj::apply_hsl(m, t.data());
     EXPECT_NEAR(hsl_of(rgb_at(m, 0))[2], 0.75f, 1e-5f);
     EXPECT_NEAR(hsl_of(rgb_at(m, 1))[2], 0.5f, 1e-4f);
     EXPECT_NEAR(hsl_of(rgb_at(m, 2))[2], 0.25f, 1e-5f);
     EXPECT_NEAR(hsl_of(rgb_at(m, 3))[2], 0.25f, 1e-5f);
-}
 
-TEST(OpsColour, SplitToningExample) {
-    cv::Mat m = grey_row({0.5f});
+    m = grey_row({0.5f});
     adj::apply_split_toning(m, 40.0f, 100.0f, 220.0f, 100.0f, 0.0f);
     const cv::Vec3f hsl = hsl_of(rgb_at(m, 0));
-    EXPECT_NEAR(hsl[0], 130.0f / 360.0f, 1e-5f);
-    EXPECT_NEAR(hsl[1], 0.3f, 1e-5f);
-    EXPECT_NEAR(hsl[2], 0.5f, 1e-5f);
+    EXPECT_RGB_NEAR(hsl, 130.0f / 360.0f, 0.3f, 0.5f, 1e-5f);
 }
 
 TEST(OpsTone, RefusesImagesItCannotRead) {
@@ -196,7 +156,6 @@ TEST(OpsTone, RefusesImagesItCannotRead) {
     cv::Mat bytes(2, 2, CV_8UC4, cv::Scalar::all(100));
     for (cv::Mat* m : {&empty, &three, &bytes}) {
         EXPECT_THROW(adj::apply_contrast(*m, 10.0f), std::invalid_argument);
-        EXPECT_THROW(adj::apply_exposure(*m, 1.0f), std::invalid_argument);
         EXPECT_THROW(adj::apply_white_balance(*m, 5000.0f, 0.0f), std::invalid_argument);
         EXPECT_THROW(adj::auto_exposure_ev(*m), std::invalid_argument);
     }
@@ -205,10 +164,8 @@ TEST(OpsTone, RefusesImagesItCannotRead) {
 
 TEST(OpsEstimates, ExposureAndTone) {
     EXPECT_NEAR(adj::auto_exposure_ev(grey_image(0.18f)), std::log2(0.18f / (45.0f / 255.0f)), 1e-5f);
-    EXPECT_EQ(adj::auto_exposure_ev(grey_image(0.0f)), 3.0f);
     EXPECT_NEAR(adj::auto_exposure_ev(grey_image(1.0f)), std::log2(0.18f), 1e-5f);
-    // Negative luminance stays in the first bin.
-    EXPECT_EQ(adj::auto_exposure_ev(grey_image(-5.0f)), 3.0f);
+    EXPECT_EQ(adj::auto_exposure_ev(grey_image(-5.0f)), 3.0f);  // negative luminance stays in the first bin
 
     float c, h, s, w, b;
     adj::auto_tone(grey_image(0.99f), c, h, s, w, b);
@@ -224,28 +181,22 @@ TEST(OpsEstimates, ExposureAndTone) {
     dark.at<cv::Vec4f>(0, 0) = {1.0f, 1.0f, 1.0f, 1.0f};
     adj::auto_tone(dark, c, h, s, w, b);
     EXPECT_EQ(s, 60.0f);
-    EXPECT_EQ(h, -80.0f);
     EXPECT_NEAR(c, 40.0f * (0.2f - std::sqrt(3.0f) / 4.0f) / 0.2f, 1e-4f);  // sigma = sqrt(3)/4
-    adj::auto_tone(grey_image(-3.0f), c, h, s, w, b);
-    EXPECT_EQ(s, 60.0f);
 }
 
 TEST(OpsEstimates, GreyWorldWhiteBalance) {
+    const auto solid = [](float r, float g, float b) { return cv::Mat(2, 2, CV_32FC4, cv::Scalar(r, g, b, 0.5f)); };
     float t, tint;
-    adj::auto_white_balance(solid(0.5f, 0.5f, 0.5f), t, tint);
-    EXPECT_NEAR(t, 5500.0f, 0.5f);
-    EXPECT_NEAR(tint, 0.0f, 1e-3f);
     adj::auto_white_balance(solid(0.6f, 0.5f, 0.4f), t, tint);
-    EXPECT_NEAR(t, 5500.0f / std::sqrt(1.5f), 1.0f);
     EXPECT_NEAR(t, 4491.0f, 1.0f);
     EXPECT_NEAR(tint, 0.0f, 1e-3f);
-    adj::auto_white_balance(solid(0.0f, 0.0f, 0.0f), t, tint);
-    EXPECT_EQ(t, 5500.0f);
-    EXPECT_EQ(tint, 0.0f);
     adj::auto_white_balance(solid(0.3f, 0.6f, 0.3f), t, tint);
     EXPECT_NEAR(tint, -150.0f * (0.6f / 0.4f - 1.0f), 1e-3f);
-    adj::auto_white_balance(solid(0.0f, 0.6f, 0.0f), t, tint);  // no red or blue: no measurable cast
-    EXPECT_EQ(t, 5500.0f);
+    // Black, and no red or blue: no measurable cast.
+    for (const cv::Mat& flat : {solid(0.0f, 0.0f, 0.0f), solid(0.0f, 0.6f, 0.0f)}) {
+        adj::auto_white_balance(flat, t, tint);
+        EXPECT_EQ(t, 5500.0f);
+    }
 }
 
 TEST(OpsHistogram, ComputeMatchesSharedBins) {
@@ -254,17 +205,12 @@ TEST(OpsHistogram, ComputeMatchesSharedBins) {
     vornalix::analysis::compute_histogram(m, r, g, b, l);
     EXPECT_EQ(r[255], 1u);
     EXPECT_EQ(r[0], 1u);
-    EXPECT_EQ(g[0], 1u);
     EXPECT_EQ(g[255], 1u);
     EXPECT_EQ(b[128], 1u);  // trunc(127.5 + 0.5)
-    EXPECT_EQ(b[51], 1u);
     EXPECT_EQ(l[static_cast<int>(0.2126f * 255.0f + 0.0722f * 0.5f * 255.0f + 0.5f)], 1u);
-    unsigned int total = 0;
-    for (unsigned int v : l) total += v;
-    EXPECT_EQ(total, 2u);
     r[7] = 9;
     EXPECT_THROW(vornalix::analysis::compute_histogram(cv::Mat(), r, g, b, l), std::invalid_argument);
-    EXPECT_EQ(r[7], 0u);
+    EXPECT_EQ(r[7], 0u);  // cleared even when refused
 }
 
 TEST(OpsHistogram, ExposureAndToneTables) {
@@ -273,31 +219,20 @@ TEST(OpsHistogram, ExposureAndToneTables) {
     float e, c, hi, sh, w, bl;
     auto tone = [&] { auto_tone_from_histogram(hist, c, hi, sh, w, bl); };
 
-    auto_exposure_from_histogram(hist, e);
+    auto_exposure_from_histogram(hist, e);  // an empty histogram
     tone();
     EXPECT_NEAR(e, 0.35f * std::log2(0.84f), 1e-5f);
     EXPECT_NEAR(c, 15.0f, 1e-5f);
     EXPECT_EQ(hi, 0.0f);
-    EXPECT_EQ(sh, 0.0f);
-    EXPECT_EQ(w, 0.0f);
     EXPECT_EQ(bl, 5.0f);
 
     hist[0] = 100;
     auto_exposure_from_histogram(hist, e);
     tone();
     EXPECT_EQ(e, 1.0f);
-    EXPECT_NEAR(c, 15.0f, 1e-5f);
     EXPECT_EQ(sh, 30.0f);
-    EXPECT_EQ(hi, 0.0f);
 
     hist[0] = 0;
-    hist[255] = 100;
-    auto_exposure_from_histogram(hist, e);
-    tone();
-    EXPECT_NEAR(e, 0.35f * std::log2(0.42f), 1e-5f);
-    EXPECT_EQ(hi, -50.0f);
-    EXPECT_EQ(sh, 0.0f);
-
     hist[255] = 2;
     hist[128] = 98;
     tone();
