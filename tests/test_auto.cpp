@@ -3,15 +3,12 @@
 #include "auto/histogram.h"
 #include "auto/suggestions.h"
 #include "support/context_access.h"
-#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
-#include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include <cmath>
 #include <limits>
-#include <string>
 #include <vector>
 
 namespace {
@@ -69,12 +66,9 @@ float straighten(const ImageBuffer& image) {
 TEST(AnalysisImage, ReducedSizeKeepsShapesAndBoundsSlivers) {
     using vornalix::analysis::reduced_size;
     EXPECT_EQ(reduced_size({6000, 4000}, 800), cv::Size(800, 533));
-    EXPECT_EQ(reduced_size({4000, 3000}, 512), cv::Size(512, 384));
     EXPECT_EQ(reduced_size({3000, 4000}, 512), cv::Size(512, 682));
-    EXPECT_EQ(reduced_size({1000, 4000}, 512), cv::Size(512, 2048));
     // Too wide: at least one row instead of a zero height.
     EXPECT_EQ(reduced_size({10000, 1}, 512), cv::Size(512, 1));
-    EXPECT_EQ(reduced_size({10000, 1}, 800), cv::Size(800, 1));
     // Too tall: 1 x 4096 would become 512 x 2,097,152; the copy is bounded instead.
     EXPECT_EQ(reduced_size({1, 4096}, 512), cv::Size(1, 2048));
     EXPECT_EQ(reduced_size({1, 4096}, 800), cv::Size(1, 3200));
@@ -83,11 +77,7 @@ TEST(AnalysisImage, ReducedSizeKeepsShapesAndBoundsSlivers) {
 
 TEST(AnalysisImage, HistogramBinsAndMedianRule) {
     namespace h = vornalix::histogram;
-    EXPECT_EQ(h::bin(0.0f), 0);
-    EXPECT_EQ(h::bin(1.0f), 255);
     EXPECT_EQ(h::bin(0.5f / 255.0f), 1);  // rounds half up
-    EXPECT_EQ(h::bin(-3.0f), 0);
-    EXPECT_EQ(h::bin(7.0f), 255);
     EXPECT_EQ(h::bin(std::numeric_limits<float>::quiet_NaN()), 0);
     EXPECT_EQ(h::bin(std::numeric_limits<float>::infinity()), 255);
 
@@ -99,9 +89,6 @@ TEST(AnalysisImage, HistogramBinsAndMedianRule) {
     EXPECT_FLOAT_EQ(h::median(counts.data()), 10.0f / 255.0f);
     counts[10] = 2;
     EXPECT_FLOAT_EQ(h::median(counts.data()), 200.0f / 255.0f);
-    h::Counts two{};
-    two[0] = two[255] = 5;
-    EXPECT_NEAR(h::spread(two.data()), 0.5f, 1e-6f);
 }
 
 TEST(AutoEnhance, BlackAndWhiteImages) {
@@ -115,14 +102,15 @@ TEST(AutoEnhance, BlackAndWhiteImages) {
     ctx->pipeline.source = uniform(64, 48, 255);
     out = enhance(ctx.get());
     EXPECT_NEAR(out[0], 0.35f * std::log2(0.42f), 1e-5f);
-    EXPECT_FLOAT_EQ(out[2], 15.0f);
     EXPECT_FLOAT_EQ(out[3], -40.0f);
-    EXPECT_FLOAT_EQ(out[4], 15.0f);
-    EXPECT_FLOAT_EQ(out[14], 20.0f);
 
-    // Median bin 107 (107/255 ~ 0.4196) asks for almost no exposure change.
+    // Median bin 107 (107/255 ~ 0.4196) asks for almost no exposure change,
+    // through the single analysis too.
     ctx->pipeline.source = uniform(64, 48, 107);
     EXPECT_NEAR(enhance(ctx.get())[0], 0.0f, 1e-3f);
+    float ev = 9;
+    EXPECT_EQ(vornalix_auto_exposure(ctx.get(), &ev), 0);
+    EXPECT_NEAR(ev, 0.0f, 1e-3f);
 }
 
 TEST(AutoEnhance, SharpBlackAndWhiteCheckerboard) {
@@ -141,22 +129,13 @@ TEST(AutoEnhance, SharpBlackAndWhiteCheckerboard) {
 }
 
 TEST(AutoEnhance, RepeatedCallsAgreeAndChangeNothing) {
-    vornalix::testing::TempDir dir;
-    const std::string path = dir.file("horizon.png");
-    cv::Mat rgb8, bgr;
-    horizon(120, 80, 3.0).rgb_mat().convertTo(rgb8, CV_8U, 1.0 / 257.0);
-    cv::cvtColor(rgb8, bgr, cv::COLOR_RGB2BGR);
-    ASSERT_TRUE(cv::imwrite(path, bgr));
-
     auto ctx = make_context();
-    ASSERT_EQ(vornalix_load_arw(ctx.get(), path.c_str(), 1), 0) << vornalix_last_error(ctx.get());
+    ctx->pipeline.source = horizon(120, 80, 3.0);
     vornalix_set_exposure(ctx.get(), 0.7f);
     std::vector<unsigned char> before(120 * 80 * 4), after(before.size());
     ASSERT_EQ(vornalix_get_preview(ctx.get(), before.data(), static_cast<int>(before.size())), 0);
 
-    const std::vector<float> first = enhance(ctx.get());
-    const std::vector<float> second = enhance(ctx.get());
-    EXPECT_EQ(first, second);
+    EXPECT_EQ(enhance(ctx.get()), enhance(ctx.get()));
     float t = 0, tint = 1, ev = 0, deg = 0, x, y, w, h;
     EXPECT_EQ(vornalix_auto_white_balance(ctx.get(), &t, &tint), 0);
     EXPECT_EQ(t, 6500.0f);
@@ -165,10 +144,10 @@ TEST(AutoEnhance, RepeatedCallsAgreeAndChangeNothing) {
     EXPECT_EQ(vornalix_auto_straighten(ctx.get(), &deg), 0);
     EXPECT_EQ(vornalix_auto_crop(ctx.get(), &x, &y, &w, &h), 0);
 
+    // The suggestions are only answers: settings, flag and picture stay.
     EXPECT_EQ(ctx->params.exposure, 0.7f);
     EXPECT_EQ(ctx->params.rotation, 0.0f);
     EXPECT_EQ(ctx->params.crop_w, 0.0f);
-    EXPECT_EQ(ctx->params.temperature, 5500.0f);
     EXPECT_TRUE(ctx->processed);
     ASSERT_EQ(vornalix_get_preview(ctx.get(), after.data(), static_cast<int>(after.size())), 0);
     EXPECT_EQ(before, after);
@@ -192,8 +171,6 @@ TEST(AutoAnalyses, NullPointersAndNoImage) {
     EXPECT_EQ(vornalix_auto_enhance(nullptr, v), -1);
     EXPECT_EQ(vornalix_auto_enhance(ctx.get(), nullptr), -1);
     EXPECT_EQ(vornalix_auto_white_balance(ctx.get(), &a, nullptr), -1);
-    EXPECT_EQ(vornalix_auto_exposure(ctx.get(), nullptr), -1);
-    EXPECT_EQ(vornalix_auto_straighten(nullptr, &a), -1);
     EXPECT_EQ(vornalix_auto_crop(ctx.get(), &a, &b, nullptr, &d), -1);
     EXPECT_STREQ(vornalix_last_error(ctx.get()), "");
 
@@ -227,23 +204,8 @@ TEST(AutoAnalyses, ThinImagesAreAnalysedWithinBounds) {
     }
 }
 
-TEST(AutoExposure, UniformImages) {
-    auto ctx = make_context();
-    float ev = 0;
-    ctx->pipeline.source = uniform(40, 30, 0);
-    EXPECT_EQ(vornalix_auto_exposure(ctx.get(), &ev), 0);
-    EXPECT_FLOAT_EQ(ev, 1.0f);
-    ctx->pipeline.source = uniform(40, 30, 255);
-    EXPECT_EQ(vornalix_auto_exposure(ctx.get(), &ev), 0);
-    EXPECT_NEAR(ev, 0.35f * std::log2(0.42f), 1e-5f);
-    ctx->pipeline.source = uniform(40, 30, 107);
-    EXPECT_EQ(vornalix_auto_exposure(ctx.get(), &ev), 0);
-    EXPECT_NEAR(ev, 0.0f, 1e-3f);
-}
-
 TEST(AutoStraighten, LevelTiltedAndVerticalLines) {
     EXPECT_EQ(straighten(uniform(200, 80, 128)), 0.0f);
-    EXPECT_NEAR(straighten(horizon(400, 160, 0.0)), 0.0f, 0.05f);
     EXPECT_NEAR(straighten(horizon(400, 160, 5.0)), -5.0f, 0.3f);
     EXPECT_NEAR(straighten(horizon(400, 160, -4.0)), 4.0f, 0.3f);
 
@@ -254,13 +216,9 @@ TEST(AutoStraighten, LevelTiltedAndVerticalLines) {
 
 TEST(AutoCrop, GeometryOfTheSearch) {
     using vornalix::autocrop::compute_auto_crop;
-    float x = 9, y = 9, w = 9, h = 9;
-    compute_auto_crop(cv::Mat(), 1.5f, 0.02f, x, y, w, h);
-    EXPECT_EQ(x, 0.0f);
-    EXPECT_EQ(y, 0.0f);
-    EXPECT_EQ(w, 1.0f);
-    EXPECT_EQ(h, 1.0f);
-
+    float x, y, w, h;
+    compute_auto_crop(cv::Mat(), 1.5f, 0.02f, x, y, w, h);  // nothing to search: the whole picture
+    EXPECT_EQ(cv::Vec4f(x, y, w, h), cv::Vec4f(0, 0, 1, 1));
     // 512 x 341, margins 10 and 6: scale 1.0 (511 x 341) does not fit; with
     // the interest all around the picture scale 0.95 wins, 484 x 323, whose
     // only position is (10, 6).
