@@ -30,14 +30,6 @@ ImageBuffer horizon(int width, int height, double degrees) {
     return ImageBuffer(rgb);
 }
 
-// Fixed-seed noise.
-cv::Mat noise_float(int width, int height) {
-    cv::Mat rgb(height, width, CV_8UC3);
-    cv::RNG rng(7);
-    rng.fill(rgb, cv::RNG::UNIFORM, 0, 256);
-    return ImageBuffer(rgb).to_float();
-}
-
 // A bright panel on black whose edges run `inset` pixels inside the border:
 // the interest lies all around the picture, near its edges.
 cv::Mat panel_float(int width, int height, int inset) {
@@ -246,8 +238,10 @@ TEST(AutoCrop, GeometryOfTheSearch) {
 }
 
 TEST(AutoCrop, CInterfaceReportsFractionsInsideTheMargins) {
+    cv::Mat noise(682, 1024, CV_8UC3);
+    cv::RNG(7).fill(noise, cv::RNG::UNIFORM, 0, 256);
     auto ctx = make_context();
-    ctx->pipeline.source = ImageBuffer::from_float(noise_float(1024, 682));
+    ctx->pipeline.source = ImageBuffer(noise);
     float x, y, w, h;
     ASSERT_EQ(vornalix_auto_crop(ctx.get(), &x, &y, &w, &h), 0);
     EXPECT_GT(x, 0.0f);
