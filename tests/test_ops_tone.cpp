@@ -221,10 +221,8 @@ TEST(OpsHistogram, ExposureAndToneTables) {
     EXPECT_EQ(hi, 0.0f);
     EXPECT_EQ(bl, 5.0f);
 
-    hist[0] = 100;
-    auto_exposure_from_histogram(hist, e);
+    hist[0] = 100;  // all black: the exposure for it is pinned by the enhance tests
     tone();
-    EXPECT_EQ(e, 1.0f);
     EXPECT_EQ(sh, 30.0f);
 
     hist[0] = 0;
