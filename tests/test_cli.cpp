@@ -11,150 +11,12 @@
 #include <opencv2/imgproc.hpp>
 
 #include <cmath>
-#include <cstdio>
 #include <string>
 #include <vector>
 
 using vornalix::testing::CliRun;
 using vornalix::testing::quote;
 using vornalix::testing::run_cli;
-
-TEST(Cli, DevelopsAJpegWithEdits) {
-    vornalix::testing::TempDir dir;
-    const std::string in = dir.file("in put.jpg"), out = dir.file("out.png");
-    cv::Mat img(60, 80, CV_8UC3, cv::Scalar(40, 90, 160));
-    ASSERT_TRUE(cv::imwrite(in, img));
-    const CliRun r = run_cli("develop " + quote(in) + " -o " + quote(out) +
-                          " --exposure 1 --contrast=20 --curve master 0,0,0.5,0.6,1,1 --hsl blue 10 20 -10"
-                          " --split-highlights 40 30 --split-balance 10 --crop 0 0 1 1 --flip-h");
-    ASSERT_EQ(r.status, 0) << r.output;
-    const cv::Mat written = cv::imread(out, cv::IMREAD_COLOR);
-    ASSERT_EQ(written.size(), cv::Size(80, 60));
-    // One stop brighter than the source (at least in the brightest channel).
-    EXPECT_GT(written.at<cv::Vec3b>(30, 40)[2], 160);
-}
-
-TEST(Cli, DevelopsARawFileToJpeg) {
-    vornalix::testing::TempDir dir;
-    const std::string in = dir.file("scene.dng"), out = dir.file("scene.JPG");
-    ASSERT_TRUE(vornalix::testing::write_bayer_dng(in, vornalix::testing::make_test_scene(96, 64)));
-    const CliRun r = run_cli("develop " + quote(in) + " --scale 2 -o " + quote(out) + " --quality 80");
-    ASSERT_EQ(r.status, 0) << r.output;
-    EXPECT_EQ(cv::imread(out).size(), cv::Size(48, 32));
-    const std::string png16 = dir.file("scene16.png"), tif = dir.file("scene.tiff");
-    ASSERT_EQ(run_cli("develop " + quote(in) + " --scale 4 --bits 16 -o " + quote(png16)).status, 0);
-    EXPECT_EQ(cv::imread(png16, cv::IMREAD_UNCHANGED).depth(), CV_16U);
-    ASSERT_EQ(run_cli("develop " + quote(in) + " --scale 4 -o " + quote(tif)).status, 0);
-    EXPECT_EQ(cv::imread(tif, cv::IMREAD_UNCHANGED).size(), cv::Size(24, 16));
-}
-
-TEST(Cli, FailuresPrintTheLibraryMessageAndExitNonZero) {
-    vornalix::testing::TempDir dir;
-    CliRun r = run_cli("develop " + quote(dir.file("missing.jpg")) + " -o " + quote(dir.file("o.png")));
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.output.find("OpenCV could not read: " + dir.file("missing.jpg")), std::string::npos) << r.output;
-    r = run_cli("develop " + quote(dir.file("missing.cr2")) + " -o " + quote(dir.file("o.png")));
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.output.find("LibRaw open_file failed: "), std::string::npos) << r.output;
-
-    for (const char* bad : {"develop x.jpg -o y.png --exposure abc", "develop x.jpg -o y.png --hsl pink 1 2 3",
-                            "nosuchcommand"}) {
-        r = run_cli(bad);
-        EXPECT_EQ(r.status, 2) << bad << "\n" << r.output;
-    }
-    // An unwritable output: the load works, the write fails.
-    const std::string in = dir.file("in.png");
-    ASSERT_TRUE(cv::imwrite(in, cv::Mat(8, 8, CV_8UC3, cv::Scalar::all(100))));
-    r = run_cli("develop " + quote(in) + " -o " + quote(dir.file("no/such/dir/o.png")));
-    EXPECT_EQ(r.status, 1) << r.output;
-    EXPECT_EQ(run_cli("develop " + quote(in) + " -o " + quote(dir.file("o.gif"))).status, 2);
-}
-
-TEST(Cli, HelpListsEveryEditFlag) {
-    const CliRun r = run_cli("develop --help");
-    ASSERT_EQ(r.status, 0);
-    for (const char* flag :
-         {"--exposure", "--brightness", "--contrast", "--highlights", "--shadows", "--whites", "--blacks",
-          "--temperature", "--tint", "--saturation", "--vibrance", "--sharpening ", "--sharpening-radius",
-          "--sharpening-threshold", "--nr-luminance", "--nr-color", "--clarity", "--texture", "--dehaze",
-          "--curve", "--hsl", "--split-highlights", "--split-shadows", "--split-balance", "--distortion",
-          "--ca-correction", "--lens-vignette", "--defringe", "--crop", "--rotation", "--perspective-h",
-          "--perspective-v", "--flip-h", "--flip-v", "--vignette ", "--vignette-midpoint",
-          "--vignette-roundness", "--grain ", "--grain-size", "--scale", "--quality", "--bits", "--keep-exif", "--strip-exif", "kelvin", "EV",
-          "degrees"})
-        EXPECT_NE(r.output.find(flag), std::string::npos) << flag;
-    EXPECT_EQ(run_cli("--help").status, 0);
-    EXPECT_NE(run_cli("--version").output.find("1.0.0"), std::string::npos);
-}
-
-TEST(Cli, InfoPrintsTheExifRecordAsJson) {
-    vornalix::testing::TempDir dir;
-    const std::string in = dir.file("gps.jpg");
-    fixtures::ExifBuilder b;
-    b.ascii(EXIF_IFD_0, EXIF_TAG_MAKE, "Say \"cheese\"").short_value(EXIF_IFD_EXIF, EXIF_TAG_ISO_SPEED_RATINGS, 400)
-        .rational(EXIF_IFD_EXIF, EXIF_TAG_EXPOSURE_TIME, 1, 250)
-        .ascii(EXIF_IFD_GPS, EXIF_TAG_GPS_LATITUDE_REF, "S")
-        .rationals(EXIF_IFD_GPS, EXIF_TAG_GPS_LATITUDE, {{48, 1}, {30, 1}, {0, 1}});
-    fixtures::write_bytes(in, fixtures::jpeg_with_exif(b.block()));
-    const CliRun r = run_cli("info " + quote(in));
-    ASSERT_EQ(r.status, 0) << r.output;
-    for (const char* field : {"\"make\": \"Say \\\"cheese\\\"\",", "\"iso\": 400,", "\"exposure_time\": 0.004,",
-                              "\"lens\": \"\",", "\"gps_latitude\": -48.5,", "\"gps_longitude\": null\n"})
-        EXPECT_NE(r.output.find(field), std::string::npos) << field << "\n" << r.output;
-    EXPECT_EQ(run_cli("info").status, 2);
-    EXPECT_EQ(run_cli("info " + quote(dir.file("missing.jpg"))).status, 1);
-}
-
-// The camera's metadata reaches a developed RAW only on request.
-TEST(Cli, DevelopKeepsTheCameraMetadataOnRequest) {
-    vornalix::testing::TempDir dir;
-    const std::string kept = dir.file("kept.jpg"), camera = dir.file("camera.jpg"), plain = dir.file("plain.jpg");
-    ASSERT_EQ(run_cli(std::string("develop ") + VORNALIX_TEST_CR2 + " --scale 4 --keep-exif -o " + quote(kept)).status, 0);
-    fixtures::ExifBuilder b;
-    b.ascii(EXIF_IFD_0, EXIF_TAG_MAKE, "Maker");
-    fixtures::write_bytes(camera, fixtures::jpeg_with_exif(b.block()));
-    ASSERT_EQ(run_cli("develop " + quote(camera) + " -o " + quote(plain)).status, 0);
-    const CliRun r = run_cli("info " + quote(kept));
-    ASSERT_EQ(r.status, 0) << r.output;
-    for (const char* field : {"\"make\": \"Canon\",", "\"model\": \"Canon EOS 30D\",", "\"exposure_time\": 0.0025,",
-                              "\"aperture\": 22,", "\"iso\": 640,", "\"datetime\": \"2009:07:21 13:03:20\","})
-        EXPECT_NE(r.output.find(field), std::string::npos) << field << "\n" << r.output;
-    EXPECT_NE(run_cli("info " + quote(plain)).output.find("\"make\": \"\","), std::string::npos);
-}
-
-TEST(Cli, ThumbAndPhashWorkThroughManyFiles) {
-    vornalix::testing::TempDir dir;
-    const std::string png = dir.file("shot.png"), bmp = dir.file("shot.bmp"), folder = dir.file("thumbs");
-    cv::Mat img(90, 300, CV_8UC3, cv::Scalar(40, 90, 160));
-    img(cv::Rect(0, 0, 150, 45)).setTo(cv::Scalar(250, 250, 250));
-    ASSERT_TRUE(cv::imwrite(png, img));
-    ASSERT_TRUE(cv::imwrite(bmp, img));
-
-    CliRun r = run_cli("thumb " + quote(png) + " -o " + quote(dir.file("one.jpg")));
-    ASSERT_EQ(r.status, 0) << r.output;
-    EXPECT_EQ(cv::imread(dir.file("one.jpg")).size(), cv::Size(160, 48));
-
-    // Two inputs named alike both land in the folder; a failure is reported
-    // and makes the exit status non-zero without stopping the others.
-    r = run_cli("thumb " + quote(png) + " " + quote(bmp) + " " + quote(dir.file("gone.tif")) + " -o " +
-                quote(folder));
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.output.find("gone.tif: cannot read the file"), std::string::npos) << r.output;
-    EXPECT_EQ(cv::imread(folder + "/shot.jpg").size(), cv::Size(160, 48));
-    EXPECT_EQ(cv::imread(folder + "/shot-2.jpg").size(), cv::Size(160, 48));
-
-    r = run_cli("phash " + quote(png));
-    ASSERT_EQ(r.status, 0) << r.output;
-    ASSERT_EQ(r.output.size(), 17u) << r.output;  // 16 hex digits and a newline
-    const std::string hash = r.output.substr(0, 16);
-    r = run_cli("phash " + quote(png) + " " + quote(bmp));
-    EXPECT_NE(r.output.find(hash + "  " + png + "\n"), std::string::npos) << r.output;
-    r = run_cli("phash --distance " + quote(bmp) + " " + hash);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.output, "0\n");
-    r = run_cli("phash --distance 0 ffff");
-    EXPECT_EQ(r.output, "16\n");
-}
 
 namespace {
 
@@ -186,6 +48,110 @@ float straighten_suggestion_of(const std::string& path) {
 
 }  // namespace
 
+TEST(Cli, DevelopsStandardAndRawFilesWithEdits) {
+    vornalix::testing::TempDir dir;
+    const std::string in = dir.file("in put.jpg"), out = dir.file("out.png");
+    ASSERT_TRUE(cv::imwrite(in, cv::Mat(60, 80, CV_8UC3, cv::Scalar(40, 90, 160))));
+    CliRun r = run_cli("develop " + quote(in) + " -o " + quote(out) +
+                       " --exposure 1 --contrast=20 --curve master 0,0,0.5,0.6,1,1 --hsl blue 10 20 -10"
+                       " --split-highlights 40 30 --split-balance 10 --crop 0 0 1 1 --flip-h");
+    ASSERT_EQ(r.status, 0) << r.output;
+    const cv::Mat written = cv::imread(out, cv::IMREAD_COLOR);
+    ASSERT_EQ(written.size(), cv::Size(80, 60));
+    EXPECT_GT(written.at<cv::Vec3b>(30, 40)[2], 160);  // a stop brighter
+
+    const std::string raw = dir.file("scene.dng"), jpg = dir.file("scene.JPG"), png16 = dir.file("scene16.png");
+    ASSERT_TRUE(vornalix::testing::write_bayer_dng(raw, vornalix::testing::make_test_scene(96, 64)));
+    r = run_cli("develop " + quote(raw) + " --scale 2 -o " + quote(jpg) + " --quality 80");
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(cv::imread(jpg).size(), cv::Size(48, 32));
+    ASSERT_EQ(run_cli("develop " + quote(raw) + " --scale 4 --bits 16 -o " + quote(png16)).status, 0);
+    const cv::Mat deep = cv::imread(png16, cv::IMREAD_UNCHANGED);
+    EXPECT_EQ(deep.depth(), CV_16U);
+    EXPECT_EQ(deep.size(), cv::Size(24, 16));
+}
+
+TEST(Cli, FailuresPrintTheLibraryMessageAndExitNonZero) {
+    vornalix::testing::TempDir dir;
+    CliRun r = run_cli("develop " + quote(dir.file("missing.jpg")) + " -o " + quote(dir.file("o.png")));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("OpenCV could not read: " + dir.file("missing.jpg")), std::string::npos) << r.output;
+    r = run_cli("develop " + quote(dir.file("missing.cr2")) + " -o " + quote(dir.file("o.png")));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("LibRaw open_file failed: "), std::string::npos) << r.output;
+    for (const char* bad : {"develop x.jpg -o y.png --exposure abc", "develop x.jpg -o y.png --hsl pink 1 2 3",
+                            "nosuchcommand"})
+        EXPECT_EQ(run_cli(bad).status, 2) << bad;
+    // An unwritable output: the load works, the write fails.
+    const std::string in = dir.file("in.png");
+    ASSERT_TRUE(cv::imwrite(in, cv::Mat(8, 8, CV_8UC3, cv::Scalar::all(100))));
+    EXPECT_EQ(run_cli("develop " + quote(in) + " -o " + quote(dir.file("no/such/dir/o.png"))).status, 1);
+    EXPECT_EQ(run_cli("develop " + quote(in) + " -o " + quote(dir.file("o.gif"))).status, 2);
+    EXPECT_NE(run_cli("develop --help").output.find("--sharpening-threshold"), std::string::npos);
+    EXPECT_NE(run_cli("--version").output.find("1.0.0"), std::string::npos);
+}
+
+TEST(Cli, InfoPrintsTheExifRecordAsJson) {
+    vornalix::testing::TempDir dir;
+    const std::string in = dir.file("gps.jpg");
+    fixtures::ExifBuilder b;
+    b.ascii(EXIF_IFD_0, EXIF_TAG_MAKE, "Say \"cheese\"").short_value(EXIF_IFD_EXIF, EXIF_TAG_ISO_SPEED_RATINGS, 400)
+        .rational(EXIF_IFD_EXIF, EXIF_TAG_EXPOSURE_TIME, 1, 250)
+        .ascii(EXIF_IFD_GPS, EXIF_TAG_GPS_LATITUDE_REF, "S")
+        .rationals(EXIF_IFD_GPS, EXIF_TAG_GPS_LATITUDE, {{48, 1}, {30, 1}, {0, 1}});
+    fixtures::write_bytes(in, fixtures::jpeg_with_exif(b.block()));
+    const CliRun r = run_cli("info " + quote(in));
+    ASSERT_EQ(r.status, 0) << r.output;
+    for (const char* field : {"\"make\": \"Say \\\"cheese\\\"\",", "\"iso\": 400,", "\"exposure_time\": 0.004,",
+                              "\"lens\": \"\",", "\"gps_latitude\": -48.5,", "\"gps_longitude\": null\n"})
+        EXPECT_NE(r.output.find(field), std::string::npos) << field << "\n" << r.output;
+    EXPECT_EQ(run_cli("info").status, 2);
+    EXPECT_EQ(run_cli("info " + quote(dir.file("missing.jpg"))).status, 1);
+}
+
+// The camera's metadata reaches a developed file only on request.
+TEST(Cli, DevelopKeepsTheCameraMetadataOnRequest) {
+    vornalix::testing::TempDir dir;
+    const std::string kept = dir.file("kept.jpg"), camera = dir.file("camera.jpg"), plain = dir.file("plain.jpg");
+    ASSERT_EQ(run_cli(std::string("develop ") + VORNALIX_TEST_CR2 + " --scale 4 --keep-exif -o " + quote(kept)).status, 0);
+    fixtures::ExifBuilder b;
+    b.ascii(EXIF_IFD_0, EXIF_TAG_MAKE, "Maker");
+    fixtures::write_bytes(camera, fixtures::jpeg_with_exif(b.block()));
+    ASSERT_EQ(run_cli("develop " + quote(camera) + " -o " + quote(plain)).status, 0);
+    const CliRun r = run_cli("info " + quote(kept));
+    ASSERT_EQ(r.status, 0) << r.output;
+    for (const char* field : {"\"model\": \"Canon EOS 30D\",", "\"iso\": 640,", "\"datetime\": \"2009:07:21 13:03:20\","})
+        EXPECT_NE(r.output.find(field), std::string::npos) << field << "\n" << r.output;
+    EXPECT_NE(run_cli("info " + quote(plain)).output.find("\"make\": \"\","), std::string::npos);
+}
+
+TEST(Cli, ThumbAndPhashWorkThroughManyFiles) {
+    vornalix::testing::TempDir dir;
+    const std::string png = dir.file("shot.png"), bmp = dir.file("shot.bmp"), folder = dir.file("thumbs");
+    cv::Mat img(90, 300, CV_8UC3, cv::Scalar(40, 90, 160));
+    img(cv::Rect(0, 0, 150, 45)).setTo(cv::Scalar(250, 250, 250));
+    ASSERT_TRUE(cv::imwrite(png, img));
+    ASSERT_TRUE(cv::imwrite(bmp, img));
+
+    // Two inputs named alike both land in the folder; a failure is reported
+    // and makes the exit status non-zero without stopping the others.
+    CliRun r = run_cli("thumb " + quote(png) + " " + quote(bmp) + " " + quote(dir.file("gone.tif")) + " -o " +
+                       quote(folder));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("gone.tif: cannot read the file"), std::string::npos) << r.output;
+    EXPECT_EQ(cv::imread(folder + "/shot.jpg").size(), cv::Size(160, 48));
+    EXPECT_EQ(cv::imread(folder + "/shot-2.jpg").size(), cv::Size(160, 48));
+
+    r = run_cli("phash " + quote(png));
+    ASSERT_EQ(r.status, 0) << r.output;
+    ASSERT_EQ(r.output.size(), 17u) << r.output;  // 16 hex digits and a newline
+    const std::string hash = r.output.substr(0, 16);
+    EXPECT_NE(run_cli("phash " + quote(png) + " " + quote(bmp)).output.find(hash + "  " + png + "\n"),
+              std::string::npos);
+    EXPECT_EQ(run_cli("phash --distance " + quote(bmp) + " " + hash).output, "0\n");
+    EXPECT_EQ(run_cli("phash --distance 0 ffff").output, "16\n");
+}
+
 TEST(Cli, AutoStraightenLevelsATiltedHorizon) {
     vornalix::testing::TempDir dir;
     const std::string in = dir.file("tilted.png"), out = dir.file("level.png");
@@ -198,10 +164,9 @@ TEST(Cli, AutoStraightenLevelsATiltedHorizon) {
 
 TEST(Cli, AutoAppliesSuggestionsButExplicitSettingsWin) {
     // A sharp checkerboard of black and light grey, exactly 512 wide so that
-    // the analysis sees it unresampled. Its suggestions: exposure 1 (median
-    // bin 0), contrast -20, highlights 0, shadows 25, whites 0, blacks 5,
-    // temperature 6500, tint 0, saturation 0, vibrance 8, luminance noise
-    // reduction 0 (sharp detail), colour noise reduction 1.
+    // the analysis sees it unresampled. Its suggestions: exposure 1, contrast
+    // -20, shadows 25, blacks 5, temperature 6500, vibrance 8, colour noise
+    // reduction 1, everything else 0.
     cv::Mat rgb(64, 512, CV_8UC3);
     for (int y = 0; y < rgb.rows; ++y)
         for (int x = 0; x < rgb.cols; ++x) rgb.at<cv::Vec3b>(y, x) = cv::Vec3b::all(((x / 8 + y / 8) % 2) * 200);
@@ -209,10 +174,9 @@ TEST(Cli, AutoAppliesSuggestionsButExplicitSettingsWin) {
     const std::string in = dir.file("checker.png");
     write_rgb_png(in, rgb);
     const auto develop = [&](const std::string& name, const std::string& flags) {
-        const std::string out = dir.file(name);
-        const CliRun r = run_cli("develop " + quote(in) + " -o " + quote(out) + " " + flags);
+        const CliRun r = run_cli("develop " + quote(in) + " -o " + quote(dir.file(name)) + " " + flags);
         EXPECT_EQ(r.status, 0) << r.output;
-        return cv::imread(out, cv::IMREAD_UNCHANGED);
+        return cv::imread(dir.file(name), cv::IMREAD_UNCHANGED);
     };
     // The command line's contrast wins over the suggested -20; the sharpening
     // radius and threshold keep their defaults (a suggestion of 0 would
@@ -236,39 +200,31 @@ TEST(Cli, AutoCropCutsTheSuggestedRectangle) {
     cv::circle(rgb, {200, 70}, 25, cv::Scalar(250, 240, 120), cv::FILLED);
     write_rgb_png(in, rgb);
     VornalixContext* ctx = vornalix_create_context();
-    ASSERT_EQ(vornalix_load_arw(ctx, in.c_str(), 1), 0);
     float x, y, w, h;
+    ASSERT_EQ(vornalix_load_arw(ctx, in.c_str(), 1), 0);
     ASSERT_EQ(vornalix_auto_crop(ctx, &x, &y, &w, &h), 0);
     vornalix_destroy_context(ctx);
-
-    const CliRun r = run_cli("develop " + quote(in) + " --auto-crop -o " + quote(out));
-    ASSERT_EQ(r.status, 0) << r.output;
+    ASSERT_EQ(run_cli("develop " + quote(in) + " --auto-crop -o " + quote(out)).status, 0);
     const cv::Mat cropped = cv::imread(out);
-    EXPECT_EQ(cropped.cols, static_cast<int>(w * 300));
-    EXPECT_EQ(cropped.rows, static_cast<int>(h * 200));
+    EXPECT_EQ(cropped.size(), cv::Size(static_cast<int>(w * 300), static_cast<int>(h * 200)));
     EXPECT_LT(cropped.cols, 300);
 }
 
 TEST(Cli, CutoutWritesTheSubjectWithTransparentBackground) {
     cv::Mat rgb(120, 160, CV_8UC3);
-    cv::RNG rng(5);
-    rng.fill(rgb, cv::RNG::UNIFORM, cv::Scalar(20, 40, 10), cv::Scalar(90, 110, 70));
+    cv::RNG(5).fill(rgb, cv::RNG::UNIFORM, cv::Scalar(20, 40, 10), cv::Scalar(90, 110, 70));
     cv::circle(rgb, {110, 50}, 28, cv::Scalar(240, 225, 200), cv::FILLED);
     vornalix::testing::TempDir dir;
     const std::string in = dir.file("subject.png"), out = dir.file("cut.png");
     write_rgb_png(in, rgb);
-
-    CliRun r = run_cli("cutout " + quote(in) + " -o " + quote(out) + " --at 0.69,0.42");
+    const CliRun r = run_cli("cutout " + quote(in) + " -o " + quote(out) + " --at 0.69,0.42");
     ASSERT_EQ(r.status, 0) << r.output;
     const cv::Mat cut = cv::imread(out, cv::IMREAD_UNCHANGED);
     ASSERT_EQ(cut.type(), CV_8UC4);
     EXPECT_EQ(cut.at<cv::Vec4b>(50, 110)[3], 255);
-    EXPECT_EQ(cut.at<cv::Vec4b>(110, 10)[3], 0);
     EXPECT_EQ(cut.at<cv::Vec4b>(50, 110)[2], 240);  // the subject's own colour (B, G, R, A)
-
-    r = run_cli("cutout " + quote(in) + " -o " + quote(dir.file("none.png")) + " --at 5,5");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.output.find("GrabCut failed"), std::string::npos) << r.output;
-    EXPECT_EQ(run_cli("cutout " + quote(in) + " -o x.png --at 0.5").status, 2);
-    EXPECT_EQ(run_cli("cutout " + quote(in)).status, 2);
+    EXPECT_EQ(cut.at<cv::Vec4b>(110, 10)[3], 0);
+    const CliRun none = run_cli("cutout " + quote(in) + " -o " + quote(dir.file("none.png")) + " --at 5,5");
+    EXPECT_EQ(none.status, 1);
+    EXPECT_NE(none.output.find("GrabCut failed"), std::string::npos) << none.output;
 }

@@ -37,7 +37,6 @@ TEST(Geometry, NeutralSettingsLeaveTheImageUntouched) {
     const cv::Mat in = noise(12, 17, -0.5f, 1.5f);
     EXPECT_TRUE(identical(transformed(in, EditParams{}), in));
     EXPECT_TRUE(identical(transformed(in, cropped(0, 0, 1, 1)), in));
-    EXPECT_TRUE(identical(transformed(in, cropped(0, 0, 0.995f, 0.995f)), in));
     EditParams bad = cropped(kNaN, 0, 0.5f, 0.5f);
     bad.rotation = kInf;
     bad.perspective_h = kNaN;
@@ -77,20 +76,7 @@ TEST(Geometry, RotationTurnsCounterClockwiseAndFillsCornersByReflection) {
 }
 
 TEST(Geometry, PerspectiveMovesTheCornersFifteenPercentAtFullStrength) {
-    // 1000 x 800 at +-100: offsets 150 and 120 pixels.
-    const cv::Size size(1000, 800);
-    const cv::Mat h = vornalix::stage_math::perspective_matrix(size, 150, 0);
-    EXPECT_NEAR(mapped(h, {0, 0}).x, 150, 1e-3);
-    EXPECT_NEAR(mapped(h, {0, 800}).x, -150, 1e-3);
-    EXPECT_NEAR(mapped(h, {1000, 0}).x, 850, 1e-3);
-    const cv::Mat v = vornalix::stage_math::perspective_matrix(size, 0, 120);
-    EXPECT_NEAR(mapped(v, {300, 0}).y, 120, 1e-3);
-    EXPECT_NEAR(mapped(v, {700, 800}).y, 680, 1e-3);
-    const cv::Mat neg = vornalix::stage_math::perspective_matrix(size, -150, -120);
-    EXPECT_NEAR(mapped(neg, {0, 0}).x, -150, 1e-3);
-    EXPECT_NEAR(mapped(neg, {0, 0}).y, -120, 1e-3);
-
-    // Through the stage on 100 x 80: the source origin shows at (15, 0), the top edge at row 12.
+    // On 100 x 80 at +100: the source origin shows at (15, 0), the top edge at row 12.
     const cv::Mat ramp = coordinates(80, 100);
     EditParams e;
     e.perspective_h = 100;
@@ -102,6 +88,10 @@ TEST(Geometry, PerspectiveMovesTheCornersFifteenPercentAtFullStrength) {
     const cv::Vec4f top = transformed(ramp, e).at<cv::Vec4f>(12, 50);
     EXPECT_NEAR(top[0], 50.0f, 1e-2);
     EXPECT_NEAR(top[1], 0.0f, 1e-2);
+    // Negative strengths move the corners outward.
+    const cv::Mat neg = vornalix::stage_math::perspective_matrix({1000, 800}, -150, -120);
+    EXPECT_NEAR(mapped(neg, {0, 0}).x, -150, 1e-3);
+    EXPECT_NEAR(mapped(neg, {0, 0}).y, -120, 1e-3);
 }
 
 TEST(Geometry, CropCases) {
@@ -118,11 +108,9 @@ TEST(Geometry, CropCases) {
         {0, 0, 0.01f, 1, {0, 0, 1000, 800}},    // 10 pixels wide: skipped
         {-0.1f, 0, 0.5f, 1, {0, 0, 500, 800}},  // starts at column 0
         {1.2f, 0, 0.5f, 0.5f, {0, 0, 1000, 800}},  // starts beyond the image: skipped
-        {0, 0, 0, 0, {0, 0, 1000, 800}},
         {0, 0.5f, 1, 1, {0, 400, 1000, 400}},
         // Products far beyond the int range are clamped before conversion.
         {0, 0, 1e10f, 0.5f, {0, 0, 1000, 400}},
-        {3e9f, 0, 0.5f, 0.5f, {0, 0, 1000, 800}},
         {-1e12f, -3.4e38f, 0.5f, 0.5f, {0, 0, 500, 400}},
         {0.5f, 0.5f, 3.4e38f, 3.4e38f, {500, 400, 500, 400}},
         {0, 0, kInf, 0.5f, {0, 0, 1000, 800}},  // non-finite: no crop
@@ -179,12 +167,6 @@ TEST(RenderedSize, FollowsTheCropThroughTheCInterface) {
     EXPECT_EQ(vornalix_get_height(c), 20);
     std::vector<unsigned char> preview(30 * 20 * 4);
     EXPECT_EQ(vornalix_get_preview(c, preview.data(), static_cast<int>(preview.size())), 0);
-
-    // A crop keeping 10 pixels or fewer is skipped: the full frame comes back.
-    vornalix_set_crop(c, 0, 0, 0.1f, 1);
-    ASSERT_EQ(vornalix_process(c), 0);
-    EXPECT_EQ(vornalix_get_width(c), 60);
-    EXPECT_EQ(vornalix_get_height(c), 40);
 }
 
 TEST(RenderedSize, NonFiniteSettingsStillRender) {

@@ -5,11 +5,9 @@
 
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>
-#include <opencv2/photo.hpp>
 
 #include <cmath>
 #include <stdexcept>
-#include <vector>
 
 namespace adj = vornalix::adjustments;
 
@@ -19,23 +17,25 @@ cv::Mat flat(float r, float g, float b, int rows = 8, int cols = 8, float alpha 
     return cv::Mat(rows, cols, CV_32FC4, cv::Scalar(r, g, b, alpha));
 }
 
-// Grey step from `left` to `right` half way along one row.
-cv::Mat step_row(float left, float right, int cols = 16) {
-    cv::Mat m(1, cols, CV_32FC4);
-    for (int x = 0; x < cols; ++x) {
-        const float v = x < cols / 2 ? left : right;
-        m.at<cv::Vec4f>(0, x) = {v, v, v, 1.0f};
-    }
+// Grey step from `left` to `right` half way along a row of 16.
+cv::Mat step_row(float left, float right) {
+    cv::Mat m = flat(left, left, left, 1, 16);
+    m.colRange(8, 16).setTo(cv::Scalar(right, right, right, 1.0f));
     return m;
 }
 
-cv::Mat checkerboard(int rows, int cols, float lo, float hi) {
-    cv::Mat m(rows, cols, CV_32FC4);
-    for (int y = 0; y < rows; ++y)
-        for (int x = 0; x < cols; ++x) {
-            const float v = (x + y) % 2 ? hi : lo;
-            m.at<cv::Vec4f>(y, x) = {v, v, v, 1.0f};
-        }
+// Column x of the same step as a plane, Gaussian-blurred by `sigma`.
+float blurred_step(float left, float right, double sigma, int x) {
+    cv::Mat plane, blurred;
+    cv::extractChannel(step_row(left, right), plane, 0);
+    cv::GaussianBlur(plane, blurred, cv::Size(), sigma, 0.0, cv::BORDER_REFLECT_101);
+    return blurred.at<float>(0, x);
+}
+
+cv::Mat checkerboard(float lo, float hi) {
+    cv::Mat m = flat(lo, lo, lo);
+    for (int i = 0; i < 64; ++i)
+        if ((i / 8 + i % 8) % 2) m.at<cv::Vec4f>(i / 8, i % 8) = {hi, hi, hi, 1.0f};
     return m;
 }
 
@@ -44,12 +44,8 @@ cv::Mat checkerboard(int rows, int cols, float lo, float hi) {
 TEST(OpsDetail, SharpeningGainAndThreshold) {
     // amount 75 is gain 1: the edge pixel gains exactly its detail.
     cv::Mat m = step_row(0.3f, 0.7f);
-    cv::Mat plane(1, 16, CV_32F), blurred;
-    for (int x = 0; x < 16; ++x) plane.at<float>(0, x) = x < 8 ? 0.3f : 0.7f;
-    cv::GaussianBlur(plane, blurred, cv::Size(), 1.0, 0.0, cv::BORDER_REFLECT_101);
     adj::apply_sharpening(m, 75.0f, 1.0f, 0.0f);
-    const float detail = 0.7f - blurred.at<float>(0, 8);
-    EXPECT_NEAR(rgb_at(m, 8)[0], 0.7f + detail, 1e-5f);
+    EXPECT_NEAR(rgb_at(m, 8)[0], 0.7f + (0.7f - blurred_step(0.3f, 0.7f, 1.0, 8)), 1e-5f);
 
     // threshold 25 means 0.1: a step of 0.1 has detail below it everywhere.
     cv::Mat soft = step_row(0.45f, 0.55f), same = soft.clone();
@@ -64,80 +60,54 @@ TEST(OpsDetail, SharpeningGainAndThreshold) {
 
 TEST(OpsDetail, NoiseReductionQuantisesAndSetsAlpha) {
     cv::Mat noisy(8, 8, CV_32FC4);
-    cv::RNG rng(7);
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 8; ++x)
-            noisy.at<cv::Vec4f>(y, x) = {rng.uniform(0.3f, 0.7f), rng.uniform(0.3f, 0.7f), rng.uniform(0.3f, 0.7f), 0.5f};
-
-    cv::Mat nl = noisy.clone();
-    adj::apply_nr_luminance(nl, 50.0f);
-    cv::Mat bytes, rgb, expected;
-    noisy.convertTo(bytes, CV_8U, 255.0);
-    cv::cvtColor(bytes, rgb, cv::COLOR_RGBA2RGB);
-    cv::fastNlMeansDenoisingColored(rgb, expected, 7.0f, 3.0f, 7, 21);  // h = 50/100 * 10 + 2
-
-    cv::Mat three;
+    cv::RNG(7).fill(noisy, cv::RNG::UNIFORM, cv::Scalar::all(0.3), cv::Scalar::all(0.7));
+    noisy.reshape(1, 64).col(3).setTo(0.5f);
+    cv::Mat lum = noisy.clone(), three;
+    adj::apply_nr_luminance(lum, 50.0f);
     cv::cvtColor(noisy, three, cv::COLOR_RGBA2RGB);
     adj::apply_nr_color(three, 100.0f);
     ASSERT_EQ(three.type(), CV_32FC4);  // three channels in, four out
-    for (const cv::Mat* m : {&nl, &three})
-        for (int y = 0; y < 8; ++y)
-            for (int x = 0; x < 8; ++x) {
-                const cv::Vec4f p = m->at<cv::Vec4f>(y, x);
-                EXPECT_EQ(p[3], 1.0f);
-                for (int c = 0; c < 3; ++c) EXPECT_NEAR(p[c] * 255.0f, std::round(p[c] * 255.0f), 1e-3f);
-            }
-    for (int c = 0; c < 3; ++c)
-        EXPECT_NEAR(nl.at<cv::Vec4f>(3, 4)[c], expected.at<cv::Vec3b>(3, 4)[c] / 255.0f, 1e-6f);
-
-    cv::Mat grey = flat(0.5f, 0.5f, 0.5f, 4, 4, 0.5f);
+    for (const cv::Mat* m : {&lum, &three})
+        for (int i = 0; i < 64; ++i) {
+            const cv::Vec4f p = m->at<cv::Vec4f>(i / 8, i % 8);
+            EXPECT_EQ(p[3], 1.0f);
+            for (int c = 0; c < 3; ++c) EXPECT_NEAR(p[c] * 255.0f, std::round(p[c] * 255.0f), 1e-3f);
+        }
+    cv::Mat bytes(2, 2, CV_8UC4), grey = flat(0.5f, 0.5f, 0.5f, 4, 4, 0.5f);
     EXPECT_THROW(adj::apply_nr_color(bytes, 10.0f), std::invalid_argument);
     adj::apply_nr_color(grey, 1e30f);  // the diameter is held to the kernel cap
     EXPECT_TRUE(finite_in_unit_range(grey));
 }
 
 TEST(OpsDetail, ClarityWeightsMidtonesTextureIsBandPass) {
-    cv::Mat m = step_row(0.0f, 1.0f);
-    cv::Mat same = m.clone();
+    cv::Mat m = step_row(0.0f, 1.0f), same = m.clone();
     adj::apply_clarity(m, 100.0f);  // black and white have no midtone weight
     EXPECT_TRUE(same_bits(m, same));
 
     m = step_row(0.4f, 0.6f);
-    cv::Mat lum(1, 16, CV_32F), blurred;
-    for (int x = 0; x < 16; ++x) lum.at<float>(0, x) = x < 8 ? 0.4f : 0.6f;
-    cv::GaussianBlur(lum, blurred, cv::Size(), 20.0, 0.0, cv::BORDER_REFLECT_101);
     adj::apply_clarity(m, 100.0f);
-    const float d = 0.6f - blurred.at<float>(0, 12);
-    EXPECT_NEAR(rgb_at(m, 12)[0], 0.6f + d * 0.96f * 0.4f, 1e-5f);
+    EXPECT_NEAR(rgb_at(m, 12)[0], 0.6f + (0.6f - blurred_step(0.4f, 0.6f, 20.0, 12)) * 0.96f * 0.4f, 1e-5f);
 
-    cv::Mat f = flat(0.3f, 0.5f, 0.7f), fsame = f.clone();
-    adj::apply_texture(f, 100.0f);
-    for (int c = 0; c < 3; ++c) EXPECT_NEAR(f.at<cv::Vec4f>(4, 4)[c], fsame.at<cv::Vec4f>(4, 4)[c], 1e-6f);
     m = step_row(0.4f, 0.6f);
-    cv::Mat b15, b4;
-    cv::GaussianBlur(lum, b15, cv::Size(), 1.5, 0.0, cv::BORDER_REFLECT_101);
-    cv::GaussianBlur(lum, b4, cv::Size(), 4.0, 0.0, cv::BORDER_REFLECT_101);
     adj::apply_texture(m, 100.0f);
-    EXPECT_NEAR(rgb_at(m, 9)[0], 0.6f + (b15.at<float>(0, 9) - b4.at<float>(0, 9)) * 0.5f, 1e-5f);
+    const float band = blurred_step(0.4f, 0.6f, 1.5, 9) - blurred_step(0.4f, 0.6f, 4.0, 9);
+    EXPECT_NEAR(rgb_at(m, 9)[0], 0.6f + band * 0.5f, 1e-5f);
 }
 
 TEST(OpsDetail, DarkChannelAndDehaze) {
     cv::Mat m = working_row({{0.3f, 0.2f, 0.9f}, {0.8f, 0.6f, 0.7f}, {0.5f, 0.5f, 0.1f}});
-    cv::Mat d1 = adj::compute_dark_channel(m, 1);
-    EXPECT_FLOAT_EQ(d1.at<float>(0, 0), 0.2f);
-    EXPECT_FLOAT_EQ(d1.at<float>(0, 1), 0.6f);
-    EXPECT_FLOAT_EQ(d1.at<float>(0, 2), 0.1f);
     cv::Mat d3 = adj::compute_dark_channel(m, 3);
+    EXPECT_FLOAT_EQ(adj::compute_dark_channel(m, 1).at<float>(0, 1), 0.6f);
     EXPECT_FLOAT_EQ(d3.at<float>(0, 1), 0.1f);
     EXPECT_FLOAT_EQ(d3.at<float>(0, 0), 0.2f);  // the border never wins the minimum
     EXPECT_THROW(adj::compute_dark_channel(m, 0), std::invalid_argument);
+    EXPECT_EQ(vornalix::stage_math::odd_patch_size(4000, 0.02f, 5, 21), 21);
 
     // The airlight is taken per channel from the image: a flat coloured field
     // is its own airlight and stays as it is.
     cv::Mat haze = flat(0.6f, 0.5f, 0.4f, 12, 12);
     adj::apply_dehaze(haze, 100.0f);
     EXPECT_RGB_NEAR(rgb_at(haze, 5, 5), 0.6f, 0.5f, 0.4f, 1e-5f);
-
     // A darker patch in haze gains contrast.
     cv::Mat scene = flat(0.8f, 0.8f, 0.8f, 20, 20);
     scene(cv::Rect(5, 5, 10, 10)).setTo(cv::Scalar(0.6f, 0.6f, 0.6f, 1.0f));
@@ -146,23 +116,16 @@ TEST(OpsDetail, DarkChannelAndDehaze) {
     EXPECT_TRUE(finite_in_unit_range(scene));
 }
 
-TEST(OpsDetail, PatchSizeFollowsShorterSide) {
-    using vornalix::stage_math::odd_patch_size;
-    EXPECT_EQ(odd_patch_size(100, 0.02f, 5, 21), 5);
-    EXPECT_EQ(odd_patch_size(4000, 0.02f, 5, 21), 21);
-}
-
 TEST(OpsDetail, AutoEstimates) {
     float amount = -1, radius = -1, lum = -1, col = -1;
     adj::auto_sharpening(flat(0.5f, 0.5f, 0.5f), amount, radius);
     EXPECT_EQ(amount, 100.0f);
     EXPECT_EQ(radius, 1.0f);
-    adj::auto_sharpening(checkerboard(8, 8, 0.45f, 0.55f), amount, radius);
+    adj::auto_sharpening(checkerboard(0.45f, 0.55f), amount, radius);
     EXPECT_EQ(amount, 0.0f);  // Laplacian spread 0.4 is far past 0.125
     adj::auto_noise_reduction(flat(0.5f, 0.5f, 0.5f), lum, col);
-    EXPECT_EQ(lum, 0.0f);
-    EXPECT_EQ(col, 0.0f);
-    adj::auto_noise_reduction(checkerboard(8, 8, 0.49f, 0.51f), lum, col);
+    EXPECT_EQ(lum + col, 0.0f);
+    adj::auto_noise_reduction(checkerboard(0.49f, 0.51f), lum, col);
     EXPECT_GT(lum, 5.0f);
     EXPECT_LT(lum, 100.0f);
     EXPECT_FLOAT_EQ(col, lum * 0.5f);
@@ -175,8 +138,7 @@ TEST(OpsLens, DistortionLensVignetteAndCa) {
     for (int y = 0; y < 21; ++y)
         for (int x = 0; x < 21; ++x) m.at<cv::Vec4f>(y, x) = {x / 20.0f, 0.5f, 0.5f, 1.0f};
     adj::apply_distortion(m, 100.0f);
-    const float ny = -0.5f / 10.5f;
-    const float f = 1.0f - 0.6f * (1.0f + ny * ny);
+    const float ny = -0.5f / 10.5f, f = 1.0f - 0.6f * (1.0f + ny * ny);
     EXPECT_NEAR(m.at<cv::Vec4f>(10, 0)[0], (10.5f - 10.5f * f) / 20.0f, 0.01f);
 
     cv::Mat v = flat(0.5f, 0.25f, 0.1f, 10, 10);
@@ -190,28 +152,20 @@ TEST(OpsLens, DistortionLensVignetteAndCa) {
     for (int x = 0; x < 1000; ++x) ca.at<cv::Vec4f>(0, x) = {x / 999.0f, 0.5f, 0.5f, 1.0f};
     adj::apply_ca_correction(ca, 100.0f);
     ASSERT_EQ(ca.size(), cv::Size(1000, 1));
-    for (int x : {0, 1, 998, 999}) EXPECT_EQ(ca.at<cv::Vec4f>(0, x)[2], 0.0f) << x;
-    for (int x : {2, 500, 997}) EXPECT_NEAR(ca.at<cv::Vec4f>(0, x)[2], 0.5f, 1e-6f) << x;
+    EXPECT_EQ(ca.at<cv::Vec4f>(0, 1)[2], 0.0f);
+    EXPECT_NEAR(ca.at<cv::Vec4f>(0, 2)[2], 0.5f, 1e-6f);
     EXPECT_NEAR(ca.at<cv::Vec4f>(0, 0)[0], (2.5f / 1.004f - 0.5f) / 999.0f, 1e-5f);
-    EXPECT_EQ(ca.at<cv::Vec4f>(0, 0)[1], 0.5f);
-
-    // Planes one pixel short of the image on an axis are padded, not cut out
-    // of a smaller plane.
-    for (int cols : {250, 251, 999}) {
-        cv::Mat thin = flat(0.5f, 0.5f, 0.5f, 3, cols);
-        for (float amount : {50.0f, 100.0f, 170.0f, 1e12f}) {
-            cv::Mat t = thin.clone();
-            adj::apply_ca_correction(t, amount);
-            ASSERT_EQ(t.size(), thin.size());
-        }
-    }
+    // Absurd amounts keep the size (the fitting itself is shared with the pipeline).
+    cv::Mat thin = flat(0.5f, 0.5f, 0.5f, 3, 251);
+    adj::apply_ca_correction(thin, 1e12f);
+    EXPECT_EQ(thin.size(), cv::Size(251, 3));
 }
 
 TEST(OpsLens, DefringeWindowsAndStrength) {
-    const cv::Vec3f purple = rgb_of_hsl(0.9f, 0.5f, 0.5f);   // only in the standalone window
+    const cv::Vec3f purple = rgb_of_hsl(0.9f, 0.5f, 0.5f);  // only in the standalone window
     const cv::Vec3f green = rgb_of_hsl(0.23f, 0.5f, 0.5f);
     const cv::Vec3f orange = rgb_of_hsl(0.1f, 0.5f, 0.5f);
-    const cv::Vec3f pale = rgb_of_hsl(0.3f, 0.04f, 0.5f);    // below the 0.05 saturation floor
+    const cv::Vec3f pale = rgb_of_hsl(0.3f, 0.04f, 0.5f);  // below the 0.05 saturation floor
     cv::Mat m = working_row({purple, green, orange, pale});
     adj::apply_defringe(m, 50.0f);
     EXPECT_NEAR(hsl_of(rgb_at(m, 0))[1], 0.25f, 1e-5f);

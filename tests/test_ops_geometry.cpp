@@ -54,7 +54,7 @@ double neighbour_correlation(const cv::Mat& plane) {
 
 }  // namespace
 
-TEST(OpsGeometry, CropRectangles) {
+TEST(OpsGeometry, CropRectanglesAndNeutralGuards) {
     cv::Mat m = ramp(800, 1000, true);
     cv::Mat whole = geo::apply_crop(m, 0, 0, 1, 1);
     EXPECT_TRUE(same_bits(whole, m));
@@ -62,19 +62,12 @@ TEST(OpsGeometry, CropRectangles) {
     cv::Mat quarter = geo::apply_crop(m, 0.5f, 0.5f, 1, 1);
     ASSERT_EQ(quarter.size(), cv::Size(500, 400));
     EXPECT_EQ(quarter.at<float>(0, 0), 500.0f);
-    EXPECT_EQ(geo::apply_crop(m, 0, 0, 0, 1).data, m.data);
     EXPECT_EQ(geo::apply_crop(m, 0.9995f, 0, 1, 1).cols, 1);  // one pixel is enough
-    EXPECT_EQ(geo::apply_crop(m, 1.5f, 0, 1, 1).data, m.data);
-    EXPECT_EQ(geo::apply_crop(m, 0, 0, 1e30f, NAN).data, m.data);
-}
-
-TEST(OpsGeometry, GuardsShareThePixels) {
-    cv::Mat m = ramp(8, 10, true);
-    EXPECT_EQ(geo::apply_rotation(m, 0.0f).data, m.data);
-    EXPECT_EQ(geo::apply_perspective(m, 0.0f, 0.0f).data, m.data);
-    EXPECT_EQ(geo::apply_perspective_h(m, 0.0f).data, m.data);
-    EXPECT_EQ(geo::apply_perspective_v(m, 0.0f).data, m.data);
-    EXPECT_EQ(geo::apply_rotation(m, NAN).data, m.data);
+    // Nothing to do, or nothing sensible to do: the input itself comes back.
+    for (const cv::Mat& same : {geo::apply_crop(m, 0, 0, 0, 1), geo::apply_crop(m, 1.5f, 0, 1, 1),
+                                geo::apply_crop(m, 0, 0, 1e30f, NAN), geo::apply_rotation(m, 0.0f),
+                                geo::apply_rotation(m, NAN), geo::apply_perspective(m, 0.0f, 0.0f)})
+        EXPECT_EQ(same.data, m.data);
     EXPECT_THROW(geo::apply_rotation(cv::Mat(), 5.0f), std::invalid_argument);
     EXPECT_THROW(geo::apply_flip_h(cv::Mat()), std::invalid_argument);
 }
@@ -122,7 +115,6 @@ TEST(OpsHorizon, MeasuresAndLevelsTiltedLines) {
     EXPECT_NEAR(geo::detect_horizon_angle(bytes), angle, 0.2f);
 
     // The middle line falls 17.5 px from x = 100 to x = 300; straightened, it is level.
-    EXPECT_NEAR(line_row(tilted, 300) - line_row(tilted, 100), 17.5, 1.0);
     const cv::Mat level = geo::auto_straighten(tilted);
     ASSERT_EQ(level.size(), tilted.size());
     EXPECT_NEAR(line_row(level, 300) - line_row(level, 100), 0.0, 1.0);
@@ -171,32 +163,28 @@ TEST(OpsAutoCrop, WindowsAndPresets) {
 }
 
 TEST(OpsEffects, VignetteShape) {
-    cv::Mat m(10, 10, CV_32FC4, cv::Scalar(0.5f, 0.5f, 0.5f, 1.0f));
+    const cv::Mat grey(10, 10, CV_32FC4, cv::Scalar(0.5f, 0.5f, 0.5f, 1.0f));
+    cv::Mat m = grey.clone(), dark = grey.clone(), light = grey.clone();
+    // Roundness 0 at dx = dy = 0.8: r = 0.8 + 0.5 (sqrt(1.28) - 0.8) = 0.9657,
+    // darkened by the smoothstep of r.
     fx::apply_vignette(m, 100.0f, 0.0f, 0.0f);
-    // Roundness 0 at dx = dy = 0.8: r = 0.8 + 0.5 (1.131 - 0.8) = 0.966.
-    const float r = 0.8f + 0.5f * (std::sqrt(1.28f) - 0.8f);
-    EXPECT_NEAR(r, 0.966f, 1e-3f);
-    EXPECT_NEAR(rgb_at(m, 9, 9)[0], 0.5f * (1.0f - r * r * (3.0f - 2.0f * r)), 1e-5f);
-
-    cv::Mat dark(10, 10, CV_32FC4, cv::Scalar(0.5f, 0.5f, 0.5f, 1.0f)), light = dark.clone();
+    EXPECT_NEAR(rgb_at(m, 9, 9)[0], 0.5f * (1.0f - 0.9657f * 0.9657f * (3.0f - 2.0f * 0.9657f)), 1e-4f);
     fx::apply_vignette(dark, 100.0f, 50.0f, 0.0f);
     fx::apply_vignette(light, -100.0f, 50.0f, 0.0f);
     EXPECT_RGB_NEAR(rgb_at(dark, 0, 0), 0.0f, 0.0f, 0.0f, 0.0f);
     EXPECT_RGB_NEAR(rgb_at(light, 0, 0), 1.0f, 1.0f, 1.0f, 0.0f);
     EXPECT_RGB_NEAR(rgb_at(dark, 5, 5), 0.5f, 0.5f, 0.5f, 0.0f);
-    EXPECT_RGB_NEAR(rgb_at(light, 5, 5), 0.5f, 0.5f, 0.5f, 0.0f);
     cv::Mat empty;
     EXPECT_THROW(fx::apply_vignette(empty, 50.0f, 0.0f, 0.0f), std::invalid_argument);
 }
 
 TEST(OpsEffects, GrainStrengthWeightAndBlur) {
+    // Black and white get no grain.
     cv::Mat ends(8, 8, CV_32FC4, cv::Scalar(0.0f, 0.0f, 0.0f, 1.0f));
     ends(cv::Rect(0, 0, 8, 4)).setTo(cv::Scalar(1.0f, 1.0f, 1.0f, 1.0f));
-    cv::Mat same = ends.clone();
+    const cv::Mat same = ends.clone();
     fx::apply_grain(ends, 100.0f, 1.0f);
-    cv::Mat diff;
-    cv::absdiff(ends, same, diff);
-    EXPECT_LT(cv::norm(diff, cv::NORM_INF), 1e-6);
+    EXPECT_LT(cv::norm(ends, same, cv::NORM_INF), 1e-6);
 
     const cv::Mat grey(64, 64, CV_32FC4, cv::Scalar(0.5f, 0.5f, 0.5f, 1.0f));
     cv::Mat fine = grey.clone(), coarse = grey.clone(), again = grey.clone();

@@ -42,61 +42,48 @@ TEST(Render, NothingLoadedFailsWithMessage) {
     vornalix::api::set_error(ctx.get(), "other");
     EXPECT_EQ(vornalix_get_preview(ctx.get(), buf, sizeof buf), -1);
     EXPECT_STREQ(vornalix_last_error(ctx.get()), "no image loaded");
-    EXPECT_EQ(vornalix_process(nullptr), -1);
-    EXPECT_EQ(vornalix_get_preview(ctx.get(), nullptr, 16), -1);
-    EXPECT_EQ(vornalix_get_preview(nullptr, buf, 16), -1);
-    EXPECT_EQ(vornalix_get_width(nullptr), 0);
     EXPECT_EQ(vornalix_get_height(ctx.get()), 0);
     vornalix_unload(nullptr);
+
+    // An empty source leaves an earlier result as it was.
+    vornalix::Pipeline pipeline;
+    pipeline.result = vornalix::ImageBuffer(2, 2);
+    pipeline.process(vornalix::EditParams());
+    EXPECT_EQ(pipeline.result.width(), 2);
 }
 
 TEST(Render, PreviewBufferSizes) {
     auto ctx = context_with_image(7, 5);
     const int needed = 7 * 5 * 4;
     std::vector<unsigned char> out(needed, 0xAB);
-    ctx->processed = false;
     EXPECT_EQ(vornalix_get_preview(ctx.get(), out.data(), needed - 1), -1);
     EXPECT_STREQ(vornalix_last_error(ctx.get()), "output buffer too small");
     EXPECT_TRUE(ctx->processed);  // rendered even though the copy was refused
     EXPECT_EQ(std::count(out.begin(), out.end(), 0xAB), needed);
-    EXPECT_EQ(vornalix_get_width(ctx.get()) * vornalix_get_height(ctx.get()) * 4, needed);
     EXPECT_EQ(vornalix_get_preview(ctx.get(), out.data(), -5), -1);
 
     ASSERT_EQ(vornalix_get_preview(ctx.get(), out.data(), needed), 0);
     // Rows top to bottom, pixels R, G, B, A: the 8-bit form of the result.
-    const cv::Mat expected = ctx->pipeline.result.to_8bit();
-    EXPECT_EQ(cv::norm(as_mat(out, 7, 5), expected, cv::NORM_INF), 0.0);
+    EXPECT_EQ(cv::norm(as_mat(out, 7, 5), ctx->pipeline.result.to_8bit(), cv::NORM_INF), 0.0);
     EXPECT_EQ(out[3], 255);
 }
 
-TEST(Render, ProcessedFlagFollowsTheTable) {
+// Setters leave the processed flag, a reset clears it; the size
+// queries follow the result only while it is set.
+TEST(Render, ProcessedFlagAndSizeQueries) {
     auto ctx = context_with_image(8, 6);
     EXPECT_EQ(vornalix_process(ctx.get()), 0);
+    vornalix_set_exposure(ctx.get(), 1.0f);
     EXPECT_TRUE(ctx->processed);
-    vornalix_set_exposure(ctx.get(), 1.0f);  // setters leave it
-    EXPECT_TRUE(ctx->processed);
-    vornalix_reset_adjustments(ctx.get());
-    EXPECT_FALSE(ctx->processed);
-    preview_of(ctx.get());
-    EXPECT_TRUE(ctx->processed);
-    vornalix_unload(ctx.get());
-    EXPECT_FALSE(ctx->processed);
-}
-
-TEST(Render, SizeQueriesFollowTheResultOnlyWhileProcessed) {
-    auto ctx = context_with_image(8, 6);
-    // A stand-in for a cropped rendering.
-    ctx->pipeline.result = vornalix::ImageBuffer(3, 2);
-    EXPECT_EQ(vornalix_get_width(ctx.get()), 8);
-    ctx->processed = true;
+    ctx->pipeline.result = vornalix::ImageBuffer(3, 2);  // a stand-in for a cropped rendering
     EXPECT_EQ(vornalix_get_width(ctx.get()), 3);
     EXPECT_EQ(vornalix_get_height(ctx.get()), 2);
     vornalix_reset_adjustments(ctx.get());
+    EXPECT_FALSE(ctx->processed);
     EXPECT_EQ(vornalix_get_width(ctx.get()), 8);
     // The decoder's image wins over the source when it holds one.
     ctx->decoder.image = vornalix::ImageBuffer(11, 9);
     EXPECT_EQ(vornalix_get_width(ctx.get()), 11);
-    EXPECT_EQ(vornalix_get_height(ctx.get()), 9);
 }
 
 TEST(Render, UnloadForgetsTheImageButKeepsSettingsAndMask) {
@@ -108,36 +95,23 @@ TEST(Render, UnloadForgetsTheImageButKeepsSettingsAndMask) {
     vornalix_set_contrast(ctx.get(), 25.0f);
     ASSERT_EQ(vornalix_process(ctx.get()), 0);
     vornalix_unload(ctx.get());
+    EXPECT_FALSE(ctx->processed);
     EXPECT_EQ(vornalix_get_width(ctx.get()), 0);
-    EXPECT_EQ(vornalix_get_height(ctx.get()), 0);
     EXPECT_TRUE(ctx->pipeline.result.empty());
     EXPECT_TRUE(ctx->source_path.empty());
     EXPECT_EQ(vornalix_process(ctx.get()), -1);
-    EXPECT_STREQ(vornalix_last_error(ctx.get()), "no image loaded");
     EXPECT_EQ(ctx->params.contrast, 25.0f);
     EXPECT_TRUE(ctx->has_segmentation_mask);
-    EXPECT_FALSE(ctx->segmentation_mask.empty());
     EXPECT_EQ(ctx->bg_blur, 40.0f);
-}
-
-TEST(Render, EmptySourceLeavesTheResult) {
-    vornalix::Pipeline pipeline;
-    pipeline.result = vornalix::ImageBuffer(2, 2);
-    pipeline.process(vornalix::EditParams());
-    EXPECT_EQ(pipeline.result.width(), 2);
-    EXPECT_TRUE(pipeline.get_preview_8bit().empty() == false);
 }
 
 TEST(BackgroundBlur, KernelSizes) {
     using vornalix::background_blur_kernel;
     EXPECT_EQ(background_blur_kernel(100.0f), 61);
-    EXPECT_EQ(background_blur_kernel(1.0f), 3);
-    EXPECT_EQ(background_blur_kernel(50.0f), 31);   // 30.5 -> 30 -> odd 31
-    EXPECT_EQ(background_blur_kernel(10.0f), 7);    // 6.1 -> 6 -> 7
-    EXPECT_EQ(background_blur_kernel(3.0f), 3);     // 1.83 -> 1, raised to 3
+    EXPECT_EQ(background_blur_kernel(50.0f), 31);  // 30.5 -> 30 -> odd 31
+    EXPECT_EQ(background_blur_kernel(3.0f), 3);    // 1.83 -> 1, raised to 3
     EXPECT_EQ(background_blur_kernel(250.0f), 61);
     EXPECT_EQ(background_blur_kernel(std::numeric_limits<float>::infinity()), 61);
-    EXPECT_EQ(background_blur_kernel(1e30f), 61);
 }
 
 TEST(BackgroundBlur, MaskBlendsPreviewAndBlurredCopy) {
@@ -173,16 +147,6 @@ TEST(BackgroundBlur, MaskBlendsPreviewAndBlurredCopy) {
     ctx->has_segmentation_mask = false;
     EXPECT_EQ(preview_of(ctx.get()), plain);
     EXPECT_EQ(cv::norm(ctx->pipeline.result.to_8bit(), sharp, cv::NORM_INF), 0.0);
-}
-
-TEST(BackgroundBlur, WeakStrengthUsesTheSmallestKernel) {
-    cv::Mat preview(20, 20, CV_8UC4);
-    cv::randu(preview, 0, 255);
-    cv::Mat expected;
-    cv::GaussianBlur(preview, expected, cv::Size(3, 3), 0, 0, cv::BORDER_DEFAULT);
-    cv::Mat blurred = preview.clone();
-    vornalix::blur_background(blurred, cv::Mat(20, 20, CV_8UC1, cv::Scalar(0)), 1.0f);
-    EXPECT_EQ(cv::norm(blurred, expected, cv::NORM_INF), 0.0);
 }
 
 // The result conversion rounds half to even and clamps, with NaN and values
