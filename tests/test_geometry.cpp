@@ -33,7 +33,9 @@ cv::Point2f mapped(const cv::Mat& m, cv::Point2f p) {
 
 }  // namespace
 
-TEST(Geometry, NeutralSettingsLeaveTheImageUntouched) {
+// Neutral settings, and steps with non-finite settings, leave the image as it
+// is; the steps with usable settings still run.
+TEST(Geometry, NeutralAndNonFiniteStepsAreSkippedButTheOthersStillRun) {
     const cv::Mat in = noise(12, 17, -0.5f, 1.5f);
     EXPECT_TRUE(identical(transformed(in, EditParams{}), in));
     EXPECT_TRUE(identical(transformed(in, cropped(0, 0, 1, 1)), in));
@@ -42,6 +44,20 @@ TEST(Geometry, NeutralSettingsLeaveTheImageUntouched) {
     bad.perspective_h = kNaN;
     bad.perspective_v = 10;
     EXPECT_TRUE(identical(transformed(in, bad), in));
+
+    EditParams e = cropped(0.5f, 0, 0.5f, 1);
+    e.flip_h = 1;
+    e.rotation = kNaN;
+    e.perspective_v = -kInf;
+    const cv::Mat out = transformed(coordinates(40, 60), e);
+    ASSERT_EQ(out.size(), cv::Size(30, 40));
+    EXPECT_EQ(out.at<cv::Vec4f>(0, 0)[0], 29.0f);  // mirrored, then the right half kept
+    for (float v : {1e6f, -1e30f, 3.4e38f}) {
+        EditParams big;
+        big.rotation = big.perspective_h = v;
+        big.perspective_v = -v;
+        EXPECT_TRUE(all_finite(transformed(noise(8, 9), big))) << v;
+    }
 }
 
 TEST(Geometry, FlipsBothWaysEqualAHalfTurnAndComeBeforeRotation) {
@@ -121,24 +137,6 @@ TEST(Geometry, CropCases) {
         EXPECT_EQ(out.at<cv::Vec4f>(0, 0)[0], c.expected.x);
         EXPECT_EQ(out.at<cv::Vec4f>(0, 0)[1], c.expected.y);
         EXPECT_FALSE(out.data >= in.data && out.data < in.dataend) << "crop must not share pixels";
-    }
-}
-
-TEST(Geometry, NonFiniteStepsAreSkippedButTheOthersStillRun) {
-    const cv::Mat in = coordinates(40, 60);
-    EditParams e = cropped(0.5f, 0, 0.5f, 1);
-    e.flip_h = 1;
-    e.rotation = kNaN;
-    e.perspective_v = -kInf;
-    const cv::Mat out = transformed(in, e);
-    ASSERT_EQ(out.size(), cv::Size(30, 40));
-    EXPECT_EQ(out.at<cv::Vec4f>(0, 0)[0], 29.0f);  // mirrored, then the right half kept
-    for (float v : {1e6f, -1e30f, 3.4e38f}) {
-        EditParams big;
-        big.rotation = v;
-        big.perspective_h = v;
-        big.perspective_v = -v;
-        EXPECT_TRUE(all_finite(transformed(noise(8, 9), big))) << v;
     }
 }
 
