@@ -169,7 +169,6 @@ TEST(ExifApi, FallsBackToDecoderShotData) {
     d.iso_speed = 99.9f;
     d.shutter = 0.5f;
     d.aperture = 5.6f;
-    d.focal_length = 35.0f;
     d.width = 300;
     d.flip = 6;
     VornalixExif e;
@@ -179,7 +178,6 @@ TEST(ExifApi, FallsBackToDecoderShotData) {
     EXPECT_EQ(e.iso, 99);
     EXPECT_EQ(e.exposure_time, 0.5f);
     EXPECT_EQ(e.aperture, 5.6f);
-    EXPECT_EQ(e.focal_length, 35.0f);
     EXPECT_EQ(e.width, 300);
     EXPECT_EQ(e.orientation, 6);
     EXPECT_TRUE(std::isnan(e.gps_longitude));

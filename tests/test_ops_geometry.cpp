@@ -136,18 +136,13 @@ TEST(OpsAutoCrop, WindowsAndPresets) {
     EXPECT_LE(x + w, 1.0f + 1e-6f);
     EXPECT_LE(y + h, 1.0f + 1e-6f);
 
-    auto expect_whole = [](const cv::Mat& img, float aspect) {
-        float x = -1, y = -1, w = -1, h = -1;
+    // No image, three channels, or windows of zero height (which would score
+    // NaN and never be taken): the whole frame.
+    for (const auto& [img, aspect] : {std::pair{cv::Mat(), 1.5f}, {cv::Mat(30, 90, CV_32FC3, cv::Scalar::all(0.5)), 1.5f},
+                                      {m, INFINITY}}) {
         geo::auto_crop(img, aspect, x, y, w, h);
-        EXPECT_EQ(x, 0.0f);
-        EXPECT_EQ(y, 0.0f);
-        EXPECT_EQ(w, 1.0f);
-        EXPECT_EQ(h, 1.0f);
-    };
-    expect_whole(cv::Mat(), 1.5f);
-    expect_whole(cv::Mat(30, 90, CV_32FC3, cv::Scalar::all(0.5)), 1.5f);
-    // Windows of zero height would score NaN and never be taken.
-    expect_whole(m, INFINITY);
+        EXPECT_EQ(cv::Vec4f(x, y, w, h), cv::Vec4f(0, 0, 1, 1)) << aspect;
+    }
 }
 
 TEST(OpsEffects, VignetteShape) {
