@@ -2,12 +2,12 @@
 
 #include "pipeline/pipeline.h"
 #include "pipeline/pixel.h"
-#include "pipeline/tone_math.h"
 #include "support/working_image.h"
 
 #include <gtest/gtest.h>
 #include <opencv2/core.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -17,111 +17,81 @@ using vornalix::EditParams;
 using vornalix::Pipeline;
 
 namespace {
+
 constexpr float kTol = 1e-4f;
 
-float lum(const cv::Vec3f& c) { return vornalix::pixel::luminance(c[0], c[1], c[2]); }
+float lightness(const cv::Vec3f& c) { return (std::max({c[0], c[1], c[2]}) + std::min({c[0], c[1], c[2]})) / 2; }
 
-vornalix::pixel::Hsl hsl_of(const cv::Vec3f& c) {
-    vornalix::pixel::Hsl h;
-    vornalix::pixel::rgb_to_hsl(c[0], c[1], c[2], 1e-6f, h);
-    return h;
+using Stage = void (Pipeline::*)(cv::Mat&, const EditParams&);
+
+cv::Mat applied(Stage stage, std::initializer_list<cv::Vec3f> colours, const EditParams& p) {
+    Pipeline pl;
+    cv::Mat img = working_row(colours);
+    (pl.*stage)(img, p);
+    return img;
 }
+
 }  // namespace
 
-TEST(ColourSaturation, MinusHundredGreysPlusHundredDoublesDistance) {
-    Pipeline pl;
+// Saturation scales each channel's distance from the Rec. 709 luminance;
+// vibrance does so less the more saturated a pixel already is.
+TEST(ColourSaturation, MinusHundredGreysPlusHundredDoublesDistanceVibranceSparesSaturatedPixels) {
+    const Stage stage = &Pipeline::apply_saturation_vibrance;
     EditParams p;
-    const cv::Vec3f in{0.6f, 0.4f, 0.3f};
-    cv::Mat img = working_row({in, {0.9f, 0.1f, 0.5f}});
     p.saturation = -100.0f;
-    pl.apply_saturation_vibrance(img, p);
-    const float l = lum(in);
-    EXPECT_RGB_NEAR(rgb_at(img, 0), l, l, l, kTol);
-
-    img = working_row({in, {0.9f, 0.1f, 0.5f}});
+    EXPECT_RGB_NEAR(rgb_at(applied(stage, {{0.6f, 0.4f, 0.3f}}, p), 0), 0.4353f, 0.4353f, 0.4353f, kTol);
     p.saturation = 100.0f;
-    pl.apply_saturation_vibrance(img, p);
-    EXPECT_RGB_NEAR(rgb_at(img, 0), l + 2 * (0.6f - l), l + 2 * (0.4f - l), l + 2 * (0.3f - l), kTol);
-    const float l2 = lum({0.9f, 0.1f, 0.5f});
-    EXPECT_RGB_NEAR(rgb_at(img, 1), 1.0f, 0.0f, l2 + 2 * (0.5f - l2), kTol);  // clamped
-}
+    const cv::Mat doubled = applied(stage, {{0.6f, 0.4f, 0.3f}, {0.9f, 0.1f, 0.5f}}, p);
+    EXPECT_RGB_NEAR(rgb_at(doubled, 0), 0.7647f, 0.3647f, 0.1647f, kTol);
+    EXPECT_RGB_NEAR(rgb_at(doubled, 1), 1.0f, 0.0f, 0.70104f, kTol);  // clamped
 
-TEST(ColourVibrance, ProtectsSaturatedPixels) {
-    Pipeline pl;
-    EditParams p;
+    p = EditParams{};
     p.vibrance = 100.0f;
-    cv::Mat img = working_row({{0.4f, 0.4f, 0.4f}, {0.6f, 0.5f, 0.5f}, {0.9f, 0.2f, 0.2f}});
-    pl.apply_saturation_vibrance(img, p);
-    EXPECT_RGB_NEAR(rgb_at(img, 0), 0.4f, 0.4f, 0.4f, kTol);
-    const float l = lum({0.6f, 0.5f, 0.5f});
-    EXPECT_RGB_NEAR(rgb_at(img, 1), l + 1.56f * (0.6f - l), l + 1.56f * (0.5f - l), l + 1.56f * (0.5f - l), kTol);
-    EXPECT_RGB_NEAR(rgb_at(img, 2), 0.9f, 0.2f, 0.2f, kTol);
+    const cv::Mat vivid = applied(stage, {{0.4f, 0.4f, 0.4f}, {0.6f, 0.5f, 0.5f}, {0.9f, 0.2f, 0.2f}}, p);
+    EXPECT_RGB_NEAR(rgb_at(vivid, 0), 0.4f, 0.4f, 0.4f, kTol);
+    EXPECT_RGB_NEAR(rgb_at(vivid, 1), 0.644094f, 0.488094f, 0.488094f, kTol);
+    EXPECT_RGB_NEAR(rgb_at(vivid, 2), 0.9f, 0.2f, 0.2f, kTol);
 }
 
 TEST(ColourHsl, BandWeightsAndShifts) {
-    using namespace vornalix::tone;
-    const auto& centres = hue_band_centres();
-    const float w15 = 1.0f - (1.0f / 24.0f) / 0.09f;  // about 0.537
-    EXPECT_NEAR(linear_band_weight(hue_distance(1.0f / 24.0f, centres[0]), 0.09f), w15, 1e-6f);
-    EXPECT_NEAR(linear_band_weight(hue_distance(1.0f / 24.0f, centres[1]), 0.09f), w15, 1e-6f);
-    EXPECT_NEAR(linear_band_weight(hue_distance(0.97f, centres[0]), 0.09f), 1.0f - 0.03f / 0.09f, 1e-6f);
-    EXPECT_EQ(linear_band_weight(hue_distance(0.5f, centres[2]), 0.09f), 0.0f);
-
-    Pipeline pl;
+    const Stage stage = &Pipeline::apply_hsl;
     EditParams p;
     p.hsl[0].hue = 30.0f;
-    cv::Mat img = working_row({{1.0f, 0.0f, 0.0f}, {0.0f, 1.0f, 0.0f}, {0.5f, 0.5f, 0.5f}});
-    pl.apply_hsl(img, p);
-    EXPECT_RGB_NEAR(rgb_at(img, 0), 1.0f, 0.5f, 0.0f, kTol);
-    EXPECT_RGB_NEAR(rgb_at(img, 1), 0.0f, 1.0f, 0.0f, kTol);
-    EXPECT_RGB_NEAR(rgb_at(img, 2), 0.5f, 0.5f, 0.5f, 0.0f);
-
+    const cv::Mat shifted = applied(stage, {{1.0f, 0.0f, 0.0f}, {0.0f, 1.0f, 0.0f}, {0.5f, 0.5f, 0.5f}}, p);
+    EXPECT_RGB_NEAR(rgb_at(shifted, 0), 1.0f, 0.5f, 0.0f, kTol);
+    EXPECT_RGB_NEAR(rgb_at(shifted, 1), 0.0f, 1.0f, 0.0f, kTol);
+    EXPECT_RGB_NEAR(rgb_at(shifted, 2), 0.5f, 0.5f, 0.5f, 0.0f);
     // Shifts beyond -720 degrees still wrap around the circle: -1000 is +80.
     p.hsl[0].hue = -1000.0f;
-    img = working_row({{1.0f, 0.0f, 0.0f}});
-    pl.apply_hsl(img, p);
-    EXPECT_RGB_NEAR(rgb_at(img, 0), 2.0f / 3.0f, 1.0f, 0.0f, kTol);
+    EXPECT_RGB_NEAR(rgb_at(applied(stage, {{1.0f, 0.0f, 0.0f}}, p), 0), 2.0f / 3.0f, 1.0f, 0.0f, kTol);
 
-    // A hue of 15 degrees sums both neighbours' luminance shifts with weight 0.537.
+    // A hue of 15 degrees sums both neighbours' luminance shifts, each with weight 0.537.
     p = EditParams{};
     p.hsl[0].luminance = 40.0f;
     p.hsl[1].luminance = 20.0f;
-    img = working_row({{1.0f, 0.25f, 0.0f}});
-    pl.apply_hsl(img, p);
-    const float l = 0.5f + w15 * 60.0f / 200.0f;
-    EXPECT_RGB_NEAR(rgb_at(img, 0), 1.0f, 0.25f * 2 * (1 - l) + (2 * l - 1), 2 * l - 1, kTol);
-
-    // Luminance +100 at full weight raises the lightness by 0.5.
+    EXPECT_RGB_NEAR(rgb_at(applied(stage, {{1.0f, 0.25f, 0.0f}}, p), 0), 1.0f, 0.491667f, 0.322222f, kTol);
+    // Luminance +100 at full weight raises the lightness by 0.5, keeping the hue.
     p = EditParams{};
     p.hsl[0].luminance = 100.0f;
-    img = working_row({{0.4f, 0.2f, 0.2f}});
-    pl.apply_hsl(img, p);
-    EXPECT_NEAR(hsl_of(rgb_at(img, 0)).l, 0.8f, kTol);
-    EXPECT_NEAR(hsl_of(rgb_at(img, 0)).h, 0.0f, kTol);
+    const cv::Vec3f lifted = rgb_at(applied(stage, {{0.4f, 0.2f, 0.2f}}, p), 0);
+    EXPECT_NEAR(lightness(lifted), 0.8f, kTol);
+    EXPECT_NEAR(lifted[1], lifted[2], kTol);
+    EXPECT_GT(lifted[0], lifted[1]);
 }
 
 TEST(ColourSplitToning, TintsGreyAndFollowsBothWeights) {
-    Pipeline pl;
+    const Stage stage = &Pipeline::apply_split_toning;
     EditParams p;
     p.split_highlight_hue = 30.0f;
     p.split_highlight_saturation = 100.0f;
-    cv::Mat img = working_row({{0.5f, 0.5f, 0.5f}, {1.0f, 1.0f, 1.0f}, {0.0f, 0.0f, 0.0f}});
-    pl.apply_split_toning(img, p);
-    EXPECT_RGB_NEAR(rgb_at(img, 0), 0.575f, 0.434375f, 0.425f, kTol);
-    EXPECT_RGB_NEAR(rgb_at(img, 1), 1.0f, 1.0f, 1.0f, kTol);  // lightness 1 stays white
-    EXPECT_RGB_NEAR(rgb_at(img, 2), 0.0f, 0.0f, 0.0f, kTol);
-
-    // The shadow hue enters the target through the shadow weight even at saturation 0.
+    const cv::Mat tinted = applied(stage, {{0.5f, 0.5f, 0.5f}, {1.0f, 1.0f, 1.0f}, {0.0f, 0.0f, 0.0f}}, p);
+    EXPECT_RGB_NEAR(rgb_at(tinted, 0), 0.575f, 0.434375f, 0.425f, kTol);
+    EXPECT_RGB_NEAR(rgb_at(tinted, 1), 1.0f, 1.0f, 1.0f, kTol);  // lightness 1 stays white
+    EXPECT_RGB_NEAR(rgb_at(tinted, 2), 0.0f, 0.0f, 0.0f, kTol);
+    // The shadow hue enters the target through the shadow weight even at saturation 0:
+    // hue 0.0729167 and saturation 0.15.
     p.split_shadow_hue = 180.0f;
-    img = working_row({{0.5f, 0.5f, 0.5f}});
-    pl.apply_split_toning(img, p);
-    EXPECT_NEAR(hsl_of(rgb_at(img, 0)).h, 0.0729167f, kTol);
-    EXPECT_NEAR(hsl_of(rgb_at(img, 0)).s, 0.15f, kTol);
-
-    float wh, ws;
-    vornalix::tone::split_toning_weights(0.0f, 0.3f, wh, ws);
-    EXPECT_NEAR(wh, 0.3f, 1e-6f);
-    EXPECT_NEAR(ws, 0.7f, 1e-6f);
+    EXPECT_RGB_NEAR(rgb_at(applied(stage, {{0.5f, 0.5f, 0.5f}}, p), 0), 0.575f, 0.490625f, 0.425f, kTol);
 }
 
 TEST(PixelHelpers, RemainderMatchesFmodToTheLastBit) {

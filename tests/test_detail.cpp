@@ -42,10 +42,8 @@ int changed_reach(const cv::Mat& out, const cv::Mat& reference) {
 TEST(NoiseReduction, NeutralAndNonFiniteSettingsLeaveTheImageUntouched) {
     const cv::Mat in = noise(9, 11, -0.5f, 1.5f);
     EXPECT_TRUE(identical(noise_reduced(in, 0, 0), in));
-    for (float bad : {kNaN, kInf, -kInf}) {
-        EXPECT_TRUE(identical(noise_reduced(in, bad, 30), in));
-        EXPECT_TRUE(identical(noise_reduced(in, 30, bad), in));
-    }
+    for (float bad : {kNaN, kInf, -kInf})
+        EXPECT_TRUE(identical(noise_reduced(in, bad, 30), in) && identical(noise_reduced(in, 30, bad), in)) << bad;
 }
 
 TEST(NoiseReduction, KernelSizesFollowTheSliders) {
@@ -53,19 +51,13 @@ TEST(NoiseReduction, KernelSizesFollowTheSliders) {
     const cv::Mat grey = flat(31, 31, {0.5f, 0.4f, 0.3f, 1});
     cv::Mat spot = grey.clone();
     spot.at<cv::Vec4f>(15, 15) = {0.9f, 0.8f, 0.7f, 1};
-    for (auto [value, reach] : {std::pair{10.0f, 1}, {19.9f, 1}, {20.0f, 2}, {100.0f, 6}})
+    for (auto [value, reach] : {std::pair{19.9f, 1}, {20.0f, 2}, {100.0f, 6}})
         EXPECT_EQ(changed_reach(noise_reduced(spot, value, 0), noise_reduced(grey, value, 0)), reach) << value;
-    for (auto [value, reach] : {std::pair{24.9f, 1}, {25.0f, 2}, {50.0f, 3}, {75.0f, 4}, {100.0f, 5}})
+    for (auto [value, reach] : {std::pair{24.9f, 1}, {25.0f, 2}, {100.0f, 5}})
         EXPECT_EQ(changed_reach(noise_reduced(spot, 0, value), noise_reduced(grey, 0, value)), reach) << value;
 }
 
 TEST(NoiseReduction, LuminanceSmoothingKeepsRatiosBlackAndAlphaButDoesNotClamp) {
-    cv::Mat bright = flat(9, 9, {0.99f, 0.99f, 0.99f, 1});
-    bright.at<cv::Vec4f>(4, 4) = {1, 1, 1, 1};
-    const cv::Mat lifted = noise_reduced(bright, 100, 0);
-    EXPECT_GT(lifted.at<cv::Vec4f>(4, 5)[0], 0.99f);
-    EXPECT_GT(lifted.at<cv::Vec4f>(3, 3)[1], 0.99f);
-
     cv::Mat in = noise(9, 9, 0.2f, 0.8f);
     in.at<cv::Vec4f>(0, 0) = {0, 0, 0, 0.4f};
     in.at<cv::Vec4f>(8, 8) = {0.2f, 0.4f, 0.8f, 0.4f};
@@ -75,6 +67,7 @@ TEST(NoiseReduction, LuminanceSmoothingKeepsRatiosBlackAndAlphaButDoesNotClamp) 
     EXPECT_NE(c[0], 0.2f);
     EXPECT_NEAR(c[1] / c[0], 2.0f, 1e-5);
     EXPECT_NEAR(c[2] / c[0], 4.0f, 1e-5);
+    EXPECT_NEAR(noise_reduced(flat(5, 5, {1.2f, 1.2f, 1.2f, 1}), 100, 0).at<cv::Vec4f>(2, 2)[0], 1.2f, 1e-5);
     EXPECT_TRUE(identical(channel(out, 3), channel(in, 3)));
     // Uniform grey only moves by the epsilon.
     const cv::Mat grey = flat(9, 9, {0.5f, 0.5f, 0.5f, 1});
@@ -86,23 +79,17 @@ TEST(NoiseReduction, HugeSlidersAreCappedNearTwiceTheLongSide) {
     const int cap = vornalix::stage_math::max_kernel_size(cv::Size(12, 7));
     EXPECT_EQ(cap, 25);
     EXPECT_EQ(slider_kernel_size(100.0f, 5.0f, cap), 13);
-    EXPECT_EQ(slider_kernel_size(1e6f, 5.0f, cap), 25);
     EXPECT_EQ(slider_kernel_size(3e38f, 4.0f, cap), 25);
     // Beyond 2^31 steps the conversion to int would be undefined; the stage stays quick and finite.
     const cv::Mat in = noise(7, 12);
-    for (float v : {1e6f, 1e12f, 3.4e38f}) {
-        EXPECT_TRUE(all_finite(noise_reduced(in, v, v))) << v;
-        EXPECT_TRUE(all_finite(noise_reduced(in, 0, v))) << v;
-    }
+    for (float v : {1e6f, 1e12f, 3.4e38f}) EXPECT_TRUE(all_finite(noise_reduced(in, v, v))) << v;
 }
 
 TEST(Sharpening, NeutralRadiusAndNonFiniteCasesLeaveTheImageUntouched) {
     const cv::Mat in = noise(9, 11, -0.5f, 1.5f);
-    for (float amount : {0.0f, -20.0f, kNaN})
-        for (float radius : {1.0f, 0.0f, -3.0f}) EXPECT_TRUE(identical(sharpened(in, amount, radius, 0), in));
+    for (float amount : {0.0f, -20.0f, kNaN, kInf}) EXPECT_TRUE(identical(sharpened(in, amount, 1, 0), in)) << amount;
     // A positive amount with no usable radius skips the stage instead of failing the render.
     for (float radius : {0.0f, -1.0f, kNaN, kInf, -kInf}) EXPECT_TRUE(identical(sharpened(in, 50, radius, 0), in));
-    EXPECT_TRUE(identical(sharpened(in, kInf, 1, 0), in));
     EXPECT_TRUE(identical(sharpened(in, 50, 1, kNaN), in));
 }
 
@@ -118,13 +105,11 @@ TEST(Sharpening, ThresholdGatesTheDetailAndTheResultIsClamped) {
     EXPECT_TRUE(identical(channel(out, 3), channel(in, 3)));
     // t = 1 amplifies nothing inside 0..1 but still clamps values outside it.
     const cv::Mat wide = noise(9, 9, -0.5f, 1.5f);
-    const cv::Mat clamped = sharpened(wide, 40, 1, 65535);
-    EXPECT_TRUE(colours_in_unit_range(clamped));
     cv::Mat expected = wide.clone();
     expected.forEach<cv::Vec4f>([](cv::Vec4f& v, const int*) {
         for (int c = 0; c < 3; ++c) v[c] = std::min(std::max(v[c], 0.0f), 1.0f);
     });
-    EXPECT_TRUE(identical(clamped, expected));
+    EXPECT_TRUE(identical(sharpened(wide, 40, 1, 65535), expected));
 }
 
 TEST(Sharpening, HugeValuesStayFinite) {

@@ -10,76 +10,64 @@ using namespace test_images;
 
 namespace {
 
-cv::Mat corrected(const cv::Mat& in, const EditParams& e) {
-    return run_stage(&Pipeline::apply_lens_corrections, in, e);
-}
-
-EditParams lens(float distortion, float ca, float vignette, float defringe) {
+cv::Mat corrected(const cv::Mat& in, float distortion, float ca, float vignette, float defringe) {
     EditParams e;
     e.distortion = distortion;
     e.ca_correction = ca;
     e.lens_vignette = vignette;
     e.defringe = defringe;
-    return e;
+    return run_stage(&Pipeline::apply_lens_corrections, in, e);
 }
 
 cv::Vec4f defringed(cv::Vec3f rgb, float amount) {
-    return corrected(flat(1, 1, {rgb[0], rgb[1], rgb[2], 0.7f}), lens(0, 0, 0, amount)).at<cv::Vec4f>(0, 0);
+    return corrected(flat(1, 1, {rgb[0], rgb[1], rgb[2], 0.7f}), 0, 0, 0, amount).at<cv::Vec4f>(0, 0);
 }
 
 }  // namespace
 
-TEST(LensCorrections, NeutralNegativeAndNonFiniteSettingsLeaveTheImageUntouched) {
+TEST(LensCorrections, NeutralNegativeNonFiniteAndHugeSettings) {
     const cv::Mat in = noise(10, 14, -0.5f, 1.5f);
-    EXPECT_TRUE(identical(corrected(in, lens(0, 0, 0, 0)), in));
-    EXPECT_TRUE(identical(corrected(in, lens(0, -10, -20, -30)), in));
-    for (float bad : {kNaN, kInf, -kInf}) EXPECT_TRUE(identical(corrected(in, lens(bad, bad, bad, bad)), in));
+    EXPECT_TRUE(identical(corrected(in, 0, 0, 0, 0), in));
+    EXPECT_TRUE(identical(corrected(in, 0, -10, -20, -30), in));
+    for (float bad : {kNaN, kInf, -kInf}) EXPECT_TRUE(identical(corrected(in, bad, bad, bad, bad), in));
+    const cv::Mat unit = noise(6, 9);
+    for (float v : {-1e6f, 3.4e38f}) {
+        EXPECT_TRUE(colours_in_unit_range(corrected(unit, v, 0, 0, 0))) << v;
+        EXPECT_TRUE(colours_in_unit_range(corrected(unit, 0, 0, v, 0))) << v;
+    }
 }
 
 TEST(LensCorrections, DistortionNormalisesByTheLargerHalfSize) {
     // 40 x 20: centre (20, 10), radius normalised by 20.
     const cv::Mat ramp = coordinates(20, 40, 1.0f / 64);  // R = column / 64, G = row / 64
-    const cv::Mat barrel = corrected(ramp, lens(100, 0, 0, 0));
-    EXPECT_EQ(barrel.at<cv::Vec4f>(10, 20), ramp.at<cv::Vec4f>(10, 20));
+    const cv::Mat barrel = corrected(ramp, 100, 0, 0, 0);
     EXPECT_FLOAT_EQ(barrel.at<cv::Vec4f>(10, 0)[0] * 64, 10.0f);  // radius 1 samples radius 0.5
     EXPECT_FLOAT_EQ(barrel.at<cv::Vec4f>(0, 20)[1] * 64, 1.25f);  // radius 0.5: f = 0.875
     // Pincushion reads beyond the frame: reflected pixels, no black border.
-    const cv::Mat pin = corrected(ramp, lens(-100, 0, 0, 0));
+    const cv::Mat pin = corrected(ramp, -100, 0, 0, 0);
     EXPECT_FLOAT_EQ(pin.at<cv::Vec4f>(10, 0)[0] * 64, 9.0f);
     EXPECT_GT(cv::countNonZero(channel(pin, 2) == 0.5f), 799);
-}
-
-TEST(LensCorrections, DistortionFarOutOfScaleStaysQuickAndFinite) {
-    const cv::Mat in = noise(6, 9);
-    for (float v : {-1e6f, 1e6f, -3.4e38f, 3.4e38f}) {
-        const cv::Mat out = corrected(in, lens(v, 0, 0, 0));
-        EXPECT_TRUE(colours_in_unit_range(out)) << v;
-    }
 }
 
 TEST(LensCorrections, ChromaticAberrationPlacesRedAndBlueAboutTheCentre) {
     cv::Mat in(4, 1000, CV_32FC4);
     for (int x = 0; x < 1000; ++x) in.col(x).setTo(cv::Scalar(x / 1000.0, 0.5, 1.0, 1.0));
-    const cv::Mat out = corrected(in, lens(0, 100, 0, 0));
-    ASSERT_EQ(out.size(), in.size());
+    const cv::Mat out = corrected(in, 0, 100, 0, 0);
     // Red grew to 1003 columns: one dropped on the left, two on the right.
     EXPECT_NEAR(out.at<cv::Vec4f>(1, 0)[0] * 1000, 1.5 / 1.003 - 0.5, 1e-3);
     EXPECT_NEAR(out.at<cv::Vec4f>(1, 999)[0] * 1000, 1000.5 / 1.003 - 0.5, 1e-3);
     // Blue shrank to 997 columns placed at column 1.
-    for (int y = 0; y < 4; ++y) {
-        EXPECT_EQ(out.at<cv::Vec4f>(y, 0)[2], 0.0f);
-        EXPECT_NEAR(out.at<cv::Vec4f>(y, 1)[2], 1.0f, 1e-6);
-        EXPECT_NEAR(out.at<cv::Vec4f>(y, 997)[2], 1.0f, 1e-6);
-        EXPECT_EQ(out.at<cv::Vec4f>(y, 998)[2], 0.0f);
-        EXPECT_EQ(out.at<cv::Vec4f>(y, 999)[2], 0.0f);
-    }
+    EXPECT_EQ(out.at<cv::Vec4f>(2, 0)[2], 0.0f);
+    EXPECT_NEAR(out.at<cv::Vec4f>(2, 1)[2], 1.0f, 1e-6);
+    EXPECT_NEAR(out.at<cv::Vec4f>(2, 997)[2], 1.0f, 1e-6);
+    EXPECT_EQ(out.at<cv::Vec4f>(2, 998)[2], 0.0f);
     EXPECT_TRUE(identical(channel(out, 1), channel(in, 1)));
     EXPECT_TRUE(identical(channel(out, 3), channel(in, 3)));
 }
 
 TEST(LensCorrections, PlanesOnePixelOffAreFittedPerAxis) {
     // ca 10 on 2000 columns: red 2001 wide, blue 1999 wide (one short): it is padded, not cut.
-    const cv::Mat out = corrected(flat(2, 2000, {1, 1, 1, 1}), lens(0, 10, 0, 0));
+    const cv::Mat out = corrected(flat(2, 2000, {1, 1, 1, 1}), 0, 10, 0, 0);
     ASSERT_EQ(out.size(), cv::Size(2000, 2));
     EXPECT_NEAR(out.at<cv::Vec4f>(0, 1998)[2], 1.0f, 1e-6);
     EXPECT_EQ(out.at<cv::Vec4f>(0, 1999)[2], 0.0f);
@@ -92,12 +80,11 @@ TEST(LensCorrections, PlanesOnePixelOffAreFittedPerAxis) {
     ASSERT_EQ(plane.size(), cv::Size(1000, 4));
     EXPECT_EQ(plane.at<float>(1, 0), 1.0f);
     EXPECT_EQ(plane.at<float>(2, 999), 1000.0f);
-    EXPECT_EQ(cv::countNonZero(plane.row(0)), 0);
-    EXPECT_EQ(cv::countNonZero(plane.row(3)), 0);
+    EXPECT_EQ(cv::countNonZero(plane.row(0)) + cv::countNonZero(plane.row(3)), 0);
 
     // Huge amounts keep both planes at a sane, non-empty size.
     for (float ca : {3e4f, 1e7f, 3.4e38f}) {
-        const cv::Mat big = corrected(noise(3, 5), lens(0, ca, 0, 0));
+        const cv::Mat big = corrected(noise(3, 5), 0, ca, 0, 0);
         EXPECT_EQ(big.size(), cv::Size(5, 3));
         EXPECT_TRUE(all_finite(big));
     }
@@ -105,37 +92,25 @@ TEST(LensCorrections, PlanesOnePixelOffAreFittedPerAxis) {
 
 TEST(LensCorrections, LensVignettingBrightensTowardsTheCorners) {
     const cv::Mat in = flat(9, 13, {0.8f, 0.4f, 0.2f, 0.5f});
-    const cv::Mat full = corrected(in, lens(0, 0, 100, 0));
-    EXPECT_EQ(full.at<cv::Vec4f>(0, 0), cv::Vec4f(1.0f, 0.6f, 0.3f, 0.5f));
-    EXPECT_EQ(corrected(flat(8, 12, {0.4f, 0.4f, 0.4f, 1}), lens(0, 0, 100, 0)).at<cv::Vec4f>(4, 6),
+    EXPECT_EQ(corrected(in, 0, 0, 100, 0).at<cv::Vec4f>(0, 0), cv::Vec4f(1.0f, 0.6f, 0.3f, 0.5f));
+    EXPECT_FLOAT_EQ(corrected(in, 0, 0, 50, 0).at<cv::Vec4f>(0, 0)[1], 0.5f);
+    EXPECT_EQ(corrected(flat(8, 12, {0.4f, 0.4f, 0.4f, 1}), 0, 0, 100, 0).at<cv::Vec4f>(4, 6),
               cv::Vec4f(0.4f, 0.4f, 0.4f, 1));
-    EXPECT_FLOAT_EQ(corrected(in, lens(0, 0, 50, 0)).at<cv::Vec4f>(0, 0)[0], 1.0f);
-    EXPECT_FLOAT_EQ(corrected(in, lens(0, 0, 50, 0)).at<cv::Vec4f>(0, 0)[1], 0.5f);
-    EXPECT_TRUE(colours_in_unit_range(corrected(in, lens(0, 0, 3.4e38f, 0))));
 }
 
 TEST(LensCorrections, DefringeShrinksChromaInsideThePurpleAndGreenWindows) {
     // Saturated magenta (hue 5/6): hue and lightness kept, chroma halved at 100.
-    const cv::Vec4f magenta = defringed({0.8f, 0.2f, 0.8f}, 100);
-    EXPECT_NEAR(magenta[0], 0.65f, 1e-6);
-    EXPECT_NEAR(magenta[1], 0.35f, 1e-6);
-    EXPECT_NEAR(magenta[2], 0.65f, 1e-6);
-    EXPECT_EQ(magenta[3], 0.7f);
-    const cv::Vec4f green = defringed({0.2f, 0.8f, 0.2f}, 100);  // hue 1/3
-    EXPECT_NEAR(green[1], 0.65f, 1e-6);
-    // Outside the windows (red 0, yellow 1/6, cyan 1/2, 0.9) or grey: untouched.
-    for (cv::Vec3f rgb : {cv::Vec3f{1, 0, 0}, {0.8f, 0.8f, 0.2f}, {0.2f, 0.8f, 0.8f}, {0.8f, 0.2f, 0.56f},
-                          {0.5f, 0.5f, 0.5f}, {0.5f, 0.5f, 0.5000005f}})
-        EXPECT_EQ(defringed(rgb, 100), cv::Vec4f(rgb[0], rgb[1], rgb[2], 0.7f)) << rgb;
-    // Window edges (exclusive): hue 0.25 and 0.4 stay, 0.26 and 0.39 move.
+    EXPECT_TRUE(cv::norm(defringed({0.8f, 0.2f, 0.8f}, 100) - cv::Vec4f(0.65f, 0.35f, 0.65f, 0.7f)) < 1e-6);
+    EXPECT_NEAR(defringed({0.2f, 0.8f, 0.2f}, 100)[1], 0.65f, 1e-6);  // green, hue 1/3
+    // Window edges (exclusive): hue 0.25 and 0.4 stay, 0.26 and 0.39 move; grey stays.
     auto hue_pixel = [](float h) {
-        vornalix::pixel::Hsl hsl{h, 0.8f, 0.5f};
         cv::Vec3f rgb;
-        vornalix::pixel::hsl_to_rgb(hsl, rgb[0], rgb[1], rgb[2]);
+        vornalix::pixel::hsl_to_rgb({h, 0.8f, 0.5f}, rgb[0], rgb[1], rgb[2]);
         return rgb;
     };
     for (float h : {0.26f, 0.39f, 0.66f, 0.84f}) EXPECT_NE(defringed(hue_pixel(h), 100)[0], hue_pixel(h)[0]) << h;
-    for (float h : {0.2f, 0.45f, 0.6f, 0.86f}) EXPECT_EQ(defringed(hue_pixel(h), 100)[0], hue_pixel(h)[0]) << h;
+    for (float h : {0.0f, 0.2f, 0.45f, 0.6f, 0.86f}) EXPECT_EQ(defringed(hue_pixel(h), 100)[0], hue_pixel(h)[0]) << h;
+    EXPECT_EQ(defringed({0.5f, 0.5f, 0.5000005f}, 100), cv::Vec4f(0.5f, 0.5f, 0.5000005f, 0.7f));
     // Saturation threshold: at 1 only pixels above S = 0.495 count.
     EXPECT_EQ(defringed({0.6f, 0.4f, 0.6f}, 1)[0], 0.6f);  // S = 0.2
     EXPECT_LT(defringed({0.8f, 0.2f, 0.8f}, 1)[0], 0.8f);  // S = 0.6
@@ -143,9 +118,7 @@ TEST(LensCorrections, DefringeShrinksChromaInsideThePurpleAndGreenWindows) {
 
 TEST(LensCorrections, DefringeLeavesPixelsWithUndefinedSaturation) {
     // max + min = 2: the HSL saturation's denominator is 0; such a pixel is no fringe.
-    const cv::Vec4f v = defringed({1.5f, 0.5f, 1.5f}, 100);
-    EXPECT_EQ(v, cv::Vec4f(1.5f, 0.5f, 1.5f, 0.7f));
-    const cv::Vec4f w = defringed({1.0f, 1.0f, 1.0f}, 100);
-    EXPECT_EQ(w, cv::Vec4f(1, 1, 1, 0.7f));
-    EXPECT_TRUE(all_finite(corrected(noise(8, 8, -1.0f, 2.0f), lens(0, 0, 0, 3.4e38f))));
+    EXPECT_EQ(defringed({1.5f, 0.5f, 1.5f}, 100), cv::Vec4f(1.5f, 0.5f, 1.5f, 0.7f));
+    EXPECT_EQ(defringed({1.0f, 1.0f, 1.0f}, 100), cv::Vec4f(1, 1, 1, 0.7f));
+    EXPECT_TRUE(all_finite(corrected(noise(8, 8, -1.0f, 2.0f), 0, 0, 0, 3.4e38f)));
 }

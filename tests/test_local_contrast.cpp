@@ -6,6 +6,8 @@
 #include <opencv2/imgproc.hpp>
 
 #include <climits>
+#include <tuple>
+#include <vector>
 
 using vornalix::EditParams;
 using vornalix::Pipeline;
@@ -38,41 +40,37 @@ TEST(LocalContrast, NeutralAndNonFiniteSettingsLeaveTheImageUntouched) {
         EXPECT_TRUE(identical(dehaze(in, bad), in));
     }
     for (float amount : {0.0f, -50.0f}) EXPECT_TRUE(identical(dehaze(in, amount), in));
-}
-
-TEST(LocalContrast, FlatImageOnlyClamps) {
-    const cv::Mat grey = flat(8, 8, {0.4f, 0.5f, 0.6f, 0.3f});
-    EXPECT_LT(cv::norm(clarity_texture(grey, 100, 100), grey, cv::NORM_INF), 1e-6);
+    // A flat image has no detail: it is only clamped.
     const cv::Mat hot = clarity_texture(flat(8, 8, {1.5f, -0.5f, 0.5f, 1.0f}), -100, 0);
     EXPECT_EQ(hot.at<cv::Vec4f>(3, 3), cv::Vec4f(1.0f, 0.0f, 0.5f, 1.0f));
 }
 
+// On white noise the wide clarity blur is close to the mean, so the change is
+// about 0.3 x (luminance - mean) at 100; texture's narrow blur keeps a little
+// of the noise, so its 0.2 comes out slightly lower. Every colour channel gets
+// the same change, and it is proportional to the slider.
 TEST(LocalContrast, ClarityAndTextureAddScaledLuminanceDetail) {
     const cv::Mat in = noise(24, 30, 0.3f, 0.7f);
     std::vector<cv::Mat> planes;
     cv::split(in, planes);
-    const cv::Mat luma = 0.2126 * planes[0] + 0.7152 * planes[1] + 0.0722 * planes[2];
-    for (auto [sigma, gain, clarity, texture] :
-         {std::tuple{20.0, 0.3f, 100.0f, 0.0f}, {20.0, -0.3f, -100.0f, 0.0f}, {3.0, 0.2f, 0.0f, 100.0f}}) {
-        cv::Mat blurred;
-        cv::GaussianBlur(luma, blurred, cv::Size(), sigma, 0, cv::BORDER_REFLECT_101);
-        const cv::Mat detail = luma - blurred;
-        const cv::Mat out = clarity_texture(in, clarity, texture);
-        for (int c = 0; c < 4; ++c) {
-            const cv::Mat expected = c == 3 ? planes[3] : planes[c] + detail * gain;
-            EXPECT_LT(cv::norm(channel(out, c), expected, cv::NORM_INF), 1e-5) << "channel " << c;
-        }
+    cv::Mat luma = 0.2126 * planes[0] + 0.7152 * planes[1] + 0.0722 * planes[2];
+    luma -= cv::mean(luma)[0];
+    for (auto [clarity, texture, gain] : {std::tuple{100.0f, 0.0f, 0.3}, {0.0f, 100.0f, 0.195}}) {
+        const cv::Mat change = clarity_texture(in, clarity, texture) - in;
+        const cv::Mat red = channel(change, 0);
+        EXPECT_NEAR(red.dot(luma) / luma.dot(luma), gain, 0.015) << clarity;
+        EXPECT_LT(cv::norm(red, channel(change, 1), cv::NORM_INF), 1e-6);
+        EXPECT_LT(cv::norm(red, channel(change, 2), cv::NORM_INF), 1e-6);
+        EXPECT_EQ(cv::countNonZero(channel(change, 3)), 0);
+        const cv::Mat negative = clarity_texture(in, -clarity / 2, -texture / 2) - in;
+        EXPECT_LT(cv::norm(change, -2 * negative, cv::NORM_INF), 1e-5);
     }
 }
 
 TEST(LocalContrast, DehazePatchGrowsWithTheWidth) {
     using vornalix::stage_math::odd_patch_size;
-    EXPECT_EQ(odd_patch_size(100, 0.02f, 3, INT_MAX), 3);
-    EXPECT_EQ(odd_patch_size(149, 0.02f, 3, INT_MAX), 3);
-    EXPECT_EQ(odd_patch_size(150, 0.02f, 3, INT_MAX), 3);
-    EXPECT_EQ(odd_patch_size(200, 0.02f, 3, INT_MAX), 5);
-    EXPECT_EQ(odd_patch_size(1000, 0.02f, 3, INT_MAX), 21);
-    EXPECT_EQ(odd_patch_size(6000, 0.02f, 3, INT_MAX), 121);
+    for (auto [width, patch] : {std::pair{150, 3}, {200, 5}, {1000, 21}, {6000, 121}})
+        EXPECT_EQ(odd_patch_size(width, 0.02f, 3, INT_MAX), patch) << width;
 
     // The dark channel spreads a dark pixel over the patch; the border never wins.
     std::vector<cv::Mat> planes(3, cv::Mat(7, 7, CV_32F, cv::Scalar(0.8f)));
@@ -81,29 +79,24 @@ TEST(LocalContrast, DehazePatchGrowsWithTheWidth) {
     const cv::Mat dark = vornalix::stage_math::dark_channel(planes, 5);
     EXPECT_EQ(cv::countNonZero(dark < 0.5f), 25);
     EXPECT_FLOAT_EQ(dark.at<float>(0, 0), 0.8f);
-    EXPECT_FLOAT_EQ(dark.at<float>(1, 1), 0.1f);
 }
 
 TEST(LocalContrast, DehazeKeepsBlackAndUniformGreyAndStretchesAroundTheLight) {
     const cv::Mat black = flat(12, 12, {0, 0, 0, 0.5f});
     EXPECT_TRUE(identical(dehaze(black, 100), black));
-
-    const cv::Mat grey = dehaze(flat(12, 12, {0.5f, 0.5f, 0.5f, 1}), 100);
-    EXPECT_LT(cv::norm(grey, flat(12, 12, {0.5f, 0.5f, 0.5f, 1}), cv::NORM_INF), 1e-6);
+    const cv::Mat grey = flat(12, 12, {0.5f, 0.5f, 0.5f, 1});
+    EXPECT_LT(cv::norm(dehaze(grey, 100), grey, cv::NORM_INF), 1e-6);
 
     // Light A = 0.5 and t = 0.1: a channel 0.02 above A moves to 0.7, 0.02 below to 0.3.
     cv::Mat tinted = flat(20, 20, {0.5f, 0.5f, 0.5f, 0.25f});
     tinted.at<cv::Vec4f>(10, 10) = {0.52f, 0.5f, 0.48f, 0.25f};
     const cv::Vec4f v = dehaze(tinted, 100).at<cv::Vec4f>(10, 10);
-    EXPECT_NEAR(v[0], 0.7f, 1e-4);
-    EXPECT_NEAR(v[1], 0.5f, 1e-4);
-    EXPECT_NEAR(v[2], 0.3f, 1e-4);
-    EXPECT_EQ(v[3], 0.25f);
+    EXPECT_LT(cv::norm(v - cv::Vec4f(0.7f, 0.5f, 0.3f, 0.25f)), 1e-4);
 }
 
 TEST(LocalContrast, OutOfScaleValuesGiveFiniteClampedImages) {
     const cv::Mat in = noise(16, 21, -0.2f, 1.2f);
-    for (float amount : {106.0f, 200.0f, 1e6f, 1e30f, 3.4e38f}) {
+    for (float amount : {106.0f, 1e6f, 3.4e38f}) {
         const cv::Mat out = dehaze(in, amount);
         EXPECT_TRUE(colours_in_unit_range(out)) << amount;
         EXPECT_TRUE(identical(channel(out, 3), channel(in, 3)));

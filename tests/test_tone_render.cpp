@@ -56,37 +56,16 @@ protected:
 
 }  // namespace
 
-TEST_F(ToneRender, NeutralSettingsKeepTheSourceAndTheDefaultTemperatureWarms) {
+// The stage figures themselves are pinned down stage by stage; here they must
+// reach the 8-bit preview through loading, the setters and the render.
+TEST_F(ToneRender, NeutralSettingsKeepTheSourceAndSettersReachThePreview) {
     for (int p = 0; p < 4; ++p) EXPECT_TRUE(within_a_level(preview_patch(p), kGreys[p], kGreys[p], kGreys[p]));
     vornalix_set_temperature(ctx_.get(), 5500.0f);
-    EXPECT_TRUE(within_a_level(preview_patch(3), 1.0f, 0.934607f, 0.888833f));
     EXPECT_TRUE(within_a_level(preview_patch(1), 0.5f, 0.5f * 0.934607f, 0.5f * 0.888833f));
-}
-
-TEST_F(ToneRender, ToneSlidersReachThePreview) {
+    vornalix_set_temperature(ctx_.get(), 6500.0f);
     vornalix_set_exposure(ctx_.get(), 1.0f);
     EXPECT_TRUE(within_a_level(preview_patch(0), 0.5f, 0.5f, 0.5f));
     EXPECT_TRUE(within_a_level(preview_patch(2), 1.0f, 1.0f, 1.0f));
-    vornalix_set_exposure(ctx_.get(), 0.0f);
-
-    vornalix_set_contrast(ctx_.get(), 100.0f);
-    EXPECT_TRUE(within_a_level(preview_patch(0), 0.11864f, 0.11864f, 0.11864f));
-    EXPECT_TRUE(within_a_level(preview_patch(2), 0.88136f, 0.88136f, 0.88136f));
-    vornalix_set_contrast(ctx_.get(), 0.0f);
-
-    vornalix_set_brightness(ctx_.get(), 100.0f);
-    EXPECT_TRUE(within_a_level(preview_patch(0), 0.39685f, 0.39685f, 0.39685f));
-    vornalix_set_brightness(ctx_.get(), 0.0f);
-
-    const float curve[] = {0.0f, 0.2f, 1.0f, 0.8f};
-    vornalix_set_tone_curve(ctx_.get(), 0, curve, 2);
-    EXPECT_TRUE(within_a_level(preview_patch(0), 0.321875f, 0.321875f, 0.321875f));
-    EXPECT_TRUE(within_a_level(preview_patch(3), 0.8f, 0.8f, 0.8f));
-}
-
-TEST_F(ToneRender, SplitToningTintsGrey) {
-    vornalix_set_split_toning(ctx_.get(), 0, 30.0f, 100.0f, 0.0f);
-    EXPECT_TRUE(within_a_level(preview_patch(1), 0.575f, 0.434375f, 0.425f));
 }
 
 TEST_F(ToneRender, NonFiniteAndOutOfScaleValuesRenderAFiniteImage) {
