@@ -14,6 +14,7 @@
 #include <csignal>
 #include <cstdio>
 #include <functional>
+#include <vector>
 
 #include <sys/resource.h>
 
@@ -61,35 +62,37 @@ Bytes encoded(const std::string& ext, const cv::Mat& image) {
 ContextPtr rendered_noise(const std::string& source) {
     auto ctx = make_context();
     cv::Mat rgba16;
-    cv::Mat rgba;
-    cv::cvtColor(noise_bgr(), rgba, cv::COLOR_BGR2RGBA);
-    rgba.convertTo(rgba16, CV_16U, 257.0);
-    ctx->pipeline.source = vornalix::ImageBuffer(rgba16);
-    ctx->pipeline.result = vornalix::ImageBuffer(rgba16);
+    cv::cvtColor(noise_bgr(), rgba16, cv::COLOR_BGR2RGBA);
+    rgba16.convertTo(rgba16, CV_16U, 257.0);
+    ctx->pipeline.source = ctx->pipeline.result = vornalix::ImageBuffer(rgba16);
     ctx->processed = true;
     ctx->source_path = source;
-    ctx->segmentation_mask = cv::Mat(rgba.size(), CV_8U, cv::Scalar(255));
+    ctx->segmentation_mask = cv::Mat(rgba16.size(), CV_8U, cv::Scalar(255));
     ctx->has_segmentation_mask = true;
     return ctx;
 }
 
-// Runs `write` against an existing file `name` holding `original`, under the
-// size limit: it must fail and leave the folder exactly as it was.
-void expect_failed_write_leaves_target(const std::string& name, const Bytes& original,
-                                       const std::function<bool(const std::string&)>& write) {
+using Writer = std::pair<const char*, std::function<bool(const std::string&)>>;
+
+// Runs each writer against an existing file holding `original`, under the
+// size limit: each must fail and leave the folder exactly as it was.
+void expect_failed_writes_leave_target(const Bytes& original, const std::vector<Writer>& writers) {
     ASSERT_GT(original.size(), kLimit);
-    vornalix::testing::TempDir dir;
-    const std::string target = dir.file(name);
-    fixtures::write_bytes(target, original);
-    const auto before = fixtures::file_names(dir);
-    bool written = true;
-    {
-        FileSizeLimit limit(kLimit);
-        written = write(target);
+    for (const auto& [name, write] : writers) {
+        SCOPED_TRACE(name);
+        vornalix::testing::TempDir dir;
+        const std::string target = dir.file(name);
+        fixtures::write_bytes(target, original);
+        const auto before = fixtures::file_names(dir);
+        bool written = true;
+        {
+            FileSizeLimit limit(kLimit);
+            written = write(target);
+        }
+        EXPECT_FALSE(written);
+        EXPECT_EQ(fixtures::read_bytes(target), original);
+        EXPECT_EQ(fixtures::file_names(dir), before);
     }
-    EXPECT_FALSE(written) << name;
-    EXPECT_EQ(fixtures::read_bytes(target), original) << name;
-    EXPECT_EQ(fixtures::file_names(dir), before) << name;
 }
 
 Bytes camera_block() {
@@ -100,49 +103,29 @@ Bytes camera_block() {
 
 }  // namespace
 
-TEST(AtomicWrites, DiskFullDuringExportLeavesTheTargetIntact) {
+TEST(AtomicWrites, DiskFullDuringExportOrExifRewriteLeavesTheTargetIntact) {
     vornalix::testing::TempDir src;
     const std::string camera = src.file("camera.jpg");
     fixtures::write_bytes(camera, fixtures::jpeg_with_exif(camera_block()));
     auto ctx = rendered_noise(camera);
-    const Bytes existing = encoded(".png", noise_bgr(40, 30));
+    VornalixContext* c = ctx.get();
+    expect_failed_writes_leave_target(encoded(".png", noise_bgr(40, 30)), {
+        {"out.jpg", [&](const std::string& p) { return vornalix_export_jpeg(c, p.c_str(), 95, 0, 0) == 0; }},
+        {"exif.jpg", [&](const std::string& p) { return vornalix_export_jpeg(c, p.c_str(), 95, 0, 1) == 0; }},
+        {"out.tif", [&](const std::string& p) { return vornalix_export_tiff(c, p.c_str()) == 0; }},
+        {"out.png", [&](const std::string& p) { return vornalix_export_png(c, p.c_str(), 16) == 0; }},
+        {"cutout.png", [&](const std::string& p) { return vornalix_export_subject_png(c, p.c_str()) == 0; }},
+    });
+    EXPECT_STREQ(vornalix_last_error(c), "failed to write PNG");
 
-    expect_failed_write_leaves_target("out.jpg", existing, [&](const std::string& p) {
-        return vornalix_export_jpeg(ctx.get(), p.c_str(), 95, 0, 0) == 0;
-    });
-    expect_failed_write_leaves_target("exif.jpg", existing, [&](const std::string& p) {
-        return vornalix_export_jpeg(ctx.get(), p.c_str(), 95, 0, 1) == 0;
-    });
-    expect_failed_write_leaves_target("out.tif", existing, [&](const std::string& p) {
-        return vornalix_export_tiff(ctx.get(), p.c_str()) == 0;
-    });
-    expect_failed_write_leaves_target("out.png", existing, [&](const std::string& p) {
-        return vornalix_export_png(ctx.get(), p.c_str(), 16) == 0;
-    });
-    expect_failed_write_leaves_target("cutout.png", existing, [&](const std::string& p) {
-        return vornalix_export_subject_png(ctx.get(), p.c_str()) == 0;
-    });
-    EXPECT_STREQ(vornalix_last_error(ctx.get()), "failed to write PNG");
-}
-
-TEST(AtomicWrites, DiskFullDuringExifRewriteLeavesTheFileIntact) {
-    vornalix::testing::TempDir src;
-    const std::string camera = src.file("camera.jpg");
-    fixtures::write_bytes(camera, fixtures::jpeg_with_exif(camera_block()));
     // A photograph with an EXIF segment, large enough to cross the limit.
     Bytes photo = encoded(".jpg", noise_bgr());
     ASSERT_TRUE(vornalix::metadata::insert_app1(photo, camera_block()));
-
-    expect_failed_write_leaves_target("copy.jpg", photo, [&](const std::string& p) {
-        return vornalix::metadata::copy_exif(camera, p);
-    });
-    expect_failed_write_leaves_target("strip.jpg", photo, [&](const std::string& p) {
-        return vornalix::metadata::strip_exif(p);
-    });
-    expect_failed_write_leaves_target("write.jpg", photo, [&](const std::string& p) {
-        VornalixExif e{};
-        std::snprintf(e.make, sizeof e.make, "Maker");
-        e.iso = 200;
-        return vornalix::metadata::write_exif(p, e);
+    VornalixExif e{};
+    std::snprintf(e.make, sizeof e.make, "Maker");
+    expect_failed_writes_leave_target(photo, {
+        {"copy.jpg", [&](const std::string& p) { return vornalix::metadata::copy_exif(camera, p); }},
+        {"strip.jpg", [&](const std::string& p) { return vornalix::metadata::strip_exif(p); }},
+        {"write.jpg", [&](const std::string& p) { return vornalix::metadata::write_exif(p, e); }},
     });
 }
