@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 #include <opencv2/imgcodecs.hpp>
-#include <opencv2/imgproc.hpp>
 
 #include <filesystem>
 #include <fstream>
@@ -36,11 +35,10 @@ std::set<std::string> names_in(const std::string& dir) {
     return names;
 }
 
-// A small photograph with some structure, different for each seed.
+// A small noisy photograph, different for each seed (its height too).
 void write_photo(const std::string& path, int seed) {
     cv::Mat img(36 + seed, 48, CV_8UC3);
     cv::RNG(seed).fill(img, cv::RNG::UNIFORM, 30, 220);
-    cv::GaussianBlur(img, img, cv::Size(7, 7), 0);
     ASSERT_TRUE(cv::imwrite(path, img));
 }
 
@@ -69,8 +67,6 @@ TEST(CliBatch, GoesOnPastBadFilesAndNamesThem) {
     const std::string failed = r.output.substr(std::min(r.output.find("failed (2):"), r.output.size()));
     EXPECT_NE(failed.find("broken.cr2: "), std::string::npos) << r.output;
     EXPECT_NE(failed.find("cut.jpg: "), std::string::npos) << r.output;
-    EXPECT_NE(r.output.find("[4/4]"), std::string::npos) << r.output;  // plain progress lines off a terminal
-    EXPECT_NE(r.output.find("temperature 6500"), std::string::npos) << r.output;
     EXPECT_EQ(cv::imread(out + "/two.png").size(), cv::Size(48, 38));
 }
 
@@ -82,60 +78,48 @@ TEST(CliBatch, DistinctNamesAndTheSameFilesWithTwoJobs) {
     ASSERT_TRUE(vornalix::testing::write_bayer_dng(dir.file("IMG_1.dng"), vornalix::testing::make_test_scene(96, 64)));
     write_photo(dir.file("IMG_1.jpg"), 3);
     write_photo(dir.file("IMG_2.jpg"), 4);
-    write_photo(dir.file("img_3.png"), 5);
-    const std::string inputs = quote(dir.file("IMG_1.dng")) + " " + quote(dir.file("IMG_1.jpg")) + " " +
-                               quote(dir.file("IMG_2.jpg")) + " " + quote(dir.file("img_3.png"));
+    const std::string inputs =
+        quote(dir.file("IMG_1.dng")) + " " + quote(dir.file("IMG_1.jpg")) + " " + quote(dir.file("IMG_2.jpg"));
     const std::string original = read_file(dir.file("IMG_2.jpg"));
-
-    CliRun r = run_cli("batch " + inputs + " -o " + quote(dir.file("one")) + " --jobs 1 --auto --contrast 10");
-    ASSERT_EQ(r.status, 0) << r.output;
-    r = run_cli("batch " + inputs + " -o " + quote(dir.file("two")) + " --jobs 2 --auto --contrast 10");
-    ASSERT_EQ(r.status, 0) << r.output;
-    const std::set<std::string> expected{"IMG_1.dng.jpg", "IMG_1.jpg.jpg", "IMG_2.jpg", "img_3.jpg"};
-    EXPECT_EQ(names_in(dir.file("one")), expected);
-    EXPECT_EQ(names_in(dir.file("two")), expected);
+    for (const char* jobs : {"1", "2"}) {
+        const CliRun r = run_cli("batch " + inputs + " -o " + quote(dir.file(jobs)) + " --jobs " + jobs + " --auto");
+        ASSERT_EQ(r.status, 0) << r.output;
+    }
+    const std::set<std::string> expected{"IMG_1.dng.jpg", "IMG_1.jpg.jpg", "IMG_2.jpg"};
+    EXPECT_EQ(names_in(dir.file("1")), expected);
     for (const std::string& name : expected)
-        EXPECT_EQ(read_file(dir.file("one/" + name)), read_file(dir.file("two/" + name))) << name;
+        EXPECT_EQ(read_file(dir.file("1/" + name)), read_file(dir.file("2/" + name))) << name;
 
-    r = run_cli("batch " + quote(dir.file("IMG_2.jpg")) + " -o " + quote(dir.path().string()));
+    const CliRun r = run_cli("batch " + quote(dir.file("IMG_2.jpg")) + " -o " + quote(dir.path().string()));
     ASSERT_EQ(r.status, 0) << r.output;
     EXPECT_EQ(read_file(dir.file("IMG_2.jpg")), original);
     EXPECT_TRUE(fs::exists(dir.file("IMG_2.jpg.jpg")));
 }
 
-// settings writes the look a develop --settings reproduces; the camera's
-// white balance holds unless the document names it; flags win over both;
-// --auto leaves sharpening alone.
 TEST(CliBatch, JpegOutputsCarryTheSourcesCameraMetadata) {
     vornalix::testing::TempDir dir;
     fixtures::ExifBuilder exif;
     exif.ascii(EXIF_IFD_0, EXIF_TAG_MAKE, "Batchmaker");
     fixtures::write_bytes(dir.file("shot.jpg"), fixtures::jpeg_with_exif(exif.block()));
-    const std::string out = dir.file("out");
-    const CliRun r = run_cli("batch " + quote(dir.file("shot.jpg")) + " -o " + quote(out) + " --jobs 1");
+    const CliRun r = run_cli("batch " + quote(dir.file("shot.jpg")) + " -o " + quote(dir.file("out")) + " --jobs 1");
     ASSERT_EQ(r.status, 0) << r.output;
-    const fixtures::Bytes written = fixtures::read_bytes(out + "/shot.jpg");
-    const std::string text(written.begin(), written.end());
-    EXPECT_NE(text.find("Batchmaker"), std::string::npos);
+    EXPECT_NE(read_file(dir.file("out/shot.jpg")).find("Batchmaker"), std::string::npos);
 }
 
+// settings writes the look a develop --settings reproduces; the camera's
+// white balance holds unless the document names it; flags win over both;
+// --auto leaves sharpening alone; a faulty document stops before any output.
 TEST(CliBatch, SettingsDocumentsAndWhatWinsOverWhat) {
     vornalix::testing::TempDir dir;
     const std::string in = quote(dir.file("in.png"));
     write_photo(dir.file("in.png"), 6);
-    CliRun r = run_cli("settings " + in + " --contrast 20 --curve red 0,0,0.5,0.6,1,1 --vignette -30 > " +
-                       quote(dir.file("look.json")));
+    const std::string look = " --contrast 20 --curve red 0,0,0.5,0.6,1,1 --vignette -30";
+    CliRun r = run_cli("settings " + in + look + " > " + quote(dir.file("look.json")));
     ASSERT_EQ(r.status, 0) << r.output;
-    const std::string look = read_file(dir.file("look.json"));
-    EXPECT_EQ(value_of(look, "temperature"), 6500.0f);
-
-    ASSERT_EQ(run_cli("develop " + in + " -o " + quote(dir.file("a.png")) + " --settings " + quote(dir.file("look.json")))
-                  .status,
-              0);
-    ASSERT_EQ(run_cli("develop " + in + " -o " + quote(dir.file("b.png")) +
-                      " --contrast 20 --curve red 0,0,0.5,0.6,1,1 --vignette -30")
-                  .status,
-              0);
+    EXPECT_EQ(value_of(read_file(dir.file("look.json")), "temperature"), 6500.0f);
+    const std::string develop = "develop " + in + " -o ";
+    ASSERT_EQ(run_cli(develop + quote(dir.file("a.png")) + " --settings " + quote(dir.file("look.json"))).status, 0);
+    ASSERT_EQ(run_cli(develop + quote(dir.file("b.png")) + look).status, 0);
     EXPECT_EQ(read_file(dir.file("a.png")), read_file(dir.file("b.png")));
 
     write_file(dir.file("partial.json"), R"({"exposure": 0.5, "tint": 12})");
