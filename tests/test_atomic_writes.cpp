@@ -22,28 +22,6 @@ using fixtures::Bytes;
 
 namespace {
 
-// Writes beyond `bytes` fail with EFBIG (and no signal) while this lives.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &saved_);
-        previous_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limited = saved_;
-        limited.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limited);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, previous_);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    rlimit saved_{};
-    void (*previous_)(int) = SIG_DFL;
-};
-
 constexpr rlim_t kLimit = 1024;
 
 cv::Mat noise_bgr(int w = 64, int h = 48) {
@@ -84,11 +62,16 @@ void expect_failed_writes_leave_target(const Bytes& original, const std::vector<
         const std::string target = dir.file(name);
         fixtures::write_bytes(target, original);
         const auto before = fixtures::file_names(dir);
-        bool written = true;
-        {
-            FileSizeLimit limit(kLimit);
-            written = write(target);
-        }
+        // Writes beyond the limit fail with EFBIG (and no signal) while it holds.
+        rlimit saved{};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limited = saved;
+        limited.rlim_cur = kLimit;
+        setrlimit(RLIMIT_FSIZE, &limited);
+        const bool written = write(target);
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previous);
         EXPECT_FALSE(written);
         EXPECT_EQ(fixtures::read_bytes(target), original);
         EXPECT_EQ(fixtures::file_names(dir), before);
