@@ -51,45 +51,35 @@ float value_of(const std::string& document, const std::string& key) {
 
 }  // namespace
 
-TEST(CliBatch, GoesOnPastBadFilesAndNamesThem) {
-    vornalix::testing::TempDir dir;
-    write_photo(dir.file("one.jpg"), 1);
-    write_photo(dir.file("two.png"), 2);
-    write_file(dir.file("broken.cr2"), "not a raw file at all");
-    write_file(dir.file("cut.jpg"), read_file(dir.file("one.jpg")).substr(0, 40));
-    const std::string out = dir.file("out");
-    const CliRun r = run_cli("batch " + quote(dir.file("one.jpg")) + " " + quote(dir.file("broken.cr2")) + " " +
-                             quote(dir.file("two.png")) + " " + quote(dir.file("cut.jpg")) + " -o " + quote(out) +
-                             " --jobs 2 --format png --exposure 0.5");
-    EXPECT_EQ(r.status, 1) << r.output;
-    EXPECT_EQ(names_in(out), (std::set<std::string>{"one.png", "two.png"}));
-    EXPECT_NE(r.output.find("developed 2 of 4 files"), std::string::npos) << r.output;
-    const std::string failed = r.output.substr(std::min(r.output.find("failed (2):"), r.output.size()));
-    EXPECT_NE(failed.find("broken.cr2: "), std::string::npos) << r.output;
-    EXPECT_NE(failed.find("cut.jpg: "), std::string::npos) << r.output;
-    EXPECT_EQ(cv::imread(out + "/two.png").size(), cv::Size(48, 38));
-}
-
-// A RAW+JPEG pair of one shot gives two outputs, nothing overwrites an input
-// (even when writing into the inputs' own folder), and two workers write the
-// same bytes as one.
-TEST(CliBatch, DistinctNamesAndTheSameFilesWithTwoJobs) {
+// Bad files are named and skipped; a RAW+JPEG pair of one shot gives two
+// outputs; two workers write the same bytes as one; nothing overwrites an
+// input, even when writing into the inputs' own folder.
+TEST(CliBatch, GoesOnPastBadFilesAndWritesTheSameFilesWithTwoJobs) {
     vornalix::testing::TempDir dir;
     ASSERT_TRUE(vornalix::testing::write_bayer_dng(dir.file("IMG_1.dng"), vornalix::testing::make_test_scene(96, 64)));
-    write_photo(dir.file("IMG_1.jpg"), 3);
-    write_photo(dir.file("IMG_2.jpg"), 4);
-    const std::string inputs =
-        quote(dir.file("IMG_1.dng")) + " " + quote(dir.file("IMG_1.jpg")) + " " + quote(dir.file("IMG_2.jpg"));
-    const std::string original = read_file(dir.file("IMG_2.jpg"));
+    write_photo(dir.file("IMG_1.jpg"), 1);
+    write_photo(dir.file("IMG_2.jpg"), 2);
+    write_file(dir.file("broken.cr2"), "not a raw file at all");
+    write_file(dir.file("cut.jpg"), read_file(dir.file("IMG_1.jpg")).substr(0, 40));
+    std::string inputs;
+    for (const char* name : {"IMG_1.dng", "broken.cr2", "IMG_1.jpg", "cut.jpg", "IMG_2.jpg"})
+        inputs += quote(dir.file(name)) + " ";
     for (const char* jobs : {"1", "2"}) {
-        const CliRun r = run_cli("batch " + inputs + " -o " + quote(dir.file(jobs)) + " --jobs " + jobs + " --auto");
-        ASSERT_EQ(r.status, 0) << r.output;
+        const CliRun r = run_cli("batch " + inputs + "-o " + quote(dir.file(jobs)) + " --jobs " + jobs +
+                                 " --format png --auto --exposure 0.5");
+        EXPECT_EQ(r.status, 1) << r.output;
+        EXPECT_NE(r.output.find("developed 3 of 5 files"), std::string::npos) << r.output;
+        const std::string failed = r.output.substr(std::min(r.output.find("failed (2):"), r.output.size()));
+        EXPECT_NE(failed.find("broken.cr2: "), std::string::npos) << r.output;
+        EXPECT_NE(failed.find("cut.jpg: "), std::string::npos) << r.output;
     }
-    const std::set<std::string> expected{"IMG_1.dng.jpg", "IMG_1.jpg.jpg", "IMG_2.jpg"};
+    const std::set<std::string> expected{"IMG_1.dng.png", "IMG_1.jpg.png", "IMG_2.png"};
     EXPECT_EQ(names_in(dir.file("1")), expected);
     for (const std::string& name : expected)
         EXPECT_EQ(read_file(dir.file("1/" + name)), read_file(dir.file("2/" + name))) << name;
+    EXPECT_EQ(cv::imread(dir.file("1/IMG_2.png")).size(), cv::Size(48, 38));
 
+    const std::string original = read_file(dir.file("IMG_2.jpg"));
     const CliRun r = run_cli("batch " + quote(dir.file("IMG_2.jpg")) + " -o " + quote(dir.path().string()));
     ASSERT_EQ(r.status, 0) << r.output;
     EXPECT_EQ(read_file(dir.file("IMG_2.jpg")), original);
