@@ -35,7 +35,7 @@ void Pipeline::apply_saturation_vibrance(RowPass& pass, const EditParams& params
     if (saturation == 0.0f && vibrance == 0.0f) return;
     const float factor = 1.0f + saturation / 100.0f;
 
-    pass.add(planar_kernel([saturation, vibrance, factor](int, int, lanes::V& r, lanes::V& g, lanes::V& b) {
+    pass.add(planar_kernel([saturation, vibrance, factor](lanes::V& r, lanes::V& g, lanes::V& b) {
         // Vibrance protects colours by their spread as they enter the stage.
         const lanes::V spread = cv::v_max(r, cv::v_max(g, b)) - cv::v_min(r, cv::v_min(g, b));
         if (saturation != 0.0f) scale_from_luminance(r, g, b, lanes::all(factor));

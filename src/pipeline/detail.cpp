@@ -65,7 +65,7 @@ void Pipeline::apply_sharpening(RowPass& pass, const EditParams& params) {
     const cv::Mat blurred = scratch_.blurred;
     pass.add([gain, threshold, blurred](int y, cv::Vec4f* px, int n) {
         const auto* b = blurred.ptr<cv::Vec4f>(y);
-        const lanes::V colour = cv::v_reinterpret_as_f32(cv::v_int32x4(-1, -1, -1, 0));
+        const lanes::V colour = lanes::colour_mask();
         for (int x = 0; x < n; ++x) {
             // stage_math::unsharp_value on four lanes.
             const lanes::V v = cv::v_load(px[x].val);

@@ -37,11 +37,7 @@ void Pipeline::process(const EditParams& params) {
                           whole.width - working.cols - offset.x);
     }
     RowPass pass(source.mat, working);
-    for (Stage stage : kStages) {
-        if (stage == static_cast<Stage>(&Pipeline::apply_contrast) && (params.contrast == 0.0f || pass.empty()))
-            continue;
-        (this->*stage)(pass, params);
-    }
+    for (Stage stage : kStages) (this->*stage)(pass, params);
     // The result is written into its own storage when its size still fits:
     // nothing outside the pipeline keeps a view of it between renders.
     pass.finish(result.mat);

@@ -52,6 +52,9 @@ RowKernel rgb_kernel(Fn fn) {
 namespace lanes {
 using V = cv::v_float32x4;
 inline V all(float v) { return cv::v_setall_f32(v); }
+// All bits set in the colour lanes, none in alpha: v_select(colour_mask(), new, old)
+// keeps a pixel's alpha.
+inline V colour_mask() { return cv::v_reinterpret_as_f32(cv::v_int32x4(-1, -1, -1, 0)); }
 // clamp01: NaN (the first operand of the max) becomes 0.
 inline V clamp01(const V& v) { return cv::v_min(cv::v_max(v, all(0.0f)), all(1.0f)); }
 // tone::lut_index of each lane.
@@ -69,7 +72,7 @@ inline cv::v_int32x4 lut_index(const V& v, int size) {
 template <typename Fn>
 RowKernel pixel_kernel(Fn fn) {
     return [fn](int, cv::Vec4f* px, int n) {
-        const lanes::V colour = cv::v_reinterpret_as_f32(cv::v_int32x4(-1, -1, -1, 0));
+        const lanes::V colour = lanes::colour_mask();
         for (int x = 0; x < n; ++x) {
             float* p = px[x].val;
             const lanes::V v = cv::v_load(p);
@@ -78,26 +81,25 @@ RowKernel pixel_kernel(Fn fn) {
     };
 }
 
-// A row kernel handing fn four pixels at a time as planes, fn(y, x, r, g, b)
-// with x the column of the first: each lane of r, g, b is one pixel, so
-// arithmetic across channels (a luminance) stays a plain sum per lane. Alpha
-// is left as it is. The last pixels of a row that do not fill four lanes go
-// through the same code, padded with zeros.
+// A row kernel handing fn(r, g, b) four pixels at a time as planes: each
+// lane is one pixel, so arithmetic across channels (a luminance) stays a
+// plain sum per lane. Alpha is left as it is. The last pixels of a row that
+// do not fill four lanes go through the same code, padded with zeros.
 template <typename Fn>
 RowKernel planar_kernel(Fn fn) {
-    return [fn](int y, cv::Vec4f* px, int n) {
-        auto four = [&](float* p, int x) {
+    return [fn](int, cv::Vec4f* px, int n) {
+        auto four = [&](float* p) {
             lanes::V r, g, b, a;
             cv::v_load_deinterleave(p, r, g, b, a);
-            fn(y, x, r, g, b);
+            fn(r, g, b);
             cv::v_store_interleave(p, r, g, b, a);
         };
         int x = 0;
-        for (; x + 4 <= n; x += 4) four(px[x].val, x);
+        for (; x + 4 <= n; x += 4) four(px[x].val);
         if (x < n) {
             cv::Vec4f tail[4] = {};
             std::copy(px + x, px + n, tail);
-            four(tail[0].val, x);
+            four(tail[0].val);
             std::copy(tail, tail + (n - x), px + x);
         }
     };

@@ -2,6 +2,7 @@
 
 #include "image/image_memory.h"
 #include "pipeline/row_pass.h"
+#include "pipeline/stage_loops.h"
 
 #include <opencv2/core/hal/intrin.hpp>
 #include <opencv2/imgproc.hpp>
@@ -206,30 +207,42 @@ cv::Mat perspective_matrix(cv::Size image, float dx, float dy) {
 
 namespace {
 
+using V = cv::v_float32x4;
+
+// The operations of vignette_weight, for one value and for four lanes.
 template <class T>
 T splat(float v);
 template <>
 float splat<float>(float v) { return v; }
 template <>
-cv::v_float32x4 splat<cv::v_float32x4>(float v) { return cv::v_setall_f32(v); }
+V splat<V>(float v) { return cv::v_setall_f32(v); }
+float abs_of(float v) { return std::fabs(v); }
+V abs_of(V v) { return cv::v_abs(v); }
+float sqrt_of(float v) { return std::sqrt(v); }
+V sqrt_of(V v) { return cv::v_sqrt(v); }
+float max_of(float a, float b) { return std::max(a, b); }
+V max_of(V a, V b) { return cv::v_max(a, b); }
+float min_of(float a, float b) { return std::min(a, b); }
+V min_of(V a, V b) { return cv::v_min(a, b); }
+// `kept` where t > 0, else 0 (NaN counts as 0).
+float where_positive(float t, float kept) { return t > 0.0f ? kept : 0.0f; }
+V where_positive(V t, V kept) { return cv::v_select(t > cv::v_setzero_f32(), kept, cv::v_setzero_f32()); }
 
 // Vignette weight of one pixel from its offsets dx, dy (in half sizes), as
 // vignette() describes; written once for a scalar and a four-lane type.
-template <class T, class Abs, class Sqrt, class Max, class Min, class Select>
-T vignette_weight(T dx, T dy, T ady, float mid, float den, float ellipse_weight, float strength, Abs abs, Sqrt sqrt,
-                  Max max, Min min, Select positive_or_zero) {
-    const T d = sqrt(dx * dx + dy * dy);
-    const T m = max(abs(dx), ady);
+template <class T>
+T vignette_weight(T dx, T dy, T ady, float mid, float den, float ellipse_weight, float strength) {
+    const T d = sqrt_of(dx * dx + dy * dy);
+    const T m = max_of(abs_of(dx), ady);
     const T r = m + splat<T>(ellipse_weight) * (d - m);
     T t = (r - splat<T>(mid)) / splat<T>(den);
-    t = positive_or_zero(t, min(t, splat<T>(1.0f)));  // NaN counts as 0
+    t = where_positive(t, min_of(t, splat<T>(1.0f)));
     return t * t * (splat<T>(3.0f) - splat<T>(2.0f) * t) * splat<T>(strength);
 }
 
 }  // namespace
 
 void vignette_row(cv::Size image, int y, cv::Vec4f* px, float amount, float mid, float den, float ellipse_weight) {
-    using V = cv::v_float32x4;
     const float strength = std::fabs(amount);
     const float cx = image.width / 2.0f;
     const float cy = image.height / 2.0f;
@@ -244,28 +257,17 @@ void vignette_row(cv::Size image, int y, cv::Vec4f* px, float amount, float mid,
     int x = 0;
     for (; x + 4 <= computed; x += 4) {
         const V xs(float(x), float(x + 1), float(x + 2), float(x + 3));
-        const V dx = (xs - V(cx, cx, cx, cx)) / V(cx, cx, cx, cx);
-        cv::v_store(w + x, vignette_weight<V>(
-                               dx, cv::v_setall_f32(dy), cv::v_setall_f32(ady), mid, den, ellipse_weight, strength,
-                               [](V v) { return cv::v_abs(v); }, [](V v) { return cv::v_sqrt(v); },
-                               [](V a, V b) { return cv::v_max(a, b); }, [](V a, V b) { return cv::v_min(a, b); },
-                               [](V t, V kept) { return cv::v_select(t > cv::v_setzero_f32(), kept, cv::v_setzero_f32()); }));
+        const V dx = (xs - splat<V>(cx)) / splat<V>(cx);
+        cv::v_store(w + x, vignette_weight<V>(dx, splat<V>(dy), splat<V>(ady), mid, den, ellipse_weight, strength));
     }
-    for (; x < computed; ++x) {
-        const float dx = (x - cx) / cx;
-        w[x] = vignette_weight<float>(
-            dx, dy, ady, mid, den, ellipse_weight, strength, [](float v) { return std::fabs(v); },
-            [](float v) { return std::sqrt(v); }, [](float a, float b) { return std::max(a, b); },
-            [](float a, float b) { return std::min(a, b); }, [](float t, float kept) { return t > 0.0f ? kept : 0.0f; });
-    }
+    for (; x < computed; ++x) w[x] = vignette_weight<float>((x - cx) / cx, dy, ady, mid, den, ellipse_weight, strength);
     for (; x < image.width; ++x) w[x] = w[image.width - x];
-    const V colour = cv::v_reinterpret_as_f32(cv::v_int32x4(-1, -1, -1, 0));
-    const V one = cv::v_setall_f32(1.0f), zero = cv::v_setzero_f32();
+    const V colour = lanes::colour_mask(), one = lanes::all(1.0f);
     for (x = 0; x < image.width; ++x) {
         const V v = cv::v_load(px[x].val);
-        const V wx = cv::v_setall_f32(w[x]);
+        const V wx = lanes::all(w[x]);
         const V out = amount > 0.0f ? v * (one - wx) : v + (one - v) * wx;
-        cv::v_store(px[x].val, cv::v_select(colour, cv::v_min(cv::v_max(out, zero), one), v));
+        cv::v_store(px[x].val, cv::v_select(colour, lanes::clamp01(out), v));
     }
 }
 
