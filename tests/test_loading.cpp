@@ -23,13 +23,6 @@ namespace vt = vornalix::testing;
 
 namespace {
 
-// A BGR picture with a distinct colour in each quadrant (OpenCV writes BGR).
-cv::Mat quadrants(int width, int height) {
-    cv::Mat m(height, width, CV_8UC3, cv::Scalar(200, 40, 10));
-    m(cv::Rect(0, 0, width / 2, height / 2)).setTo(cv::Scalar(10, 40, 200));
-    return m;
-}
-
 void write_bytes(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
@@ -78,20 +71,16 @@ TEST(SizeBound, KeepsEverySideAtLeastOnePixel) {
     using vornalix::bound_long_side;
     EXPECT_EQ(vornalix::scaled_size({5000, 3000}, vornalix::long_side_factor({5000, 3000}, 4096)),
               cv::Size(4096, 2458));
-    EXPECT_EQ(vornalix::long_side_factor({4096, 100}, 4096), 1.0f);
     // Thin images whose short side would round to 0.
     EXPECT_EQ(bound_long_side(cv::Mat(1, 10000, CV_8UC3), 4096).size(), cv::Size(4096, 1));
     EXPECT_EQ(bound_long_side(cv::Mat(3000, 1, CV_16UC3), 2000).size(), cv::Size(1, 2000));
     // The RAW route's scale 4 halving of a frame one pixel high.
     EXPECT_EQ(vornalix::halve(cv::Mat(1, 45, CV_16UC3)).size(), cv::Size(22, 1));
-    // Within the bound: the very same matrix comes back.
-    cv::Mat small(10, 20, CV_8UC3);
-    EXPECT_EQ(bound_long_side(small, 20).data, small.data);
 }
 
 TEST(ImageProbe, ReadsSignaturesAndHeaderSizes) {
     using vornalix::ImageFormat;
-    const cv::Mat img = quadrants(37, 23);
+    const cv::Mat img(23, 37, CV_8UC3, cv::Scalar(200, 40, 10));
     for (auto [ext, format] : {std::pair{".jpg", ImageFormat::jpeg}, {".png", ImageFormat::png},
                                {".tif", ImageFormat::tiff}, {".bmp", ImageFormat::bmp},
                                {".webp", ImageFormat::webp}}) {
@@ -110,101 +99,57 @@ TEST(ImageProbe, ReadsSignaturesAndHeaderSizes) {
               ImageFormat::unknown);
 }
 
-TEST(StandardRoute, SuffixTestIgnoresCase) {
-    using vornalix::is_standard_image;
-    for (const char* p : {"a.JPG", "b.jpeg", "c.PNG", "e.TIFF", "f.bmp", "g.WebP", "/x/y.Jpeg"})
-        EXPECT_TRUE(is_standard_image(p)) << p;
-    for (const char* p : {"a.jpg.dng", "b.ARW", "noext", "", "x.jpgx", "tiff"})
-        EXPECT_FALSE(is_standard_image(p)) << p;
-}
-
-TEST(StandardRoute, BoundsTheLongSideTo4096) {
+// A 10000 x 1 PNG strip named .WEBP loads by its content, bounded to 4096
+// columns but keeping its one row, in R, G, B order, and resets the settings.
+TEST(StandardRoute, DecodesByContentNotBySuffix) {
     TempDir dir;
     auto ctx = make_context();
-    // A 10000 x 1 strip keeps its one row instead of being refused.
-    const std::string strip = dir.file("strip.png");
-    ASSERT_TRUE(cv::imwrite(strip, cv::Mat(1, 10000, CV_8UC3, cv::Scalar(10, 40, 200))));  // red: OpenCV writes B, G, R
+    std::vector<unsigned char> png;
+    ASSERT_TRUE(cv::imencode(".png", cv::Mat(1, 10000, CV_8UC3, cv::Scalar(10, 40, 200)), png));  // B, G, R
+    const std::string strip = dir.file("strip.WEBP");
+    write_bytes(strip, std::string(png.begin(), png.end()));
     vornalix_set_exposure(ctx.get(), 1.0f);
     ASSERT_EQ(vornalix_load_arw(ctx.get(), strip.c_str(), 1), 0) << vornalix_last_error(ctx.get());
-    EXPECT_EQ(vornalix_get_width(ctx.get()), 4096);
-    EXPECT_EQ(vornalix_get_height(ctx.get()), 1);
-    EXPECT_EQ(ctx->params.exposure, 0.0f);  // settings reset by the load
+    EXPECT_EQ(cv::Size(vornalix_get_width(ctx.get()), vornalix_get_height(ctx.get())), cv::Size(4096, 1));
+    EXPECT_EQ(ctx->params.exposure, 0.0f);
     EXPECT_EQ(ctx->source_path, strip);
     EXPECT_TRUE(ctx->decoder.image.empty());
     EXPECT_EQ(ctx->pipeline.source.mat.at<cv::Vec4w>(0, 100), cv::Vec4w(200 * 257, 40 * 257, 10 * 257, 65535));
 }
 
-TEST(StandardRoute, DecodesByContentNotBySuffix) {
-    TempDir dir;
-    auto ctx = make_context();
-    // A PNG named .jpg and a TIFF named .WebP load.
-    std::vector<unsigned char> png;
-    ASSERT_TRUE(cv::imencode(".png", quadrants(40, 30), png));
-    const std::string named_jpg = dir.file("really png.jpg");
-    write_bytes(named_jpg, std::string(png.begin(), png.end()));
-    ASSERT_EQ(vornalix_load_arw(ctx.get(), named_jpg.c_str(), 1), 0);
-    EXPECT_EQ(vornalix_get_width(ctx.get()), 40);
-    std::vector<unsigned char> tif;
-    ASSERT_TRUE(cv::imencode(".tiff", quadrants(30, 20), tif));
-    const std::string named_webp = dir.file("t.WebP");
-    write_bytes(named_webp, std::string(tif.begin(), tif.end()));
-    ASSERT_EQ(vornalix_load_arw(ctx.get(), named_webp.c_str(), 1), 0);
-    EXPECT_EQ(vornalix_get_width(ctx.get()), 30);
-
-    // Formats OpenCV could decode but the library does not accept are
-    // answered like unreadable files.
-    const Snapshot before(ctx.get());
-    const std::string pfm = dir.file("p.png");
-    ASSERT_TRUE(cv::imwrite(dir.file("p.pfm"), cv::Mat(8, 8, CV_32FC3, cv::Scalar::all(0.5))));
-    std::filesystem::rename(dir.file("p.pfm"), pfm);
-    ASSERT_FALSE(cv::imread(pfm).empty());  // OpenCV alone would decode it
-    EXPECT_EQ(vornalix_load_arw(ctx.get(), pfm.c_str(), 1), -1);
-    EXPECT_EQ(std::string(vornalix_last_error(ctx.get())), "OpenCV could not read: " + pfm);
-    before.expect_kept(ctx.get());
-}
-
-TEST(StandardRoute, RefusesHeadersClaimingTooManyPixels) {
-    TempDir dir;
-    auto ctx = make_context();
-    const std::string ok = dir.file("ok.png");
-    ASSERT_TRUE(cv::imwrite(ok, quadrants(16, 16)));
-    ASSERT_EQ(vornalix_load_arw(ctx.get(), ok.c_str(), 1), 0);
-    const Snapshot before(ctx.get());
-
-    // A valid PNG whose IHDR is patched to 20000 x 20000 (400 megapixels).
-    std::string png = read_bytes(ok);
-    const unsigned char side[4] = {0x00, 0x00, 0x4E, 0x20};
-    std::memcpy(&png[16], side, 4);
-    std::memcpy(&png[20], side, 4);
-    const std::string huge = dir.file("huge.png");
-    write_bytes(huge, png);
-    EXPECT_EQ(vornalix_load_arw(ctx.get(), huge.c_str(), 1), -1);
-    EXPECT_EQ(std::string(vornalix_last_error(ctx.get())),
-              "image too large (20000 x 20000 pixels, more than the 200-megapixel limit): " + huge);
-    before.expect_kept(ctx.get());
-}
-
+// Unreadable, foreign and oversized files fail with their message and leave the
+// previous image, its settings and its shot data as they were.
 TEST(StandardRoute, BadFilesKeepThePreviousImage) {
     TempDir dir;
     auto ctx = make_context();
     const std::string good = dir.file("good.png");
-    ASSERT_TRUE(cv::imwrite(good, quadrants(64, 48)));
+    ASSERT_TRUE(cv::imwrite(good, cv::Mat(48, 64, CV_8UC3, cv::Scalar(200, 40, 10))));
     ASSERT_EQ(vornalix_load_arw(ctx.get(), good.c_str(), 1), 0);
     vornalix_set_exposure(ctx.get(), 0.75f);
     const Snapshot before(ctx.get());
 
-    std::vector<unsigned char> jpg;
-    cv::imencode(".jpg", quadrants(64, 48), jpg);
+    // A valid PNG whose IHDR is patched to 20000 x 20000 (400 megapixels).
+    std::string png = read_bytes(good);
+    const unsigned char side[4] = {0x00, 0x00, 0x4E, 0x20};
+    write_bytes(dir.file("header-only.JPEG"), png.substr(0, 40));
+    std::memcpy(&png[16], side, 4);
+    std::memcpy(&png[20], side, 4);
+    write_bytes(dir.file("huge.png"), png);
+    // A format OpenCV could decode but the library does not accept.
+    ASSERT_TRUE(cv::imwrite(dir.file("p.pfm"), cv::Mat(8, 8, CV_32FC3, cv::Scalar::all(0.5))));
+    std::filesystem::rename(dir.file("p.pfm"), dir.file("p.png"));
     write_bytes(dir.file("garbage.jpg"), "this is not an image at all");
     write_bytes(dir.file("empty.png"), "");
-    write_bytes(dir.file("header-only.JPEG"), std::string(jpg.begin(), jpg.begin() + 20));
     std::filesystem::create_directory(dir.file("folder.tif"));
-    const std::string missing_non_ascii = dir.file("f\xC3\xA9lin\xC3\xA9.bmp");
-    for (const std::string& path : {dir.file("garbage.jpg"), dir.file("empty.png"), dir.file("header-only.JPEG"),
-                                    dir.file("folder.tif"), missing_non_ascii, dir.file("missing.webp")}) {
-        SCOPED_TRACE(path);
-        EXPECT_EQ(vornalix_load_arw(ctx.get(), path.c_str(), 1), -1);
-        EXPECT_EQ(std::string(vornalix_last_error(ctx.get())), "OpenCV could not read: " + path);
+    const std::string unreadable = "OpenCV could not read: ";
+    struct Case { std::string path, message; };
+    for (const Case& c : {Case{dir.file("huge.png"), "image too large (20000 x 20000 pixels, more than the 200-megapixel limit): "},
+                          {dir.file("p.png"), unreadable}, {dir.file("garbage.jpg"), unreadable},
+                          {dir.file("empty.png"), unreadable}, {dir.file("header-only.JPEG"), unreadable},
+                          {dir.file("folder.tif"), unreadable}, {dir.file("f\xC3\xA9lin\xC3\xA9.bmp"), unreadable}}) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(vornalix_load_arw(ctx.get(), c.path.c_str(), 1), -1);
+        EXPECT_EQ(std::string(vornalix_last_error(ctx.get())), c.message + c.path);
         before.expect_kept(ctx.get());
     }
     // An existing file with a non-ASCII name loads.
@@ -216,48 +161,39 @@ TEST(StandardRoute, BadFilesKeepThePreviousImage) {
     EXPECT_EQ(vornalix_load_arw(nullptr, good.c_str(), 1), -1);
 }
 
-TEST(RawRoute, DecodesADngAtEveryScale) {
+TEST(RawRoute, DecodesADngAtEveryScaleWithinTheBound) {
     TempDir dir;
     const std::string dng = dir.file("scene.dng");
     ASSERT_TRUE(vt::write_bayer_dng(dng, vt::make_test_scene(96, 64)));
     auto ctx = make_context();
     struct Case { int scale, width, height; };
-    for (Case c : {Case{1, 96, 64}, {-3, 96, 64}, {3, 48, 32}, {4, 24, 16}, {9, 24, 16}}) {
-        SCOPED_TRACE(c.scale);
-        vornalix_set_exposure(ctx.get(), 2.0f);
+    for (Case c : {Case{-3, 96, 64}, {3, 48, 32}, {9, 24, 16}, {1, 96, 64}}) {
         ASSERT_EQ(vornalix_load_arw(ctx.get(), dng.c_str(), c.scale), 0) << vornalix_last_error(ctx.get());
-        EXPECT_EQ(vornalix_get_width(ctx.get()), c.width);
-        EXPECT_EQ(vornalix_get_height(ctx.get()), c.height);
-        EXPECT_EQ(ctx->params.exposure, 0.0f);
-        // Decoder and pipeline hold independent copies of the same pixels.
-        EXPECT_NE(ctx->decoder.image.mat.data, ctx->pipeline.source.mat.data);
-        EXPECT_EQ(cv::norm(ctx->decoder.image.mat, ctx->pipeline.source.mat, cv::NORM_INF), 0.0);
-        // Left red, right blue, the top brighter than the bottom: not turned or mirrored.
-        const cv::Mat& m = ctx->pipeline.source.mat;
-        const cv::Vec4w left = m.at<cv::Vec4w>(2, 2), right = m.at<cv::Vec4w>(2, m.cols - 3),
-                        low = m.at<cv::Vec4w>(m.rows - 3, 2);
-        EXPECT_GT(left[0], 40000);
-        EXPECT_LT(left[1], 2000);
-        EXPECT_GT(right[2], 40000);
-        EXPECT_LT(right[1], 2000);
-        EXPECT_LT(low[0], left[0] - 5000);
-        EXPECT_EQ(left[3], 65535);
+        EXPECT_EQ(cv::Size(vornalix_get_width(ctx.get()), vornalix_get_height(ctx.get())), cv::Size(c.width, c.height))
+            << c.scale;
     }
+    // Decoder and pipeline hold independent copies of the same pixels.
+    EXPECT_NE(ctx->decoder.image.mat.data, ctx->pipeline.source.mat.data);
+    EXPECT_EQ(cv::norm(ctx->decoder.image.mat, ctx->pipeline.source.mat, cv::NORM_INF), 0.0);
+    // Left red, right blue, the top brighter than the bottom: not turned or mirrored.
+    const cv::Mat& m = ctx->pipeline.source.mat;
+    const cv::Vec4w left = m.at<cv::Vec4w>(2, 2), right = m.at<cv::Vec4w>(2, m.cols - 3),
+                    low = m.at<cv::Vec4w>(m.rows - 3, 2);
+    EXPECT_GT(left[0], 40000);
+    EXPECT_LT(left[1], 2000);
+    EXPECT_GT(right[2], 40000);
+    EXPECT_LT(low[0], left[0] - 5000);
+    EXPECT_EQ(left[3], 65535);
     EXPECT_STREQ(ctx->decoder.make, "Vornalix");
-    EXPECT_EQ(ctx->source_path, dng);
-}
 
-TEST(RawRoute, BoundsTheLongSideTo2000) {
-    TempDir dir;
-    const std::string dng = dir.file("long.DNG");
-    ASSERT_TRUE(vt::write_bayer_dng(dng, vt::make_test_scene(4020, 30)));
+    // The long side is bounded to 2000, at half size (2010 x 15) too.
+    const std::string long_dng = dir.file("long.DNG");
+    ASSERT_TRUE(vt::write_bayer_dng(long_dng, vt::make_test_scene(4020, 30)));
     vornalix::ArwDecoder decoder;
-    ASSERT_TRUE(decoder.decode(dng, 1)) << decoder.error;
-    EXPECT_EQ(decoder.width, 2000);
-    EXPECT_EQ(decoder.height, 15);  // 30 x 2000 / 4020 = 14.9
-    ASSERT_TRUE(decoder.decode(dng, 2)) << decoder.error;
-    EXPECT_EQ(decoder.width, 2000);  // 2010 x 15 half size, bounded again
-    EXPECT_EQ(decoder.height, 15);
+    for (int scale : {1, 2}) {
+        ASSERT_TRUE(decoder.decode(long_dng, scale)) << decoder.error;
+        EXPECT_EQ(cv::Size(decoder.width, decoder.height), cv::Size(2000, 15));  // 30 x 2000 / 4020 = 14.9
+    }
 }
 
 // The decoder converts LibRaw's development where LibRaw left it (or has
@@ -286,9 +222,9 @@ TEST(RawRoute, DevelopmentIsLibRawsOwnBitmapAndOneColourBecomesGrey) {
 TEST(RawRoute, ProcessedImageViewChecksLayoutAndSize) {
     // A fabricated processed image: 4 x 3 pixels, room for three 16-bit colours.
     const size_t payload = 4 * 3 * 3 * 2;
-    auto* img = static_cast<libraw_processed_image_t*>(std::calloc(1, sizeof(libraw_processed_image_t) + payload));
-    ASSERT_TRUE(img);
-    std::unique_ptr<libraw_processed_image_t, decltype(&std::free)> hold(img, &std::free);
+    std::unique_ptr<libraw_processed_image_t, decltype(&std::free)> hold(
+        static_cast<libraw_processed_image_t*>(std::calloc(1, sizeof(libraw_processed_image_t) + payload)), &std::free);
+    libraw_processed_image_t* img = hold.get();
     img->width = 4;
     img->height = 3;
     auto* samples = reinterpret_cast<unsigned short*>(img->data);
@@ -308,12 +244,8 @@ TEST(RawRoute, ProcessedImageViewChecksLayoutAndSize) {
         img->bits = c.bits;
         img->type = c.type;
         const cv::Mat rgb = vornalix::copy_processed_image(*img, 16, why);
-        if (c.last == cv::Vec3w()) {
-            EXPECT_TRUE(rgb.empty());
-            continue;
-        }
-        ASSERT_EQ(rgb.type(), CV_16UC3);
-        EXPECT_EQ(rgb.at<cv::Vec3w>(2, 3), c.last);
+        ASSERT_TRUE(rgb.empty() || rgb.type() == CV_16UC3);
+        EXPECT_EQ(rgb.empty() ? cv::Vec3w() : rgb.at<cv::Vec3w>(2, 3), c.last);
     }
 }
 
@@ -330,7 +262,6 @@ TEST(RawRoute, FailuresKeepThePreviousImageAndShotData) {
     const Snapshot before(ctx.get());
 
     write_bytes(dir.file("garbage.cr2"), std::string(5000, 'x'));
-    std::filesystem::create_directory(dir.file("folder.arw"));
     const std::string dng_bytes = read_bytes(dng);
     write_bytes(dir.file("truncated.dng"), dng_bytes.substr(0, dng_bytes.size() / 3));
     vt::DngOptions huge;
@@ -341,7 +272,6 @@ TEST(RawRoute, FailuresKeepThePreviousImageAndShotData) {
     struct Case { std::string path, message_start; };
     for (const Case& c : {Case{dir.file("n\xC3\xA4me.cr2"), "LibRaw open_file failed: "},
                           {dir.file("garbage.cr2"), "LibRaw "},
-                          {dir.file("folder.arw"), "LibRaw "},
                           {dir.file("truncated.dng"), ""},
                           {dir.file("huge.dng"), "RAW frame too large: 30000 x 20000 pixels"}}) {
         SCOPED_TRACE(c.path);
@@ -369,9 +299,7 @@ TEST(RawRoute, RealCameraFileDevelopsWithinTheBound) {
     // Half size keeps the suite quick (the 2000 bound itself is shown on DNGs).
     ASSERT_EQ(vornalix_load_arw(ctx.get(), VORNALIX_TEST_CR2, 2), 0) << vornalix_last_error(ctx.get());
     const int w = vornalix_get_width(ctx.get()), h = vornalix_get_height(ctx.get());
-    EXPECT_LE(std::max(w, h), 2000);
-    EXPECT_GT(std::min(w, h), 1000);
-    EXPECT_GT(w, h);  // a landscape frame
+    EXPECT_TRUE(w <= 2000 && h > 1000 && w > h) << w << " x " << h;  // a landscape frame
     EXPECT_EQ(cv::norm(ctx->decoder.image.mat, libraw_own_bitmap(VORNALIX_TEST_CR2, true), cv::NORM_INF), 0.0);
     EXPECT_GT(ctx->decoder.iso_speed, 0.0f);
 }
