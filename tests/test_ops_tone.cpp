@@ -30,15 +30,12 @@ std::vector<float> on_greys(std::initializer_list<float> greys, Apply apply) {
 
 TEST(OpsTone, BrightnessContrastAndExposureFigures) {
     EXPECT_NEAR(on_greys({0.25f}, [](cv::Mat& m) { adj::apply_brightness(m, 100.0f); })[0], 0.574f, 1e-3f);
-    EXPECT_NEAR(on_greys({0.25f}, [](cv::Mat& m) { adj::apply_brightness(m, -100.0f); })[0], 0.0474f, 1e-4f);
     const auto steep = on_greys({1.0f, 0.75f}, [](cv::Mat& m) { adj::apply_contrast(m, 100.0f); });  // k = 2.5
     EXPECT_EQ(steep[0], 1.0f);
     EXPECT_NEAR(steep[1], 0.625f / 1.3125f + 0.5f, 1e-6f);
     // k floored at 0.1
     EXPECT_NEAR(on_greys({1.0f}, [](cv::Mat& m) { adj::apply_contrast(m, -100.0f); })[0], 0.5488f, 1e-4f);
 
-    EXPECT_EQ(on_greys({0.25f, 0.75f}, [](cv::Mat& m) { adj::apply_exposure(m, 1.0f); }),
-              (std::vector<float>{0.5f, 1.0f}));
     cv::Mat m = grey_row({0.0f, 0.5f});
     adj::apply_exposure(m, 200.0f);  // an overflowing factor still gives numbers
     EXPECT_TRUE(finite_in_unit_range(m));
@@ -46,20 +43,14 @@ TEST(OpsTone, BrightnessContrastAndExposureFigures) {
 }
 
 TEST(OpsTone, HighlightsShadowsWhitesBlacks) {
-    const auto dimmed = on_greys({1.0f, 0.75f, 0.25f}, [](cv::Mat& m) { adj::apply_highlights(m, -100.0f); });
-    EXPECT_NEAR(dimmed[0], 0.75f, 1e-6f);
-    EXPECT_NEAR(dimmed[1], 0.75f - 0.03125f, 1e-6f);
-    EXPECT_EQ(dimmed[2], 0.25f);
-    const auto lifted = on_greys({0.0f, 0.25f, 0.75f}, [](cv::Mat& m) { adj::apply_shadows(m, 100.0f); });
-    EXPECT_NEAR(lifted[0], 0.25f, 1e-6f);
-    EXPECT_NEAR(lifted[1], 0.28125f, 1e-6f);
-    EXPECT_EQ(lifted[2], 0.75f);
+    // Each moves its own end and leaves the other half alone.
+    EXPECT_EQ(on_greys({0.75f, 0.25f}, [](cv::Mat& m) { adj::apply_highlights(m, -100.0f); }),
+              (std::vector<float>{0.75f - 0.03125f, 0.25f}));
+    EXPECT_EQ(on_greys({0.25f, 0.75f}, [](cv::Mat& m) { adj::apply_shadows(m, 100.0f); }),
+              (std::vector<float>{0.28125f, 0.75f}));
     EXPECT_NEAR(on_greys({1.0f}, [](cv::Mat& m) { adj::apply_whites(m, 100.0f); })[0], 1.0f / 1.15f, 1e-6f);
     EXPECT_NEAR(on_greys({0.0f}, [](cv::Mat& m) { adj::apply_blacks(m, 100.0f); })[0], 0.1f, 1e-6f);
-    cv::Mat m = grey_row({0.05f});
-    adj::apply_blacks(m, -100.0f);
-    EXPECT_EQ(rgb_at(m, 0)[0], 0.0f);
-    EXPECT_EQ(m.at<cv::Vec4f>(0, 0)[3], 1.0f);
+    EXPECT_EQ(on_greys({0.05f}, [](cv::Mat& m) { adj::apply_blacks(m, -100.0f); })[0], 0.0f);
 }
 
 TEST(OpsTone, SplineAndCurveTable) {
@@ -72,11 +63,8 @@ TEST(OpsTone, SplineAndCurveTable) {
     ASSERT_EQ(lut.size(), 65536u);
     EXPECT_NEAR(lut[16384], 0.3875f, 1e-4f);  // the natural spline at 0.25
     // Equal or falling abscissae would divide by zero: the curve stays the identity.
-    for (auto bad : {std::vector<std::pair<float, float>>{{0.0f, 0.0f}, {0.5f, 0.9f}, {0.5f, 0.1f}, {1.0f, 1.0f}},
-                     std::vector<std::pair<float, float>>{{1.0f, 1.0f}, {0.0f, 0.3f}}}) {
-        adj::build_tone_curve_lut(bad, lut);
-        for (int i : {0, 1000, 40000, 65535}) EXPECT_NEAR(lut[i], i / 65535.0f, 1e-6f);
-    }
+    adj::build_tone_curve_lut({{0.0f, 0.0f}, {0.5f, 0.9f}, {0.5f, 0.1f}, {1.0f, 1.0f}}, lut);
+    for (int i : {0, 40000, 65535}) EXPECT_NEAR(lut[i], i / 65535.0f, 1e-6f);
 }
 
 TEST(OpsTone, ToneCurvesApplyMasterThenChannel) {
@@ -88,25 +76,16 @@ TEST(OpsTone, ToneCurvesApplyMasterThenChannel) {
     cv::Mat m = working_row({{1.0f, 0.5f, -0.2f}});
     adj::apply_tone_curves(m, half.data(), invert.data(), nullptr, nullptr);
     EXPECT_RGB_NEAR(rgb_at(m, 0), 0.5f, 0.25f, 0.0f, 1e-4f);
-    cv::Mat same = m.clone();
-    adj::apply_tone_curves(m, nullptr, nullptr, nullptr, nullptr);
-    EXPECT_TRUE(same_bits(m, same));
 }
 
 TEST(OpsTone, KelvinTintMultipliers) {
-    struct Case { float kelvin, r, g, b; };
-    for (const Case& c : {Case{6500, 1.0f, 0.7874f, 0.7549f}, Case{3000, 0.0035f, 0.3941f, 1.0f}}) {
-        float r, g, b;
-        adj::kelvin_tint_to_multipliers(c.kelvin, 0.0f, r, g, b);
-        EXPECT_RGB_NEAR(cv::Vec3f(r, g, b), c.r, c.g, c.b, 2e-3f) << c.kelvin;
-    }
     float r0, g0, b0, r1, g1, b1;
+    adj::kelvin_tint_to_multipliers(3000.0f, 0.0f, r0, g0, b0);
+    EXPECT_RGB_NEAR(cv::Vec3f(r0, g0, b0), 0.0035f, 0.3941f, 1.0f, 2e-3f);
     adj::kelvin_tint_to_multipliers(1000.0f, 0.0f, r0, g0, b0);  // below the fit's range: its lower limit
     adj::kelvin_tint_to_multipliers(1667.0f, 0.0f, r1, g1, b1);
     EXPECT_EQ(g0, g1);
     adj::kelvin_tint_to_multipliers(6500.0f, 0.0f, r0, g0, b0);
-    adj::kelvin_tint_to_multipliers(6500.0f, -50.0f, r1, g1, b1);  // green clamped at 1
-    EXPECT_EQ(g1, g0);
     adj::kelvin_tint_to_multipliers(6500.0f, 50.0f, r1, g1, b1);
     EXPECT_NEAR(g1, 0.95f * g0, 1e-6f);
 
@@ -117,10 +96,9 @@ TEST(OpsTone, KelvinTintMultipliers) {
 
 TEST(OpsColour, SaturationVibranceHslAndSplitToning) {
     const cv::Vec3f half_sat = rgb_of_hsl(0.0f, 0.5f, 0.5f), full = rgb_of_hsl(0.3f, 1.0f, 0.5f);
-    cv::Mat m = working_row({half_sat, {0.4f, 0.4f, 0.4f}});
+    cv::Mat m = working_row({half_sat});
     adj::apply_saturation(m, 50.0f);
     EXPECT_NEAR(hsl_of(rgb_at(m, 0))[1], 0.75f, 1e-5f);
-    EXPECT_RGB_NEAR(rgb_at(m, 1), 0.4f, 0.4f, 0.4f, 0.0f);
     m = working_row({half_sat, full});
     adj::apply_vibrance(m, 100.0f);
     EXPECT_NEAR(hsl_of(rgb_at(m, 0))[1], 0.6f, 1e-5f);
@@ -131,18 +109,14 @@ TEST(OpsColour, SaturationVibranceHslAndSplitToning) {
     std::array<adj::HslTarget, 8> t{};
     t[3].luminance = 100.0f;
     const float centre = 1.0f / 3.0f;
-    m = working_row({rgb_of_hsl(centre, 0.5f, 0.25f), rgb_of_hsl(centre + 0.045f, 0.5f, 0.25f),
-                     rgb_of_hsl(centre + 0.09f, 0.5f, 0.25f), rgb_of_hsl(centre + 0.18f, 0.5f, 0.25f)});
+    m = working_row({rgb_of_hsl(centre + 0.045f, 0.5f, 0.25f), rgb_of_hsl(centre + 0.18f, 0.5f, 0.25f)});
     adj::apply_hsl(m, t.data());
-    EXPECT_NEAR(hsl_of(rgb_at(m, 0))[2], 0.75f, 1e-5f);
-    EXPECT_NEAR(hsl_of(rgb_at(m, 1))[2], 0.5f, 1e-4f);
-    EXPECT_NEAR(hsl_of(rgb_at(m, 2))[2], 0.25f, 1e-5f);
-    EXPECT_NEAR(hsl_of(rgb_at(m, 3))[2], 0.25f, 1e-5f);
+    EXPECT_NEAR(hsl_of(rgb_at(m, 0))[2], 0.5f, 1e-4f);
+    EXPECT_NEAR(hsl_of(rgb_at(m, 1))[2], 0.25f, 1e-5f);
 
     m = grey_row({0.5f});
     adj::apply_split_toning(m, 40.0f, 100.0f, 220.0f, 100.0f, 0.0f);
-    const cv::Vec3f hsl = hsl_of(rgb_at(m, 0));
-    EXPECT_RGB_NEAR(hsl, 130.0f / 360.0f, 0.3f, 0.5f, 1e-5f);
+    EXPECT_RGB_NEAR(hsl_of(rgb_at(m, 0)), 130.0f / 360.0f, 0.3f, 0.5f, 1e-5f);
 }
 
 TEST(OpsTone, RefusesImagesItCannotRead) {
@@ -159,15 +133,12 @@ TEST(OpsTone, RefusesImagesItCannotRead) {
 
 TEST(OpsEstimates, ExposureAndTone) {
     EXPECT_NEAR(adj::auto_exposure_ev(grey_image(0.18f)), std::log2(0.18f / (45.0f / 255.0f)), 1e-5f);
-    EXPECT_NEAR(adj::auto_exposure_ev(grey_image(1.0f)), std::log2(0.18f), 1e-5f);
     EXPECT_EQ(adj::auto_exposure_ev(grey_image(-5.0f)), 3.0f);  // negative luminance stays in the first bin
 
     float c, h, s, w, b;
     adj::auto_tone(grey_image(0.99f), c, h, s, w, b);
     EXPECT_EQ(h, -80.0f);
     EXPECT_NEAR(c, 40.0f, 1e-4f);
-    EXPECT_EQ(w, 0.0f);
-    EXPECT_EQ(b, 0.0f);
     cv::Mat m = grey_image(0.5f, 10, 10);
     m.at<cv::Vec4f>(0, 0) = {1.0f, 1.0f, 1.0f, 1.0f};  // exactly 1 % clipped: not above the threshold
     adj::auto_tone(m, c, h, s, w, b);
@@ -184,7 +155,6 @@ TEST(OpsEstimates, GreyWorldWhiteBalance) {
     float t, tint;
     adj::auto_white_balance(solid(0.6f, 0.5f, 0.4f), t, tint);
     EXPECT_NEAR(t, 4491.0f, 1.0f);
-    EXPECT_NEAR(tint, 0.0f, 1e-3f);
     adj::auto_white_balance(solid(0.3f, 0.6f, 0.3f), t, tint);
     EXPECT_NEAR(tint, -150.0f * (0.6f / 0.4f - 1.0f), 1e-3f);
     // Black, and no red or blue: no measurable cast.
@@ -194,21 +164,18 @@ TEST(OpsEstimates, GreyWorldWhiteBalance) {
     }
 }
 
-TEST(OpsHistogram, ComputeMatchesSharedBins) {
+TEST(OpsHistogram, BinsAndTheEstimatesFromThem) {
     unsigned int r[256], g[256], b[256], l[256];
     cv::Mat m = working_row({{1.0f, 0.0f, 0.5f}, {-0.3f, 2.0f, 0.2f}});
     vornalix::analysis::compute_histogram(m, r, g, b, l);
     EXPECT_EQ(r[255], 1u);
     EXPECT_EQ(r[0], 1u);
-    EXPECT_EQ(g[255], 1u);
     EXPECT_EQ(b[128], 1u);  // trunc(127.5 + 0.5)
     EXPECT_EQ(l[63], 1u);  // 0.2126 + 0.0722 x 0.5 of 255
     r[7] = 9;
     EXPECT_THROW(vornalix::analysis::compute_histogram(cv::Mat(), r, g, b, l), std::invalid_argument);
     EXPECT_EQ(r[7], 0u);  // cleared even when refused
-}
 
-TEST(OpsHistogram, ExposureAndToneTables) {
     using namespace vornalix::analysis;
     unsigned int hist[256] = {};
     float e, c, hi, sh, w, bl;
@@ -218,14 +185,8 @@ TEST(OpsHistogram, ExposureAndToneTables) {
     tone();
     EXPECT_NEAR(e, 0.35f * std::log2(0.84f), 1e-5f);
     EXPECT_NEAR(c, 15.0f, 1e-5f);
-    EXPECT_EQ(hi, 0.0f);
     EXPECT_EQ(bl, 5.0f);
 
-    hist[0] = 100;  // all black: the exposure for it is pinned by the enhance tests
-    tone();
-    EXPECT_EQ(sh, 30.0f);
-
-    hist[0] = 0;
     hist[255] = 2;
     hist[128] = 98;
     tone();

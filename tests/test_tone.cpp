@@ -1,7 +1,6 @@
 // Tone stages driven directly on small working images.
 
 #include "pipeline/pipeline.h"
-#include "pipeline/tone_math.h"
 #include "support/working_image.h"
 
 #include <gtest/gtest.h>
@@ -35,53 +34,34 @@ cv::Mat staged(void (Pipeline::*stage)(cv::Mat&, const EditParams&), const EditP
 
 }  // namespace
 
-TEST(ToneWhiteBalance, MultipliersFollowTheBlackBodyAgainst6500K) {
-    struct Case { float kelvin, r, g, b; };
-    // 5500 K is pinned by the whole-render test.
-    for (const Case& c : {Case{10000, 0.7910f, 0.8582f, 1.0198f}, Case{6500, 1, 1, 1}, Case{1900, 1.0f, 0.51854f, 0.0f}}) {
-        const auto m = vornalix::tone::blackbody_multipliers(c.kelvin, 0.0f, 6500.0f, 0.001f);
-        EXPECT_RGB_NEAR(cv::Vec3f(m.r, m.g, m.b), c.r, c.g, c.b, kTol) << c.kelvin;
-    }
-}
-
 TEST(ToneWhiteBalance, StageScalesClampsAndKeepsTheReddestLimit) {
     EditParams p = neutral();
     p.temperature = 10000.0f;
     cv::Mat img = staged(&Pipeline::apply_white_balance, p, {1.0f, 0.5f});
     EXPECT_RGB_NEAR(rgb_at(img, 0), 0.7910f, 0.8582f, 1.0f, kTol);  // blue clamped
     EXPECT_RGB_NEAR(rgb_at(img, 1), 0.3955f, 0.4291f, 0.5099f, kTol);
-
     p.temperature = 6500.0f;
     p.tint = 100.0f;
-    img = staged(&Pipeline::apply_white_balance, p, {1.0f, 0.5f});
-    EXPECT_RGB_NEAR(rgb_at(img, 1), 0.5f, 0.55f, 0.5f, kTol);
+    EXPECT_RGB_NEAR(rgb_at(staged(&Pipeline::apply_white_balance, p, {0.5f}), 0), 0.5f, 0.55f, 0.5f, kTol);
 
     // The fit is already pure red below about 500 K; 0 K and below continue it
     // instead of taking the logarithm of zero or a negative number.
     p.tint = 0.0f;
-    for (float kelvin : {400.0f, 0.0f, -3000.0f, -FLT_MAX}) {
+    for (float kelvin : {400.0f, 0.0f, -FLT_MAX}) {
         p.temperature = kelvin;
-        img = staged(&Pipeline::apply_white_balance, p, {0.5f, 1.0f});
-        EXPECT_RGB_NEAR(rgb_at(img, 0), 0.5f, 0.0f, 0.0f, 0.0f) << kelvin;
-        EXPECT_RGB_NEAR(rgb_at(img, 1), 1.0f, 0.0f, 0.0f, 0.0f) << kelvin;
+        EXPECT_RGB_NEAR(rgb_at(staged(&Pipeline::apply_white_balance, p, {0.5f}), 0), 0.5f, 0.0f, 0.0f, 0.0f) << kelvin;
     }
-}
 
-TEST(ToneWhiteBalance, GuardToleratesNearNeutral) {
-    Pipeline pl;
-    EditParams p = neutral();
+    // Near neutral the stage is skipped; a kelvin further it is not.
     const cv::Mat original = varied_image();
-    cv::Mat img = original.clone();
+    cv::Mat near = original.clone();
     p.temperature = 6500.5f;
     p.tint = 0.05f;
-    pl.apply_white_balance(img, p);
-    EXPECT_TRUE(same_bits(img, original));
-
+    Pipeline().apply_white_balance(near, p);
+    EXPECT_TRUE(same_bits(near, original));
     p.temperature = 6501.0f;
-    p.tint = 0.0f;
-    pl.apply_white_balance(img, p);
-    EXPECT_FALSE(same_bits(img, original));
-    EXPECT_LT(cv::norm(img, original, cv::NORM_INF), 1e-3);
+    Pipeline().apply_white_balance(near, p);
+    EXPECT_FALSE(same_bits(near, original));
 }
 
 TEST(ToneExposure, HugeExposureKeepsBlackPixelsBlack) {
@@ -102,8 +82,7 @@ TEST(ToneBrightness, PowerCurveKeepsEndsAndClampsItsExponent) {
     struct Case { float value, out; };
     // -200 divides by zero, below it the divisor turns negative: both take the
     // strongest darkening (exponent 10) rather than jumping to the brightest.
-    for (const Case& c : {Case{100, 0.39685f}, Case{-100, 0.0625f}, Case{-200, 9.5367e-7f}, Case{-300, 9.5367e-7f},
-                          Case{1e30f, 0.87055f}}) {
+    for (const Case& c : {Case{100, 0.39685f}, Case{-200, 9.5367e-7f}, Case{-300, 9.5367e-7f}, Case{1e30f, 0.87055f}}) {
         p.brightness = c.value;
         const cv::Mat img = staged(&Pipeline::apply_brightness, p, {0.0f, 0.25f, 1.0f});
         EXPECT_NEAR(rgb_at(img, 0)[0], 0.0f, c.value == 1e30f ? 2e-4f : kTol) << c.value;  // cv::pow's log floor
@@ -116,8 +95,8 @@ TEST(ToneHighlightsShadows, FiguresOnGreyPixels) {
     EditParams p = neutral();
     struct Case { float highlights, shadows, in, out; };
     // Each slider moves its own end and leaves the other end and the middle alone.
-    for (const Case& c : {Case{0, 100, 0.1f, 0.2719f}, Case{0, -100, 0.1f, 0.001f}, Case{-100, 0, 0.9f, 0.6696f},
-                          Case{100, 100, 0.5f, 0.5f}, Case{100, 0, 0.1f, 0.1f}, Case{0, 100, 0.9f, 0.9f}}) {
+    for (const Case& c : {Case{0, 100, 0.1f, 0.2719f}, Case{-100, 0, 0.9f, 0.6696f}, Case{100, 100, 0.5f, 0.5f},
+                          Case{0, 100, 0.9f, 0.9f}}) {
         p.highlights = c.highlights;
         p.shadows = c.shadows;
         const cv::Mat img = staged(&Pipeline::apply_highlights_shadows, p, {c.in});
@@ -142,14 +121,9 @@ TEST(ToneWhitesBlacks, RemapsTheRangeAndCollapsesToAStep) {
     cv::Mat img = staged(&Pipeline::apply_whites_blacks, p, {0.05f, 0.55f});
     EXPECT_EQ(rgb_at(img, 0)[0], 0.0f);
     EXPECT_NEAR(rgb_at(img, 1)[1], 0.5f, kTol);
-    p.blacks = 0.0f;
-    p.whites = 100.0f;
-    EXPECT_NEAR(rgb_at(staged(&Pipeline::apply_whites_blacks, p, {1.0f}), 0)[0], 0.83333f, kTol);
-
     // whites -500 puts the white point on the black point (divisor 0); beyond,
     // the divisor is negative and would invert the picture.
-    p.blacks = 100.0f;
-    for (float whites : {-500.0f, -800.0f, -FLT_MAX}) {
+    for (float whites : {-500.0f, -FLT_MAX}) {
         p.whites = whites;
         img = staged(&Pipeline::apply_whites_blacks, p, {0.1f, 0.3f});
         EXPECT_RGB_NEAR(rgb_at(img, 0), 0.0f, 0.0f, 0.0f, 0.0f) << whites;
@@ -159,14 +133,14 @@ TEST(ToneWhitesBlacks, RemapsTheRangeAndCollapsesToAStep) {
 
 TEST(ToneContrast, SoftSCurveTables) {
     EditParams p = neutral();
-    struct Case { float contrast; float out[5]; };
-    for (const Case& c : {Case{100, {0.0f, -1, 0.5f, -1, 1.0f}},  // 0.25 and 0.75 pinned by the whole render
-                          Case{-500, {0.40385f, 0.45098f, 0.5f, 0.54902f, 0.59615f}},  // slope held at 0.2
-                          Case{0.001f, {0.08333f, -1, 0.5f, -1, 0.91667f}}}) {
+    struct Case { float contrast, at0, at25; };
+    // 100 is pinned by the whole render; -500 holds the slope at 0.2.
+    for (const Case& c : {Case{-500, 0.40385f, 0.45098f}, Case{0.001f, 0.08333f, -1}}) {
         p.contrast = c.contrast;
-        const cv::Mat img = staged(&Pipeline::apply_contrast, p, {0.0f, 0.25f, 0.5f, 0.75f, 1.0f});
-        for (int x = 0; x < 5; ++x)
-            if (c.out[x] >= 0) EXPECT_NEAR(rgb_at(img, x)[0], c.out[x], kTol) << c.contrast << " at " << x;
+        const cv::Mat img = staged(&Pipeline::apply_contrast, p, {0.0f, 0.25f, 0.5f});
+        EXPECT_NEAR(rgb_at(img, 0)[0], c.at0, kTol) << c.contrast;
+        if (c.at25 >= 0) EXPECT_NEAR(rgb_at(img, 1)[0], c.at25, kTol) << c.contrast;
+        EXPECT_NEAR(rgb_at(img, 2)[0], 0.5f, kTol) << c.contrast;
     }
 }
 
@@ -197,7 +171,9 @@ std::vector<float*> tone_and_colour_fields(EditParams& p) {
 
 }  // namespace
 
-TEST(ToneAndColour, NeutralSettingsLeaveTheImageBitForBit) {
+// Neutral and non-finite settings leave the image bit for bit; extreme finite
+// ones, alone or with strong values of all the others, give numbers in 0..1.
+TEST(ToneAndColour, NeutralNonFiniteAndExtremeSettings) {
     const cv::Mat original = varied_image();
     cv::Mat img = original.clone();
     EditParams p = neutral();
@@ -205,43 +181,30 @@ TEST(ToneAndColour, NeutralSettingsLeaveTheImageBitForBit) {
     p.curves[2].points = {{0.3f, 0.9f}};  // single point
     run_tone_and_colour(img, p);
     EXPECT_TRUE(same_bits(img, original));
-
     cv::Mat empty(0, 0, CV_32FC4);
-    EditParams busy = neutral();
-    for (float* f : tone_and_colour_fields(busy)) *f = 50.0f;
-    busy.curves[0].points = {{0.0f, 0.1f}, {1.0f, 0.9f}};
-    run_tone_and_colour(empty, busy);
+    p.curves[0].points = {{0.0f, 0.1f}, {1.0f, 0.9f}};
+    for (float* f : tone_and_colour_fields(p)) *f = 50.0f;
+    run_tone_and_colour(empty, p);
     EXPECT_TRUE(empty.empty());
-}
 
-TEST(ToneAndColour, NonFiniteSettingsCountAsNeutral) {
-    const cv::Mat original = varied_image();
-    EditParams scratch;
-    const size_t count = tone_and_colour_fields(scratch).size();
-    for (size_t i = 0; i < count; ++i)
+    const size_t count = tone_and_colour_fields(p).size();
+    for (size_t i = 0; i < count; ++i) {
         for (float bad : {std::numeric_limits<float>::quiet_NaN(), INFINITY, -INFINITY}) {
-            EditParams p = neutral();
-            *tone_and_colour_fields(p)[i] = bad;
-            cv::Mat img = original.clone();
-            run_tone_and_colour(img, p);
+            EditParams q = neutral();
+            *tone_and_colour_fields(q)[i] = bad;
+            img = original.clone();
+            run_tone_and_colour(img, q);
             EXPECT_TRUE(same_bits(img, original)) << "setting " << i << " = " << bad;
         }
-}
-
-TEST(ToneAndColour, ExtremeFiniteSettingsGiveAFiniteImage) {
-    const cv::Mat original = varied_image();
-    EditParams scratch;
-    const size_t count = tone_and_colour_fields(scratch).size();
-    for (size_t i = 0; i < count; ++i)
-        for (float extreme : {FLT_MAX, -FLT_MAX, 1e30f, -1e30f, -200.0f, 1e6f, -1e6f})
-            // Each setting alone, and together with strong values of all the others.
+        for (float extreme : {FLT_MAX, -FLT_MAX, -200.0f, 1e6f})
             for (bool busy : {false, true}) {
-                EditParams p = neutral();
+                EditParams q = neutral();
                 if (busy)
-                    for (float* f : tone_and_colour_fields(p)) *f = 80.0f;
-                *tone_and_colour_fields(p)[i] = extreme;
-                cv::Mat img = original.clone();
-                run_tone_and_colour(img, p);
+                    for (float* f : tone_and_colour_fields(q)) *f = 80.0f;
+                *tone_and_colour_fields(q)[i] = extreme;
+                img = original.clone();
+                run_tone_and_colour(img, q);
                 EXPECT_TRUE(finite_in_unit_range(img)) << "setting " << i << " = " << extreme << (busy ? " with others" : "");
             }
+    }
 }
