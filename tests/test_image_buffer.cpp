@@ -9,17 +9,15 @@ using vornalix::ImageBuffer;
 
 TEST(ImageBuffer, ConstructsFromEverySupportedTypeAndRefusesOthers) {
     // 8-bit values scale by 257; three channels gain an opaque alpha.
-    cv::Mat rgb8(1, 1, CV_8UC3, cv::Scalar(255, 128, 0));
-    EXPECT_EQ(ImageBuffer(rgb8).mat.at<cv::Vec4w>(0, 0), cv::Vec4w(65535, 32896, 0, 65535));
-    cv::Mat rgba8(1, 1, CV_8UC4, cv::Scalar(1, 2, 3, 0));
-    EXPECT_EQ(ImageBuffer(rgba8).mat.at<cv::Vec4w>(0, 0), cv::Vec4w(257, 514, 771, 0));
-    cv::Mat rgb16(2, 3, CV_16UC3, cv::Scalar(1, 2, 3));
-    EXPECT_EQ(ImageBuffer(rgb16).mat.at<cv::Vec4w>(1, 2), cv::Vec4w(1, 2, 3, 65535));
+    EXPECT_EQ(ImageBuffer(cv::Mat(1, 1, CV_8UC3, cv::Scalar(255, 128, 0))).mat.at<cv::Vec4w>(0, 0),
+              cv::Vec4w(65535, 32896, 0, 65535));
+    EXPECT_EQ(ImageBuffer(cv::Mat(1, 1, CV_8UC4, cv::Scalar(1, 2, 3, 0))).mat.at<cv::Vec4w>(0, 0),
+              cv::Vec4w(257, 514, 771, 0));
     cv::Mat rgba16(1, 1, CV_16UC4, cv::Scalar(7, 8, 9, 10));
     EXPECT_NE(ImageBuffer(rgba16).mat.data, rgba16.data);  // a copy, not a view
     EXPECT_TRUE(ImageBuffer(cv::Mat()).empty());
 
-    for (int type : {CV_8UC1, CV_32FC3, CV_16UC2, CV_16SC3}) {
+    for (int type : {CV_8UC1, CV_32FC3, CV_16SC3}) {
         try {
             ImageBuffer b(cv::Mat(2, 2, type, cv::Scalar::all(0)));
             FAIL() << "type " << type << " was accepted";
@@ -29,7 +27,7 @@ TEST(ImageBuffer, ConstructsFromEverySupportedTypeAndRefusesOthers) {
     }
 }
 
-TEST(ImageBuffer, ConversionsRoundAndSaturate) {
+TEST(ImageBuffer, ConversionsFillAndCopyRoundSaturateAndHandleEmpty) {
     ImageBuffer b(3, 1);
     b.mat.at<cv::Vec4w>(0, 0) = {65535, 32896, 128, 65535};
     EXPECT_EQ(b.to_8bit().at<cv::Vec4b>(0, 0), cv::Vec4b(255, 128, 0, 255));
@@ -46,33 +44,19 @@ TEST(ImageBuffer, ConversionsRoundAndSaturate) {
     EXPECT_EQ(ImageBuffer::from_float(three).mat.at<cv::Vec4w>(0, 0), cv::Vec4w(0, 65535, 0, 65535));
 
     ImageBuffer empty;
-    EXPECT_TRUE(ImageBuffer::from_float(cv::Mat()).empty());
-    EXPECT_TRUE(empty.to_8bit().empty());
-    EXPECT_TRUE(empty.to_float().empty());
-    EXPECT_TRUE(empty.rgb_mat().empty());
-}
-
-TEST(ImageBuffer, FillCopyResizeAndRgbKeepAlphaAndHandleEmpty) {
-    ImageBuffer b(2, 3);
-    EXPECT_EQ(b.mat.at<cv::Vec4w>(2, 1), cv::Vec4w(0, 0, 0, 65535));
-    b.fill(1000);
-    ImageBuffer big = b.resize(8, 5, cv::INTER_NEAREST);
-    EXPECT_EQ(big.mat.at<cv::Vec4w>(4, 7), cv::Vec4w(1000, 1000, 1000, 65535));
-    ImageBuffer empty;
     empty.fill(5);
-    EXPECT_TRUE(empty.empty());
+    EXPECT_TRUE(ImageBuffer::from_float(cv::Mat()).empty());
+    EXPECT_TRUE(empty.to_8bit().empty() && empty.to_float().empty() && empty.rgb_mat().empty());
+    b.set_from_rgb_mat(cv::Mat());  // an empty matrix changes nothing
+    EXPECT_FALSE(b.empty());
 
+    // Fill and resize keep the alpha opaque; a copy owns its pixels.
+    b.fill(1000);
+    EXPECT_EQ(b.resize(8, 5, cv::INTER_NEAREST).mat.at<cv::Vec4w>(4, 7), cv::Vec4w(1000, 1000, 1000, 65535));
     ImageBuffer copy;
     copy.copy_from(b);
     EXPECT_NE(copy.mat.data, b.mat.data);
     EXPECT_EQ(cv::norm(copy.mat, b.mat, cv::NORM_INF), 0.0);
     copy.copy_from(ImageBuffer());
     EXPECT_TRUE(copy.empty());
-
-    ImageBuffer target;
-    target.set_from_rgb_mat(cv::Mat(2, 2, CV_16UC3, cv::Scalar(1, 2, 3)));
-    EXPECT_EQ(target.mat.at<cv::Vec4w>(1, 1), cv::Vec4w(1, 2, 3, 65535));
-    EXPECT_EQ(target.rgb_mat().type(), CV_16UC3);
-    target.set_from_rgb_mat(cv::Mat());  // an empty matrix changes nothing
-    EXPECT_FALSE(target.empty());
 }
