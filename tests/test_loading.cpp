@@ -94,9 +94,6 @@ TEST(ImageProbe, ReadsSignaturesAndHeaderSizes) {
         for (size_t n = 0; n < std::min<size_t>(buf.size(), 64); ++n)
             vornalix::probe_image_header(buf.data(), n);
     }
-    const std::string pfm = "PF\n37 23\n-1.0\n";
-    EXPECT_EQ(vornalix::probe_image_header(reinterpret_cast<const unsigned char*>(pfm.data()), pfm.size()).format,
-              ImageFormat::unknown);
 }
 
 // A 10000 x 1 PNG strip named .WEBP loads by its content, bounded to 4096
@@ -141,9 +138,10 @@ TEST(StandardRoute, BadFilesKeepThePreviousImage) {
     write_bytes(dir.file("garbage.jpg"), "this is not an image at all");
     write_bytes(dir.file("empty.png"), "");
     std::filesystem::create_directory(dir.file("folder.tif"));
-    const std::string unreadable = "OpenCV could not read: ";
+    const std::string unreadable = "OpenCV could not read: ",
+                      too_large = "image too large (20000 x 20000 pixels, more than the 200-megapixel limit): ";
     struct Case { std::string path, message; };
-    for (const Case& c : {Case{dir.file("huge.png"), "image too large (20000 x 20000 pixels, more than the 200-megapixel limit): "},
+    for (const Case& c : {Case{dir.file("huge.png"), too_large},
                           {dir.file("p.png"), unreadable}, {dir.file("garbage.jpg"), unreadable},
                           {dir.file("empty.png"), unreadable}, {dir.file("header-only.JPEG"), unreadable},
                           {dir.file("folder.tif"), unreadable}, {dir.file("f\xC3\xA9lin\xC3\xA9.bmp"), unreadable}}) {

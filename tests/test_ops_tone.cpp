@@ -102,7 +102,7 @@ TEST(OpsColour, SaturationVibranceHslAndSplitToning) {
     m = working_row({half_sat, full});
     adj::apply_vibrance(m, 100.0f);
     EXPECT_NEAR(hsl_of(rgb_at(m, 0))[1], 0.6f, 1e-5f);
-    EXPECT_RGB_NEAR(rgb_at(m, 1), full[0], full[1], full[2], 1e-6f);
+    EXPECT_RGB_NEAR(rgb_at(m, 1), full[0], full[1], full[2], 1e-6f);  // already saturated: untouched
 
     // Green band, centre 1/3, lifts l by 0.5 w on a raised cosine of half-width 0.09;
     // past the band the cosine must not rise again.
@@ -131,14 +131,11 @@ TEST(OpsTone, RefusesImagesItCannotRead) {
     EXPECT_NO_THROW(adj::apply_contrast(three, 0.0f));  // a neutral value touches nothing
 }
 
-TEST(OpsEstimates, ExposureAndTone) {
+TEST(OpsEstimates, ExposureToneAndWhiteBalance) {
     EXPECT_NEAR(adj::auto_exposure_ev(grey_image(0.18f)), std::log2(0.18f / (45.0f / 255.0f)), 1e-5f);
     EXPECT_EQ(adj::auto_exposure_ev(grey_image(-5.0f)), 3.0f);  // negative luminance stays in the first bin
 
     float c, h, s, w, b;
-    adj::auto_tone(grey_image(0.99f), c, h, s, w, b);
-    EXPECT_EQ(h, -80.0f);
-    EXPECT_NEAR(c, 40.0f, 1e-4f);
     cv::Mat m = grey_image(0.5f, 10, 10);
     m.at<cv::Vec4f>(0, 0) = {1.0f, 1.0f, 1.0f, 1.0f};  // exactly 1 % clipped: not above the threshold
     adj::auto_tone(m, c, h, s, w, b);
@@ -148,10 +145,11 @@ TEST(OpsEstimates, ExposureAndTone) {
     adj::auto_tone(dark, c, h, s, w, b);
     EXPECT_EQ(s, 60.0f);
     EXPECT_NEAR(c, 40.0f * (0.2f - std::sqrt(3.0f) / 4.0f) / 0.2f, 1e-4f);  // sigma = sqrt(3)/4
-}
 
-TEST(OpsEstimates, GreyWorldWhiteBalance) {
-    const auto solid = [](float r, float g, float b) { return cv::Mat(2, 2, CV_32FC4, cv::Scalar(r, g, b, 0.5f)); };
+    // Grey-world white balance.
+    const auto solid = [](float red, float green, float blue) {
+        return cv::Mat(2, 2, CV_32FC4, cv::Scalar(red, green, blue, 0.5f));
+    };
     float t, tint;
     adj::auto_white_balance(solid(0.6f, 0.5f, 0.4f), t, tint);
     EXPECT_NEAR(t, 4491.0f, 1.0f);
@@ -187,10 +185,6 @@ TEST(OpsHistogram, BinsAndTheEstimatesFromThem) {
     EXPECT_NEAR(c, 15.0f, 1e-5f);
     EXPECT_EQ(bl, 5.0f);
 
-    hist[255] = 2;
-    hist[128] = 98;
-    tone();
-    EXPECT_NEAR(hi, -10.0f, 1e-4f);
     hist[0] = 300;  // spread out: negative contrast, bounded at -20
     hist[255] = 300;
     tone();

@@ -91,7 +91,7 @@ TEST(ToneBrightness, PowerCurveKeepsEndsAndClampsItsExponent) {
     }
 }
 
-TEST(ToneHighlightsShadows, FiguresOnGreyPixels) {
+TEST(ToneHighlightsShadows, NegativeShadowsDeepenNearBlackToo) {
     EditParams p = neutral();
     struct Case { float highlights, shadows, in, out; };
     // Each slider moves its own end and leaves the other end and the middle alone.
@@ -102,12 +102,9 @@ TEST(ToneHighlightsShadows, FiguresOnGreyPixels) {
         const cv::Mat img = staged(&Pipeline::apply_highlights_shadows, p, {c.in});
         EXPECT_RGB_NEAR(rgb_at(img, 0), c.out, c.out, c.out, kTol) << c.highlights << " " << c.shadows << " " << c.in;
     }
-}
-
-TEST(ToneHighlightsShadows, NegativeShadowsDeepenNearBlackToo) {
     // At shadows -100 the exponent's divisor is zero near L = 0.063 and negative
     // below; such pixels get the strongest deepening (exponent 3), not a lift.
-    EditParams p = neutral();
+    p.highlights = 0.0f;
     p.shadows = -100.0f;
     const cv::Mat img = staged(&Pipeline::apply_highlights_shadows, p, {0.0039f, 0.03f, 0.063f});
     EXPECT_NEAR(rgb_at(img, 0)[0], std::pow(0.0039f, 3.0f), 1e-9f);
