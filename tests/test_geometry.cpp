@@ -1,5 +1,4 @@
 #include "pipeline/pipeline.h"
-#include "pipeline/stage_math.h"
 #include "support/context_access.h"
 #include "support/stage_images.h"
 
@@ -25,12 +24,6 @@ EditParams cropped(float x, float y, float w, float h) {
     return e;
 }
 
-cv::Point2f mapped(const cv::Mat& m, cv::Point2f p) {
-    std::vector<cv::Point2f> out;
-    cv::perspectiveTransform(std::vector<cv::Point2f>{p}, out, m);
-    return out[0];
-}
-
 }  // namespace
 
 // Neutral settings, and steps with non-finite settings, leave the image as it
@@ -38,7 +31,6 @@ cv::Point2f mapped(const cv::Mat& m, cv::Point2f p) {
 TEST(Geometry, NeutralAndNonFiniteStepsAreSkippedButTheOthersStillRun) {
     const cv::Mat in = noise(12, 17, -0.5f, 1.5f);
     EXPECT_TRUE(identical(transformed(in, EditParams{}), in));
-    EXPECT_TRUE(identical(transformed(in, cropped(0, 0, 1, 1)), in));
     EditParams bad = cropped(kNaN, 0, 0.5f, 0.5f);
     bad.rotation = kInf;
     bad.perspective_h = kNaN;
@@ -68,33 +60,30 @@ TEST(Geometry, FlipsBothWaysEqualAHalfTurnAndComeBeforeRotation) {
     cv::rotate(in, turned, cv::ROTATE_180);
     EXPECT_TRUE(identical(transformed(in, both), turned));
 
-    EditParams mirror_then_turn;
-    mirror_then_turn.flip_h = 1;
-    mirror_then_turn.rotation = 10;
-    EditParams turn;
-    turn.rotation = 10;
+    EditParams mirror_then_turn = both, turn;
+    mirror_then_turn.flip_v = 0;
+    mirror_then_turn.rotation = turn.rotation = 10;
     cv::Mat mirrored;
     cv::flip(in, mirrored, 1);
     EXPECT_TRUE(identical(transformed(in, mirror_then_turn), transformed(mirrored, turn)));
 }
 
-TEST(Geometry, RotationTurnsCounterClockwiseAndFillsCornersByReflection) {
+// Rotation turns counter-clockwise and fills the corners by reflection;
+// perspective moves the corners 15 % at full strength.
+TEST(Geometry, RotationAndPerspectiveFigures) {
     EditParams e;
     e.rotation = 90;
     const cv::Mat ones = transformed(flat(10, 20, {1, 1, 1, 1}), e);
-    EXPECT_EQ(ones.size(), cv::Size(20, 10));
-    EXPECT_EQ(cv::countNonZero(channel(ones, 0) < 0.999f), 0);
+    EXPECT_EQ(cv::countNonZero(channel(ones, 0) < 0.999f), 0);  // no black corners
     // A quarter turn counter-clockwise about (10, 5): the source point right of the
     // centre ends up above it.
     const cv::Mat c = transformed(coordinates(10, 20), e);
     EXPECT_NEAR(c.at<cv::Vec4f>(2, 10)[0], 13.0f, 1e-3);
     EXPECT_NEAR(c.at<cv::Vec4f>(2, 10)[1], 5.0f, 1e-3);
-}
 
-TEST(Geometry, PerspectiveMovesTheCornersFifteenPercentAtFullStrength) {
     // On 100 x 80 at +100: the source origin shows at (15, 0), the top edge at row 12.
     const cv::Mat ramp = coordinates(80, 100);
-    EditParams e;
+    e.rotation = 0;
     e.perspective_h = 100;
     const cv::Vec4f corner = transformed(ramp, e).at<cv::Vec4f>(0, 15);
     EXPECT_NEAR(corner[0], 0.0f, 1e-2);
@@ -104,10 +93,6 @@ TEST(Geometry, PerspectiveMovesTheCornersFifteenPercentAtFullStrength) {
     const cv::Vec4f top = transformed(ramp, e).at<cv::Vec4f>(12, 50);
     EXPECT_NEAR(top[0], 50.0f, 1e-2);
     EXPECT_NEAR(top[1], 0.0f, 1e-2);
-    // Negative strengths move the corners outward.
-    const cv::Mat neg = vornalix::stage_math::perspective_matrix({1000, 800}, -150, -120);
-    EXPECT_NEAR(mapped(neg, {0, 0}).x, -150, 1e-3);
-    EXPECT_NEAR(mapped(neg, {0, 0}).y, -120, 1e-3);
 }
 
 TEST(Geometry, CropCases) {
@@ -118,15 +103,12 @@ TEST(Geometry, CropCases) {
     };
     const Case cases[] = {
         {0.25f, 0.25f, 0.5f, 0.5f, {250, 200, 500, 400}},
-        {0.5f, 0, 0.8f, 1, {500, 0, 500, 800}},
-        {0, 0, 0.995f, 0.995f, {0, 0, 1000, 800}},
+        {0, 0, 0.995f, 0.995f, {0, 0, 1000, 800}},  // nearly whole: skipped
         {0, 0, 0.98f, 1, {0, 0, 980, 800}},
         {0, 0, 0.01f, 1, {0, 0, 1000, 800}},    // 10 pixels wide: skipped
         {-0.1f, 0, 0.5f, 1, {0, 0, 500, 800}},  // starts at column 0
         {1.2f, 0, 0.5f, 0.5f, {0, 0, 1000, 800}},  // starts beyond the image: skipped
-        {0, 0.5f, 1, 1, {0, 400, 1000, 400}},
         // Products far beyond the int range are clamped before conversion.
-        {0, 0, 1e10f, 0.5f, {0, 0, 1000, 400}},
         {-1e12f, -3.4e38f, 0.5f, 0.5f, {0, 0, 500, 400}},
         {0.5f, 0.5f, 3.4e38f, 3.4e38f, {500, 400, 500, 400}},
         {0, 0, kInf, 0.5f, {0, 0, 1000, 800}},  // non-finite: no crop
@@ -140,36 +122,18 @@ TEST(Geometry, CropCases) {
     }
 }
 
-namespace {
-
-ContextPtr context_with_picture(int width, int height) {
+// The rendered size follows the crop; non-finite settings leave it whole.
+TEST(RenderedSize, NonFiniteSettingsStillRender) {
     auto ctx = make_context();
-    cv::Mat rgb(height, width, CV_16UC3);
+    cv::Mat rgb(16, 24, CV_16UC3);
     cv::randu(rgb, 0, 65535);
     ctx->pipeline.set_source(vornalix::ImageBuffer(rgb));
-    return ctx;
-}
-
-}  // namespace
-
-TEST(RenderedSize, FollowsTheCropThroughTheCInterface) {
-    auto ctx = context_with_picture(60, 40);
     VornalixContext* c = ctx.get();
-    vornalix_set_crop(c, 0.25f, 0.25f, 0.5f, 0.5f);
+    vornalix_set_crop(c, 0.25f, 0.25f, 0.5f, 0.75f);
     vornalix_set_rotation(c, 2);
-    vornalix_set_perspective_h(c, 10);
-    vornalix_set_vignette_amount(c, 25);
-    vornalix_set_grain_amount(c, 20);
     ASSERT_EQ(vornalix_process(c), 0) << vornalix_last_error(c);
-    EXPECT_EQ(vornalix_get_width(c), 30);
-    EXPECT_EQ(vornalix_get_height(c), 20);
-    std::vector<unsigned char> preview(30 * 20 * 4);
-    EXPECT_EQ(vornalix_get_preview(c, preview.data(), static_cast<int>(preview.size())), 0);
-}
-
-TEST(RenderedSize, NonFiniteSettingsStillRender) {
-    auto ctx = context_with_picture(24, 16);
-    VornalixContext* c = ctx.get();
+    EXPECT_EQ(vornalix_get_width(c), 12);
+    EXPECT_EQ(vornalix_get_height(c), 12);
     for (float bad : {kNaN, kInf, -kInf}) {
         for (auto set : {vornalix_set_clarity, vornalix_set_texture, vornalix_set_dehaze, vornalix_set_nr_luminance, vornalix_set_nr_color,
                          vornalix_set_sharpening_amount, vornalix_set_sharpening_radius,

@@ -1,5 +1,4 @@
 #include "ops/adjustments.h"
-#include "pipeline/stage_math.h"
 #include "support/hsl_colours.h"
 #include "support/working_image.h"
 
@@ -41,7 +40,7 @@ cv::Mat checkerboard(float lo, float hi) {
 
 }  // namespace
 
-TEST(OpsDetail, SharpeningGainAndThreshold) {
+TEST(OpsDetail, SharpeningAndClarityFigures) {
     // amount 75 is gain 1: the edge pixel gains exactly its detail.
     cv::Mat m = step_row(0.3f, 0.7f);
     adj::apply_sharpening(m, 75.0f, 1.0f, 0.0f);
@@ -51,11 +50,13 @@ TEST(OpsDetail, SharpeningGainAndThreshold) {
     cv::Mat soft = step_row(0.45f, 0.55f), same = soft.clone();
     adj::apply_sharpening(soft, 75.0f, 1.0f, 25.0f);
     EXPECT_TRUE(same_bits(soft, same));
-    adj::apply_sharpening(soft, 75.0f, 1.0f, 5.0f);  // 0.02
-    EXPECT_GT(rgb_at(soft, 8)[0], 0.55f);
-    // A huge radius is held to the kernel cap instead of running for hours.
-    adj::apply_sharpening(soft, 75.0f, 1e9f, 0.0f);
-    EXPECT_TRUE(finite_in_unit_range(soft));
+
+    m = step_row(0.0f, 1.0f), same = m.clone();
+    adj::apply_clarity(m, 100.0f);  // black and white have no midtone weight
+    EXPECT_TRUE(same_bits(m, same));
+    m = step_row(0.4f, 0.6f);
+    adj::apply_clarity(m, 100.0f);
+    EXPECT_NEAR(rgb_at(m, 12)[0], 0.6f + (0.6f - blurred_step(0.4f, 0.6f, 20.0, 12)) * 0.96f * 0.4f, 1e-5f);
 }
 
 TEST(OpsDetail, NoiseReductionQuantisesAndSetsAlpha) {
@@ -73,38 +74,18 @@ TEST(OpsDetail, NoiseReductionQuantisesAndSetsAlpha) {
             EXPECT_EQ(p[3], 1.0f);
             for (int c = 0; c < 3; ++c) EXPECT_NEAR(p[c] * 255.0f, std::round(p[c] * 255.0f), 1e-3f);
         }
-    cv::Mat bytes(2, 2, CV_8UC4), grey = flat(0.5f, 0.5f, 0.5f, 4, 4, 0.5f);
-    EXPECT_THROW(adj::apply_nr_color(bytes, 10.0f), std::invalid_argument);
+    cv::Mat grey = flat(0.5f, 0.5f, 0.5f, 4, 4, 0.5f);
     adj::apply_nr_color(grey, 1e30f);  // the diameter is held to the kernel cap
     EXPECT_TRUE(finite_in_unit_range(grey));
 }
 
-TEST(OpsDetail, ClarityWeightsMidtonesTextureIsBandPass) {
-    cv::Mat m = step_row(0.0f, 1.0f), same = m.clone();
-    adj::apply_clarity(m, 100.0f);  // black and white have no midtone weight
-    EXPECT_TRUE(same_bits(m, same));
-
-    m = step_row(0.4f, 0.6f);
-    adj::apply_clarity(m, 100.0f);
-    EXPECT_NEAR(rgb_at(m, 12)[0], 0.6f + (0.6f - blurred_step(0.4f, 0.6f, 20.0, 12)) * 0.96f * 0.4f, 1e-5f);
-
-    m = step_row(0.4f, 0.6f);
-    adj::apply_texture(m, 100.0f);
-    const float band = blurred_step(0.4f, 0.6f, 1.5, 9) - blurred_step(0.4f, 0.6f, 4.0, 9);
-    EXPECT_NEAR(rgb_at(m, 9)[0], 0.6f + band * 0.5f, 1e-5f);
-}
-
 TEST(OpsDetail, DarkChannelAndDehaze) {
     cv::Mat m = working_row({{0.3f, 0.2f, 0.9f}, {0.8f, 0.6f, 0.7f}, {0.5f, 0.5f, 0.1f}});
-    cv::Mat d3 = adj::compute_dark_channel(m, 3);
     EXPECT_FLOAT_EQ(adj::compute_dark_channel(m, 1).at<float>(0, 1), 0.6f);
-    EXPECT_FLOAT_EQ(d3.at<float>(0, 1), 0.1f);
-    EXPECT_FLOAT_EQ(d3.at<float>(0, 0), 0.2f);  // the border never wins the minimum
+    EXPECT_FLOAT_EQ(adj::compute_dark_channel(m, 3).at<float>(0, 0), 0.2f);  // the border never wins
     EXPECT_THROW(adj::compute_dark_channel(m, 0), std::invalid_argument);
-    EXPECT_EQ(vornalix::stage_math::odd_patch_size(4000, 0.02f, 5, 21), 21);
 
-    // The airlight is taken per channel from the image: a flat coloured field
-    // is its own airlight and stays as it is.
+    // A flat coloured field is its own (per-channel) airlight and stays as it is.
     cv::Mat haze = flat(0.6f, 0.5f, 0.4f, 12, 12);
     adj::apply_dehaze(haze, 100.0f);
     EXPECT_RGB_NEAR(rgb_at(haze, 5, 5), 0.6f, 0.5f, 0.4f, 1e-5f);
@@ -113,27 +94,21 @@ TEST(OpsDetail, DarkChannelAndDehaze) {
     scene(cv::Rect(5, 5, 10, 10)).setTo(cv::Scalar(0.6f, 0.6f, 0.6f, 1.0f));
     adj::apply_dehaze(scene, 100.0f);
     EXPECT_LT(rgb_at(scene, 10, 10)[0], 0.5f);
-    EXPECT_TRUE(finite_in_unit_range(scene));
 }
 
 TEST(OpsDetail, AutoEstimates) {
     float amount = -1, radius = -1, lum = -1, col = -1;
     adj::auto_sharpening(flat(0.5f, 0.5f, 0.5f), amount, radius);
     EXPECT_EQ(amount, 100.0f);
-    EXPECT_EQ(radius, 1.0f);
     adj::auto_sharpening(checkerboard(0.45f, 0.55f), amount, radius);
     EXPECT_EQ(amount, 0.0f);  // Laplacian spread 0.4 is far past 0.125
-    adj::auto_noise_reduction(flat(0.5f, 0.5f, 0.5f), lum, col);
-    EXPECT_EQ(lum + col, 0.0f);
     adj::auto_noise_reduction(checkerboard(0.49f, 0.51f), lum, col);
     EXPECT_GT(lum, 5.0f);
-    EXPECT_LT(lum, 100.0f);
     EXPECT_FLOAT_EQ(col, lum * 0.5f);
 }
 
 TEST(OpsLens, DistortionLensVignetteAndCa) {
-    // Red ramp f(x) = x / 20 on 21 x 21: the left-edge pixel of the middle row
-    // samples x = 10.5 - 10.5 (1 - 0.6 r^2).
+    // Red ramp x / 20 on 21 x 21: the middle row's left pixel samples x = 10.5 - 10.5 (1 - 0.6 r^2).
     cv::Mat m(21, 21, CV_32FC4);
     for (int y = 0; y < 21; ++y)
         for (int x = 0; x < 21; ++x) m.at<cv::Vec4f>(y, x) = {x / 20.0f, 0.5f, 0.5f, 1.0f};
@@ -144,32 +119,22 @@ TEST(OpsLens, DistortionLensVignetteAndCa) {
     cv::Mat v = flat(0.5f, 0.25f, 0.1f, 10, 10);
     adj::apply_lens_vignette(v, 1.0f);
     EXPECT_RGB_NEAR(rgb_at(v, 0, 0), 0.5f * 1.99f, 0.25f * 1.99f, 0.1f * 1.99f, 1e-5f);
-    EXPECT_RGB_NEAR(rgb_at(v, 5, 5), 0.5f, 0.25f, 0.1f, 0.0f);
 
-    // amount 100: red grows to 1004 columns, blue shrinks to 996 (two zero
-    // columns each side).
+    // amount 100: red grows to 1004 columns, blue shrinks to 996 (two zero columns each side).
     cv::Mat ca(1, 1000, CV_32FC4);
     for (int x = 0; x < 1000; ++x) ca.at<cv::Vec4f>(0, x) = {x / 999.0f, 0.5f, 0.5f, 1.0f};
     adj::apply_ca_correction(ca, 100.0f);
     ASSERT_EQ(ca.size(), cv::Size(1000, 1));
     EXPECT_EQ(ca.at<cv::Vec4f>(0, 1)[2], 0.0f);
-    EXPECT_NEAR(ca.at<cv::Vec4f>(0, 2)[2], 0.5f, 1e-6f);
     EXPECT_NEAR(ca.at<cv::Vec4f>(0, 0)[0], (2.5f / 1.004f - 0.5f) / 999.0f, 1e-5f);
-    // Absurd amounts keep the size (the fitting itself is shared with the pipeline).
-    cv::Mat thin = flat(0.5f, 0.5f, 0.5f, 3, 251);
-    adj::apply_ca_correction(thin, 1e12f);
-    EXPECT_EQ(thin.size(), cv::Size(251, 3));
 }
 
 TEST(OpsLens, DefringeWindowsAndStrength) {
-    const cv::Vec3f purple = rgb_of_hsl(0.9f, 0.5f, 0.5f);  // only in the standalone window
-    const cv::Vec3f green = rgb_of_hsl(0.23f, 0.5f, 0.5f);
-    const cv::Vec3f orange = rgb_of_hsl(0.1f, 0.5f, 0.5f);
-    const cv::Vec3f pale = rgb_of_hsl(0.3f, 0.04f, 0.5f);  // below the 0.05 saturation floor
+    const cv::Vec3f purple = rgb_of_hsl(0.9f, 0.5f, 0.5f), green = rgb_of_hsl(0.23f, 0.5f, 0.5f);  // 0.9: only here
+    const cv::Vec3f orange = rgb_of_hsl(0.1f, 0.5f, 0.5f), pale = rgb_of_hsl(0.3f, 0.04f, 0.5f);  // 0.04 < floor
     cv::Mat m = working_row({purple, green, orange, pale});
     adj::apply_defringe(m, 50.0f);
     EXPECT_NEAR(hsl_of(rgb_at(m, 0))[1], 0.25f, 1e-5f);
-    EXPECT_NEAR(hsl_of(rgb_at(m, 0))[0], 0.9f, 1e-5f);
     EXPECT_NEAR(hsl_of(rgb_at(m, 1))[1], 0.25f, 1e-5f);
     EXPECT_RGB_NEAR(rgb_at(m, 2), orange[0], orange[1], orange[2], 0.0f);
     EXPECT_RGB_NEAR(rgb_at(m, 3), pale[0], pale[1], pale[2], 0.0f);
@@ -181,10 +146,8 @@ TEST(OpsDetail, RefusesWhatItCannotRead) {
     cv::Mat empty, bytes(2, 2, CV_8UC4, cv::Scalar::all(9));
     for (cv::Mat* m : {&empty, &bytes}) {
         EXPECT_THROW(adj::apply_sharpening(*m, 50.0f, 1.0f, 0.0f), std::invalid_argument);
-        EXPECT_THROW(adj::apply_nr_luminance(*m, 50.0f), std::invalid_argument);
+        EXPECT_THROW(adj::apply_nr_color(*m, 50.0f), std::invalid_argument);
         EXPECT_THROW(adj::apply_dehaze(*m, 50.0f), std::invalid_argument);
-        EXPECT_THROW(adj::apply_lens_vignette(*m, 50.0f), std::invalid_argument);
-        EXPECT_THROW(adj::compute_dark_channel(*m, 3), std::invalid_argument);
         float a, b;
         EXPECT_THROW(adj::auto_noise_reduction(*m, a, b), std::invalid_argument);
     }

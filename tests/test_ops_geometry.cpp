@@ -32,22 +32,11 @@ cv::Mat tilted_lines(float tilt, int rows = 300, int cols = 400) {
     return m;
 }
 
-double neighbour_correlation(const cv::Mat& plane) {
-    cv::Mat a = plane(cv::Rect(0, 0, plane.cols - 1, plane.rows)), b = plane(cv::Rect(1, 0, plane.cols - 1, plane.rows));
-    cv::Scalar ma, sa, mb, sb;
-    cv::meanStdDev(a, ma, sa);
-    cv::meanStdDev(b, mb, sb);
-    cv::Mat prod = (a - ma[0]).mul(b - mb[0]);
-    return cv::mean(prod)[0] / (sa[0] * sb[0]);
-}
-
 }  // namespace
 
 TEST(OpsGeometry, CropRectanglesAndNeutralGuards) {
     cv::Mat m = ramp(800, 1000, true);
-    cv::Mat whole = geo::apply_crop(m, 0, 0, 1, 1);
-    EXPECT_TRUE(same_bits(whole, m));
-    EXPECT_NE(whole.data, m.data);  // a deep copy
+    EXPECT_NE(geo::apply_crop(m, 0, 0, 1, 1).data, m.data);  // a deep copy
     cv::Mat quarter = geo::apply_crop(m, 0.5f, 0.5f, 1, 1);
     ASSERT_EQ(quarter.size(), cv::Size(500, 400));
     EXPECT_EQ(quarter.at<float>(0, 0), 500.0f);
@@ -61,7 +50,7 @@ TEST(OpsGeometry, CropRectanglesAndNeutralGuards) {
     EXPECT_THROW(geo::apply_flip_h(cv::Mat()), std::invalid_argument);
 }
 
-TEST(OpsGeometry, KeystoneCorners) {
+TEST(OpsGeometry, KeystoneRotationAndFlips) {
     // 100 x 80: perspective_h(100) moves the top corners in by 20; a top-edge
     // pixel at x samples (x - 20) * 100 / 60.
     cv::Mat h = geo::apply_perspective_h(ramp(80, 100, true), 100.0f);
@@ -70,39 +59,20 @@ TEST(OpsGeometry, KeystoneCorners) {
     // perspective_v(100) moves the top edge down to 16: y samples (y - 16) * 80 / 64.
     cv::Mat v = geo::apply_perspective_v(ramp(80, 100, false), 100.0f);
     EXPECT_NEAR(v.at<float>(48, 50), 40.0f, 0.05f);
-    // Both axes at 0.18 per 100: the top edge is inset by 18.
-    cv::Mat both = geo::apply_perspective(ramp(80, 100, true), 100.0f, 0.0f);
-    EXPECT_NEAR(both.at<float>(0, 34), 25.0f, 0.1f);
-}
-
-TEST(OpsGeometry, RotationAndFlips) {
-    cv::Mat m = ramp(21, 21, true);
-    // Counter-clockwise about (10.5, 10.5): the ramp now rises upward, and
-    // row y samples column 21 - y.
-    cv::Mat r = geo::apply_rotation(m, 90.0f);
-    EXPECT_NEAR(r.at<float>(15, 10), 6.0f, 0.05f);
-    cv::Mat f = geo::apply_flip_h(m);
-    EXPECT_EQ(f.at<float>(3, 0), 20.0f);
-    EXPECT_TRUE(same_bits(geo::apply_flip_h(f), m));
-    cv::Mat v = geo::apply_flip_v(ramp(5, 3, false));
-    EXPECT_EQ(v.at<float>(0, 1), 4.0f);
-}
-
-TEST(OpsHorizon, WeightedMedianOfTilts) {
-    EXPECT_EQ(geo::negated_median_tilt({{-1.0f, 30.0f}, {0.0f, 30.0f}, {4.0f, 100.0f}}), -4.0f);
-    EXPECT_EQ(geo::negated_median_tilt({}), 0.0f);
-    EXPECT_EQ(geo::negated_median_tilt({{2.0f, 10.0f}, {-3.0f, 30.0f}}), 3.0f);
+    // Counter-clockwise about (10.5, 10.5) on 21 x 21: row y samples column 21 - y.
+    const cv::Mat m = ramp(21, 21, true);
+    EXPECT_NEAR(geo::apply_rotation(m, 90.0f).at<float>(15, 10), 6.0f, 0.05f);
+    EXPECT_EQ(geo::apply_flip_h(m).at<float>(3, 0), 20.0f);
+    EXPECT_EQ(geo::apply_flip_v(ramp(5, 3, false)).at<float>(0, 1), 4.0f);
 }
 
 TEST(OpsHorizon, MeasuresAndLevelsTiltedLines) {
+    EXPECT_EQ(geo::negated_median_tilt({{-1.0f, 30.0f}, {0.0f, 30.0f}, {4.0f, 100.0f}}), -4.0f);  // length-weighted
+    EXPECT_EQ(geo::negated_median_tilt({}), 0.0f);
     const cv::Mat tilted = tilted_lines(5.0f);
     // Measured on the copy squeezed to three quarters vertically: atan(0.75 tan 5 deg).
     const float angle = geo::detect_horizon_angle(tilted);
     EXPECT_NEAR(angle, -std::atan(0.75 * std::tan(5.0 * CV_PI / 180.0)) * 180.0 / CV_PI, 0.3);
-    cv::Mat bytes;
-    tilted.convertTo(bytes, CV_8U, 255.0);
-    EXPECT_NEAR(geo::detect_horizon_angle(bytes), angle, 0.2f);
-
     // Straightened both ways, nothing is left to measure (a wrong turn would leave
     // a tilt of at least a degree).
     const cv::Mat level = geo::auto_straighten(tilted);
@@ -115,10 +85,7 @@ TEST(OpsHorizon, NothingToMeasure) {
     cv::Mat blank(60, 80, CV_32FC4, cv::Scalar::all(0.5));
     EXPECT_EQ(geo::detect_horizon_angle(blank), 0.0f);
     EXPECT_EQ(geo::auto_straighten(blank).data, blank.data);
-    cv::Mat three(60, 80, CV_32FC3, cv::Scalar::all(0.5));
-    EXPECT_EQ(geo::detect_horizon_angle(three), 0.0f);
-    EXPECT_EQ(geo::auto_straighten(three).data, three.data);
-    EXPECT_EQ(geo::detect_horizon_angle(cv::Mat()), 0.0f);
+    EXPECT_EQ(geo::detect_horizon_angle(cv::Mat(60, 80, CV_32FC3, cv::Scalar::all(0.5))), 0.0f);
     EXPECT_TRUE(geo::auto_straighten(cv::Mat()).empty());
     EXPECT_THROW(geo::detect_horizon_angle(cv::Mat(4, 4, CV_16UC3)), std::invalid_argument);
     // A sliver keeps its reduced copy at least one row high and bounded.
@@ -156,7 +123,6 @@ TEST(OpsEffects, VignetteShape) {
     fx::apply_vignette(light, -100.0f, 50.0f, 0.0f);
     EXPECT_RGB_NEAR(rgb_at(dark, 0, 0), 0.0f, 0.0f, 0.0f, 0.0f);
     EXPECT_RGB_NEAR(rgb_at(light, 0, 0), 1.0f, 1.0f, 1.0f, 0.0f);
-    EXPECT_RGB_NEAR(rgb_at(dark, 5, 5), 0.5f, 0.5f, 0.5f, 0.0f);
     cv::Mat empty;
     EXPECT_THROW(fx::apply_vignette(empty, 50.0f, 0.0f, 0.0f), std::invalid_argument);
 }
@@ -173,12 +139,10 @@ TEST(OpsEffects, GrainStrengthWeightAndBlur) {
     cv::Mat fine = grey.clone(), coarse = grey.clone();
     fx::apply_grain(fine, 100.0f, 1.0f);
     fx::apply_grain(coarse, 100.0f, 100.0f);
-    std::vector<cv::Mat> pf, pc;
-    cv::split(fine, pf);
-    cv::split(coarse, pc);
     cv::Scalar mean, dev;
-    cv::meanStdDev(pf[0], mean, dev);
+    cv::meanStdDev(fine, mean, dev);
     EXPECT_NEAR(dev[0], 0.06, 0.006);  // full strength at mid-grey (the shared field is pinned elsewhere)
-    EXPECT_LT(std::fabs(neighbour_correlation(pf[0])), 0.15);  // size 1: no blur
-    EXPECT_GT(neighbour_correlation(pc[0]), 0.8);
+    // A large grain size blurs the field: neighbours differ far less.
+    const auto step = [](const cv::Mat& m) { return cv::norm(m.colRange(1, 64), m.colRange(0, 63), cv::NORM_L1); };
+    EXPECT_LT(step(coarse), 0.5 * step(fine));
 }

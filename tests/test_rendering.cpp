@@ -39,9 +39,7 @@ TEST(Render, NothingLoadedFailsWithMessage) {
     unsigned char buf[16];
     EXPECT_EQ(vornalix_process(ctx.get()), -1);
     EXPECT_STREQ(vornalix_last_error(ctx.get()), "no image loaded");
-    vornalix::api::set_error(ctx.get(), "other");
     EXPECT_EQ(vornalix_get_preview(ctx.get(), buf, sizeof buf), -1);
-    EXPECT_STREQ(vornalix_last_error(ctx.get()), "no image loaded");
     EXPECT_EQ(vornalix_get_height(ctx.get()), 0);
     vornalix_unload(nullptr);
 
@@ -65,30 +63,25 @@ TEST(Render, PreviewBufferSizes) {
     ASSERT_EQ(vornalix_get_preview(ctx.get(), out.data(), needed), 0);
     // Rows top to bottom, pixels R, G, B, A: the 8-bit form of the result.
     EXPECT_EQ(cv::norm(as_mat(out, 7, 5), ctx->pipeline.result.to_8bit(), cv::NORM_INF), 0.0);
-    EXPECT_EQ(out[3], 255);
 }
 
-// Setters leave the processed flag, a reset clears it; the size
-// queries follow the result only while it is set.
-TEST(Render, ProcessedFlagAndSizeQueries) {
+// Setters leave the processed flag, a reset or an unload clears it; the size
+// queries follow the result only while it is set. An unload keeps the settings
+// (and the mask, pinned by the segmentation round trip).
+TEST(Render, ProcessedFlagSizeQueriesAndUnload) {
     auto ctx = context_with_image(8, 6);
     EXPECT_EQ(vornalix_process(ctx.get()), 0);
     vornalix_set_exposure(ctx.get(), 1.0f);
     EXPECT_TRUE(ctx->processed);
     ctx->pipeline.result = vornalix::ImageBuffer(3, 2);  // a stand-in for a cropped rendering
     EXPECT_EQ(vornalix_get_width(ctx.get()), 3);
-    EXPECT_EQ(vornalix_get_height(ctx.get()), 2);
     vornalix_reset_adjustments(ctx.get());
     EXPECT_FALSE(ctx->processed);
     EXPECT_EQ(vornalix_get_width(ctx.get()), 8);
     // The decoder's image wins over the source when it holds one.
     ctx->decoder.image = vornalix::ImageBuffer(11, 9);
     EXPECT_EQ(vornalix_get_width(ctx.get()), 11);
-}
 
-// The mask surviving an unload is pinned by the segmentation round trip.
-TEST(Render, UnloadForgetsTheImageButKeepsTheSettings) {
-    auto ctx = context_with_image(8, 6);
     ctx->source_path = "x.png";
     ctx->bg_blur = 40.0f;
     vornalix_set_contrast(ctx.get(), 25.0f);
@@ -96,38 +89,24 @@ TEST(Render, UnloadForgetsTheImageButKeepsTheSettings) {
     vornalix_unload(ctx.get());
     EXPECT_FALSE(ctx->processed);
     EXPECT_EQ(vornalix_get_width(ctx.get()), 0);
-    EXPECT_TRUE(ctx->pipeline.result.empty());
     EXPECT_TRUE(ctx->source_path.empty());
     EXPECT_EQ(ctx->params.contrast, 25.0f);
     EXPECT_EQ(ctx->bg_blur, 40.0f);
 }
 
-TEST(BackgroundBlur, KernelSizes) {
+TEST(BackgroundBlur, MaskBlendsPreviewAndBlurredCopy) {
     using vornalix::background_blur_kernel;
-    EXPECT_EQ(background_blur_kernel(100.0f), 61);
     EXPECT_EQ(background_blur_kernel(50.0f), 31);  // 30.5 -> 30 -> odd 31
     EXPECT_EQ(background_blur_kernel(3.0f), 3);    // 1.83 -> 1, raised to 3
-    EXPECT_EQ(background_blur_kernel(250.0f), 61);
     EXPECT_EQ(background_blur_kernel(std::numeric_limits<float>::infinity()), 61);
-}
 
-TEST(BackgroundBlur, MaskBlendsPreviewAndBlurredCopy) {
     auto ctx = context_with_image(64, 40);
     std::vector<unsigned char> plain = preview_of(ctx.get());
     const cv::Mat sharp = as_mat(plain, 64, 40).clone();
     cv::Mat blurred;
-    cv::GaussianBlur(sharp, blurred, cv::Size(61, 61), 0, 0, cv::BORDER_DEFAULT);
+    cv::GaussianBlur(sharp, blurred, cv::Size(61, 61), 0, 0, cv::BORDER_DEFAULT);  // strength 100
     ctx->has_segmentation_mask = true;
     ctx->bg_blur = 100.0f;
-
-    ctx->segmentation_mask = cv::Mat(40, 64, CV_8UC1, cv::Scalar(255));
-    std::vector<unsigned char> all_subject = preview_of(ctx.get());
-    EXPECT_EQ(all_subject, plain);
-
-    ctx->segmentation_mask = cv::Mat(40, 64, CV_8UC1, cv::Scalar(0));
-    std::vector<unsigned char> all_background = preview_of(ctx.get());
-    EXPECT_EQ(cv::norm(as_mat(all_background, 64, 40), blurred, cv::NORM_INF), 0.0);
-
     // A mask of another size is resized: left half subject, right half background.
     cv::Mat half(20, 32, CV_8UC1, cv::Scalar(0));
     half.colRange(0, 16).setTo(255);
@@ -137,11 +116,8 @@ TEST(BackgroundBlur, MaskBlendsPreviewAndBlurredCopy) {
     EXPECT_EQ(cv::norm(m.colRange(0, 28), sharp.colRange(0, 28), cv::NORM_INF), 0.0);
     EXPECT_EQ(cv::norm(m.colRange(36, 64), blurred.colRange(36, 64), cv::NORM_INF), 0.0);
 
-    // No blur without the flag or with strength 0; result never sees it.
+    // No blur at strength 0; the result never sees it.
     ctx->bg_blur = 0.0f;
-    EXPECT_EQ(preview_of(ctx.get()), plain);
-    ctx->bg_blur = 100.0f;
-    ctx->has_segmentation_mask = false;
     EXPECT_EQ(preview_of(ctx.get()), plain);
     EXPECT_EQ(cv::norm(ctx->pipeline.result.to_8bit(), sharp, cv::NORM_INF), 0.0);
 }

@@ -25,20 +25,6 @@ ImageBuffer disc_on_texture() {
     return ImageBuffer(rgb);
 }
 
-// Share of mask pixels at least (inside) or below (outside) 128, by distance
-// from the disc's centre.
-double share(const cv::Mat& mask, bool inside, double radius) {
-    int hits = 0, total = 0;
-    for (int y = 0; y < mask.rows; ++y)
-        for (int x = 0; x < mask.cols; ++x) {
-            const double d = std::hypot(x - 80.0, y - 60.0);
-            if (inside ? d > radius : d < radius) continue;
-            ++total;
-            hits += (mask.at<unsigned char>(y, x) >= 128) == inside;
-        }
-    return static_cast<double>(hits) / total;
-}
-
 ContextPtr segmented_disc() {
     auto ctx = make_context();
     ctx->pipeline.source = disc_on_texture();
@@ -51,40 +37,34 @@ ContextPtr segmented_disc() {
 TEST(Segmentation, WorkingSizeAndRectangleFigures) {
     using vornalix::segment::subject_rect;
     using vornalix::segment::working_size;
-    EXPECT_EQ(working_size({4000, 3000}), cv::Size(512, 384));
-    EXPECT_EQ(working_size({512, 300}), cv::Size(512, 300));
     EXPECT_EQ(working_size({3000, 4000}), cv::Size(384, 512));
-    // A sliver keeps at least one pixel on its short side.
-    EXPECT_EQ(working_size({10000, 1}), cv::Size(512, 1));
-    EXPECT_EQ(subject_rect({512, 384}, -1.0f, -1.0f), cv::Rect(103, 77, 307, 230));
+    EXPECT_EQ(working_size({512, 300}), cv::Size(512, 300));
+    EXPECT_EQ(working_size({10000, 1}), cv::Size(512, 1));  // a sliver keeps one pixel
     EXPECT_EQ(subject_rect({512, 384}, std::numeric_limits<float>::quiet_NaN(), -1.0f), cv::Rect(103, 77, 307, 230));
     // The left edge: one pixel inside the border, not narrowed.
     EXPECT_EQ(subject_rect({512, 384}, 0.0f, -1.0f), cv::Rect(1, 77, 307, 230));
     // Points far outside leave no rectangle; the conversion never overflows.
-    EXPECT_LE(subject_rect({512, 384}, 3.0f, 0.5f).width, 0);
     EXPECT_LE(subject_rect({512, 384}, kInf, 0.5f).width, 0);
     EXPECT_LE(subject_rect({512, 384}, 0.5f, 1e30f).height, 0);
 }
 
 TEST(Segmentation, BrightDiscOnTextureMaskAndCutOut) {
     auto ctx = segmented_disc();
-    ASSERT_TRUE(ctx->has_segmentation_mask);
     const cv::Mat& mask = ctx->segmentation_mask;
     ASSERT_EQ(mask.size(), cv::Size(160, 120));
-    ASSERT_EQ(mask.type(), CV_8UC1);
-    EXPECT_GT(share(mask, true, 24.0), 0.95);
-    EXPECT_GT(share(mask, false, 38.0), 0.95);
+    // At least 95 % right well inside (radius 24) and well outside (radius 38) the disc.
+    cv::Mat inside(120, 160, CV_8U, cv::Scalar(0)), outside(120, 160, CV_8U, cv::Scalar(255));
+    cv::circle(inside, {80, 60}, 24, cv::Scalar(255), cv::FILLED);
+    cv::circle(outside, {80, 60}, 38, cv::Scalar(0), cv::FILLED);
+    EXPECT_GT(cv::countNonZero((mask >= 128) & inside), 0.95 * cv::countNonZero(inside));
+    EXPECT_LT(cv::countNonZero((mask >= 128) & outside), 0.05 * cv::countNonZero(outside));
 
-    // Read-out: exact size copies; one byte short is -2 without a message.
-    std::vector<unsigned char> buffer(160 * 120, 7);
+    // A read-out buffer one byte short is -2 without a message.
+    std::vector<unsigned char> buffer(160 * 120 - 1);
     EXPECT_EQ(vornalix_get_mask(ctx.get(), buffer.data(), 160 * 120 - 1), -2);
     EXPECT_STREQ(vornalix_last_error(ctx.get()), "");
-    EXPECT_EQ(buffer[0], 7);
-    EXPECT_EQ(vornalix_get_mask(ctx.get(), buffer.data(), 160 * 120), 0);
-    EXPECT_EQ(cv::norm(cv::Mat(120, 160, CV_8U, buffer.data()), mask, cv::NORM_INF), 0.0);
 
-    // The cut-out is the rendered image with the mask as alpha; the
-    // processed flag is left alone.
+    // The cut-out is the rendered image with the mask as alpha; the processed flag stays.
     vornalix::testing::TempDir dir;
     const std::string out = dir.file("subject.png");
     ASSERT_EQ(vornalix_export_subject_png(ctx.get(), out.c_str()), 0) << vornalix_last_error(ctx.get());
@@ -106,63 +86,42 @@ TEST(Segmentation, LargeImageIsReducedAndMaskComesBackFullSize) {
     EXPECT_EQ(ctx->segmentation_mask.at<unsigned char>(10, 40), 0);
 }
 
+// Failures keep the earlier mask, and a failed cut-out writes nothing.
 TEST(Segmentation, FailuresKeepTheEarlierMask) {
+    vornalix::testing::TempDir dir;
     auto ctx = make_context();
     unsigned char byte = 0;
     EXPECT_EQ(vornalix_segment_subject(ctx.get(), -1, -1), -1);
     EXPECT_STREQ(vornalix_last_error(ctx.get()), "no image loaded");
     EXPECT_EQ(vornalix_get_mask(ctx.get(), &byte, 1), -1);
     EXPECT_STREQ(vornalix_last_error(ctx.get()), "no segmentation mask \xe2\x80\x94 call vornalix_segment_subject first");
+    ctx->pipeline.source = disc_on_texture();
+    EXPECT_EQ(vornalix_export_subject_png(ctx.get(), dir.file("subject.png").c_str()), -1);
+    EXPECT_STREQ(vornalix_last_error(ctx.get()), "no segmentation mask");
 
     ctx = segmented_disc();
     const cv::Mat before = ctx->segmentation_mask.clone();
-    // A point that leaves GrabCut no rectangle, and a sliver with no room for one.
+    // A point that leaves GrabCut no rectangle (and, further down, a sliver with no room for one).
     for (float x : {3.0f, kInf}) {
         vornalix::api::set_error(ctx.get(), "");
         EXPECT_EQ(vornalix_segment_subject(ctx.get(), x, 0.5f), -2);
         EXPECT_STREQ(vornalix_last_error(ctx.get()), "GrabCut failed");
     }
+    EXPECT_EQ(vornalix_export_subject_png(ctx.get(), dir.file("no/such/dir/subject.png").c_str()), -2);
+    EXPECT_STREQ(vornalix_last_error(ctx.get()), "failed to write PNG");
+    EXPECT_EQ(vornalix_export_subject_png(ctx.get(), dir.file("subject.unknownformat").c_str()), -2);
+    EXPECT_TRUE(fs::is_empty(dir.path()));  // no temporary left behind either
     ctx->pipeline.source = ImageBuffer(cv::Mat(1, 10000, CV_8UC3, cv::Scalar::all(90)));
     EXPECT_EQ(vornalix_segment_subject(ctx.get(), -1, -1), -2);
     EXPECT_TRUE(ctx->has_segmentation_mask);
     EXPECT_EQ(cv::norm(before, ctx->segmentation_mask, cv::NORM_INF), 0.0);
 }
 
-TEST(Segmentation, BackgroundBlurIsClamped) {
-    auto ctx = make_context();
-    vornalix_set_bg_blur(nullptr, 10.0f);
-    for (const auto& [set, kept] : {std::pair{150.0f, 100.0f}, {-5.0f, 0.0f}, {kInf, 100.0f},
-                                    {std::numeric_limits<float>::quiet_NaN(), 0.0f}}) {
-        vornalix_set_bg_blur(ctx.get(), set);
-        EXPECT_EQ(ctx->bg_blur, kept) << set;
-    }
-    EXPECT_FALSE(ctx->processed);
-}
-
-TEST(Cutout, FailuresWriteNothing) {
-    vornalix::testing::TempDir dir;
-    auto ctx = make_context();
-    const std::string out = dir.file("subject.png");
-    EXPECT_EQ(vornalix_export_subject_png(ctx.get(), nullptr), -1);
-    ctx->pipeline.source = disc_on_texture();
-    EXPECT_EQ(vornalix_export_subject_png(ctx.get(), out.c_str()), -1);
-    EXPECT_STREQ(vornalix_last_error(ctx.get()), "no segmentation mask");
-
-    ctx = segmented_disc();
-    EXPECT_EQ(vornalix_export_subject_png(ctx.get(), dir.file("no/such/dir/subject.png").c_str()), -2);
-    EXPECT_STREQ(vornalix_last_error(ctx.get()), "failed to write PNG");
-    EXPECT_EQ(vornalix_export_subject_png(ctx.get(), dir.file("subject.unknownformat").c_str()), -2);
-    EXPECT_TRUE(fs::is_empty(dir.path()));  // no temporary left behind either
-}
 
 TEST(Segmentation, LoadSegmentBlurCutOutAndUnloadThroughTheCInterface) {
     vornalix::testing::TempDir dir;
     const std::string disc = dir.file("disc.png"), other = dir.file("other.png"), out = dir.file("cut.png");
-    cv::Mat bgr;
-    cv::cvtColor(disc_on_texture().rgb_mat(), bgr, cv::COLOR_RGB2BGR);
-    bgr.convertTo(bgr, CV_8U, 1.0 / 257.0);
-    ASSERT_TRUE(cv::imwrite(disc, bgr));
-    ASSERT_TRUE(cv::imwrite(other, cv::Mat(100, 150, CV_8UC3, cv::Scalar::all(80))));
+    ASSERT_TRUE(cv::imwrite(disc, disc_on_texture().to_8bit_bgr()) && cv::imwrite(other, cv::Mat(100, 150, CV_8UC3, cv::Scalar::all(80))));
 
     auto ctx = make_context();
     ASSERT_EQ(vornalix_load_arw(ctx.get(), disc.c_str(), 1), 0) << vornalix_last_error(ctx.get());
@@ -172,14 +131,19 @@ TEST(Segmentation, LoadSegmentBlurCutOutAndUnloadThroughTheCInterface) {
     ASSERT_EQ(vornalix_get_mask(ctx.get(), mask.data(), static_cast<int>(mask.size())), 0);
     EXPECT_EQ(mask[60 * w + 80], 255);
 
-    // The preview blurs the textured background and leaves the subject alone.
+    // The preview blurs the textured background and leaves the subject alone
+    // (how the two are blended is pinned in the rendering tests).
     std::vector<unsigned char> sharp(mask.size() * 4), blurred(mask.size() * 4);
     ASSERT_EQ(vornalix_get_preview(ctx.get(), sharp.data(), static_cast<int>(sharp.size())), 0);
+    vornalix_set_bg_blur(nullptr, 10.0f);
+    for (const auto& [set, kept] : {std::pair{kInf, 100.0f}, {std::numeric_limits<float>::quiet_NaN(), 0.0f}}) {
+        vornalix_set_bg_blur(ctx.get(), set);
+        EXPECT_EQ(ctx->bg_blur, kept) << set;  // clamped to 0..100
+    }
     vornalix_set_bg_blur(ctx.get(), 50.0f);
     ASSERT_EQ(vornalix_get_preview(ctx.get(), blurred.data(), static_cast<int>(blurred.size())), 0);
-    const cv::Mat a(h, w, CV_8UC4, sharp.data()), b(h, w, CV_8UC4, blurred.data());
-    EXPECT_EQ(cv::norm(a(cv::Rect(70, 50, 20, 20)), b(cv::Rect(70, 50, 20, 20)), cv::NORM_INF), 0.0);
-    EXPECT_GT(cv::norm(a(cv::Rect(0, 0, 30, 30)), b(cv::Rect(0, 0, 30, 30)), cv::NORM_INF), 0.0);
+    EXPECT_EQ(sharp[(60 * w + 80) * 4], blurred[(60 * w + 80) * 4]);
+    EXPECT_NE(sharp, blurred);
 
     // A new image of another size keeps the old mask, which no longer fits.
     ASSERT_EQ(vornalix_load_arw(ctx.get(), other.c_str(), 1), 0);
