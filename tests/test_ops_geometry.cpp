@@ -114,15 +114,13 @@ TEST(OpsAutoCrop, WindowsAndPresets) {
 
 TEST(OpsEffects, VignetteShape) {
     const cv::Mat grey(10, 10, CV_32FC4, cv::Scalar(0.5f, 0.5f, 0.5f, 1.0f));
-    cv::Mat m = grey.clone(), dark = grey.clone(), light = grey.clone();
+    cv::Mat m = grey.clone(), dark = grey.clone();
     // Roundness 0 at dx = dy = 0.8: r = 0.8 + 0.5 (sqrt(1.28) - 0.8) = 0.9657,
     // darkened by the smoothstep of r.
     fx::apply_vignette(m, 100.0f, 0.0f, 0.0f);
     EXPECT_NEAR(rgb_at(m, 9, 9)[0], 0.5f * (1.0f - 0.9657f * 0.9657f * (3.0f - 2.0f * 0.9657f)), 1e-4f);
     fx::apply_vignette(dark, 100.0f, 50.0f, 0.0f);
-    fx::apply_vignette(light, -100.0f, 50.0f, 0.0f);
     EXPECT_RGB_NEAR(rgb_at(dark, 0, 0), 0.0f, 0.0f, 0.0f, 0.0f);
-    EXPECT_RGB_NEAR(rgb_at(light, 0, 0), 1.0f, 1.0f, 1.0f, 0.0f);
     cv::Mat empty;
     EXPECT_THROW(fx::apply_vignette(empty, 50.0f, 0.0f, 0.0f), std::invalid_argument);
 }
