@@ -112,7 +112,7 @@ TEST(OpsAutoCrop, WindowsAndPresets) {
     }
 }
 
-TEST(OpsEffects, VignetteShape) {
+TEST(OpsEffects, VignetteShapeAndGrain) {
     const cv::Mat grey(10, 10, CV_32FC4, cv::Scalar(0.5f, 0.5f, 0.5f, 1.0f));
     cv::Mat m = grey.clone(), dark = grey.clone();
     // Roundness 0 at dx = dy = 0.8: r = 0.8 + 0.5 (sqrt(1.28) - 0.8) = 0.9657,
@@ -123,9 +123,7 @@ TEST(OpsEffects, VignetteShape) {
     EXPECT_RGB_NEAR(rgb_at(dark, 0, 0), 0.0f, 0.0f, 0.0f, 0.0f);
     cv::Mat empty;
     EXPECT_THROW(fx::apply_vignette(empty, 50.0f, 0.0f, 0.0f), std::invalid_argument);
-}
 
-TEST(OpsEffects, GrainStrengthWeightAndBlur) {
     // Black and white get no grain.
     cv::Mat ends(8, 8, CV_32FC4, cv::Scalar(0.0f, 0.0f, 0.0f, 1.0f));
     ends(cv::Rect(0, 0, 8, 4)).setTo(cv::Scalar(1.0f, 1.0f, 1.0f, 1.0f));
@@ -133,8 +131,7 @@ TEST(OpsEffects, GrainStrengthWeightAndBlur) {
     fx::apply_grain(ends, 100.0f, 1.0f);
     EXPECT_LT(cv::norm(ends, same, cv::NORM_INF), 1e-6);
 
-    const cv::Mat grey(64, 64, CV_32FC4, cv::Scalar(0.5f, 0.5f, 0.5f, 1.0f));
-    cv::Mat fine = grey.clone(), coarse = grey.clone();
+    cv::Mat fine(64, 64, CV_32FC4, cv::Scalar(0.5f, 0.5f, 0.5f, 1.0f)), coarse = fine.clone();
     fx::apply_grain(fine, 100.0f, 1.0f);
     fx::apply_grain(coarse, 100.0f, 100.0f);
     cv::Scalar mean, dev;

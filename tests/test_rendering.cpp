@@ -34,7 +34,7 @@ cv::Mat as_mat(std::vector<unsigned char>& bytes, int width, int height) {
 
 }  // namespace
 
-TEST(Render, NothingLoadedFailsWithMessage) {
+TEST(Render, PreviewFailuresAndBufferSizes) {
     auto ctx = make_context();
     unsigned char buf[16];
     EXPECT_EQ(vornalix_process(ctx.get()), -1);
@@ -48,10 +48,8 @@ TEST(Render, NothingLoadedFailsWithMessage) {
     pipeline.result = vornalix::ImageBuffer(2, 2);
     pipeline.process(vornalix::EditParams());
     EXPECT_EQ(pipeline.result.width(), 2);
-}
 
-TEST(Render, PreviewBufferSizes) {
-    auto ctx = context_with_image(7, 5);
+    ctx = context_with_image(7, 5);
     const int needed = 7 * 5 * 4;
     std::vector<unsigned char> out(needed, 0xAB);
     EXPECT_EQ(vornalix_get_preview(ctx.get(), out.data(), needed - 1), -1);
