@@ -43,7 +43,8 @@ TEST(OpsDetail, SharpeningAndClarityFigures) {
     adj::apply_sharpening(soft, 75.0f, 1.0f, 25.0f);
     EXPECT_TRUE(same_bits(soft, same));
 
-    m = step_row(0.0f, 1.0f), same = m.clone();
+    m = step_row(0.0f, 1.0f);
+    same = m.clone();
     adj::apply_clarity(m, 100.0f);  // black and white have no midtone weight
     EXPECT_TRUE(same_bits(m, same));
     m = step_row(0.4f, 0.6f);
