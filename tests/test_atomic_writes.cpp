@@ -7,7 +7,6 @@
 #include "support/exif_fixtures.h"
 
 #include <opencv2/imgcodecs.hpp>
-#include <opencv2/imgproc.hpp>
 
 #include <gtest/gtest.h>
 
@@ -24,24 +23,23 @@ namespace {
 
 constexpr rlim_t kLimit = 1024;
 
-cv::Mat noise_bgr(int w = 64, int h = 48) {
-    cv::Mat m(h, w, CV_8UC3);
+cv::Mat noise_bgr() {
+    cv::Mat m(48, 64, CV_8UC3);
     cv::randu(m, 0, 256);
     return m;
 }
 
-Bytes encoded(const std::string& ext, const cv::Mat& image) {
+Bytes encoded(const std::string& ext) {
     Bytes out;
-    cv::imencode(ext, image, out);
+    cv::imencode(ext, noise_bgr(), out);
     return out;
 }
 
 // A context with a rendered noise picture and a full subject mask.
 ContextPtr rendered_noise(const std::string& source) {
     auto ctx = make_context();
-    cv::Mat rgba16;
-    cv::cvtColor(noise_bgr(), rgba16, cv::COLOR_BGR2RGBA);
-    rgba16.convertTo(rgba16, CV_16U, 257.0);
+    cv::Mat rgba16(48, 64, CV_16UC4);
+    cv::randu(rgba16, 0, 65536);
     ctx->pipeline.source = ctx->pipeline.result = vornalix::ImageBuffer(rgba16);
     ctx->processed = true;
     ctx->source_path = source;
@@ -92,7 +90,7 @@ TEST(AtomicWrites, DiskFullDuringExportOrExifRewriteLeavesTheTargetIntact) {
     fixtures::write_bytes(camera, fixtures::jpeg_with_exif(camera_block()));
     auto ctx = rendered_noise(camera);
     VornalixContext* c = ctx.get();
-    expect_failed_writes_leave_target(encoded(".png", noise_bgr(40, 30)), {
+    expect_failed_writes_leave_target(encoded(".png"), {
         {"out.jpg", [&](const std::string& p) { return vornalix_export_jpeg(c, p.c_str(), 95, 0, 0) == 0; }},
         {"exif.jpg", [&](const std::string& p) { return vornalix_export_jpeg(c, p.c_str(), 95, 0, 1) == 0; }},
         {"out.tif", [&](const std::string& p) { return vornalix_export_tiff(c, p.c_str()) == 0; }},
@@ -102,7 +100,7 @@ TEST(AtomicWrites, DiskFullDuringExportOrExifRewriteLeavesTheTargetIntact) {
     EXPECT_STREQ(vornalix_last_error(c), "failed to write PNG");
 
     // A photograph with an EXIF segment, large enough to cross the limit.
-    Bytes photo = encoded(".jpg", noise_bgr());
+    Bytes photo = encoded(".jpg");
     ASSERT_TRUE(vornalix::metadata::insert_app1(photo, camera_block()));
     VornalixExif e{};
     std::snprintf(e.make, sizeof e.make, "Maker");
