@@ -103,7 +103,6 @@ TEST(NoiseReduction, LuminanceSmoothingKeepsRatiosBlackAndAlphaButDoesNotClamp) 
     const cv::Mat out = noise_reduced(in, 100, 0);
     EXPECT_EQ(out.at<cv::Vec4f>(0, 0), cv::Vec4f(0, 0, 0, 0.4f));
     const cv::Vec4f c = out.at<cv::Vec4f>(8, 8);
-    EXPECT_NE(c[0], 0.2f);
     EXPECT_NEAR(c[2] / c[0], 4.0f, 1e-5);
     EXPECT_NEAR(noise_reduced(flat(5, 5, {1.2f, 1.2f, 1.2f, 1}), 100, 0).at<cv::Vec4f>(2, 2)[0], 1.2f, 1e-5);
     EXPECT_TRUE(identical(channel(out, 3), channel(in, 3)));
@@ -128,10 +127,6 @@ TEST(Sharpening, ThresholdGatesTheDetailAndTheResultIsClamped) {
     EXPECT_LT(out.at<cv::Vec4f>(7, 8)[0], 0.5f);
     EXPECT_TRUE(identical(channel(out, 3), channel(in, 3)));
     // t = 1 amplifies nothing inside 0..1 but still clamps values outside it.
-    const cv::Mat wide = noise(9, 9, -0.5f, 1.5f);
-    cv::Mat expected = wide.clone();
-    expected.forEach<cv::Vec4f>([](cv::Vec4f& v, const int*) {
-        for (int c = 0; c < 3; ++c) v[c] = std::min(std::max(v[c], 0.0f), 1.0f);
-    });
-    EXPECT_TRUE(identical(sharpened(wide, 40, 1, 65535), expected));
+    const cv::Mat wide = noise(9, 9, -0.5f, 1.5f), clamped = cv::max(cv::min(wide, 1.0), 0.0);  // alpha is 1
+    EXPECT_TRUE(identical(sharpened(wide, 40, 1, 65535), clamped));
 }
