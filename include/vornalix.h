@@ -315,7 +315,7 @@ VORNALIX_API void vornalix_set_bg_blur(VornalixContext* ctx, float amount);
 /**
  * Copies the mask, rows x cols bytes row by row (size: vornalix_get_width
  * and vornalix_get_height before any rendering).  -1 when there is no mask;
- * -2 (no message) when buffer_size is too small.
+ * -2 "output buffer too small" when buffer_size is too small.
  */
 VORNALIX_API int vornalix_get_mask(VornalixContext* ctx, unsigned char* buffer, int buffer_size);
 /**

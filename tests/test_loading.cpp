@@ -189,7 +189,7 @@ TEST(RawRoute, DecodesADngAtEveryScaleWithinTheBound) {
     ASSERT_TRUE(vt::write_bayer_dng(long_dng, vt::make_test_scene(4020, 30)));
     vornalix::ArwDecoder decoder;
     for (int scale : {1, 2}) {
-        ASSERT_TRUE(decoder.decode(long_dng, scale)) << decoder.error;
+        decoder.commit(decoder.decode(long_dng, scale));
         EXPECT_EQ(cv::Size(decoder.width, decoder.height), cv::Size(2000, 15));  // 30 x 2000 / 4020 = 14.9
     }
 }
@@ -207,7 +207,7 @@ TEST(RawRoute, DevelopmentIsLibRawsOwnBitmapAndOneColourBecomesGrey) {
     for (const std::string& dng : {colour, grey}) {
         SCOPED_TRACE(dng);
         vornalix::ArwDecoder decoder;
-        ASSERT_TRUE(decoder.decode(dng, 1)) << decoder.error;
+        decoder.commit(decoder.decode(dng, 1));
         EXPECT_EQ(cv::norm(decoder.image.mat, libraw_own_bitmap(dng, false), cv::NORM_INF), 0.0);
         if (dng == grey) {
             const cv::Vec4w px = decoder.image.mat.at<cv::Vec4w>(20, 30);

@@ -1,4 +1,5 @@
 #include "image/thumbnail.h"
+#include "api/boundary.h"
 #include "support/crafted_files.h"
 #include "support/dng_writer.h"
 #include "support/temp_dir.h"
@@ -105,7 +106,8 @@ TEST(Thumbnail, BitmapIsCheckedBeforeItIsRead) {
         t.theight = 30;
         t.tformat = LIBRAW_THUMBNAIL_BITMAP;
         const bool whole = length == 40u * 30u * 3u;
-        ASSERT_EQ(vornalix::take_raw_thumbnail(*raw, thumb), whole ? 0 : -3);
+        const auto take = [&] { vornalix::take_raw_thumbnail(*raw, thumb); return 0; };
+        ASSERT_EQ(vornalix::api::guarded(nullptr, take), whole ? 0 : -3);
         EXPECT_EQ(thumb.rgb.empty(), !whole);
     }
     EXPECT_EQ(thumb.rgb.at<cv::Vec3b>(29, 39), cv::Vec3b(100, 100, 100));

@@ -31,22 +31,30 @@ std::string one_line(const char* what) {
     return text.empty() ? "internal error" : text;
 }
 
-}  // namespace
-
-void report_current_exception(VornalixContext* ctx) noexcept {
+void report_message(VornalixContext* ctx, const char* what) noexcept {
     try {
-        throw;
-    } catch (const std::bad_alloc&) {
-        set_error(ctx, "out of memory");
-    } catch (const std::exception& e) {
-        try {
-            set_error(ctx, one_line(e.what()));
-        } catch (...) {
-            set_error(ctx, "internal error");
-        }
+        set_error(ctx, one_line(what));
     } catch (...) {
         set_error(ctx, "internal error");
     }
+}
+
+}  // namespace
+
+int report_current_exception(VornalixContext* ctx) noexcept {
+    try {
+        throw;
+    } catch (const Failure& failure) {
+        report_message(ctx, failure.what());
+        return failure.code();
+    } catch (const std::bad_alloc&) {
+        set_error(ctx, "out of memory");
+    } catch (const std::exception& e) {
+        report_message(ctx, e.what());
+    } catch (...) {
+        set_error(ctx, "internal error");
+    }
+    return kFailure;
 }
 
 }  // namespace vornalix::api

@@ -1,8 +1,10 @@
 #pragma once
 // The one error boundary every C entry point goes through: no exception may
-// cross into the host. Failures become -1 with a one-line message.
+// cross into the host. A Failure becomes its own code and message, anything
+// else -1 with a one-line message.
 
 #include "api/context.h"
+#include "core/failure.h"
 
 #include <string>
 
@@ -15,17 +17,17 @@ extern const char* const kNoImageLoaded;
 void set_error(VornalixContext* ctx, const std::string& message) noexcept;
 void set_error(VornalixContext* ctx, const char* message) noexcept;
 
-// Stores a one-line form of the in-flight exception's message.
-void report_current_exception(VornalixContext* ctx) noexcept;
+// Stores a one-line form of the in-flight exception's message and returns
+// the C code for it: a Failure's own, -1 for anything else.
+int report_current_exception(VornalixContext* ctx) noexcept;
 
-// Runs `body` (returning int) and turns any exception into -1 with a message.
+// Runs `body` (returning int) and turns any exception into its code and message.
 template <class Body>
 int guarded(VornalixContext* ctx, Body&& body) noexcept {
     try {
         return body();
     } catch (...) {
-        report_current_exception(ctx);
-        return kFailure;
+        return report_current_exception(ctx);
     }
 }
 
@@ -39,10 +41,8 @@ void guarded_void(Body&& body) noexcept {
 }
 
 // Fails with "no image loaded" unless the context holds an image.
-inline bool require_image(VornalixContext* ctx) noexcept {
-    if (ctx->has_image()) return true;
-    set_error(ctx, kNoImageLoaded);
-    return false;
+inline void require_image(const VornalixContext* ctx) {
+    if (!ctx->has_image()) fail(kNoImageLoaded);
 }
 
 }  // namespace vornalix::api

@@ -49,10 +49,7 @@ void fill_from_shot_data(const vornalix::ArwDecoder& decoder, VornalixExif& out)
 extern "C" int vornalix_get_exif(VornalixContext* ctx, VornalixExif* out) {
     if (!ctx || !out) return vornalix::api::kFailure;
     return vornalix::api::guarded(ctx, [&] {
-        if (ctx->source_path.empty()) {
-            vornalix::api::set_error(ctx, kNoFileLoaded);
-            return vornalix::api::kFailure;
-        }
+        if (ctx->source_path.empty()) vornalix::fail(kNoFileLoaded);
         VornalixExif record;
         if (!vornalix::metadata::read_exif(ctx->source_path, record)) fill_from_shot_data(ctx->decoder, record);
         *out = record;

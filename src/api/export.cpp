@@ -2,27 +2,18 @@
 // render only when nothing has been rendered since the last load or reset.
 
 #include "api/boundary.h"
+#include "api/render.h"
+#include "auto/histogram.h"
 #include "metadata/exif.h"
 #include "output/export.h"
-#include "output/histogram.h"
 #include "vornalix.h"
 
 namespace {
 
 using vornalix::api::kFailure;
 
-// The common beginning of the exports: the existing rendering, or a fresh
-// one that does not count as "processed".
-const vornalix::ImageBuffer* rendered_for_export(VornalixContext* ctx) {
-    if (!vornalix::api::require_image(ctx)) return nullptr;
-    if (!ctx->processed) ctx->pipeline.process(ctx->params);
-    return &ctx->pipeline.result;
-}
-
-int written_or_failed(VornalixContext* ctx, bool written, const char* message) {
-    if (written) return 0;
-    vornalix::api::set_error(ctx, message);
-    return kFailure;
+void require_written(bool written, const char* message) {
+    if (!written) vornalix::fail(message);
 }
 
 }  // namespace
@@ -32,32 +23,30 @@ extern "C" {
 int vornalix_export_jpeg(VornalixContext* ctx, const char* path, int quality, int /*reserved*/, int keep_exif) {
     if (!ctx || !path) return kFailure;
     return vornalix::api::guarded(ctx, [&] {
-        const vornalix::ImageBuffer* image = rendered_for_export(ctx);
-        if (!image) return kFailure;
+        const vornalix::ImageBuffer& image = vornalix::api::current_result(ctx);
         // Taken before anything is written: the target may be the source itself.
         std::vector<unsigned char> exif;
         if (keep_exif && !ctx->source_path.empty())
             exif = vornalix::metadata::exif_block_for_copy(ctx->source_path);
-        return written_or_failed(ctx, vornalix::output::write_jpeg(path, *image, quality, exif),
-                                 "JPEG write failed");
+        require_written(vornalix::output::write_jpeg(path, image, quality, exif), "JPEG write failed");
+        return 0;
     });
 }
 
 int vornalix_export_tiff(VornalixContext* ctx, const char* path) {
     if (!ctx || !path) return kFailure;
     return vornalix::api::guarded(ctx, [&] {
-        const vornalix::ImageBuffer* image = rendered_for_export(ctx);
-        if (!image) return kFailure;
-        return written_or_failed(ctx, vornalix::output::write_tiff(path, *image), "TIFF write failed");
+        require_written(vornalix::output::write_tiff(path, vornalix::api::current_result(ctx)), "TIFF write failed");
+        return 0;
     });
 }
 
 int vornalix_export_png(VornalixContext* ctx, const char* path, int bits) {
     if (!ctx || !path) return kFailure;
     return vornalix::api::guarded(ctx, [&] {
-        const vornalix::ImageBuffer* image = rendered_for_export(ctx);
-        if (!image) return kFailure;
-        return written_or_failed(ctx, vornalix::output::write_png(path, *image, bits), "PNG write failed");
+        require_written(vornalix::output::write_png(path, vornalix::api::current_result(ctx), bits),
+                        "PNG write failed");
+        return 0;
     });
 }
 
@@ -65,12 +54,9 @@ int vornalix_get_histogram(VornalixContext* ctx, unsigned int* red, unsigned int
                            unsigned int* luminance) {
     if (!ctx || !red || !green || !blue || !luminance) return kFailure;
     return vornalix::api::guarded(ctx, [&] {
-        if (!ctx->processed) {
-            if (!vornalix::api::require_image(ctx)) return kFailure;
-            ctx->pipeline.process(ctx->params);
-            ctx->processed = true;
-        }
-        vornalix::output::compute_histograms(ctx->pipeline.result, red, green, blue, luminance);
+        const vornalix::ImageBuffer& result = vornalix::api::current_result(ctx);
+        ctx->processed = true;
+        vornalix::histogram::count_channels(result.to_float(), red, green, blue, luminance);
         return 0;
     });
 }

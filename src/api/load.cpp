@@ -19,48 +19,39 @@ namespace vornalix::api {
 
 namespace {
 
-int load_standard(VornalixContext* ctx, const std::string& path) {
+void load_standard(VornalixContext* ctx, const std::string& path) {
     ImageBuffer image;
     std::string error;
-    if (!load_standard_image(path, image, error)) {
-        set_error(ctx, error);
-        return kFailure;
-    }
+    if (!load_standard_image(path, image, error)) fail(error);
     EditParams fresh;
     std::string new_path = path;
     ctx->pipeline.source = std::move(image);  // a fresh buffer: already independent
     ctx->source_path = std::move(new_path);
     ctx->params = std::move(fresh);
     ctx->decoder.reset();
-    return 0;
 }
 
-int load_raw(VornalixContext* ctx, const std::string& path, int scale) {
-    ArwDecoder& decoder = ctx->decoder;
-    decoder.path = path;
-    decoder.error.clear();
-    RawDecodeResult decoded;
-    if (!decode_raw(path, scale, decoded, decoder.error)) {
-        set_error(ctx, decoder.error);
-        return kFailure;
-    }
+void load_raw(VornalixContext* ctx, const std::string& path, int scale) {
+    RawDecodeResult decoded = ctx->decoder.decode(path, scale);
     ImageBuffer source;
     source.copy_from(decoded.image);  // the pipeline keeps its own copy
     EditParams fresh;
     std::string new_path = path;
-    decoder.commit(std::move(decoded));
+    ctx->decoder.commit(std::move(decoded));
     ctx->pipeline.source = std::move(source);
     ctx->source_path = std::move(new_path);
     ctx->params = std::move(fresh);
-    return 0;
 }
 
 }  // namespace
 
-int load(VornalixContext* ctx, const std::string& path, int scale) {
+void load(VornalixContext* ctx, const std::string& path, int scale) {
     ctx->processed = false;
     scale = std::clamp(scale, 1, 4);
-    return is_standard_image(path) ? load_standard(ctx, path) : load_raw(ctx, path, scale);
+    if (is_standard_image(path))
+        load_standard(ctx, path);
+    else
+        load_raw(ctx, path, scale);
 }
 
 void unload(VornalixContext* ctx) noexcept {
@@ -92,7 +83,10 @@ extern "C" {
 int vornalix_load_arw(VornalixContext* ctx, const char* path, int scale) {
     if (!ctx || !path) return vornalix::api::kFailure;
     ctx->processed = false;
-    return vornalix::api::guarded(ctx, [&] { return vornalix::api::load(ctx, path, scale); });
+    return vornalix::api::guarded(ctx, [&] {
+        vornalix::api::load(ctx, path, scale);
+        return 0;
+    });
 }
 
 void vornalix_unload(VornalixContext* ctx) {

@@ -8,9 +8,9 @@
 namespace vornalix::api {
 
 // Loads `path` into the context (standard or RAW route, `scale` clamped to
-// 1..4). 0, or -1 with last_error set; a failure changes only `processed`,
-// `last_error` and, on the RAW route, the decoder's path and error text.
-int load(VornalixContext* ctx, const std::string& path, int scale);
+// 1..4). A failure changes only `processed` and, on the RAW route, the
+// decoder's path and error text before it passes on.
+void load(VornalixContext* ctx, const std::string& path, int scale);
 
 // Empties the decoder, source and result; clears `processed` and `source_path`.
 void unload(VornalixContext* ctx) noexcept;

@@ -10,13 +10,18 @@
 namespace vornalix::api {
 
 // Renders the loaded image with the current settings and sets `processed`.
-// False with "no image loaded" when there is nothing to render.
-bool render(VornalixContext* ctx);
+// Fails with "no image loaded" when there is nothing to render.
+void render(VornalixContext* ctx);
+
+// The rendered result, rendered now only when nothing has been rendered since
+// the last load or reset (such a rendering leaves `processed` as it is).
+// Fails with "no image loaded" when there is nothing to render.
+const ImageBuffer& current_result(VornalixContext* ctx);
 
 // Renders the 8-bit R, G, B, A preview, with the background blur behind a
 // segmentation mask applied, into storage(size): a matrix of that size and
-// CV_8UC4 (for example a header over a caller's buffer), or an empty one
-// with last_error set to refuse. False, with last_error set, on failure.
-bool render_preview(VornalixContext* ctx, const std::function<cv::Mat(cv::Size)>& storage);
+// CV_8UC4 (for example a header over a caller's buffer); storage may throw a
+// Failure to refuse, after the rendering.
+void render_preview(VornalixContext* ctx, const std::function<cv::Mat(cv::Size)>& storage);
 
 }  // namespace vornalix::api

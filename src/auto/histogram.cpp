@@ -2,6 +2,7 @@
 
 #include "pipeline/pixel.h"
 
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 
@@ -37,6 +38,21 @@ Counts of_plane(const cv::Mat& plane) {
         for (int x = 0; x < plane.cols; ++x) ++counts[bin(v[x])];
     }
     return counts;
+}
+
+void count_channels(const cv::Mat& rgba_float, unsigned* red, unsigned* green, unsigned* blue,
+                    unsigned* luminance) {
+    for (unsigned* counts : {red, green, blue, luminance}) std::fill(counts, counts + kBins, 0u);
+    for (int y = 0; y < rgba_float.rows; ++y) {
+        const auto* px = rgba_float.ptr<cv::Vec4f>(y);
+        for (int x = 0; x < rgba_float.cols; ++x) {
+            const float r = px[x][0], g = px[x][1], b = px[x][2];
+            ++red[bin(r)];
+            ++green[bin(g)];
+            ++blue[bin(b)];
+            ++luminance[bin(pixel::luminance(r, g, b))];
+        }
+    }
 }
 
 float median(const std::uint32_t* counts) {

@@ -22,6 +22,11 @@ Counts of_luminance(const cv::Mat& rgb_float);
 // Every value of a one-channel float plane.
 Counts of_plane(const cv::Mat& plane);
 
+// Zeroes the four arrays of kBins counters, then counts R, G, B and the
+// luminance of every pixel of a four-channel float image (alpha ignored).
+void count_channels(const cv::Mat& rgba_float, unsigned* red, unsigned* green, unsigned* blue,
+                    unsigned* luminance);
+
 // Median rule: 0.5 for an empty histogram; otherwise b / 255 for the first bin
 // b whose running sum reaches trunc(N / 2), N/2 taken in single precision.
 float median(const std::uint32_t* counts);

@@ -1,11 +1,10 @@
 #include "hash/phash.h"
 
-#include "api/boundary.h"
+#include "core/failure.h"
 #include "image/image_probe.h"
 #include "image/loader.h"
 #include "image/size_bound.h"
 #include "image/thumbnail.h"
-#include "vornalix.h"
 
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
@@ -43,46 +42,28 @@ uint64_t perceptual_hash(const cv::Mat& grey) {
 
 namespace {
 
-int standard_grey(const std::string& path, cv::Mat& grey) {
+cv::Mat standard_grey(const std::string& path) {
     const ImageRead read = read_image_file(path, cv::IMREAD_GRAYSCALE);
-    if (read.status != ImageReadStatus::ok) return kFileUnreadable;
-    grey = bound_long_side(read.image, kHashMaxSide);
-    return kFileOk;
+    if (read.status != ImageReadStatus::ok) fail("image file cannot be read");
+    return bound_long_side(read.image, kHashMaxSide);
 }
 
 // The embedded thumbnail in grey, at its own size. An undecodable or
-// oversized JPEG leaves `grey` empty.
-int raw_thumbnail_grey(const std::string& path, cv::Mat& grey) {
-    RawThumbnail thumb;
-    const int code = read_raw_thumbnail(path, thumb);
-    if (code != kFileOk) return code;
-    if (!thumb.jpeg.empty())
-        grey = decode_image_bytes(thumb.jpeg, cv::IMREAD_GRAYSCALE).image;
-    else
-        cv::cvtColor(thumb.rgb, grey, cv::COLOR_RGB2GRAY);
-    return kFileOk;
+// oversized JPEG gives an empty image.
+cv::Mat raw_thumbnail_grey(const std::string& path) {
+    const RawThumbnail thumb = read_raw_thumbnail(path);
+    if (!thumb.jpeg.empty()) return decode_image_bytes(thumb.jpeg, cv::IMREAD_GRAYSCALE).image;
+    cv::Mat grey;
+    cv::cvtColor(thumb.rgb, grey, cv::COLOR_RGB2GRAY);
+    return grey;
 }
 
 }  // namespace
 
-int perceptual_hash_file(const std::string& path, uint64_t& hash) {
-    cv::Mat grey;
-    const int code = is_standard_image(path) ? standard_grey(path, grey) : raw_thumbnail_grey(path, grey);
-    if (code != kFileOk) return code;
-    if (grey.empty()) return kHashNoGreyImage;
-    hash = perceptual_hash(grey);
-    return kFileOk;
+uint64_t perceptual_hash_file(const std::string& path) {
+    const cv::Mat grey = is_standard_image(path) ? standard_grey(path) : raw_thumbnail_grey(path);
+    if (grey.empty()) fail("thumbnail cannot be decoded", kHashNoGreyImage);
+    return perceptual_hash(grey);
 }
 
 }  // namespace vornalix
-
-extern "C" VORNALIX_API int vornalix_phash(const char* path, unsigned long long* hash) {
-    if (!path || !hash) return -1;
-    *hash = 0;
-    return vornalix::api::guarded(nullptr, [&] {
-        uint64_t value = 0;
-        const int code = vornalix::perceptual_hash_file(path, value);
-        if (code == vornalix::kFileOk) *hash = value;
-        return code;
-    });
-}

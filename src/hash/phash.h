@@ -23,9 +23,8 @@ constexpr int kHashMaxSide = 256;
 constexpr int kHashNoGreyImage = -4;
 
 // The hash of an image file: standard images read in grey, RAW files through
-// their embedded thumbnail. 0 with `hash` set, or the codes of
-// vornalix_phash (-1 unreadable, -2 no thumbnail, -3 no thumbnail image,
-// -4 no grey image).
-int perceptual_hash_file(const std::string& path, uint64_t& hash);
+// their embedded thumbnail. Fails with the codes of vornalix_phash (-1
+// unreadable, -2 no thumbnail, -3 no thumbnail image, -4 no grey image).
+uint64_t perceptual_hash_file(const std::string& path);
 
 }  // namespace vornalix

@@ -1,5 +1,6 @@
 #include "image/arw_decoder.h"
 
+#include "core/failure.h"
 #include "image/image_probe.h"
 #include "image/libraw_processor.h"
 #include "image/size_bound.h"
@@ -20,34 +21,24 @@ void copy_name(char (&dst)[64], const char (&src)[64]) {
 
 }  // namespace
 
-bool decode_raw(const std::string& path, int scale, RawDecodeResult& out, std::string& error) {
+RawDecodeResult decode_raw(const std::string& path, int scale) {
     scale = std::clamp(scale, 1, 4);
     LibRawPtr raw = make_libraw_processor();
 
     int code = raw->open_file(path.c_str());
-    if (code != LIBRAW_SUCCESS) {
-        error = libraw_message("LibRaw open_file failed: ", code);
-        return false;
-    }
+    if (code != LIBRAW_SUCCESS) fail(libraw_message("LibRaw open_file failed: ", code));
     // Refuse before unpack, which allocates for the raw frame it claims.
     if (!frame_within_bound(*raw)) {
         const libraw_image_sizes_t& s = raw->imgdata.sizes;
         ImageHeader claimed;
         claimed.width = std::max<int>(s.raw_width, s.width);
         claimed.height = std::max<int>(s.raw_height, s.height);
-        error = "RAW frame too large: " + too_large_text(claimed);
-        return false;
+        fail("RAW frame too large: " + too_large_text(claimed));
     }
     set_srgb16_output(*raw, scale > 1);
 
-    if ((code = raw->unpack()) != LIBRAW_SUCCESS) {
-        error = libraw_message("LibRaw unpack failed: ", code);
-        return false;
-    }
-    if ((code = raw->dcraw_process()) != LIBRAW_SUCCESS) {
-        error = libraw_message("LibRaw dcraw_process failed: ", code);
-        return false;
-    }
+    if ((code = raw->unpack()) != LIBRAW_SUCCESS) fail(libraw_message("LibRaw unpack failed: ", code));
+    if ((code = raw->dcraw_process()) != LIBRAW_SUCCESS) fail(libraw_message("LibRaw dcraw_process failed: ", code));
     // Upright colour images are converted where LibRaw left them; any other
     // is copied out by LibRaw itself.
     cv::Mat developed = develop_in_place(*raw);
@@ -55,10 +46,7 @@ bool decode_raw(const std::string& path, int scale, RawDecodeResult& out, std::s
     if (!in_place) {
         std::string why;
         developed = copy_developed_image(*raw, why);
-        if (developed.empty()) {
-            error = "LibRaw could not return the developed image: " + why;
-            return false;
-        }
+        if (developed.empty()) fail("LibRaw could not return the developed image: " + why);
     }
     const uchar* full_size = developed.data;
     if (scale == 4) developed = halve(developed);
@@ -81,30 +69,24 @@ bool decode_raw(const std::string& path, int scale, RawDecodeResult& out, std::s
         r.image.mat = developed;  // R, G, B, A already
     else
         r.image = ImageBuffer(developed);
-    out = std::move(r);
-    return true;
+    return r;
 }
 
-bool ArwDecoder::decode(const std::string& new_path, int scale) {
+RawDecodeResult ArwDecoder::decode(const std::string& new_path, int scale) {
     path = new_path;
     error.clear();
-    RawDecodeResult result;
-    if (!decode_raw(new_path, scale, result, error)) return false;
-    commit(std::move(result));
-    return true;
+    try {
+        return decode_raw(new_path, scale);
+    } catch (const Failure& failure) {
+        error = failure.what();
+        throw;
+    }
 }
 
 void ArwDecoder::commit(RawDecodeResult&& r) noexcept {
-    image = std::move(r.image);
+    static_cast<RawDecodeResult&>(*this) = std::move(r);
     width = image.width();
     height = image.height();
-    iso_speed = r.iso_speed;
-    shutter = r.shutter;
-    aperture = r.aperture;
-    focal_length = r.focal_length;
-    std::memcpy(make, r.make, sizeof make);
-    std::memcpy(model, r.model, sizeof model);
-    flip = r.flip;
 }
 
 }  // namespace vornalix

@@ -27,28 +27,21 @@ struct RawDecodeResult {
 
 // Decodes `path` through a fresh LibRaw processor to 16-bit sRGB, `scale`
 // (clamped to 1..4) choosing half-size decoding (2..4) and one more halving
-// (4), then bounds the long side to kRawMaxSide. False with `error` set to a
-// one-line message on failure.
-bool decode_raw(const std::string& path, int scale, RawDecodeResult& out, std::string& error);
+// (4), then bounds the long side to kRawMaxSide. Fails with a one-line message.
+RawDecodeResult decode_raw(const std::string& path, int scale);
 
-class ArwDecoder {
+// The last decode taken over, with its size, path and error text.
+class ArwDecoder : public RawDecodeResult {
 public:
-    ImageBuffer image;
     int width = 0;
     int height = 0;
-    float iso_speed = 0.0f;
-    float shutter = 0.0f;
-    float aperture = 0.0f;
-    float focal_length = 0.0f;
-    char make[64] = {};
-    char model[64] = {};
-    int flip = 0;
     std::string path;
     std::string error;
 
-    // Decodes `path` (see decode_raw). Always records `path` and clears
-    // `error`; on failure only `error` changes besides it.
-    bool decode(const std::string& path, int scale);
+    // Decodes `path` (see decode_raw) without taking the result over. Always
+    // records `path` and clears `error`; a failure's message is kept in
+    // `error` as it passes on.
+    RawDecodeResult decode(const std::string& path, int scale);
 
     // Takes over a successful decode's image and shot data.
     void commit(RawDecodeResult&& result) noexcept;

@@ -10,12 +10,10 @@
 
 namespace vornalix {
 
-// Result codes shared by the file utilities (thumbnail and hash).
-constexpr int kFileOk = 0;
-constexpr int kFileUnreadable = -1;      // unreadable standard image, RAW open failed
+// C codes of the file utilities' failures (thumbnail and hash), beside the
+// general -1 for a file that cannot be read, opened or encoded.
 constexpr int kThumbUnpackFailed = -2;   // the RAW file yields no embedded thumbnail
 constexpr int kThumbNoImage = -3;        // the thumbnail cannot be made into an image
-constexpr int kThumbAllocFailed = -4;    // the host's block cannot be allocated
 
 // Long side of the thumbnail made from a standard image, and its JPEG quality.
 constexpr int kThumbMaxSide = 160;
@@ -30,17 +28,17 @@ struct RawThumbnail {
     cv::Mat rgb;
 };
 
-// Converts the thumbnail an opened processor has unpacked: kFileOk or
-// kThumbNoImage (also for a bitmap that is not 8-bit with 1 or 3 colours or
-// whose data is shorter than its size).
-int take_raw_thumbnail(LibRaw& processor, RawThumbnail& out);
+// Converts the thumbnail an opened processor has unpacked into `out` (first
+// emptied); fails with kThumbNoImage, also for a bitmap that is not 8-bit
+// with 1 or 3 colours or whose data is shorter than its size.
+void take_raw_thumbnail(LibRaw& processor, RawThumbnail& out);
 
 // Opens the RAW file with a fresh LibRaw processor and takes its thumbnail,
-// never unpacking the raw data. kFileOk, kFileUnreadable, kThumbUnpackFailed
-// or kThumbNoImage.
-int read_raw_thumbnail(const std::string& path, RawThumbnail& out);
+// never unpacking the raw data. Fails with -1 when the file cannot be opened,
+// kThumbUnpackFailed or kThumbNoImage.
+RawThumbnail read_raw_thumbnail(const std::string& path);
 
-// The JPEG bytes vornalix_extract_thumbnail hands over, or a failure code.
-int make_thumbnail_jpeg(const std::string& path, std::vector<unsigned char>& jpeg);
+// The JPEG bytes vornalix_extract_thumbnail hands over; fails with its codes.
+std::vector<unsigned char> make_thumbnail_jpeg(const std::string& path);
 
 }  // namespace vornalix

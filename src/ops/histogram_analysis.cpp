@@ -5,7 +5,6 @@
 #include "auto/histogram.h"
 #include "auto/suggestions.h"
 #include "ops/checks.h"
-#include "pipeline/pixel.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -14,20 +13,9 @@ namespace vornalix::analysis {
 
 void compute_histogram(cv::Mat const& image, unsigned int* red, unsigned int* green, unsigned int* blue,
                        unsigned int* luminance) {
-    std::fill(red, red + histogram::kBins, 0u);
-    std::fill(green, green + histogram::kBins, 0u);
-    std::fill(blue, blue + histogram::kBins, 0u);
-    std::fill(luminance, luminance + histogram::kBins, 0u);
+    // The counters are zeroed even when the image is refused.
+    histogram::count_channels(ops::is_rgba_float(image) ? image : cv::Mat(), red, green, blue, luminance);
     ops::require_rgba_float(image, "compute_histogram");
-    for (int y = 0; y < image.rows; ++y) {
-        const auto* px = image.ptr<cv::Vec4f>(y);
-        for (int x = 0; x < image.cols; ++x) {
-            ++red[histogram::bin(px[x][0])];
-            ++green[histogram::bin(px[x][1])];
-            ++blue[histogram::bin(px[x][2])];
-            ++luminance[histogram::bin(pixel::luminance(px[x][0], px[x][1], px[x][2]))];
-        }
-    }
 }
 
 void auto_exposure_from_histogram(unsigned int const* histogram, float& exposure) {

@@ -1,5 +1,6 @@
 #include "segment/segmentation.h"
 
+#include "core/failure.h"
 #include "image/size_bound.h"
 
 #include <opencv2/imgproc.hpp>
@@ -75,7 +76,7 @@ cv::Mat subject_mask(const ImageBuffer& image, float subject_x, float subject_y)
     input = bound_long_side(input, kMaxWorkingSide);
 
     const cv::Rect rect = subject_rect(input.size(), subject_x, subject_y);
-    if (rect.width <= 0 || rect.height <= 0) throw GrabCutFailed();
+    if (rect.width <= 0 || rect.height <= 0) fail("GrabCut failed", kGrabCutFailed);
     cv::Mat labels(input.size(), CV_8U, cv::Scalar(0));
     cv::Mat background_model, foreground_model;
     constexpr int kIterations = 5;
@@ -83,7 +84,7 @@ cv::Mat subject_mask(const ImageBuffer& image, float subject_x, float subject_y)
     try {
         cv::grabCut(input, labels, rect, background_model, foreground_model, kIterations, cv::GC_INIT_WITH_RECT);
     } catch (const cv::Exception&) {
-        throw GrabCutFailed();
+        fail("GrabCut failed", kGrabCutFailed);
     }
 
     cv::Mat mask = (labels == cv::GC_FGD) | (labels == cv::GC_PR_FGD);

@@ -7,16 +7,12 @@
 
 #include <opencv2/core.hpp>
 
-#include <stdexcept>
-
 namespace vornalix::segment {
 
 constexpr int kMaxWorkingSide = 512;
 
-// GrabCut rejected the subject rectangle or the image.
-struct GrabCutFailed : std::runtime_error {
-    GrabCutFailed() : std::runtime_error("GrabCut failed") {}
-};
+// The C code of a failure of GrabCut itself (a rejected rectangle or image).
+constexpr int kGrabCutFailed = -2;
 
 // Size GrabCut works at: `image` scaled by 512 / longer side when a side
 // exceeds 512 (rounded, each side at least one pixel), otherwise unchanged.
@@ -28,8 +24,9 @@ cv::Size working_size(cv::Size image);
 // negative size when the point lies far outside the image.
 cv::Rect subject_rect(cv::Size working, float subject_x, float subject_y);
 
-// Soft subject mask (CV_8U, image size: 255 subject, 0 background). Throws
-// GrabCutFailed when GrabCut cannot run on the rectangle.
+// Soft subject mask (CV_8U, image size: 255 subject, 0 background). Fails
+// with "GrabCut failed" and kGrabCutFailed when GrabCut cannot run on the
+// rectangle.
 cv::Mat subject_mask(const ImageBuffer& image, float subject_x, float subject_y);
 
 // The rendered image as 8-bit B, G, R, A with `mask` as alpha, ready for a

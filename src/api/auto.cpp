@@ -13,12 +13,16 @@ namespace {
 
 using namespace vornalix;
 
-// Fills all 32 entries of `out`; writes nothing when no image is loaded.
-void run_auto_analysis(VornalixContext* ctx, float* out) {
-    if (!ctx->has_image()) return;
-    const analysis::Suggestions s =
-        analysis::enhance_suggestions(analysis::reduced_copy(ctx->unedited_image(), analysis::kEnhanceWidth));
-    std::copy(s.begin(), s.end(), out);
+// The unedited loaded image reduced to `size` (a width, or a cv::Size);
+// fails with "no image loaded" without one.
+template <class Size>
+cv::Mat analysis_copy(const VornalixContext* ctx, Size size) {
+    api::require_image(ctx);
+    return analysis::reduced_copy(ctx->unedited_image(), size);
+}
+
+analysis::Suggestions enhance(const VornalixContext* ctx) {
+    return analysis::enhance_suggestions(analysis_copy(ctx, analysis::kEnhanceWidth));
 }
 
 }  // namespace
@@ -28,8 +32,8 @@ extern "C" {
 int vornalix_auto_enhance(VornalixContext* ctx, float* out) {
     if (!ctx || !out) return api::kFailure;
     return api::guarded(ctx, [&] {
-        if (!api::require_image(ctx)) return api::kFailure;
-        run_auto_analysis(ctx, out);
+        const analysis::Suggestions s = enhance(ctx);
+        std::copy(s.begin(), s.end(), out);
         return 0;
     });
 }
@@ -37,11 +41,9 @@ int vornalix_auto_enhance(VornalixContext* ctx, float* out) {
 int vornalix_auto_white_balance(VornalixContext* ctx, float* temperature, float* tint) {
     if (!ctx || !temperature || !tint) return api::kFailure;
     return api::guarded(ctx, [&] {
-        if (!api::require_image(ctx)) return api::kFailure;
-        float all[analysis::kSuggestionCount] = {};
-        run_auto_analysis(ctx, all);
-        *temperature = all[7];
-        *tint = all[8];
+        const analysis::Suggestions s = enhance(ctx);
+        *temperature = s[7];
+        *tint = s[8];
         return 0;
     });
 }
@@ -49,9 +51,8 @@ int vornalix_auto_white_balance(VornalixContext* ctx, float* temperature, float*
 int vornalix_auto_exposure(VornalixContext* ctx, float* ev) {
     if (!ctx || !ev) return api::kFailure;
     return api::guarded(ctx, [&] {
-        if (!api::require_image(ctx)) return api::kFailure;
         const cv::Size side(analysis::kExposureSide, analysis::kExposureSide);
-        *ev = analysis::exposure_suggestion(analysis::reduced_copy(ctx->unedited_image(), side));
+        *ev = analysis::exposure_suggestion(analysis_copy(ctx, side));
         return 0;
     });
 }
@@ -59,9 +60,7 @@ int vornalix_auto_exposure(VornalixContext* ctx, float* ev) {
 int vornalix_auto_straighten(VornalixContext* ctx, float* degrees) {
     if (!ctx || !degrees) return api::kFailure;
     return api::guarded(ctx, [&] {
-        if (!api::require_image(ctx)) return api::kFailure;
-        *degrees = analysis::straighten_suggestion(
-            analysis::reduced_copy(ctx->unedited_image(), analysis::kStraightenWidth));
+        *degrees = analysis::straighten_suggestion(analysis_copy(ctx, analysis::kStraightenWidth));
         return 0;
     });
 }
@@ -69,12 +68,10 @@ int vornalix_auto_straighten(VornalixContext* ctx, float* degrees) {
 int vornalix_auto_crop(VornalixContext* ctx, float* x, float* y, float* w, float* h) {
     if (!ctx || !x || !y || !w || !h) return api::kFailure;
     return api::guarded(ctx, [&] {
-        if (!api::require_image(ctx)) return api::kFailure;
         constexpr float kAspect = 1.5f;
         constexpr float kMargin = 0.02f;
         float rx, ry, rw, rh;
-        autocrop::compute_auto_crop(analysis::reduced_copy(ctx->unedited_image(), analysis::kCropWidth),
-                                    kAspect, kMargin, rx, ry, rw, rh);
+        autocrop::compute_auto_crop(analysis_copy(ctx, analysis::kCropWidth), kAspect, kMargin, rx, ry, rw, rh);
         *x = rx;
         *y = ry;
         *w = rw;

@@ -2,6 +2,7 @@
 // blur strength, mask read-out and the cut-out file.
 
 #include "api/boundary.h"
+#include "api/render.h"
 #include "output/file_io.h"
 #include "segment/segmentation.h"
 #include "vornalix.h"
@@ -16,14 +17,14 @@ namespace {
 
 using namespace vornalix;
 
-constexpr int kGrabCutFailed = -2;
 constexpr int kBufferTooSmall = -2;
 constexpr int kWriteFailed = -2;
 
 // Through a temporary beside the target: a failed write leaves no damaged file.
-bool write_png(const char* path, const cv::Mat& bgra) {
+void write_png(const char* path, const cv::Mat& bgra) {
     constexpr int kCompression = 6;
-    return output::write_image_atomically(path, bgra, {cv::IMWRITE_PNG_COMPRESSION, kCompression});
+    if (!output::write_image_atomically(path, bgra, {cv::IMWRITE_PNG_COMPRESSION, kCompression}))
+        fail("failed to write PNG", kWriteFailed);
 }
 
 }  // namespace
@@ -33,15 +34,8 @@ extern "C" {
 int vornalix_segment_subject(VornalixContext* ctx, float subject_x, float subject_y) {
     if (!ctx) return api::kFailure;
     return api::guarded(ctx, [&] {
-        if (!api::require_image(ctx)) return api::kFailure;
-        cv::Mat mask;
-        try {
-            mask = segment::subject_mask(ctx->unedited_image(), subject_x, subject_y);
-        } catch (const segment::GrabCutFailed& e) {
-            api::set_error(ctx, e.what());
-            return kGrabCutFailed;
-        }
-        ctx->segmentation_mask = mask;
+        api::require_image(ctx);
+        ctx->segmentation_mask = segment::subject_mask(ctx->unedited_image(), subject_x, subject_y);
         ctx->has_segmentation_mask = true;
         return 0;
     });
@@ -57,12 +51,10 @@ int vornalix_get_mask(VornalixContext* ctx, unsigned char* buffer, int buffer_si
     if (!ctx || !buffer) return api::kFailure;
     return api::guarded(ctx, [&] {
         const cv::Mat& mask = ctx->segmentation_mask;
-        if (!ctx->has_segmentation_mask || mask.empty()) {
-            api::set_error(ctx, "no segmentation mask \xe2\x80\x94 call vornalix_segment_subject first");
-            return api::kFailure;
-        }
+        if (!ctx->has_segmentation_mask || mask.empty())
+            fail("no segmentation mask \xe2\x80\x94 call vornalix_segment_subject first");
         if (static_cast<long long>(buffer_size) < static_cast<long long>(mask.rows) * mask.cols)
-            return kBufferTooSmall;
+            fail("output buffer too small", kBufferTooSmall);
         for (int y = 0; y < mask.rows; ++y)
             std::memcpy(buffer + static_cast<size_t>(y) * mask.cols, mask.ptr<unsigned char>(y), mask.cols);
         return 0;
@@ -72,24 +64,13 @@ int vornalix_get_mask(VornalixContext* ctx, unsigned char* buffer, int buffer_si
 int vornalix_export_subject_png(VornalixContext* ctx, const char* path) {
     if (!ctx || !path) return api::kFailure;
     return api::guarded(ctx, [&] {
-        if (!ctx->has_segmentation_mask || ctx->segmentation_mask.empty()) {
-            api::set_error(ctx, "no segmentation mask");
-            return api::kFailure;
-        }
+        if (!ctx->has_segmentation_mask || ctx->segmentation_mask.empty()) fail("no segmentation mask");
         // The mask outlives unloading; without an image there is nothing to cut out.
-        if (!api::require_image(ctx)) return api::kFailure;
-        if (!ctx->processed) ctx->pipeline.process(ctx->params);
-        const ImageBuffer& rendered = ctx->pipeline.result;
-        if (rendered.mat.size() != ctx->segmentation_mask.size()) {
-            api::set_error(ctx,
-                           "segmentation mask size differs from the rendered image "
-                           "(crop, rotation or another image) \xe2\x80\x94 call vornalix_segment_subject again");
-            return api::kFailure;
-        }
-        if (!write_png(path, segment::cutout_bgra(rendered, ctx->segmentation_mask))) {
-            api::set_error(ctx, "failed to write PNG");
-            return kWriteFailed;
-        }
+        const ImageBuffer& rendered = api::current_result(ctx);
+        if (rendered.mat.size() != ctx->segmentation_mask.size())
+            fail("segmentation mask size differs from the rendered image "
+                 "(crop, rotation or another image) \xe2\x80\x94 call vornalix_segment_subject again");
+        write_png(path, segment::cutout_bgra(rendered, ctx->segmentation_mask));
         return 0;
     });
 }
