@@ -70,10 +70,6 @@ cv::Mat edge_strength(const cv::Mat& lum) {
     return g;
 }
 
-float window_sum(const cv::Mat& map, int x, int y, int w, int h) {
-    return static_cast<float>(cv::sum(map(cv::Rect(x, y, w, h)))[0]);
-}
-
 // Interest around the four rule-of-thirds points of a window: square windows
 // of radius r, cut at the map's border (the last row and column never count).
 float thirds_interest(const cv::Mat& map, int wx, int wy, float third_w, float third_h, float r) {
@@ -123,17 +119,8 @@ void compute_auto_crop(cv::Mat const& image, float aspect, float margin, float& 
 
     // Five scales, 1.0 down to 0.80: the fifth step lands just below 0.75.
     for (float s = 1.0f; !(s < 0.75f); s += -0.05f) {
-        // Sizes are limited to the image in float, before the conversion.
-        int cw, ch;
-        if (image_aspect >= aspect) {
-            ch = static_cast<int>(s * Hf);
-            cw = static_cast<int>(std::min(aspect * static_cast<float>(ch), Wf));
-        } else {
-            cw = static_cast<int>(s * Wf);
-            ch = static_cast<int>(std::min(static_cast<float>(cw) / aspect, Hf));
-        }
-        cw = std::min(cw, W);
-        ch = std::min(ch, H);
+        const cv::Size window = window_at_scale(s, image.size(), aspect, image_aspect < aspect);
+        const int cw = window.width, ch = window.height;
         if (cw < 1 || ch < 1) continue;  // a sliver of an image has no window at this scale
         const int step = std::max(static_cast<int>(static_cast<float>(std::min(cw, ch)) * 0.05f), 1);
         if (ch + 2 * my > H || cw + 2 * mx > W) continue;
@@ -154,10 +141,24 @@ void compute_auto_crop(cv::Mat const& image, float aspect, float margin, float& 
                 best.offer(score, wx, wy, cw, ch, Wf, Hf);
             }
     }
-    x = best.x;
-    y = best.y;
-    w = best.w;
-    h = best.h;
+    best.write_to(x, y, w, h);
+}
+
+cv::Size window_at_scale(float s, cv::Size image, float aspect, bool scale_width) {
+    const float image_w = static_cast<float>(image.width), image_h = static_cast<float>(image.height);
+    int cw, ch;
+    if (scale_width) {
+        cw = static_cast<int>(s * image_w);
+        ch = static_cast<int>(std::min(static_cast<float>(cw) / aspect, image_h));
+    } else {
+        ch = static_cast<int>(s * image_h);
+        cw = static_cast<int>(std::min(aspect * static_cast<float>(ch), image_w));
+    }
+    return {std::min(cw, image.width), std::min(ch, image.height)};
+}
+
+float window_sum(const cv::Mat& map, int x, int y, int w, int h) {
+    return static_cast<float>(cv::sum(map(cv::Rect(x, y, w, h)))[0]);
 }
 
 }  // namespace vornalix::autocrop

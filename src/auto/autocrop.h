@@ -37,7 +37,22 @@ struct BestWindow {
         w = static_cast<float>(cw) / image_w;
         h = static_cast<float>(ch) / image_h;
     }
+    void write_to(float& out_x, float& out_y, float& out_w, float& out_h) const {
+        out_x = x;
+        out_y = y;
+        out_w = w;
+        out_h = h;
+    }
 };
+
+// The window of width / height `aspect` at scale `s` of `image`: the width
+// scaled and the height following it when `scale_width`, else the other way
+// round; both limited to the image in float before the conversion, then to
+// its integer size.
+cv::Size window_at_scale(float s, cv::Size image, float aspect, bool scale_width);
+
+// Sum of `map` over the window.
+float window_sum(const cv::Mat& map, int x, int y, int w, int h);
 
 // The interest map (CV_32F, image size, 0..1) the search scores windows on.
 cv::Mat interest_map(cv::Mat const& image);

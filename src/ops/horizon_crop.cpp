@@ -67,10 +67,6 @@ Horizon measure_horizon(const cv::Mat& image) {
     return out;
 }
 
-float window_sum(const cv::Mat& map, int x, int y, int w, int h) {
-    return static_cast<float>(cv::sum(map(cv::Rect(x, y, w, h)))[0]);
-}
-
 }  // namespace
 
 float negated_median_tilt(const std::vector<analysis::Tilt>& tilts) {
@@ -133,17 +129,8 @@ void auto_crop(cv::Mat const& image, float aspect, float& x, float& y, float& w,
     autocrop::BestWindow best;
     // Six scales, 1.0 down to 0.75: the sixth step lands just below 0.7.
     for (float s = 1.0f; !(s < 0.7f); s += -0.05f) {
-        // Sizes are limited to the image in float, before the conversion.
-        int cw, ch;
-        if (image_aspect <= aspect) {
-            cw = static_cast<int>(s * Wf);
-            ch = static_cast<int>(std::min(static_cast<float>(cw) / aspect, Hf));
-        } else {
-            ch = static_cast<int>(s * Hf);
-            cw = static_cast<int>(std::min(aspect * static_cast<float>(ch), Wf));
-        }
-        cw = std::min(cw, W);
-        ch = std::min(ch, H);
+        const cv::Size window = autocrop::window_at_scale(s, image.size(), aspect, image_aspect <= aspect);
+        const int cw = window.width, ch = window.height;
         if (cw < 1 || ch < 1) continue;  // a sliver of an image has no window at this scale
         const int step = std::max(std::min(cw, ch) / 20, 1);
         const float area = static_cast<float>(cw) * static_cast<float>(ch);
@@ -159,15 +146,12 @@ void auto_crop(cv::Mat const& image, float aspect, float& x, float& y, float& w,
                         const int py = std::min(std::max(static_cast<int>(wy + j * ch / 3.0f), 0), H - 1);
                         thirds += map.at<float>(py, px);
                     }
-                const float score = 0.1f * thirds + window_sum(map, wx, wy, cw, ch) / area + size_bonus;
+                const float score = 0.1f * thirds + autocrop::window_sum(map, wx, wy, cw, ch) / area + size_bonus;
                 // Ties keep the larger, upper, left window: it is offered first.
                 best.offer(score, wx, wy, cw, ch, Wf, Hf);
             }
     }
-    x = best.x;
-    y = best.y;
-    w = best.w;
-    h = best.h;
+    best.write_to(x, y, w, h);
 }
 
 }  // namespace vornalix::geometry
