@@ -34,6 +34,18 @@ void add_by_luminance(cv::Mat& img, Delta delta) {
     });
 }
 
+// Highlights and shadows: adds value / 100 * depth(L)^3 / 4 to R, G and B.
+template <class Depth>
+void add_cubed_depth(cv::Mat& img, float value, const char* function, Depth depth) {
+    if (value == 0.0f) return;
+    ops::require_rgba_float(img, function);
+    const float v = value / 100.0f;
+    add_by_luminance(img, [&](float lum) {
+        const float d = depth(lum);
+        return v * d * d * d * 0.25f;
+    });
+}
+
 // Runs fn(hsl) on every non-grey pixel (skipped when below min_saturation) and
 // writes the rebuilt colour back.
 template <class Fn>
@@ -87,23 +99,11 @@ void apply_contrast(cv::Mat& img, float value) {
 }
 
 void apply_highlights(cv::Mat& img, float value) {
-    if (value == 0.0f) return;
-    ops::require_rgba_float(img, "apply_highlights");
-    const float v = value / 100.0f;
-    add_by_luminance(img, [v](float lum) {
-        const float d = tone::highlight_depth(lum);
-        return v * d * d * d * 0.25f;
-    });
+    add_cubed_depth(img, value, "apply_highlights", [](float lum) { return tone::highlight_depth(lum); });
 }
 
 void apply_shadows(cv::Mat& img, float value) {
-    if (value == 0.0f) return;
-    ops::require_rgba_float(img, "apply_shadows");
-    const float v = value / 100.0f;
-    add_by_luminance(img, [v](float lum) {
-        const float d = tone::shadow_depth(lum);
-        return v * d * d * d * 0.25f;
-    });
+    add_cubed_depth(img, value, "apply_shadows", [](float lum) { return tone::shadow_depth(lum); });
 }
 
 void apply_whites(cv::Mat& img, float value) {
