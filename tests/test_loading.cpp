@@ -58,8 +58,7 @@ cv::Mat libraw_own_bitmap(const std::string& path, bool half_size) {
     if (raw->unpack() != 0 || raw->dcraw_process() != 0) return {};
     int code = 0;
     vornalix::ProcessedImagePtr bitmap(raw->dcraw_make_mem_image(&code));
-    std::string why;
-    const cv::Mat rgb = bitmap ? vornalix::copy_processed_image(*bitmap, 16, why) : cv::Mat();
+    const cv::Mat rgb = bitmap ? vornalix::copy_processed_image(*bitmap, 16) : cv::Mat();
     cv::Mat rgba;
     if (!rgb.empty()) cv::cvtColor(rgb, rgba, cv::COLOR_RGB2RGBA);
     return rgba;
@@ -227,7 +226,6 @@ TEST(RawRoute, ProcessedImageViewChecksLayoutAndSize) {
     img->height = 3;
     auto* samples = reinterpret_cast<unsigned short*>(img->data);
     for (int i = 0; i < 4 * 3 * 3; ++i) samples[i] = static_cast<unsigned short>(i);
-    std::string why;
 
     // `last` is the bottom-right pixel of the copy; zero where the view is refused.
     struct Case { int colors; size_t size; int bits; LibRaw_image_formats type; cv::Vec3w last; };
@@ -241,7 +239,9 @@ TEST(RawRoute, ProcessedImageViewChecksLayoutAndSize) {
         img->data_size = c.size;
         img->bits = c.bits;
         img->type = c.type;
-        const cv::Mat rgb = vornalix::copy_processed_image(*img, 16, why);
+        cv::Mat rgb;
+        const auto copy = [&] { rgb = vornalix::copy_processed_image(*img, 16); return 0; };
+        EXPECT_EQ(vornalix::api::guarded(nullptr, copy), c.last == cv::Vec3w() ? -1 : 0);
         ASSERT_TRUE(rgb.empty() || rgb.type() == CV_16UC3);
         EXPECT_EQ(rgb.empty() ? cv::Vec3w() : rgb.at<cv::Vec3w>(2, 3), c.last);
     }

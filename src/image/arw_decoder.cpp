@@ -43,11 +43,7 @@ RawDecodeResult decode_raw(const std::string& path, int scale) {
     // is copied out by LibRaw itself.
     cv::Mat developed = develop_in_place(*raw);
     const bool in_place = !developed.empty();
-    if (!in_place) {
-        std::string why;
-        developed = copy_developed_image(*raw, why);
-        if (developed.empty()) fail("LibRaw could not return the developed image: " + why);
-    }
+    if (!in_place) developed = copy_developed_image(*raw);
     const uchar* full_size = developed.data;
     if (scale == 4) developed = halve(developed);
     developed = bound_long_side(developed, kRawMaxSide);

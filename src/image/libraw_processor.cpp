@@ -1,5 +1,6 @@
 #include "image/libraw_processor.h"
 
+#include "core/failure.h"
 #include "image/image_memory.h"
 #include "image/image_probe.h"
 
@@ -61,21 +62,14 @@ cv::Mat as_rgb(const cv::Mat& image) {
 
 }  // namespace
 
-cv::Mat copy_processed_image(const libraw_processed_image_t& image, int bits, std::string& why) {
-    if (image.type != LIBRAW_IMAGE_BITMAP) {
-        why = "not a bitmap";
-        return {};
-    }
-    if (image.bits != bits || (image.colors != 1 && image.colors != 3)) {
-        why = std::to_string(image.colors) + " colours of " + std::to_string(image.bits) + " bits";
-        return {};
-    }
+cv::Mat copy_processed_image(const libraw_processed_image_t& image, int bits, int failure_code) {
+    const auto refuse = [&](const std::string& why) { fail("processed image unusable: " + why, failure_code); };
+    if (image.type != LIBRAW_IMAGE_BITMAP) refuse("not a bitmap");
+    if (image.bits != bits || (image.colors != 1 && image.colors != 3))
+        refuse(std::to_string(image.colors) + " colours of " + std::to_string(image.bits) + " bits");
     const std::uint64_t needed =
         std::uint64_t(image.width) * image.height * image.colors * (bits / 8);
-    if (image.width == 0 || image.height == 0 || image.data_size < needed) {
-        why = "image data shorter than its size";
-        return {};
-    }
+    if (image.width == 0 || image.height == 0 || image.data_size < needed) refuse("image data shorter than its size");
     const int depth = bits == 16 ? CV_16U : CV_8U;
     const cv::Mat view(image.height, image.width, CV_MAKETYPE(depth, image.colors),
                        const_cast<unsigned char*>(image.data));
@@ -104,24 +98,19 @@ cv::Mat develop_in_place(RawProcessor& processor) {
     return view;
 }
 
-cv::Mat copy_developed_image(LibRaw& processor, std::string& why) {
+cv::Mat copy_developed_image(LibRaw& processor) {
+    const auto refuse = [](const std::string& why) {
+        fail("LibRaw could not return the developed image: " + why);
+    };
     int width = 0, height = 0, colors = 0, bits = 0;
     processor.get_mem_image_format(&width, &height, &colors, &bits);
-    if (bits != 16 || (colors != 1 && colors != 3)) {
-        why = std::to_string(colors) + " colours of " + std::to_string(bits) + " bits";
-        return {};
-    }
-    if (width <= 0 || height <= 0) {
-        why = "empty image";
-        return {};
-    }
+    if (bits != 16 || (colors != 1 && colors != 3))
+        refuse(std::to_string(colors) + " colours of " + std::to_string(bits) + " bits");
+    if (width <= 0 || height <= 0) refuse("empty image");
     cv::Mat image;
     create_image(image, cv::Size(width, height), CV_MAKETYPE(CV_16U, colors));
     const int code = processor.copy_mem_image(image.data, static_cast<int>(image.step[0]), 0);
-    if (code != LIBRAW_SUCCESS) {
-        why = libraw_strerror(code);
-        return {};
-    }
+    if (code != LIBRAW_SUCCESS) refuse(libraw_strerror(code));
     return as_rgb(image);
 }
 

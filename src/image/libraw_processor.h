@@ -49,10 +49,10 @@ bool frame_within_bound(const LibRaw& processor);
 
 // The processed bitmap as an independent three-channel matrix of depth
 // `bits` (8 -> CV_8UC3, 16 -> CV_16UC3), channels R, G, B; a one-colour
-// image becomes grey RGB. Returns an empty matrix and sets `why` when the
-// image is not a bitmap of that depth with 1 or 3 colours whose data_size
-// covers width x height x colours samples.
-cv::Mat copy_processed_image(const libraw_processed_image_t& image, int bits, std::string& why);
+// image becomes grey RGB. Fails with `failure_code` and a message saying why
+// when the image is not a bitmap of that depth with 1 or 3 colours whose
+// data_size covers width x height x colours samples.
+cv::Mat copy_processed_image(const libraw_processed_image_t& image, int bits, int failure_code = -1);
 
 // The developed image of a processor after dcraw_process, with LibRaw's
 // output curve applied in place: 16-bit R, G, B and opaque alpha, pixel for
@@ -66,8 +66,9 @@ cv::Mat develop_in_place(RawProcessor& processor);
 // The developed image of a processor after dcraw_process, as
 // copy_processed_image would give it from dcraw_make_mem_image at 16 bits
 // (the same LibRaw conversion), but written straight into a matrix of the
-// library's own: one large allocation and copy fewer. Empty, with `why` set,
-// when LibRaw refuses or its output is not 16-bit with 1 or 3 colours.
-cv::Mat copy_developed_image(LibRaw& processor, std::string& why);
+// library's own: one large allocation and copy fewer. Fails with "LibRaw
+// could not return the developed image: " and the reason when LibRaw refuses
+// or its output is not 16-bit with 1 or 3 colours.
+cv::Mat copy_developed_image(LibRaw& processor);
 
 }  // namespace vornalix

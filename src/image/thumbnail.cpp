@@ -11,27 +11,19 @@
 
 namespace vornalix {
 
-namespace {
-
-[[noreturn]] void fail_no_image() { fail("thumbnail cannot be made into an image", kThumbNoImage); }
-
-}  // namespace
-
 void take_raw_thumbnail(LibRaw& processor, RawThumbnail& out) {
     out = RawThumbnail{};
     int code = LIBRAW_SUCCESS;
     // Owned at once, so it is released on every path, exceptions included.
     ProcessedImagePtr thumb(processor.dcraw_make_mem_thumb(&code));
-    if (!thumb || code != LIBRAW_SUCCESS) fail_no_image();
+    if (!thumb || code != LIBRAW_SUCCESS) fail("thumbnail cannot be made into an image", kThumbNoImage);
 
     if (thumb->type == LIBRAW_IMAGE_JPEG) {
         out.jpeg.assign(thumb->data, thumb->data + thumb->data_size);
         return;
     }
     // A bitmap is read only when its depth, colours and data size agree.
-    std::string why;
-    out.rgb = copy_processed_image(*thumb, 8, why);
-    if (out.rgb.empty()) fail_no_image();
+    out.rgb = copy_processed_image(*thumb, 8, kThumbNoImage);
 }
 
 RawThumbnail read_raw_thumbnail(const std::string& path) {
