@@ -67,18 +67,20 @@ cv::Mat apply_perspective(cv::Mat const& image, float h, float v) {
                                                                    v / 100.0f * image.rows * 0.18f));
 }
 
-cv::Mat apply_flip_h(cv::Mat const& image) {
-    ops::require_non_empty(image, "apply_flip_h");
+namespace {
+
+// `axis` as cv::flip takes it: 1 mirrors left to right, 0 top to bottom.
+cv::Mat flipped(cv::Mat const& image, int axis, const char* function) {
+    ops::require_non_empty(image, function);
     cv::Mat out;
-    cv::flip(image, out, 1);
+    cv::flip(image, out, axis);
     return out;
 }
 
-cv::Mat apply_flip_v(cv::Mat const& image) {
-    ops::require_non_empty(image, "apply_flip_v");
-    cv::Mat out;
-    cv::flip(image, out, 0);
-    return out;
-}
+}  // namespace
+
+cv::Mat apply_flip_h(cv::Mat const& image) { return flipped(image, 1, "apply_flip_h"); }
+
+cv::Mat apply_flip_v(cv::Mat const& image) { return flipped(image, 0, "apply_flip_v"); }
 
 }  // namespace vornalix::geometry
