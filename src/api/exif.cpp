@@ -4,7 +4,6 @@
 #include "metadata/exif.h"
 #include "vornalix.h"
 
-#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -23,16 +22,11 @@ int32_t truncate_to_int(float v) {
     return static_cast<int32_t>(v);
 }
 
-void copy_text(char* field, std::size_t size, const char* text, std::size_t text_capacity) {
-    std::memset(field, 0, size);
-    std::memcpy(field, text, strnlen(text, std::min(size - 1, text_capacity)));
-}
-
 // What the RAW decoder kept at load time; all 0 for a standard image.
 void fill_from_shot_data(const vornalix::ArwDecoder& decoder, VornalixExif& out) {
     std::memset(&out, 0, sizeof out);
-    copy_text(out.make, sizeof out.make, decoder.make, sizeof decoder.make - 1);
-    copy_text(out.model, sizeof out.model, decoder.model, sizeof decoder.model - 1);
+    vornalix::copy_camera_name(out.make, decoder.make);
+    vornalix::copy_camera_name(out.model, decoder.model);
     out.focal_length = decoder.focal_length;
     out.aperture = decoder.aperture;
     out.exposure_time = decoder.shutter;

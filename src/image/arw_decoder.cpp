@@ -11,16 +11,6 @@
 
 namespace vornalix {
 
-namespace {
-
-// At most 63 characters, so the last byte stays NUL.
-void copy_name(char (&dst)[64], const char (&src)[64]) {
-    std::memset(dst, 0, sizeof dst);
-    std::memcpy(dst, src, strnlen(src, sizeof dst - 1));
-}
-
-}  // namespace
-
 RawDecodeResult decode_raw(const std::string& path, int scale) {
     scale = std::clamp(scale, 1, 4);
     LibRawPtr raw = make_libraw_processor();
@@ -56,8 +46,8 @@ RawDecodeResult decode_raw(const std::string& path, int scale) {
     r.shutter = d.other.shutter;
     r.aperture = d.other.aperture;
     r.focal_length = d.other.focal_len;
-    copy_name(r.make, d.idata.make);
-    copy_name(r.model, d.idata.model);
+    copy_camera_name(r.make, d.idata.make);
+    copy_camera_name(r.model, d.idata.model);
     r.flip = d.sizes.flip;
     raw.reset();
 
@@ -77,6 +67,11 @@ RawDecodeResult ArwDecoder::decode(const std::string& new_path, int scale) {
         error = failure.what();
         throw;
     }
+}
+
+void copy_camera_name(char (&dst)[64], const char (&src)[64]) {
+    std::memset(dst, 0, sizeof dst);
+    std::memcpy(dst, src, strnlen(src, sizeof dst - 1));
 }
 
 void ArwDecoder::commit(RawDecodeResult&& r) noexcept {

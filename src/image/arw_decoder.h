@@ -25,6 +25,10 @@ struct RawDecodeResult {
     int flip = 0;
 };
 
+// Copies a camera make or model: at most 63 characters, zero-filled, so the
+// last byte stays NUL whatever `src` holds.
+void copy_camera_name(char (&dst)[64], const char (&src)[64]);
+
 // Decodes `path` through a fresh LibRaw processor to 16-bit sRGB, `scale`
 // (clamped to 1..4) choosing half-size decoding (2..4) and one more halving
 // (4), then bounds the long side to kRawMaxSide. Fails with a one-line message.
