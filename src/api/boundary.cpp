@@ -31,26 +31,22 @@ std::string one_line(const char* what) {
     return text.empty() ? "internal error" : text;
 }
 
-void report_message(VornalixContext* ctx, const char* what) noexcept {
-    try {
-        set_error(ctx, one_line(what));
-    } catch (...) {
-        set_error(ctx, "internal error");
-    }
-}
-
 }  // namespace
 
 int report_current_exception(VornalixContext* ctx) noexcept {
     try {
         throw;
     } catch (const Failure& failure) {
-        report_message(ctx, failure.what());
+        set_error(ctx, failure.what());  // already in the host's words
         return failure.code();
     } catch (const std::bad_alloc&) {
         set_error(ctx, "out of memory");
     } catch (const std::exception& e) {
-        report_message(ctx, e.what());
+        try {
+            set_error(ctx, one_line(e.what()));
+        } catch (...) {
+            set_error(ctx, "internal error");
+        }
     } catch (...) {
         set_error(ctx, "internal error");
     }
