@@ -59,6 +59,19 @@ cv::Mat luminance_of(const cv::Mat& image) {
     return stage_math::luminance_plane(planes);
 }
 
+// Clarity and texture: adds detail(luminance) to R, G and B at amount / 100
+// times `scale`.
+template <class Detail>
+void add_luminance_detail(cv::Mat& image, float amount, float scale, const char* function, Detail detail) {
+    if (amount == 0.0f) return;
+    ops::require_rgba_float(image, function);
+    if (!std::isfinite(amount)) return;
+    std::vector<cv::Mat> planes;
+    cv::split(image, planes);
+    stage_math::add_detail(planes, detail(stage_math::luminance_plane(planes)), amount / 100.0f * scale);
+    cv::merge(planes, image);
+}
+
 }  // namespace
 
 void apply_sharpening(cv::Mat& image, float amount, float radius, float threshold) {
@@ -106,31 +119,20 @@ void apply_nr_color(cv::Mat& image, float strength) {
 }
 
 void apply_clarity(cv::Mat& image, float amount) {
-    if (amount == 0.0f) return;
-    ops::require_rgba_float(image, "apply_clarity");
-    if (!std::isfinite(amount)) return;
-    std::vector<cv::Mat> planes;
-    cv::split(image, planes);
-    const cv::Mat lum = stage_math::luminance_plane(planes);
-    const cv::Mat detail = lum - blurred(lum, 20.0);
-    // Midtone weight: 1 at mid-grey, 0 at black and white.
-    cv::Mat centred = lum - 0.5f;
-    cv::Mat midtones = 1.0f - 4.0f * centred.mul(centred);
-    cv::threshold(midtones, midtones, 0.0, 0.0, cv::THRESH_TOZERO);
-    stage_math::add_detail(planes, detail.mul(midtones), amount / 100.0f * 0.4f);
-    cv::merge(planes, image);
+    add_luminance_detail(image, amount, 0.4f, "apply_clarity", [](const cv::Mat& lum) {
+        const cv::Mat detail = lum - blurred(lum, 20.0);
+        // Midtone weight: 1 at mid-grey, 0 at black and white.
+        cv::Mat centred = lum - 0.5f;
+        cv::Mat midtones = 1.0f - 4.0f * centred.mul(centred);
+        cv::threshold(midtones, midtones, 0.0, 0.0, cv::THRESH_TOZERO);
+        return cv::Mat(detail.mul(midtones));
+    });
 }
 
 void apply_texture(cv::Mat& image, float amount) {
-    if (amount == 0.0f) return;
-    ops::require_rgba_float(image, "apply_texture");
-    if (!std::isfinite(amount)) return;
-    std::vector<cv::Mat> planes;
-    cv::split(image, planes);
-    const cv::Mat lum = stage_math::luminance_plane(planes);
-    const cv::Mat band = blurred(lum, 1.5) - blurred(lum, 4.0);  // difference of Gaussians
-    stage_math::add_detail(planes, band, amount / 100.0f * 0.5f);
-    cv::merge(planes, image);
+    add_luminance_detail(image, amount, 0.5f, "apply_texture", [](const cv::Mat& lum) {
+        return cv::Mat(blurred(lum, 1.5) - blurred(lum, 4.0));  // difference of Gaussians
+    });
 }
 
 cv::Mat compute_dark_channel(cv::Mat const& image, int patch) {
