@@ -88,6 +88,13 @@ Bytes ExifBuilder::block() const {
     return out;
 }
 
+Bytes camera_block() {
+    ExifBuilder b;
+    b.ascii(EXIF_IFD_0, EXIF_TAG_MAKE, "Maker").ascii(EXIF_IFD_0, EXIF_TAG_MODEL, "Model X")
+        .short_value(EXIF_IFD_0, EXIF_TAG_ORIENTATION, 6).rational(EXIF_IFD_EXIF, EXIF_TAG_EXPOSURE_TIME, 1, 250);
+    return b.block();
+}
+
 Bytes plain_jpeg(int width, int height) {
     cv::Mat img(height, width, CV_8UC3, cv::Scalar(90, 120, 150));
     Bytes out;
@@ -102,13 +109,15 @@ Bytes segment(unsigned char marker, const Bytes& payload) {
     return out;
 }
 
+Bytes concat(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
 Bytes jpeg_with_exif(const Bytes& block) {
     const Bytes plain = plain_jpeg();
-    Bytes out{0xFF, 0xD8};
-    const Bytes app1 = segment(0xE1, block);
-    out.insert(out.end(), app1.begin(), app1.end());
-    out.insert(out.end(), plain.begin() + 2, plain.end());
-    return out;
+    return concat({{0xFF, 0xD8}, segment(0xE1, block), Bytes(plain.begin() + 2, plain.end())});
 }
 
 Bytes read_bytes(const std::string& path) {
@@ -120,17 +129,6 @@ void write_bytes(const std::string& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     if (!out) throw std::runtime_error("cannot write " + path);
-}
-
-ParsedBlock::ParsedBlock(const Bytes& block)
-    : data(block.empty() ? nullptr : exif_data_new_from_data(block.data(), static_cast<unsigned>(block.size()))) {}
-
-ParsedBlock::~ParsedBlock() {
-    if (data) exif_data_unref(data);
-}
-
-ExifEntry* ParsedBlock::entry(ExifIfd ifd, unsigned tag) const {
-    return data ? exif_content_get_entry(data->ifd[ifd], static_cast<ExifTag>(tag)) : nullptr;
 }
 
 std::vector<Bytes> segments_with_marker(const Bytes& jpeg, unsigned char marker) {
