@@ -12,7 +12,6 @@
 
 #include <gtest/gtest.h>
 #include <opencv2/imgcodecs.hpp>
-#include <opencv2/imgproc.hpp>
 
 #include <tuple>
 
@@ -44,21 +43,6 @@ void expect_failed_loads_keep(VornalixContext* ctx, const std::vector<std::pair<
         EXPECT_EQ(vornalix_process(ctx), 0);  // still renders
         ctx->processed = false;
     }
-}
-
-// LibRaw's own 16-bit bitmap of a camera file, as R, G, B and opaque alpha.
-cv::Mat libraw_own_bitmap(const std::string& path, bool half_size) {
-    vornalix::LibRawPtr raw = vornalix::make_libraw_processor();
-    if (raw->open_file(path.c_str()) != 0) return {};
-    vornalix::set_srgb16_output(*raw, half_size);
-    if (raw->unpack() != 0 || raw->dcraw_process() != 0) return {};
-    int code = 0;
-    vornalix::ProcessedImagePtr bitmap(raw->dcraw_make_mem_image(&code));
-    std::string why;
-    const cv::Mat rgb = bitmap ? vornalix::copy_processed_image(*bitmap, 16, why) : cv::Mat();
-    cv::Mat rgba;
-    if (!rgb.empty()) cv::cvtColor(rgb, rgba, cv::COLOR_RGB2RGBA);
-    return rgba;
 }
 
 cv::Size loaded_size(VornalixContext* ctx) { return {vornalix_get_width(ctx), vornalix_get_height(ctx)}; }
@@ -178,28 +162,17 @@ TEST(RawRoute, DecodesADngAtEveryScaleWithinTheBound) {
     }
 }
 
-// The decoder converts LibRaw's development where LibRaw left it (or has
-// LibRaw copy it out); either way the pixels must be those of LibRaw's own
-// bitmap, here with the opaque alpha the library adds. The monochrome file
-// develops to one colour per pixel: reading it as three would run past the
-// buffer. The real camera file is taken at half size to keep the suite quick.
-TEST(RawRoute, DevelopmentIsLibRawsOwnBitmapAndOneColourBecomesGrey) {
+// A monochrome DNG develops to one colour per pixel: reading it as three
+// would run past the buffer. (Colour developments are pinned by the golden
+// render of the camera file.)
+TEST(RawRoute, OneColourDevelopmentBecomesGrey) {
     TempDir dir;
-    const std::string colour = dir.file("colour.dng"), grey = dir.file("grey.dng");
-    ASSERT_TRUE(vt::write_bayer_dng(colour, vt::make_test_scene(96, 64)));
+    const std::string grey = dir.file("grey.dng");
     ASSERT_TRUE(vt::write_linear_grey_dng(grey, cv::Mat(48, 64, CV_16UC1, cv::Scalar(20000))));
-    for (const std::string& file : {colour, grey, std::string(VORNALIX_TEST_CR2)}) {
-        SCOPED_TRACE(file);
-        const bool camera = file == VORNALIX_TEST_CR2;
-        vornalix::ArwDecoder decoder;
-        ASSERT_TRUE(decoder.decode(file, camera ? 2 : 1)) << decoder.error;
-        EXPECT_EQ(cv::norm(decoder.image.mat, libraw_own_bitmap(file, camera), cv::NORM_INF), 0.0);
-        if (camera) EXPECT_TRUE(decoder.width <= 2000 && decoder.height > 1000 && decoder.width > decoder.height);
-    }
     vornalix::ArwDecoder decoder;
-    ASSERT_TRUE(decoder.decode(grey, 1));
+    ASSERT_TRUE(decoder.decode(grey, 1)) << decoder.error;
     const cv::Vec4w px = decoder.image.mat.at<cv::Vec4w>(20, 30);
-    EXPECT_TRUE(px[0] > 30000 && px[0] == px[1] && px[1] == px[2]) << px;
+    EXPECT_TRUE(px[0] > 30000 && px[0] == px[1] && px[1] == px[2] && px[3] == 65535) << px;
 }
 
 TEST(RawRoute, ProcessedImageViewChecksLayoutAndSize) {

@@ -10,7 +10,7 @@ import vornalix
 from vornalix import VornalixError
 from vornalix._library import available
 
-from conftest import synthetic_rgb, write_png
+from conftest import synthetic_rgb
 
 
 def png_header(path):
@@ -19,52 +19,31 @@ def png_header(path):
         return struct.unpack(">IIBB", f.read(26)[16:26])
 
 
-def stored(value):
-    """What a settings document holds for a value given to set() (float32 numbers, lists)."""
-    if isinstance(value, dict):
-        return {k: stored(v) for k, v in value.items()}
-    if isinstance(value, (list, tuple, np.ndarray)):
-        return [stored(v) for v in value]
-    return float(np.float32(value))
-
-
-def test_set_converts_every_kind_of_python_value(png):
-    values = dict(exposure=0.1, contrast=23.7, crop=(0.05, 0.1, 0.9, 0.8), flip_h=True, flip_v=np.int64(0),
-                  tone_curve={"master": [(0, 0.05), (0.5, 0.6), (1, 0.97)], "blue": np.array([[0, 0.1], [1, 0.9]])},
-                  hsl={"magenta": (-3, 8, -6.5)}, split_toning={"highlight": (40, 20), "balance": -15})
+def test_set_converts_python_values_and_merges_named_parts(png):
     with vornalix.open(png) as photo:
-        photo.set(**values)
-        settings = photo.settings()
-        for key, value in values.items():
-            got = {k: settings[key][k] for k in value} if isinstance(value, dict) else settings[key]
-            assert stored(got) == stored(value), key
-
-
-def test_partial_nested_settings_keep_the_rest(png):
-    with vornalix.open(png) as photo:
-        photo.set(hsl={"red": (1, 2, 3)}, tone_curve={"red": [(0, 0.1), (1, 1)]}, split_toning={"balance": 5})
+        photo.set(contrast=23.5, crop=(0.25, 0.125, 0.5, 0.75), flip_h=True, flip_v=np.int64(0),
+                  hsl={"red": (1, 2, 3)}, tone_curve={"red": [(0, 0.1), (1, 1)], "blue": np.array([[0, 0.25], [1, 0.75]])},
+                  split_toning={"highlight": (40, 20), "balance": 5})
         photo.set(hsl={"blue": (4, 5, 6)}, tone_curve={"red": None, "green": [(0, 0), (0.5, 0.4), (1, 1)]})
         s = photo.settings()
+        # values a float holds exactly, so the document gives them back as given
+        assert s["contrast"] == 23.5 and s["crop"] == [0.25, 0.125, 0.5, 0.75] and s["flip_h"] == 1 and s["flip_v"] == 0
         assert s["hsl"]["red"] == [1, 2, 3] and s["hsl"]["blue"] == [4, 5, 6]
         assert s["tone_curve"]["red"] == [[0, 0], [1, 1]] and len(s["tone_curve"]["green"]) == 3
-        assert s["split_toning"]["balance"] == 5
+        assert s["tone_curve"]["blue"] == [[0, 0.25], [1, 0.75]]
+        assert s["split_toning"]["highlight"] == [40, 20] and s["split_toning"]["balance"] == 5
         photo.reset()
         assert photo.settings()["temperature"] == 5500  # the library's own default
-
-
-def test_refused_settings_name_the_key_and_change_nothing(png):
-    with vornalix.open(png) as photo:
         photo.set(exposure=0.5)
-        before = photo.settings()
         for kwargs, named in [(dict(exposur=1.0), "exposur"), (dict(exposure=math.nan), "exposure"),
                               (dict(exposure=object()), "settings")]:
             with pytest.raises(VornalixError) as caught:
                 photo.set(**kwargs)
             assert named in caught.value.message and caught.value.code == -1
-            assert photo.settings() == before
+        assert photo.settings()["exposure"] == 0.5  # nothing changed
 
 
-def test_preview_exports_and_histogram_render_the_latest_settings(png, tmp_path):
+def test_outputs_render_the_latest_settings(png, tmp_path):
     with vornalix.open(png) as photo:
         pixels = photo.preview()
         assert pixels.shape == (48, 64, 4) and pixels.dtype == np.uint8 and (pixels[..., 3] == 255).all()
@@ -78,44 +57,29 @@ def test_preview_exports_and_histogram_render_the_latest_settings(png, tmp_path)
         photo.export(tmp_path / "after.tif")
         photo.set(exposure=1.5)
         bright = photo.histogram()
-    assert png_header(tmp_path / "before.png") == (64, 48, 8, 2)
-    assert png_header(tmp_path / "after.png") == (64, 48, 16, 2)
+    assert png_header(tmp_path / "before.png") == (64, 48, 8, 2) and png_header(tmp_path / "after.png") == (64, 48, 16, 2)
     means = {}
     for name in ("before.png", "after.png", "after.jpg", "after.tif"):
         with vornalix.open(tmp_path / name) as written:
             means[name] = written.preview()[..., :3].mean()
     assert means["after.png"] > means["before.png"] + 20
     assert abs(means["after.jpg"] - means["after.png"]) < 2 and abs(means["after.tif"] - means["after.png"]) < 2
-    assert set(bright) == {"red", "green", "blue", "luminance"}
-    assert all(c.dtype == np.uint32 and c.sum() == 64 * 48 for c in bright.values())
+    assert list(bright) == ["red", "green", "blue", "luminance"] and bright["red"].sum() == 64 * 48
     assert (np.arange(256) * bright["luminance"]).sum() > (np.arange(256) * dark).sum()
 
 
-def test_exif_record_as_a_dict(cr2, png):
-    with vornalix.open(cr2, scale=4) as camera, vornalix.open(png) as plain:
-        assert camera.exif["model"] == "Canon EOS 30D" and camera.exif["gps_latitude"] is None
-        assert plain.exif["make"] == "" and plain.exif["gps_longitude"] is None
-
-
-def test_analyses_report_and_change_nothing(png):
+def test_metadata_analyses_and_subject(png, tmp_path):
     with vornalix.open(png) as photo:
-        before = photo.settings()
+        assert photo.exif["make"] == "" and photo.exif["gps_latitude"] is None
         assert list(photo.auto_enhance()) == list(vornalix.AUTO_ENHANCE_KEYS)
         # temperature, tint, EV, degrees, then the crop's x, y, width and height
         values = [*photo.auto_white_balance(), photo.auto_exposure(), photo.auto_straighten(), *photo.auto_crop()]
-        assert len(values) == 8 and all(isinstance(v, float) for v in values)
-        assert values[0] > 1000 and values[6] > 0 and values[7] > 0
-        assert photo.settings() == before
-
-
-def test_subject_mask_and_cut_out(png, tmp_path):
-    with vornalix.open(png) as photo:
+        assert len(values) == 8 and values[0] > 1000 and values[6] > 0 and values[7] > 0
         with pytest.raises(VornalixError):
             photo.mask()  # nothing segmented yet
         photo.segment(0.5, 0.5)
         mask = photo.mask()
         assert mask.shape == (48, 64) and mask.dtype == np.uint8 and mask[24, 32] > mask[2, 2]
-        photo.set(bg_blur=50)
         photo.save_subject(tmp_path / "subject.png")
     assert png_header(tmp_path / "subject.png")[3] == 6  # RGBA
 
@@ -127,10 +91,8 @@ def test_failures_raise_with_the_library_message_and_closed_photos_refuse(png, t
     with pytest.raises(VornalixError, match="NUL"):
         vornalix.open("a\0b.png")
     with vornalix.Photo() as empty:
-        for call in (empty.preview, empty.histogram, lambda: empty.export(tmp_path / "x.png")):
-            with pytest.raises(VornalixError, match="no image loaded"):
-                call()
-    assert not (tmp_path / "x.png").exists()
+        with pytest.raises(VornalixError, match="no image loaded"):
+            empty.export(tmp_path / "x.png")
     with pytest.raises(VornalixError, match="closed"):
         empty.preview()
     empty.close()  # twice is harmless
@@ -139,10 +101,9 @@ def test_failures_raise_with_the_library_message_and_closed_photos_refuse(png, t
 
 
 @pytest.mark.skipif(not available("vornalix_phash"), reason="library without file utilities")
-def test_thumbnails_and_hashes(png, cr2, tmp_path):
-    assert vornalix.thumbnail(png)[:2] == b"\xff\xd8" and vornalix.thumbnail(cr2)[:2] == b"\xff\xd8"
-    same = vornalix.phash(png)
-    assert isinstance(same, int) and vornalix.hamming(same, vornalix.phash(png)) == 0
+def test_thumbnails_and_hashes(png, tmp_path):
+    assert vornalix.thumbnail(png)[:2] == b"\xff\xd8"
+    assert vornalix.hamming(vornalix.phash(png), vornalix.phash(png)) == 0
     assert vornalix.hamming(0, 2**64 - 1) == 64 and vornalix.hamming(0b1011, 0b0001) == 2
     for utility in (vornalix.thumbnail, vornalix.phash):
         with pytest.raises(VornalixError) as caught:

@@ -6,12 +6,16 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <stdexcept>
 
 namespace fixtures {
+
+namespace {
+
+constexpr ExifByteOrder kOrder = EXIF_BYTE_ORDER_INTEL;
+
+}  // namespace
 
 std::vector<std::string> file_names(const vornalix::testing::TempDir& dir) {
     std::vector<std::string> out;
@@ -21,7 +25,7 @@ std::vector<std::string> file_names(const vornalix::testing::TempDir& dir) {
 }
 
 ExifBuilder::ExifBuilder() : data_(exif_data_new()) {
-    exif_data_set_byte_order(data_, EXIF_BYTE_ORDER_INTEL);
+    exif_data_set_byte_order(data_, kOrder);
     // Keep entries exactly as built: no fixing of formats or mandatory entries.
     exif_data_unset_option(data_, EXIF_DATA_OPTION_FOLLOW_SPECIFICATION);
     exif_data_unset_option(data_, EXIF_DATA_OPTION_IGNORE_UNKNOWN_TAGS);
@@ -36,24 +40,22 @@ ExifBuilder& ExifBuilder::raw(ExifIfd ifd, unsigned tag, ExifFormat format, unsi
     e->format = format;
     e->components = components;
     e->size = static_cast<unsigned>(bytes.size());
-    e->data = static_cast<unsigned char*>(std::malloc(bytes.empty() ? 1 : bytes.size()));
-    if (!bytes.empty()) std::memcpy(e->data, bytes.data(), bytes.size());
+    e->data = static_cast<unsigned char*>(std::malloc(bytes.size() + 1));
+    std::copy(bytes.begin(), bytes.end(), e->data);
     exif_content_add_entry(data_->ifd[ifd], e);
     exif_entry_unref(e);
     return *this;
 }
 
 ExifBuilder& ExifBuilder::ascii(ExifIfd ifd, unsigned tag, const std::string& text) {
-    Bytes b(text.begin(), text.end());
-    b.push_back(0);
+    const Bytes b(text.c_str(), text.c_str() + text.size() + 1);  // with its terminator
     return raw(ifd, tag, EXIF_FORMAT_ASCII, static_cast<unsigned>(b.size()), b);
 }
 
 ExifBuilder& ExifBuilder::rationals(ExifIfd ifd, unsigned tag,
                                     const std::vector<std::pair<unsigned, unsigned>>& values) {
     Bytes b(values.size() * 8);
-    for (size_t i = 0; i < values.size(); ++i)
-        exif_set_rational(b.data() + 8 * i, EXIF_BYTE_ORDER_INTEL, {values[i].first, values[i].second});
+    for (size_t i = 0; i < values.size(); ++i) exif_set_rational(&b[8 * i], kOrder, {values[i].first, values[i].second});
     return raw(ifd, tag, EXIF_FORMAT_RATIONAL, static_cast<unsigned>(values.size()), b);
 }
 
@@ -63,19 +65,19 @@ ExifBuilder& ExifBuilder::rational(ExifIfd ifd, unsigned tag, unsigned num, unsi
 
 ExifBuilder& ExifBuilder::srational(ExifIfd ifd, unsigned tag, int num, int den) {
     Bytes b(8);
-    exif_set_srational(b.data(), EXIF_BYTE_ORDER_INTEL, {num, den});
+    exif_set_srational(b.data(), kOrder, {num, den});
     return raw(ifd, tag, EXIF_FORMAT_SRATIONAL, 1, b);
 }
 
 ExifBuilder& ExifBuilder::short_value(ExifIfd ifd, unsigned tag, unsigned short v) {
     Bytes b(2);
-    exif_set_short(b.data(), EXIF_BYTE_ORDER_INTEL, v);
+    exif_set_short(b.data(), kOrder, v);
     return raw(ifd, tag, EXIF_FORMAT_SHORT, 1, b);
 }
 
 ExifBuilder& ExifBuilder::long_value(ExifIfd ifd, unsigned tag, unsigned v) {
     Bytes b(4);
-    exif_set_long(b.data(), EXIF_BYTE_ORDER_INTEL, v);
+    exif_set_long(b.data(), kOrder, v);
     return raw(ifd, tag, EXIF_FORMAT_LONG, 1, b);
 }
 
@@ -96,17 +98,14 @@ Bytes camera_block() {
 }
 
 Bytes plain_jpeg(int width, int height) {
-    cv::Mat img(height, width, CV_8UC3, cv::Scalar(90, 120, 150));
     Bytes out;
-    cv::imencode(".jpg", img, out);
+    cv::imencode(".jpg", cv::Mat(height, width, CV_8UC3, cv::Scalar(90, 120, 150)), out);
     return out;
 }
 
 Bytes segment(unsigned char marker, const Bytes& payload) {
     const size_t len = payload.size() + 2;
-    Bytes out{0xFF, marker, static_cast<unsigned char>(len >> 8), static_cast<unsigned char>(len & 0xFF)};
-    out.insert(out.end(), payload.begin(), payload.end());
-    return out;
+    return concat({{0xFF, marker, static_cast<unsigned char>(len >> 8), static_cast<unsigned char>(len & 0xFF)}, payload});
 }
 
 Bytes concat(std::initializer_list<Bytes> parts) {
