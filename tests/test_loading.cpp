@@ -143,13 +143,7 @@ TEST(RawRoute, DecodesADngAtEveryScaleWithinTheBound) {
     // Decoder and pipeline hold independent copies of the same pixels.
     EXPECT_NE(ctx->decoder.image.mat.data, ctx->pipeline.source.mat.data);
     EXPECT_EQ(cv::norm(ctx->decoder.image.mat, ctx->pipeline.source.mat, cv::NORM_INF), 0.0);
-    // Left red, right blue, the top brighter than the bottom: not turned or mirrored.
-    const cv::Mat& m = ctx->pipeline.source.mat;
-    const cv::Vec4w left = m.at<cv::Vec4w>(2, 2), right = m.at<cv::Vec4w>(2, m.cols - 3),
-                    low = m.at<cv::Vec4w>(m.rows - 3, 2);
-    EXPECT_TRUE(left[0] > 40000 && left[1] < 2000 && left[3] == 65535) << left;
-    EXPECT_GT(right[2], 40000);
-    EXPECT_LT(low[0], left[0] - 5000);
+    // Orientation and colours are pinned by the golden render of the camera file.
     EXPECT_STREQ(ctx->decoder.make, "Vornalix");
 
     // The long side is bounded to 2000, at half size (2010 x 15) too.
