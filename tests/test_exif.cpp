@@ -218,7 +218,8 @@ TEST(ExifCopy, CameraRawBlockForADevelopedJpeg) {
 TEST(ExifStrip, DropsEveryApp1BeforeTheScanAndStopsThere) {
     vornalix::testing::TempDir dir;
     const Bytes app0 = fixtures::segment(0xE0, {'J', 'F', 'I', 'F', 0});
-    const Bytes tables = fixtures::concat({fixtures::segment(0xDB, Bytes(65, 3)), fixtures::segment(0xDA, Bytes(10, 6))});
+    const Bytes tables =
+        fixtures::concat({fixtures::segment(0xDB, Bytes(65, 3)), fixtures::segment(0xDA, Bytes(10, 6))});
     // Entropy-coded data that happens to begin like an APP1 segment.
     const Bytes scan{0xFF, 0xE1, 0x00, 0x04, 0x11, 0x22, 0x33, 0xFF, 0x00, 0x44, 0xFF, 0xD9};
     const std::string path = dir.file("s.jpg");

@@ -28,10 +28,9 @@ auto load_state(VornalixContext* ctx) {
                            vornalix_get_width(ctx), vornalix_get_height(ctx));
 }
 
-// Loads `paths` one after another into a context holding an image at exposure
-// `exposure`: each fails with the message beginning `message` followed by its
-// path (or with that beginning alone when `message` ends in ": ") and keeps
-// the earlier state.
+// Loads each (path, message) case into a context holding an image and edits:
+// each load fails with an error beginning with its message, and keeps the
+// earlier image, settings and shot data, which still render.
 void expect_failed_loads_keep(VornalixContext* ctx, const std::vector<std::pair<std::string, std::string>>& cases) {
     const auto before = load_state(ctx);
     for (const auto& [path, message] : cases) {
@@ -117,7 +116,7 @@ TEST(StandardRoute, BadFilesKeepThePreviousImage) {
     std::filesystem::create_directory(dir.file("folder.tif"));
     std::vector<std::pair<std::string, std::string>> cases = {
         {dir.file("huge.png"), "image too large (20000 x 20000 pixels, more than the 200-megapixel limit): "}};
-    for (const char* name : {"p.png", "garbage.jpg", "empty.png", "header-only.JPEG", "folder.tif", "f\xC3\xA9lin\xC3\xA9.bmp"})
+    for (const char* name : {"p.png", "garbage.jpg", "empty.png", "header-only.JPEG", "folder.tif", "f\xC3\xA9l.bmp"})
         cases.push_back({dir.file(name), "OpenCV could not read: "});
     for (auto& [path, message] : cases) message += path;
     expect_failed_loads_keep(ctx.get(), cases);

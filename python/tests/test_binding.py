@@ -22,7 +22,8 @@ def png_header(path):
 def test_set_converts_python_values_and_merges_named_parts(png):
     with vornalix.open(png) as photo:
         photo.set(contrast=23.5, crop=(0.25, 0.125, 0.5, 0.75), flip_h=True, flip_v=np.int64(0),
-                  hsl={"red": (1, 2, 3)}, tone_curve={"red": [(0, 0.1), (1, 1)], "blue": np.array([[0, 0.25], [1, 0.75]])},
+                  hsl={"red": (1, 2, 3)},
+                  tone_curve={"red": [(0, 0.1), (1, 1)], "blue": np.array([[0, 0.25], [1, 0.75]])},
                   split_toning={"highlight": (40, 20), "balance": 5})
         photo.set(hsl={"blue": (4, 5, 6)}, tone_curve={"red": None, "green": [(0, 0), (0.5, 0.4), (1, 1)]})
         s = photo.settings()
@@ -57,10 +58,12 @@ def test_outputs_render_the_latest_settings(png, tmp_path):
         photo.export(tmp_path / "after.tif")
         photo.set(exposure=1.5)
         bright = photo.histogram()
-    assert png_header(tmp_path / "before.png") == (64, 48, 8, 2) and png_header(tmp_path / "after.png") == (64, 48, 16, 2)
+    assert png_header(tmp_path / "before.png") == (64, 48, 8, 2)
+    assert png_header(tmp_path / "after.png") == (64, 48, 16, 2)
     with vornalix.open(tmp_path / "before.png") as before, vornalix.open(tmp_path / "after.png") as after:
         assert after.preview()[..., :3].mean() > before.preview()[..., :3].mean() + 20
-    assert (tmp_path / "after.jpg").read_bytes()[:2] == b"\xff\xd8" and (tmp_path / "after.tif").read_bytes()[:2] == b"II"
+    assert (tmp_path / "after.jpg").read_bytes()[:2] == b"\xff\xd8"
+    assert (tmp_path / "after.tif").read_bytes()[:2] in (b"II", b"MM")
     assert list(bright) == ["red", "green", "blue", "luminance"] and bright["red"].sum() == 64 * 48
     assert (np.arange(256) * bright["luminance"]).sum() > (np.arange(256) * dark).sum()
 

@@ -70,10 +70,12 @@ bool write_tiff(const std::string& path, std::vector<Entry> entries, const std::
 }
 
 std::vector<Entry> common_entries(int width, int height, std::uint32_t photometric, const DngOptions& o) {
-    const std::int64_t w = o.declared_width ? o.declared_width : width, h = o.declared_height ? o.declared_height : height;
+    const std::int64_t w = o.declared_width ? o.declared_width : width;
+    const std::int64_t h = o.declared_height ? o.declared_height : height;
     // XYZ (D65) -> linear sRGB over 10000: the camera records linear sRGB.
     std::vector<std::int64_t> xyz_to_srgb;
-    for (int m : {32406, -15372, -4986, -9689, 18758, 415, 557, -2040, 10570}) xyz_to_srgb.insert(xyz_to_srgb.end(), {m, 10000});
+    for (int m : {32406, -15372, -4986, -9689, 18758, 415, 557, -2040, 10570})
+        xyz_to_srgb.insert(xyz_to_srgb.end(), {m, 10000});
     return {
         entry(254, kLong, {0}), entry(256, kLong, {w}), entry(257, kLong, {h}), entry(258, kShort, {16}),
         entry(259, kShort, {1}), entry(262, kShort, {photometric}), ascii(271, o.make), ascii(272, o.model),

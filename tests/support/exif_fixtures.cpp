@@ -55,7 +55,8 @@ ExifBuilder& ExifBuilder::ascii(ExifIfd ifd, unsigned tag, const std::string& te
 ExifBuilder& ExifBuilder::rationals(ExifIfd ifd, unsigned tag,
                                     const std::vector<std::pair<unsigned, unsigned>>& values) {
     Bytes b(values.size() * 8);
-    for (size_t i = 0; i < values.size(); ++i) exif_set_rational(&b[8 * i], kOrder, {values[i].first, values[i].second});
+    for (size_t i = 0; i < values.size(); ++i)
+        exif_set_rational(&b[8 * i], kOrder, {values[i].first, values[i].second});
     return raw(ifd, tag, EXIF_FORMAT_RATIONAL, static_cast<unsigned>(values.size()), b);
 }
 
@@ -105,7 +106,8 @@ Bytes plain_jpeg(int width, int height) {
 
 Bytes segment(unsigned char marker, const Bytes& payload) {
     const size_t len = payload.size() + 2;
-    return concat({{0xFF, marker, static_cast<unsigned char>(len >> 8), static_cast<unsigned char>(len & 0xFF)}, payload});
+    const auto byte = [](size_t v) { return static_cast<unsigned char>(v & 0xFF); };
+    return concat({{0xFF, marker, byte(len >> 8), byte(len)}, payload});
 }
 
 Bytes concat(std::initializer_list<Bytes> parts) {
