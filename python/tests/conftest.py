@@ -1,13 +1,10 @@
 """Shared fixtures: small synthetic photographs written as PNG files."""
 
-import os
 import struct
 import zlib
 
 import numpy as np
 import pytest
-
-CR2 = os.environ.get("VORNALIX_TEST_CR2", "/usr/share/doc/rawtran/IMG_5952.CR2")
 
 
 def write_png(path, rgb):
@@ -42,9 +39,3 @@ def synthetic_rgb(width=64, height=48, seed=1):
 def png(tmp_path):
     return write_png(tmp_path / "photo.png", synthetic_rgb())
 
-
-@pytest.fixture
-def cr2():
-    if not os.path.exists(CR2):
-        pytest.skip(f"{CR2} is not installed (Debian package rawtran-doc)")
-    return CR2

@@ -15,40 +15,30 @@ CLI = os.environ.get("VORNALIX_CLI")
 pytest.importorskip("distributed")
 
 
-@pytest.fixture
-def folder(tmp_path):
-    """Three good photos (two sharing a stem) and one corrupt file."""
+@pytest.mark.skipif(not CLI, reason="VORNALIX_CLI names the command-line program")
+def test_cluster_batch_matches_the_local_batch(tmp_path):
+    # Three good photos (two sharing a stem, one PNG named .tif) and one corrupt file.
     src = tmp_path / "in"
     src.mkdir()
     write_png(src / "a.png", synthetic_rgb(40, 30, seed=1))
-    write_png(src / "a.tif", synthetic_rgb(30, 40, seed=2))  # PNG bytes: read by content
+    write_png(src / "a.tif", synthetic_rgb(30, 40, seed=2))
     write_png(src / "b.png", np.flipud(synthetic_rgb(48, 32, seed=3)))
     (src / "bad.jpg").write_bytes(b"\xff\xd8 not really a JPEG")
-    return sorted(str(p) for p in src.iterdir())
-
-
-def run(cmd):
-    env = dict(os.environ, PYTHONDONTWRITEBYTECODE="1")
-    return subprocess.run(cmd, capture_output=True, text=True, env=env, timeout=300)
-
-
-@pytest.mark.skipif(not CLI, reason="VORNALIX_CLI names the command-line program")
-def test_cluster_batch_matches_the_local_batch(folder, tmp_path):
+    folder = sorted(str(p) for p in src.iterdir())
     look = tmp_path / "look.json"
     look.write_text('{"version": 1, "exposure": 0.3, "contrast": 15, "tint": 5}')
-    local = run([CLI, "batch", *folder, "-o", str(tmp_path / "local"), "--jobs", "2", "--settings", str(look)])
-    cluster = run([sys.executable, EXAMPLE, *folder, "-o", str(tmp_path / "cluster"), "--workers", "2",
-                   "--settings", str(look)])
-    for result in (local, cluster):
+    env = dict(os.environ, PYTHONDONTWRITEBYTECODE="1")
+    outputs = {}
+    for name, command in [("local", [CLI, "batch", *folder, "--jobs", "2"]),
+                          ("cluster", [sys.executable, EXAMPLE, *folder, "--workers", "2"])]:
+        out = tmp_path / name
+        result = subprocess.run([*command, "-o", str(out), "--settings", str(look)], capture_output=True, text=True,
+                                env=env, timeout=300)
         assert result.returncode == 1, result.stdout + result.stderr
-        assert "developed 3 of 4 files" in result.stdout
-        assert "bad.jpg" in result.stdout.split("failed (1):")[1]
-    names = sorted(os.listdir(tmp_path / "local"))
-    assert names == ["a.png.jpg", "a.tif.jpg", "b.jpg"]
-    assert sorted(os.listdir(tmp_path / "cluster")) == names
-    for name in names:
-        with open(tmp_path / "local" / name, "rb") as a, open(tmp_path / "cluster" / name, "rb") as b:
-            assert a.read() == b.read(), name
+        assert "developed 3 of 4 files" in result.stdout and "bad.jpg" in result.stdout.split("failed (1):")[1]
+        outputs[name] = {p.name: p.read_bytes() for p in out.iterdir()}
+    assert sorted(outputs["local"]) == ["a.png.jpg", "a.tif.jpg", "b.jpg"]
+    assert outputs["cluster"] == outputs["local"]
 
 
 def test_output_names_never_meet_and_never_hit_an_input(tmp_path):

@@ -6,12 +6,16 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <stdexcept>
 
 namespace fixtures {
+
+namespace {
+
+constexpr ExifByteOrder kOrder = EXIF_BYTE_ORDER_INTEL;
+
+}  // namespace
 
 std::vector<std::string> file_names(const vornalix::testing::TempDir& dir) {
     std::vector<std::string> out;
@@ -21,7 +25,7 @@ std::vector<std::string> file_names(const vornalix::testing::TempDir& dir) {
 }
 
 ExifBuilder::ExifBuilder() : data_(exif_data_new()) {
-    exif_data_set_byte_order(data_, EXIF_BYTE_ORDER_INTEL);
+    exif_data_set_byte_order(data_, kOrder);
     // Keep entries exactly as built: no fixing of formats or mandatory entries.
     exif_data_unset_option(data_, EXIF_DATA_OPTION_FOLLOW_SPECIFICATION);
     exif_data_unset_option(data_, EXIF_DATA_OPTION_IGNORE_UNKNOWN_TAGS);
@@ -36,16 +40,15 @@ ExifBuilder& ExifBuilder::raw(ExifIfd ifd, unsigned tag, ExifFormat format, unsi
     e->format = format;
     e->components = components;
     e->size = static_cast<unsigned>(bytes.size());
-    e->data = static_cast<unsigned char*>(std::malloc(bytes.empty() ? 1 : bytes.size()));
-    if (!bytes.empty()) std::memcpy(e->data, bytes.data(), bytes.size());
+    e->data = static_cast<unsigned char*>(std::malloc(bytes.size() + 1));
+    std::copy(bytes.begin(), bytes.end(), e->data);
     exif_content_add_entry(data_->ifd[ifd], e);
     exif_entry_unref(e);
     return *this;
 }
 
 ExifBuilder& ExifBuilder::ascii(ExifIfd ifd, unsigned tag, const std::string& text) {
-    Bytes b(text.begin(), text.end());
-    b.push_back(0);
+    const Bytes b(text.c_str(), text.c_str() + text.size() + 1);  // with its terminator
     return raw(ifd, tag, EXIF_FORMAT_ASCII, static_cast<unsigned>(b.size()), b);
 }
 
@@ -53,7 +56,7 @@ ExifBuilder& ExifBuilder::rationals(ExifIfd ifd, unsigned tag,
                                     const std::vector<std::pair<unsigned, unsigned>>& values) {
     Bytes b(values.size() * 8);
     for (size_t i = 0; i < values.size(); ++i)
-        exif_set_rational(b.data() + 8 * i, EXIF_BYTE_ORDER_INTEL, {values[i].first, values[i].second});
+        exif_set_rational(&b[8 * i], kOrder, {values[i].first, values[i].second});
     return raw(ifd, tag, EXIF_FORMAT_RATIONAL, static_cast<unsigned>(values.size()), b);
 }
 
@@ -63,19 +66,19 @@ ExifBuilder& ExifBuilder::rational(ExifIfd ifd, unsigned tag, unsigned num, unsi
 
 ExifBuilder& ExifBuilder::srational(ExifIfd ifd, unsigned tag, int num, int den) {
     Bytes b(8);
-    exif_set_srational(b.data(), EXIF_BYTE_ORDER_INTEL, {num, den});
+    exif_set_srational(b.data(), kOrder, {num, den});
     return raw(ifd, tag, EXIF_FORMAT_SRATIONAL, 1, b);
 }
 
 ExifBuilder& ExifBuilder::short_value(ExifIfd ifd, unsigned tag, unsigned short v) {
     Bytes b(2);
-    exif_set_short(b.data(), EXIF_BYTE_ORDER_INTEL, v);
+    exif_set_short(b.data(), kOrder, v);
     return raw(ifd, tag, EXIF_FORMAT_SHORT, 1, b);
 }
 
 ExifBuilder& ExifBuilder::long_value(ExifIfd ifd, unsigned tag, unsigned v) {
     Bytes b(4);
-    exif_set_long(b.data(), EXIF_BYTE_ORDER_INTEL, v);
+    exif_set_long(b.data(), kOrder, v);
     return raw(ifd, tag, EXIF_FORMAT_LONG, 1, b);
 }
 
@@ -88,27 +91,34 @@ Bytes ExifBuilder::block() const {
     return out;
 }
 
+Bytes camera_block() {
+    ExifBuilder b;
+    b.ascii(EXIF_IFD_0, EXIF_TAG_MAKE, "Maker").ascii(EXIF_IFD_0, EXIF_TAG_MODEL, "Model X")
+        .short_value(EXIF_IFD_0, EXIF_TAG_ORIENTATION, 6).rational(EXIF_IFD_EXIF, EXIF_TAG_EXPOSURE_TIME, 1, 250);
+    return b.block();
+}
+
 Bytes plain_jpeg(int width, int height) {
-    cv::Mat img(height, width, CV_8UC3, cv::Scalar(90, 120, 150));
     Bytes out;
-    cv::imencode(".jpg", img, out);
+    cv::imencode(".jpg", cv::Mat(height, width, CV_8UC3, cv::Scalar(90, 120, 150)), out);
     return out;
 }
 
 Bytes segment(unsigned char marker, const Bytes& payload) {
     const size_t len = payload.size() + 2;
-    Bytes out{0xFF, marker, static_cast<unsigned char>(len >> 8), static_cast<unsigned char>(len & 0xFF)};
-    out.insert(out.end(), payload.begin(), payload.end());
+    const auto byte = [](size_t v) { return static_cast<unsigned char>(v & 0xFF); };
+    return concat({{0xFF, marker, byte(len >> 8), byte(len)}, payload});
+}
+
+Bytes concat(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
     return out;
 }
 
 Bytes jpeg_with_exif(const Bytes& block) {
     const Bytes plain = plain_jpeg();
-    Bytes out{0xFF, 0xD8};
-    const Bytes app1 = segment(0xE1, block);
-    out.insert(out.end(), app1.begin(), app1.end());
-    out.insert(out.end(), plain.begin() + 2, plain.end());
-    return out;
+    return concat({{0xFF, 0xD8}, segment(0xE1, block), Bytes(plain.begin() + 2, plain.end())});
 }
 
 Bytes read_bytes(const std::string& path) {
@@ -120,17 +130,6 @@ void write_bytes(const std::string& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     if (!out) throw std::runtime_error("cannot write " + path);
-}
-
-ParsedBlock::ParsedBlock(const Bytes& block)
-    : data(block.empty() ? nullptr : exif_data_new_from_data(block.data(), static_cast<unsigned>(block.size()))) {}
-
-ParsedBlock::~ParsedBlock() {
-    if (data) exif_data_unref(data);
-}
-
-ExifEntry* ParsedBlock::entry(ExifIfd ifd, unsigned tag) const {
-    return data ? exif_content_get_entry(data->ifd[ifd], static_cast<ExifTag>(tag)) : nullptr;
 }
 
 std::vector<Bytes> segments_with_marker(const Bytes& jpeg, unsigned char marker) {

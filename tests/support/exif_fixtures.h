@@ -39,25 +39,19 @@ private:
     ExifData* data_;
 };
 
+// A camera's block: Make "Maker", Model "Model X", 1/250 s, orientation 6.
+Bytes camera_block();
+
 // A small JFIF JPEG (starts FF D8 FF E0) of a flat grey picture.
 Bytes plain_jpeg(int width = 16, int height = 12);
 // SOI, an APP1 segment holding `block`, then the plain JPEG after its SOI.
 Bytes jpeg_with_exif(const Bytes& block);
 // The marker segment FF `marker`, length, payload.
 Bytes segment(unsigned char marker, const Bytes& payload);
+Bytes concat(std::initializer_list<Bytes> parts);
 
 Bytes read_bytes(const std::string& path);
 void write_bytes(const std::string& path, const Bytes& bytes);
-
-// Tag lookup in a serialised block; null data when it cannot be parsed.
-struct ParsedBlock {
-    explicit ParsedBlock(const Bytes& block);
-    ~ParsedBlock();
-    ParsedBlock(const ParsedBlock&) = delete;
-    ParsedBlock& operator=(const ParsedBlock&) = delete;
-    ExifEntry* entry(ExifIfd ifd, unsigned tag) const;
-    ExifData* data;
-};
 
 
 // Payloads of every APPn segment with the given marker, in file order.

@@ -1,0 +1,268 @@
+// EXIF: reading into the C record (field sources, fallbacks, malformed
+// entries) and the APP1 segment of JPEG files (copy, strip and write at the
+// byte level, on well-formed, truncated and foreign files).
+
+#include "metadata/exif.h"
+#include "metadata/exif_source.h"
+#include "support/context_access.h"
+#include "support/exif_fixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cmath>
+#include <cstring>
+
+using fixtures::Bytes;
+using fixtures::ExifBuilder;
+namespace md = vornalix::metadata;
+
+namespace {
+
+constexpr ExifIfd kIfd0 = EXIF_IFD_0;
+constexpr ExifIfd kExif = EXIF_IFD_EXIF;
+constexpr ExifIfd kGps = EXIF_IFD_GPS;
+
+VornalixExif read_block(const vornalix::testing::TempDir& dir, const ExifBuilder& b) {
+    const std::string path = dir.file("in.jpg");
+    fixtures::write_bytes(path, fixtures::jpeg_with_exif(b.block()));
+    VornalixExif out;
+    EXPECT_TRUE(md::read_exif(path, out));
+    return out;
+}
+
+}  // namespace
+
+TEST(ExifRead, FieldsFromTheirTagsLongTextAndGps) {
+    vornalix::testing::TempDir dir;
+    ExifBuilder b;
+    // Over-long text is cut to the field and terminated.
+    b.ascii(kIfd0, EXIF_TAG_MAKE, std::string(100, 'M')).ascii(kExif, EXIF_TAG_LENS_MODEL, std::string(200, 'L'))
+        .rational(kExif, EXIF_TAG_FNUMBER, 28, 10)
+        .rational(kExif, EXIF_TAG_EXPOSURE_TIME, 1, 250)
+        .rational(kExif, EXIF_TAG_APERTURE_VALUE, 8, 1)  // ignored: FNumber wins
+        .short_value(kExif, EXIF_TAG_ISO_SPEED_RATINGS, 400)
+        .ascii(kExif, EXIF_TAG_DATE_TIME_ORIGINAL, "2021:05:06 07:08:09")
+        .ascii(kIfd0, EXIF_TAG_DATE_TIME, "1999:01:01 00:00:00")
+        .short_value(kIfd0, EXIF_TAG_ORIENTATION, 6)
+        .short_value(kExif, EXIF_TAG_PIXEL_X_DIMENSION, 640).long_value(kExif, EXIF_TAG_PIXEL_Y_DIMENSION, 480)
+        // West is negative, a missing reference counts as north, a zero denominator as 0.
+        .rationals(kGps, EXIF_TAG_GPS_LATITUDE, {{48, 1}, {51, 1}, {2400, 100}})
+        .ascii(kGps, EXIF_TAG_GPS_LONGITUDE_REF, "W").rationals(kGps, EXIF_TAG_GPS_LONGITUDE, {{2, 1}, {21, 1}, {0, 0}});
+    const VornalixExif e = read_block(dir, b);
+    EXPECT_EQ(std::string(e.make), std::string(63, 'M'));
+    EXPECT_EQ(std::string(e.lens), std::string(127, 'L'));
+    EXPECT_FLOAT_EQ(e.aperture, 2.8f);
+    EXPECT_FLOAT_EQ(e.exposure_time, 0.004f);
+    EXPECT_EQ(e.iso, 400);
+    EXPECT_STREQ(e.datetime, "2021:05:06 07:08:09");
+    EXPECT_EQ(e.orientation, 6);
+    EXPECT_EQ(e.width, 640);
+    EXPECT_EQ(e.height, 480);
+    EXPECT_NEAR(e.gps_latitude, 48.0 + 51.0 / 60.0 + 24.0 / 3600.0, 1e-9);
+    EXPECT_NEAR(e.gps_longitude, -(2.0 + 21.0 / 60.0), 1e-9);
+}
+
+// APEX values stand in for missing FNumber and ExposureTime, DateTime for
+// DateTimeOriginal; a zero denominator gives 2^0 = 1 for an APEX value and 0
+// for a direct one.
+TEST(ExifRead, ApexFallbacksAndZeroDenominators) {
+    vornalix::testing::TempDir dir;
+    ExifBuilder b, apex_zero, direct_zero;
+    b.rational(kExif, EXIF_TAG_APERTURE_VALUE, 4, 1).srational(kExif, EXIF_TAG_SHUTTER_SPEED_VALUE, -2, 1)
+        .ascii(kIfd0, EXIF_TAG_DATE_TIME, "1999:01:01 00:00:00");
+    VornalixExif e = read_block(dir, b);
+    EXPECT_FLOAT_EQ(e.aperture, 4.0f);
+    EXPECT_FLOAT_EQ(e.exposure_time, 4.0f);  // 1 / 2^-2 seconds
+    EXPECT_STREQ(e.datetime, "1999:01:01 00:00:00");
+    apex_zero.rational(kExif, EXIF_TAG_APERTURE_VALUE, 4, 0).srational(kExif, EXIF_TAG_SHUTTER_SPEED_VALUE, 8, 0);
+    e = read_block(dir, apex_zero);
+    EXPECT_EQ(e.aperture + e.exposure_time, 2.0f);
+    direct_zero.rational(kExif, EXIF_TAG_FNUMBER, 28, 0).rational(kExif, EXIF_TAG_EXPOSURE_TIME, 1, 0);
+    e = read_block(dir, direct_zero);
+    EXPECT_EQ(e.aperture + e.exposure_time, 0.0f);
+}
+
+// Entries whose stored format or size does not match are never read at a
+// fixed width (the sanitizer build sees any over-read); they count as absent.
+TEST(ExifRead, MalformedEntriesStayZero) {
+    vornalix::testing::TempDir dir;
+    ExifBuilder b;
+    b.raw(kExif, EXIF_TAG_FOCAL_LENGTH, EXIF_FORMAT_BYTE, 1, {50})
+        .raw(kExif, EXIF_TAG_ISO_SPEED_RATINGS, EXIF_FORMAT_ASCII, 1, {'4'})
+        .rational(kExif, EXIF_TAG_APERTURE_VALUE, 300, 1)               // 2^150: beyond float
+        .srational(kExif, EXIF_TAG_SHUTTER_SPEED_VALUE, -300, 1)         // 1/2^-300 overflows
+        .rationals(kGps, EXIF_TAG_GPS_LATITUDE, {{48, 1}, {51, 1}});  // two of three
+    const VornalixExif e = read_block(dir, b);
+    EXPECT_EQ(e.focal_length + e.aperture + e.exposure_time, 0.0f);
+    EXPECT_EQ(e.iso, 0);
+    EXPECT_TRUE(std::isnan(e.gps_latitude));
+
+    // An entry claiming more values than its bytes hold is not read either.
+    unsigned char three[3] = {1, 0, 0};
+    ExifEntry short_entry{EXIF_TAG_FNUMBER, EXIF_FORMAT_RATIONAL, 1, three, sizeof three, nullptr, nullptr};
+    EXPECT_FALSE(md::entry_holds(&short_entry, EXIF_FORMAT_RATIONAL, 1));
+    short_entry.size = 0;
+    short_entry.data = nullptr;
+    EXPECT_FALSE(md::entry_holds(&short_entry, EXIF_FORMAT_RATIONAL, 1));
+}
+
+// Without EXIF the record is cleared; the C entry point then takes what the
+// RAW decoder kept.
+TEST(ExifRead, FilesWithoutExifAndTheDecoderFallback) {
+    vornalix::testing::TempDir dir;
+    fixtures::write_bytes(dir.file("plain.jpg"), fixtures::plain_jpeg());
+    fixtures::write_bytes(dir.file("garbage.jpg"), {0xFF, 0xD8, 0xFF, 0xE1, 0xFF, 0xFF, 'E', 'x', 'i', 'f'});
+    VornalixExif e;
+    for (const char* name : {"plain.jpg", "garbage.jpg", "missing.jpg"}) {
+        std::memset(&e, 0x5A, sizeof e);
+        EXPECT_FALSE(md::read_exif(dir.file(name), e)) << name;
+        EXPECT_EQ(e.make[0] + e.iso, 0);
+        EXPECT_TRUE(std::isnan(e.gps_latitude));
+    }
+
+    auto ctx = make_context();
+    EXPECT_EQ(vornalix_get_exif(ctx.get(), &e), -1);
+    EXPECT_STREQ(vornalix_last_error(ctx.get()), "no file loaded");
+    ctx->source_path = dir.file("plain.jpg");
+    auto& d = ctx->decoder;
+    std::memset(d.make, 'K', sizeof d.make);  // no terminator: at most 63 characters are taken
+    d.iso_speed = 99.9f;
+    d.shutter = 0.5f;
+    d.flip = 6;
+    ASSERT_EQ(vornalix_get_exif(ctx.get(), &e), 0);
+    EXPECT_EQ(std::string(e.make), std::string(63, 'K'));
+    EXPECT_EQ(e.iso, 99);
+    EXPECT_EQ(e.exposure_time, 0.5f);
+    EXPECT_EQ(e.orientation, 6);
+    // An ISO beyond the int range is clamped, not converted out of range.
+    d.iso_speed = 1e12f;
+    ASSERT_EQ(vornalix_get_exif(ctx.get(), &e), 0);
+    EXPECT_EQ(e.iso, INT_MAX);
+    d.iso_speed = std::nanf("");
+    ASSERT_EQ(vornalix_get_exif(ctx.get(), &e), 0);
+    EXPECT_EQ(e.iso, 0);
+}
+
+TEST(ExifCopy, ReplacesLeadingAppSegmentsAndKeepsThePicture) {
+    vornalix::testing::TempDir dir;
+    const std::string src = dir.file("src.jpg"), dst = dir.file("dst.jpg");
+    fixtures::write_bytes(src, fixtures::jpeg_with_exif(fixtures::camera_block()));
+    const Bytes plain = fixtures::plain_jpeg();  // begins with a JFIF APP0
+    fixtures::write_bytes(dst, plain);
+
+    ASSERT_TRUE(md::copy_exif(src, dst));
+    const Bytes out = fixtures::read_bytes(dst);
+    ASSERT_EQ(Bytes(out.begin(), out.begin() + 4), (Bytes{0xFF, 0xD8, 0xFF, 0xE1}));
+    const auto app1 = fixtures::segments_with_marker(out, 0xE1);
+    ASSERT_EQ(app1.size(), 1u);
+    // Everything behind the replaced APP0 is the written picture, byte for byte.
+    const size_t app0_end = 4 + ((size_t(plain[4]) << 8) | plain[5]);
+    const Bytes rest(plain.begin() + app0_end, plain.end());
+    EXPECT_EQ(Bytes(out.begin() + 4 + app1[0].size() + 2, out.end()), rest);
+    // What the block says once copied (upright orientation) is the export tests' concern.
+
+    // An existing APP1 is replaced too, but one behind an APP2 (XMP, say) is kept.
+    ExifBuilder old;
+    old.ascii(EXIF_IFD_0, EXIF_TAG_MAKE, "Old");
+    fixtures::write_bytes(dst, fixtures::jpeg_with_exif(old.block()));
+    ASSERT_TRUE(md::copy_exif(src, dst));
+    EXPECT_EQ(fixtures::segments_with_marker(fixtures::read_bytes(dst), 0xE1).size(), 1u);
+    const Bytes xmp(40, 'x');
+    fixtures::write_bytes(dst, fixtures::concat({{0xFF, 0xD8}, fixtures::segment(0xE2, Bytes(10, 'i')),
+                                                 fixtures::segment(0xE1, xmp), rest}));
+    ASSERT_TRUE(md::copy_exif(src, dst));
+    const auto both = fixtures::segments_with_marker(fixtures::read_bytes(dst), 0xE1);
+    ASSERT_EQ(both.size(), 2u);
+    EXPECT_EQ(both[1], xmp);
+    EXPECT_EQ(fixtures::file_names(dir), (std::vector<std::string>{"dst.jpg", "src.jpg"}));  // no temporaries left
+}
+
+// Without EXIF in the source, onto a PNG or onto nothing: no copy, the target untouched.
+TEST(ExifCopy, RefusesWithoutTouchingTheTarget) {
+    vornalix::testing::TempDir dir;
+    const std::string exif_src = dir.file("exif.jpg");
+    fixtures::write_bytes(exif_src, fixtures::jpeg_with_exif(fixtures::camera_block()));
+    struct Case { std::string source, target; Bytes bytes; };
+    for (const Case& c : {Case{dir.file("plain.jpg"), dir.file("plain.jpg"), fixtures::plain_jpeg()},
+                          Case{exif_src, dir.file("a.png"), {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 0}}}) {
+        fixtures::write_bytes(c.target, c.bytes);
+        EXPECT_FALSE(md::copy_exif(c.source, c.target)) << c.target;
+        EXPECT_EQ(fixtures::read_bytes(c.target), c.bytes) << c.target;
+    }
+    EXPECT_FALSE(md::copy_exif(exif_src, dir.file("missing.jpg")));
+    EXPECT_EQ(fixtures::file_names(dir), (std::vector<std::string>{"a.png", "exif.jpg", "plain.jpg"}));
+}
+
+// The RAW file's TIFF structure becomes a block a JPEG can carry: camera
+// metadata kept, the RAW's image-structure tags gone.
+TEST(ExifCopy, CameraRawBlockForADevelopedJpeg) {
+    vornalix::testing::TempDir dir;
+    const std::string dst = dir.file("developed.jpg");
+    fixtures::write_bytes(dst, fixtures::plain_jpeg());
+    ASSERT_TRUE(md::copy_exif(VORNALIX_TEST_CR2, dst));
+    const Bytes block = fixtures::segments_with_marker(fixtures::read_bytes(dst), 0xE1).at(0);
+    ExifData* data = exif_data_new_from_data(block.data(), static_cast<unsigned>(block.size()));
+    ASSERT_TRUE(data);
+    EXPECT_FALSE(exif_content_get_entry(data->ifd[EXIF_IFD_0], EXIF_TAG_STRIP_OFFSETS));
+    EXPECT_FALSE(exif_content_get_entry(data->ifd[EXIF_IFD_0], EXIF_TAG_IMAGE_WIDTH));
+    exif_data_unref(data);
+    VornalixExif e;
+    ASSERT_TRUE(md::read_exif(dst, e));
+    EXPECT_STREQ(e.model, "Canon EOS 30D");
+    EXPECT_FLOAT_EQ(e.exposure_time, 1.0f / 400.0f);  // from the EXIF sub-IFD
+    EXPECT_STREQ(e.datetime, "2009:07:21 13:03:20");
+    EXPECT_EQ(e.orientation, 1);
+}
+
+TEST(ExifStrip, DropsEveryApp1BeforeTheScanAndStopsThere) {
+    vornalix::testing::TempDir dir;
+    const Bytes app0 = fixtures::segment(0xE0, {'J', 'F', 'I', 'F', 0});
+    const Bytes tables =
+        fixtures::concat({fixtures::segment(0xDB, Bytes(65, 3)), fixtures::segment(0xDA, Bytes(10, 6))});
+    // Entropy-coded data that happens to begin like an APP1 segment.
+    const Bytes scan{0xFF, 0xE1, 0x00, 0x04, 0x11, 0x22, 0x33, 0xFF, 0x00, 0x44, 0xFF, 0xD9};
+    const std::string path = dir.file("s.jpg");
+    fixtures::write_bytes(path, fixtures::concat({{0xFF, 0xD8}, app0, fixtures::segment(0xE1, fixtures::camera_block()),
+                                                  fixtures::segment(0xE1, Bytes(20, 'x')), tables, scan}));
+    ASSERT_TRUE(md::strip_exif(path));
+    EXPECT_EQ(fixtures::read_bytes(path), fixtures::concat({{0xFF, 0xD8}, app0, tables, scan}));
+    Bytes bare{0xFF, 0xD8, 0xFF, 0xD9};
+    ASSERT_TRUE(md::strip_app1(bare));
+    EXPECT_EQ(bare, (Bytes{0xFF, 0xD8, 0xFF, 0xD9}));
+}
+
+// Every prefix of a real file: no walk reads past the end, and a refused
+// rewrite leaves the file as it was (arbitrary bytes are the fuzz target's).
+TEST(ExifSegments, TruncatedGarbageAndOversizedAreNeverDamaged) {
+    const Bytes block = fixtures::camera_block();
+    const Bytes full = fixtures::jpeg_with_exif(block);
+    for (size_t n = 0; n <= full.size(); ++n) {
+        const Bytes prefix(full.begin(), full.begin() + n);
+        Bytes a = prefix, b = prefix;
+        if (!md::insert_app1(a, block)) EXPECT_EQ(a, prefix);
+        if (!md::strip_app1(b)) EXPECT_EQ(b, prefix);
+    }
+    // Blocks the length field cannot carry (it would wrap to 0) or empty ones.
+    Bytes jpeg = fixtures::plain_jpeg();
+    const Bytes original = jpeg;
+    EXPECT_FALSE(md::insert_app1(jpeg, Bytes(65534, 1)));
+    EXPECT_FALSE(md::insert_app1(jpeg, Bytes()));
+    EXPECT_EQ(jpeg, original);
+    ASSERT_TRUE(md::insert_app1(jpeg, Bytes(65533, 1)));
+    EXPECT_EQ(jpeg[4] << 8 | jpeg[5], 0xFFFF);
+
+    // Through the files: an APP1 whose length runs past the end is refused by
+    // both walks, and as a source it gives nothing rather than a damaged target.
+    vornalix::testing::TempDir dir;
+    const std::string src = dir.file("src.jpg"), path = dir.file("t.jpg"), other = dir.file("other.jpg");
+    fixtures::write_bytes(src, full);
+    fixtures::write_bytes(other, original);
+    const Bytes cut = fixtures::concat({{0xFF, 0xD8, 0xFF, 0xE1, 0x40, 0x00}, Bytes(20, 0)});
+    fixtures::write_bytes(path, cut);
+    EXPECT_FALSE(md::strip_exif(path));
+    EXPECT_FALSE(md::copy_exif(src, path));
+    EXPECT_EQ(fixtures::read_bytes(path), cut);
+    EXPECT_FALSE(md::copy_exif(path, other));
+    EXPECT_EQ(fixtures::read_bytes(other), original);
+}
