@@ -125,8 +125,8 @@ TEST(ExifSegments, TruncatedGarbageAndOversizedAreNeverDamaged) {
     for (size_t n = 0; n <= full.size(); ++n) {
         const Bytes prefix(full.begin(), full.begin() + n);
         Bytes a = prefix, b = prefix;
-        if (!md::insert_app1(a, block)) EXPECT_EQ(a, prefix);
-        if (!md::strip_app1(b)) EXPECT_EQ(b, prefix);
+        if (!md::insert_app1(a, block)) { EXPECT_EQ(a, prefix); }
+        if (!md::strip_app1(b)) { EXPECT_EQ(b, prefix); }
     }
     // Blocks the length field cannot carry (it would wrap to 0) or empty ones.
     Bytes jpeg = fixtures::plain_jpeg();
@@ -142,8 +142,8 @@ TEST(ExifSegments, TruncatedGarbageAndOversizedAreNeverDamaged) {
         const int len = 2 + static_cast<int>(rng() % 64);
         for (int k = 0; k < len; ++k) garbage.push_back(k % 3 == 0 ? 0xFF : static_cast<unsigned char>(rng()));
         Bytes a = garbage, b = garbage;
-        if (!md::insert_app1(a, block)) EXPECT_EQ(a, garbage);
-        if (!md::strip_app1(b)) EXPECT_EQ(b, garbage);
+        if (!md::insert_app1(a, block)) { EXPECT_EQ(a, garbage); }
+        if (!md::strip_app1(b)) { EXPECT_EQ(b, garbage); }
     }
 
     // Through the files: an APP1 whose length runs past the end is refused by
