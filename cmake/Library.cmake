@@ -15,6 +15,9 @@ set(VORNALIX_OPS_SOURCES ${VORNALIX_SOURCES})
 list(FILTER VORNALIX_SOURCES EXCLUDE REGEX "/src/ops/")
 list(FILTER VORNALIX_OPS_SOURCES INCLUDE REGEX "/src/ops/")
 
+# The warnings every part of the project builds with.
+set(VORNALIX_WARNINGS -Wall -Wextra)
+
 # vornalix_add_library(TARGET TYPE SOURCES...): library sources compiled with
 # the library's flags and definitions.
 function(vornalix_add_library target type)
@@ -24,6 +27,6 @@ function(vornalix_add_library target type)
   target_compile_definitions(${target} PRIVATE VORNALIX_BUILDING)
   # Nothing reads errno after a maths call; without it the compiler may inline
   # and vectorise square roots. Results are unchanged.
-  target_compile_options(${target} PRIVATE -Wall -Wextra -fno-math-errno)
+  target_compile_options(${target} PRIVATE ${VORNALIX_WARNINGS} -fno-math-errno)
   target_link_libraries(${target} PUBLIC vornalix_deps)
 endfunction()
