@@ -124,12 +124,11 @@ int cmd_batch(int argc, char** argv) {
         cli::Context ctx;
         for (size_t k; (k = next.fetch_add(1)) < work.size();) {
             Job& job = work[k];
-            progress.next(job.input);
             if (!ctx)
                 job.error = "could not create a context";
             else
                 develop(ctx.get(), job, scale, look, options);
-            if (!job.error.empty()) progress.failed(job.input, job.error);
+            progress.finished(job.input, job.error);
         }
     };
     std::vector<std::thread> threads;

@@ -1,5 +1,6 @@
 #include "progress.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 
@@ -29,25 +30,19 @@ Progress::Progress(std::string command, std::size_t total)
 
 double Progress::elapsed() const { return std::chrono::duration<double>(Clock::now() - start_).count(); }
 
-void Progress::next(const std::string& file) {
+void Progress::finished(const std::string& file, const std::string& failure) {
     std::lock_guard<std::mutex> lock(mutex_);
-    ++current_;
-    if (!live_) return;
-    std::fprintf(stderr, "%svornalix %s: %zu/%zu %s", kClearLine, command_.c_str(), current_, total_, file.c_str());
-    // The files before this one give the rate.
-    const double seconds = elapsed();
-    if (current_ > 1 && seconds > 0) {
-        const double rate = (current_ - 1) / seconds;
-        std::fprintf(stderr, "  (%.2f files/s, %s left)", rate, duration((total_ - current_ + 1) / rate).c_str());
-    }
-    std::fflush(stderr);
-}
-
-void Progress::failed(const std::string& file, const std::string& reason) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    ++failures_;
+    ++finished_;
     if (live_) std::fprintf(stderr, "%s", kClearLine);
-    std::fprintf(stderr, "vornalix %s: %s: %s\n", command_.c_str(), file.c_str(), reason.c_str());
+    if (!failure.empty()) {
+        ++failures_;
+        std::fprintf(stderr, "vornalix %s: %s: %s\n", command_.c_str(), file.c_str(), failure.c_str());
+    }
+    if (!live_) return;
+    const double rate = finished_ / std::max(elapsed(), 1e-3);
+    std::fprintf(stderr, "vornalix %s: %zu/%zu %s  (%.2f files/s, %s left)", command_.c_str(), finished_, total_,
+                 file.c_str(), rate, duration((total_ - finished_) / rate).c_str());
+    std::fflush(stderr);
 }
 
 void Progress::close() {

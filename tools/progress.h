@@ -15,11 +15,9 @@ class Progress {
 public:
     // Shown only for more than one file.
     Progress(std::string command, std::size_t total);
-    // Announces the file about to be worked on.
-    void next(const std::string& file);
-    // Prints "vornalix COMMAND: FILE: REASON" on a line of its own and counts
-    // the file as failed.
-    void failed(const std::string& file, const std::string& reason);
+    // Counts FILE as worked on; with a FAILURE, prints
+    // "vornalix COMMAND: FILE: FAILURE" on a line of its own.
+    void finished(const std::string& file, const std::string& failure = {});
     // Ends the live line.
     void close();
     // Ends the live line and prints the summary.
@@ -32,7 +30,7 @@ private:
 
     std::string command_;
     std::size_t total_;
-    std::size_t current_ = 0;
+    std::size_t finished_ = 0;
     std::size_t failures_ = 0;
     bool live_;  // stderr is a terminal: rewrite one line
     Clock::time_point start_ = Clock::now();
