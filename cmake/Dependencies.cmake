@@ -4,7 +4,11 @@ if(NOT PkgConfig_FOUND)
   message(FATAL_ERROR "pkg-config is missing: install it with 'apt-get install pkg-config'")
 endif()
 
-find_package(OpenCV QUIET COMPONENTS core imgproc imgcodecs photo ximgproc)
+# The library needs only these OpenCV modules; photo and ximgproc (with the long
+# list of libraries they load) serve the operations archive the tests use.
+set(VORNALIX_OPENCV_MODULES opencv_core opencv_imgproc opencv_imgcodecs)
+set(VORNALIX_OPS_OPENCV_MODULES opencv_photo opencv_ximgproc)
+find_package(OpenCV QUIET COMPONENTS ${VORNALIX_OPENCV_MODULES} ${VORNALIX_OPS_OPENCV_MODULES})
 if(NOT OpenCV_FOUND)
   message(FATAL_ERROR "OpenCV 4 with the photo and ximgproc modules was not found: "
                       "install it with 'apt-get install libopencv-dev libopencv-contrib-dev'")
@@ -30,6 +34,6 @@ endif()
 
 add_library(vornalix_deps INTERFACE)
 target_link_libraries(vornalix_deps INTERFACE
-  ${OpenCV_LIBS} PkgConfig::LIBRAW PkgConfig::LCMS2 PkgConfig::LIBEXIF
+  ${VORNALIX_OPENCV_MODULES} PkgConfig::LIBRAW PkgConfig::LCMS2 PkgConfig::LIBEXIF
   nlohmann_json::nlohmann_json)
 target_include_directories(vornalix_deps SYSTEM INTERFACE ${OpenCV_INCLUDE_DIRS})

@@ -13,7 +13,7 @@ if(DOXYGEN_FOUND)
   set(DOXYGEN_WARN_IF_UNDOCUMENTED NO)
   set(DOXYGEN_PREDEFINED "VORNALIX_API=")
   set(DOXYGEN_USE_MDFILE_AS_MAINPAGE ${PROJECT_SOURCE_DIR}/README.md)
-  doxygen_add_docs(docs ${PROJECT_SOURCE_DIR}/include/vornalix.h ${PROJECT_SOURCE_DIR}/README.md
+  doxygen_add_docs(docs ${VORNALIX_INCLUDE_DIR}/vornalix.h ${PROJECT_SOURCE_DIR}/README.md
                    COMMENT "Making the HTML reference of vornalix.h in ${PROJECT_BINARY_DIR}/docs/html")
 else()
   add_custom_target(docs

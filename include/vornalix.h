@@ -14,11 +14,21 @@
  *    context makes them do nothing.
  *  - One context must be used by one thread at a time; different contexts
  *    are independent and may be used from different threads.
+ *
+ * The build writes this header with the version filled in; hosts include
+ * that copy (installed, or under the build tree's include/).
  */
 #ifndef VORNALIX_H
 #define VORNALIX_H
 
 #include <stdint.h>
+
+/** The version of the library this header belongs to. */
+#define VORNALIX_VERSION_MAJOR @PROJECT_VERSION_MAJOR@
+#define VORNALIX_VERSION_MINOR @PROJECT_VERSION_MINOR@
+#define VORNALIX_VERSION_PATCH @PROJECT_VERSION_PATCH@
+/** The same as text, "MAJOR.MINOR.PATCH". */
+#define VORNALIX_VERSION_STRING "@PROJECT_VERSION@"
 
 #ifdef __cplusplus
 extern "C" {
@@ -41,7 +51,7 @@ typedef struct VornalixContext VornalixContext;
 VORNALIX_API int vornalix_init(void);
 /** Does nothing. */
 VORNALIX_API void vornalix_shutdown(void);
-/** The library's version, "1.0.0" (static storage). */
+/** The library's version, VORNALIX_VERSION_STRING of its build (static storage). */
 VORNALIX_API const char* vornalix_version(void);
 
 /** A new context, or NULL when it cannot be created. */

@@ -9,6 +9,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   rawtran-doc
   nlohmann-json3-dev python3-numpy python3-pytest python3-distributed doxygen
+  python3-venv python3-pip python3-setuptools
 )
 PACKAGES+=("$@")
 

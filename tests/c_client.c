@@ -6,9 +6,12 @@
 
 int main(void) {
     const float curve[] = {0.0f, 0.0f, 0.5f, 0.6f, 1.0f, 1.0f};
+    char version[32];
     VornalixContext* ctx;
 
-    if (vornalix_init() != 0 || strcmp(vornalix_version(), "1.0.0") != 0) return 1;
+    snprintf(version, sizeof version, "%d.%d.%d", VORNALIX_VERSION_MAJOR, VORNALIX_VERSION_MINOR,
+             VORNALIX_VERSION_PATCH);
+    if (vornalix_init() != 0 || strcmp(vornalix_version(), version) != 0) return 1;
     ctx = vornalix_create_context();
     if (!ctx) return 2;
     vornalix_set_exposure(ctx, 0.5f);

@@ -55,7 +55,7 @@ TEST(Vignette, ColumnsMirrorExactlyAboutTheCentre) {
         for (int y = 0; y < v.rows; ++y)
             for (int x = 1; x < width; ++x)
                 ASSERT_EQ(v.at<cv::Vec4f>(y, x), v.at<cv::Vec4f>(y, width - x)) << x << "," << y;
-        if (width > 4) EXPECT_NE(v.at<cv::Vec4f>(4, 1), v.at<cv::Vec4f>(4, width / 2));
+        if (width > 4) { EXPECT_NE(v.at<cv::Vec4f>(4, 1), v.at<cv::Vec4f>(4, width / 2)); }
     }
 }
 

@@ -136,7 +136,7 @@ TEST(ToneContrast, SoftSCurveTables) {
         p.contrast = c.contrast;
         const cv::Mat img = staged(&Pipeline::apply_contrast, p, {0.0f, 0.25f, 0.5f});
         EXPECT_NEAR(rgb_at(img, 0)[0], c.at0, kTol) << c.contrast;
-        if (c.at25 >= 0) EXPECT_NEAR(rgb_at(img, 1)[0], c.at25, kTol) << c.contrast;
+        if (c.at25 >= 0) { EXPECT_NEAR(rgb_at(img, 1)[0], c.at25, kTol) << c.contrast; }
         EXPECT_NEAR(rgb_at(img, 2)[0], 0.5f, kTol) << c.contrast;
     }
 }

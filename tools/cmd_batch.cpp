@@ -8,23 +8,18 @@
 #include "command.h"
 #include "look.h"
 #include "output.h"
-
-#include <unistd.h>
+#include "progress.h"
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <mutex>
 #include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 void print_help(std::FILE* out) {
     std::fprintf(out,
@@ -45,64 +40,6 @@ void print_help(std::FILE* out) {
                  "-h, --help", "this text");
     cli::Look::print_help(out);
 }
-
-std::string duration(double seconds) {
-    const long s = static_cast<long>(seconds + 0.5);
-    char text[32];
-    if (s >= 3600)
-        std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
-    else
-        std::snprintf(text, sizeof text, "%ld:%02ld", s / 60, s % 60);
-    return text;
-}
-
-// Progress of the whole batch: a bar redrawn in place on a terminal, one line
-// per file otherwise (logs, pipes, CI).
-class Progress {
-public:
-    explicit Progress(size_t total) : total_(total), tty_(isatty(STDOUT_FILENO) == 1), start_(Clock::now()) {
-        if (tty_) draw();
-    }
-
-    void finished(const std::string& input, const std::string& output, const std::string& error) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        ++done_;
-        if (tty_) {
-            if (!error.empty()) std::printf("\r\033[KFAILED %s: %s\n", input.c_str(), error.c_str());
-            draw();
-        } else if (error.empty()) {
-            std::printf("[%zu/%zu] %s -> %s\n", done_, total_, input.c_str(), output.c_str());
-        } else {
-            std::printf("[%zu/%zu] FAILED %s: %s\n", done_, total_, input.c_str(), error.c_str());
-        }
-        std::fflush(stdout);
-    }
-
-    void close() {
-        if (tty_) std::printf("\n");
-    }
-
-    double elapsed() const { return std::chrono::duration<double>(Clock::now() - start_).count(); }
-
-private:
-    void draw() {
-        constexpr int kWidth = 30;
-        const int filled = total_ ? static_cast<int>(kWidth * done_ / total_) : kWidth;
-        const double seconds = elapsed();
-        const double rate = seconds > 0 ? done_ / seconds : 0.0;
-        std::string bar(static_cast<size_t>(filled), '#');
-        bar.append(static_cast<size_t>(kWidth - filled), '-');
-        std::printf("\r\033[K[%s] %zu/%zu", bar.c_str(), done_, total_);
-        if (done_ > 0) std::printf("  %.2f files/s  %s left", rate, duration((total_ - done_) / rate).c_str());
-        std::fflush(stdout);
-    }
-
-    const size_t total_;
-    const bool tty_;
-    const Clock::time_point start_;
-    size_t done_ = 0;
-    std::mutex mutex_;
-};
 
 struct Job {
     std::string input;
@@ -181,7 +118,7 @@ int cmd_batch(int argc, char** argv) {
     for (size_t k = 0; k < unique.size(); ++k) work[k] = {unique[k], outputs[k], ""};
     jobs = static_cast<int>(std::min<size_t>(static_cast<size_t>(jobs), work.size()));
 
-    Progress progress(work.size());
+    cli::Progress progress(name, work.size());
     std::atomic<size_t> next{0};
     const auto worker = [&] {
         cli::Context ctx;
@@ -191,7 +128,7 @@ int cmd_batch(int argc, char** argv) {
                 job.error = "could not create a context";
             else
                 develop(ctx.get(), job, scale, look, options);
-            progress.finished(job.input, job.output, job.error);
+            progress.finished(job.input, job.error);
         }
     };
     std::vector<std::thread> threads;

@@ -51,7 +51,7 @@ bool parse_hash(const char* text, unsigned long long& hash) {
 bool hash_of(const char* arg, unsigned long long& hash, cli::Progress& progress) {
     if (!is_file(arg) && parse_hash(arg, hash)) return true;
     const int code = vornalix_phash(arg, &hash);
-    if (code != 0) progress.failed(arg, failure_reason(code));
+    if (code != 0) progress.finished(arg, failure_reason(code));
     return code == 0;
 }
 
@@ -76,17 +76,15 @@ int cmd_phash(int argc, char** argv) {
 
     cli::Progress progress("phash", static_cast<size_t>(argc));
     for (int i = 0; i < argc; ++i) {
-        progress.next(argv[i]);
         unsigned long long hash = 0;
         const int code = vornalix_phash(argv[i], &hash);
-        if (code != 0) {
-            progress.failed(argv[i], failure_reason(code));
-        } else if (argc == 1) {
+        if (code == 0 && argc == 1) {
             std::printf("%016llx\n", hash);
-        } else {
+        } else if (code == 0) {
             std::printf("%016llx  %s\n", hash, argv[i]);
             std::fflush(stdout);
         }
+        progress.finished(argv[i], code == 0 ? "" : failure_reason(code));
     }
     progress.done();
     return progress.failures() ? cli::kFailure : 0;

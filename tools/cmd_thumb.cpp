@@ -50,18 +50,15 @@ bool write_file(const std::string& path, const unsigned char* data, size_t size)
     return false;
 }
 
-bool make_thumbnail(const std::string& input, const std::string& output, cli::Progress& progress) {
+// Writes the thumbnail of INPUT to OUTPUT; the reason of a failure, or "".
+std::string make_thumbnail(const std::string& input, const std::string& output) {
     unsigned char* data = nullptr;
     unsigned int size = 0;
     const int code = vornalix_extract_thumbnail(input.c_str(), &data, &size);
-    if (code != 0) {
-        progress.failed(input, failure_reason(code));
-        return false;
-    }
+    if (code != 0) return failure_reason(code);
     const bool written = write_file(output, data, size);
     vornalix_free_thumb(data);
-    if (!written) progress.failed(input, "cannot write " + output + ": " + std::strerror(errno));
-    return written;
+    return written ? "" : "cannot write " + output + ": " + std::strerror(errno);
 }
 
 // The file name without folder and extension.
@@ -102,17 +99,18 @@ int cmd_thumb(int argc, char** argv) {
     if (const auto status = cli::read_arguments(rules, argc, argv, nullptr, inputs)) return *status;
 
     cli::Progress progress("thumb", inputs.size());
-    if (inputs.size() == 1) return make_thumbnail(inputs[0], out, progress) ? 0 : cli::kFailure;
+    if (inputs.size() == 1) {
+        progress.finished(inputs[0], make_thumbnail(inputs[0], out));
+        return progress.failures() ? cli::kFailure : 0;
+    }
 
     if (!ensure_folder(out)) {
         std::fprintf(stderr, "vornalix thumb: %s is not a folder and cannot be made one\n", out.c_str());
         return cli::kFailure;
     }
     std::set<std::string> taken;
-    for (const std::string& input : inputs) {
-        progress.next(input);
-        make_thumbnail(input, out + "/" + unique_name(input, taken), progress);
-    }
+    for (const std::string& input : inputs)
+        progress.finished(input, make_thumbnail(input, out + "/" + unique_name(input, taken)));
     progress.done();
     return progress.failures() ? cli::kFailure : 0;
 }

@@ -1,9 +1,12 @@
 #pragma once
-// A progress line on stderr for commands that work through many files: on a
-// terminal it is rewritten in place for each file; at the end a summary line
-// says how many files succeeded and failed.
+// Progress of a command that works through many files, on stderr: on a
+// terminal one line rewritten in place (count, rate, time left); failures on
+// lines of their own; at the end a summary of how many succeeded and failed.
+// Workers of one command may report from several threads.
 
+#include <chrono>
 #include <cstddef>
+#include <mutex>
 #include <string>
 
 namespace cli {
@@ -12,21 +15,26 @@ class Progress {
 public:
     // Shown only for more than one file.
     Progress(std::string command, std::size_t total);
-    // Announces the file about to be worked on.
-    void next(const std::string& file);
-    // Prints "vornalix COMMAND: FILE: REASON" on a line of its own and counts
-    // the file as failed.
-    void failed(const std::string& file, const std::string& reason);
-    // Ends the line and prints the summary.
+    // Counts FILE as worked on; with a FAILURE, prints
+    // "vornalix COMMAND: FILE: FAILURE" on a line of its own.
+    void finished(const std::string& file, const std::string& failure = {});
+    // Ends the live line.
+    void close();
+    // Ends the live line and prints the summary.
     void done();
     std::size_t failures() const { return failures_; }
+    double elapsed() const;
 
 private:
+    using Clock = std::chrono::steady_clock;
+
     std::string command_;
     std::size_t total_;
-    std::size_t current_ = 0;
+    std::size_t finished_ = 0;
     std::size_t failures_ = 0;
     bool live_;  // stderr is a terminal: rewrite one line
+    Clock::time_point start_ = Clock::now();
+    std::mutex mutex_;
 };
 
 }  // namespace cli

@@ -37,6 +37,9 @@ def version():
     return C.vornalix_version().decode()
 
 
+__version__ = version()
+
+
 _THUMBNAIL_FAILURES = {
     -1: "the file cannot be read or encoded",
     -2: "the RAW file holds no thumbnail",

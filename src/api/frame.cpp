@@ -12,7 +12,7 @@ int vornalix_init(void) { return 0; }
 
 void vornalix_shutdown(void) {}
 
-const char* vornalix_version(void) { return "1.0.0"; }
+const char* vornalix_version(void) { return VORNALIX_VERSION_STRING; }
 
 VornalixContext* vornalix_create_context(void) {
     void* memory = ::operator new(sizeof(VornalixContext), std::nothrow);
