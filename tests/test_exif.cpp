@@ -240,8 +240,8 @@ TEST(ExifSegments, TruncatedGarbageAndOversizedAreNeverDamaged) {
     for (size_t n = 0; n <= full.size(); ++n) {
         const Bytes prefix(full.begin(), full.begin() + n);
         Bytes a = prefix, b = prefix;
-        if (!md::insert_app1(a, block)) EXPECT_EQ(a, prefix);
-        if (!md::strip_app1(b)) EXPECT_EQ(b, prefix);
+        if (!md::insert_app1(a, block)) { EXPECT_EQ(a, prefix); }
+        if (!md::strip_app1(b)) { EXPECT_EQ(b, prefix); }
     }
     // Blocks the length field cannot carry (it would wrap to 0) or empty ones.
     Bytes jpeg = fixtures::plain_jpeg();
