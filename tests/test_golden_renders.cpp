@@ -83,14 +83,9 @@ void check_against_golden(const cv::Mat& source, const std::string& name) {
 cv::Mat render_stage_by_stage(const cv::Mat& source, const vornalix::EditParams& params) {
     using vornalix::Pipeline;
     using Stage = void (Pipeline::*)(cv::Mat&, const vornalix::EditParams&);
-    static const Stage kStages[] = {
-        &Pipeline::apply_white_balance, &Pipeline::apply_exposure,        &Pipeline::apply_brightness,
-        &Pipeline::apply_highlights_shadows, &Pipeline::apply_whites_blacks, &Pipeline::apply_contrast,
-        &Pipeline::apply_tone_curves,   &Pipeline::apply_clarity_texture, &Pipeline::apply_dehaze,
-        &Pipeline::apply_saturation_vibrance, &Pipeline::apply_hsl,       &Pipeline::apply_split_toning,
-        &Pipeline::apply_noise_reduction, &Pipeline::apply_sharpening,    &Pipeline::apply_lens_corrections,
-        &Pipeline::apply_geometry,      &Pipeline::apply_vignette,        &Pipeline::apply_grain,
-    };
+#define STAGE_ENTRY(name) &Pipeline::apply_##name,
+    static const Stage kStages[] = {VORNALIX_STAGES(STAGE_ENTRY)};
+#undef STAGE_ENTRY
     Pipeline pipeline;
     cv::Mat working;
     source.convertTo(working, CV_32FC4, 1.0 / 65535.0);
