@@ -2,6 +2,8 @@
 // Per-pixel helpers shared by the stages, the analyses and the operations
 // library: luminance, clamping and the HSL round trip. Single precision.
 
+#include "pipeline/lanes.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -10,8 +12,7 @@ namespace vornalix::pixel {
 // Rec. 709 luminance of 0..1 values, evaluated in this order for bit-stable results.
 inline float luminance(float r, float g, float b) { return (0.7152f * g) + 0.2126f * r + 0.0722f * b; }
 
-// NaN becomes 0, so a clamped value is always a number.
-inline float clamp01(float v) { return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f; }
+using lanes::clamp01;
 
 // std::fmod(x, m) for m > 0, with the ranges the HSL round trip meets taken
 // without the library call: below m in size x is its own remainder, and up to

@@ -207,37 +207,16 @@ cv::Mat perspective_matrix(cv::Size image, float dx, float dy) {
 
 namespace {
 
-using V = cv::v_float32x4;
-
-// The operations of vignette_weight, for one value and for four lanes.
-template <class T>
-T splat(float v);
-template <>
-float splat<float>(float v) { return v; }
-template <>
-V splat<V>(float v) { return cv::v_setall_f32(v); }
-float abs_of(float v) { return std::fabs(v); }
-V abs_of(V v) { return cv::v_abs(v); }
-float sqrt_of(float v) { return std::sqrt(v); }
-V sqrt_of(V v) { return cv::v_sqrt(v); }
-float max_of(float a, float b) { return std::max(a, b); }
-V max_of(V a, V b) { return cv::v_max(a, b); }
-float min_of(float a, float b) { return std::min(a, b); }
-V min_of(V a, V b) { return cv::v_min(a, b); }
-// `kept` where t > 0, else 0 (NaN counts as 0).
-float where_positive(float t, float kept) { return t > 0.0f ? kept : 0.0f; }
-V where_positive(V t, V kept) { return cv::v_select(t > cv::v_setzero_f32(), kept, cv::v_setzero_f32()); }
-
 // Vignette weight of one pixel from its offsets dx, dy (in half sizes), as
 // vignette() describes; written once for a scalar and a four-lane type.
 template <class T>
 T vignette_weight(T dx, T dy, T ady, float mid, float den, float ellipse_weight, float strength) {
+    using namespace lanes;
     const T d = sqrt_of(dx * dx + dy * dy);
     const T m = max_of(abs_of(dx), ady);
-    const T r = m + splat<T>(ellipse_weight) * (d - m);
-    T t = (r - splat<T>(mid)) / splat<T>(den);
-    t = where_positive(t, min_of(t, splat<T>(1.0f)));
-    return t * t * (splat<T>(3.0f) - splat<T>(2.0f) * t) * splat<T>(strength);
+    const T r = m + all<T>(ellipse_weight) * (d - m);
+    const T t = clamp01((r - all<T>(mid)) / all<T>(den));
+    return t * t * (all<T>(3.0f) - all<T>(2.0f) * t) * all<T>(strength);
 }
 
 }  // namespace
@@ -256,17 +235,17 @@ void vignette_row(cv::Size image, int y, cv::Vec4f* px, float amount, float mid,
     const int computed = std::min(image.width, image.width / 2 + 1);
     int x = 0;
     for (; x + 4 <= computed; x += 4) {
-        const V xs(float(x), float(x + 1), float(x + 2), float(x + 3));
-        const V dx = (xs - splat<V>(cx)) / splat<V>(cx);
-        cv::v_store(w + x, vignette_weight<V>(dx, splat<V>(dy), splat<V>(ady), mid, den, ellipse_weight, strength));
+        const lanes::V xs(float(x), float(x + 1), float(x + 2), float(x + 3));
+        const lanes::V dx = (xs - lanes::all(cx)) / lanes::all(cx);
+        cv::v_store(w + x, vignette_weight<lanes::V>(dx, lanes::all(dy), lanes::all(ady), mid, den, ellipse_weight, strength));
     }
     for (; x < computed; ++x) w[x] = vignette_weight<float>((x - cx) / cx, dy, ady, mid, den, ellipse_weight, strength);
     for (; x < image.width; ++x) w[x] = w[image.width - x];
-    const V colour = lanes::colour_mask(), one = lanes::all(1.0f);
+    const lanes::V colour = lanes::colour_mask(), one = lanes::all(1.0f);
     for (x = 0; x < image.width; ++x) {
-        const V v = cv::v_load(px[x].val);
-        const V wx = lanes::all(w[x]);
-        const V out = amount > 0.0f ? v * (one - wx) : v + (one - v) * wx;
+        const lanes::V v = cv::v_load(px[x].val);
+        const lanes::V wx = lanes::all(w[x]);
+        const lanes::V out = amount > 0.0f ? v * (one - wx) : v + (one - v) * wx;
         cv::v_store(px[x].val, cv::v_select(colour, lanes::clamp01(out), v));
     }
 }
