@@ -97,11 +97,9 @@ void Pipeline::apply_contrast(RowPass& pass, const EditParams& params) {
     const float contrast = tone::finite_or(params.contrast, 0.0f);
     if (contrast == 0.0f || pass.empty()) return;
     const float slope = std::max(1.0f + (contrast / 100.0f) * 0.8f, 0.2f);
-    // tone::soft_contrast on four lanes, then clamped.
-    pass.add(pixel_kernel([slope](const lanes::V& c) {
-        const lanes::V v = (c - lanes::all(0.5f)) * lanes::all(slope);
-        return lanes::clamp01(v / (lanes::all(1.0f) + lanes::all(0.4f) * cv::v_abs(v)) + lanes::all(0.5f));
-    }), RowPass::per_channel);
+    constexpr float kSoftness = 0.4f;
+    pass.add(pixel_kernel([slope](const lanes::V& c) { return clamp01(tone::soft_contrast(c, slope, kSoftness)); }),
+             RowPass::per_channel);
 }
 
 }  // namespace vornalix

@@ -63,9 +63,11 @@ inline float limited_gamma(float value, float strength, float min_gamma, float m
 
 // Soft S-curve around mid-grey: v = (c - 0.5) * slope, then v / (1 + softness |v|) + 0.5.
 // Not clamped.
-inline float soft_contrast(float c, float slope, float softness) {
-    const float v = (c - 0.5f) * slope;
-    return v / (1.0f + softness * std::fabs(v)) + 0.5f;
+template <class T>
+T soft_contrast(const T& c, float slope, float softness) {
+    using namespace lanes;
+    const T v = (c - all<T>(0.5f)) * all<T>(slope);
+    return v / (all<T>(1.0f) + all<T>(softness) * abs_of(v)) + all<T>(0.5f);
 }
 
 // Distance of luminance L from mid-grey toward black (shadow_depth) or white
