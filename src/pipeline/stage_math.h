@@ -68,11 +68,12 @@ void dark_channel_of(const cv::Mat& image, int patch, cv::Mat& minimum, cv::Mat&
 // |D| > threshold, D = plane - blur(plane, sigma); then clamped to [0, 1].
 void unsharp_mask(cv::Mat& plane, double sigma, double gain, double threshold);
 
-// The same for one value v whose blurred value is `blurred`.
-inline float unsharp_value(float v, float blurred, float gain, float threshold) {
-    const float detail = v - blurred;
-    if (std::fabs(detail) > threshold) v = v + detail * gain;
-    return pixel::clamp01(v);
+// The same for one value v (or four lanes) whose blurred value is `blurred`.
+template <class T>
+T unsharp_value(const T& v, const T& blurred, float gain, float threshold) {
+    using namespace lanes;
+    const T detail = v - blurred;
+    return clamp01(select(abs_of(detail) > all<T>(threshold), v + detail * all<T>(gain), v));
 }
 
 // ---- Lens -------------------------------------------------------------------
