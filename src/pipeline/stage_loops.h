@@ -46,17 +46,6 @@ RowKernel rgb_kernel(Fn fn) {
     };
 }
 
-namespace lanes {
-// tone::lut_index of each lane.
-inline cv::v_int32x4 lut_index(const V& v, int size) {
-    const cv::v_int32x4 nearest = cv::v_trunc(v * all(static_cast<float>(size - 1)) + all(0.5f));
-    const cv::v_int32x4 last = cv::v_setall_s32(size - 1), first = cv::v_setzero_s32();
-    const cv::v_int32x4 below = cv::v_reinterpret_as_s32(v > all(0.0f));
-    const cv::v_int32x4 top = cv::v_reinterpret_as_s32(v >= all(1.0f));
-    return cv::v_select(below, cv::v_select(top, last, nearest), first);
-}
-}  // namespace lanes
-
 // A row kernel applying fn(v) -> v to every pixel as one four-lane vector;
 // the alpha lane is put back as it was.
 template <typename Fn>
