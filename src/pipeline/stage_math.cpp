@@ -17,9 +17,7 @@ void clamp_plane(cv::Mat& plane) {
     cv::threshold(plane, plane, 1.0, 1.0, cv::THRESH_TRUNC);
 }
 
-cv::Mat luminance_plane(const std::vector<cv::Mat>& planes) {
-    return 0.2126f * planes[0] + 0.7152f * planes[1] + 0.0722f * planes[2];
-}
+cv::Mat luminance_plane(const std::vector<cv::Mat>& planes) { return pixel::luminance(planes[0], planes[1], planes[2]); }
 
 void luminance_of(const cv::Mat& image, cv::Mat& luma) {
     CV_Assert(image.type() == CV_32FC4);
@@ -28,8 +26,7 @@ void luminance_of(const cv::Mat& image, cv::Mat& luma) {
         for (int y = band.start; y < band.end; ++y) {
             const auto* px = image.ptr<cv::Vec4f>(y);
             auto* l = luma.ptr<float>(y);
-            // Summed in the order luminance_plane() evaluates its expression.
-            for (int x = 0; x < image.cols; ++x) l[x] = (px[x][0] * 0.2126f + px[x][1] * 0.7152f) + px[x][2] * 0.0722f;
+            for (int x = 0; x < image.cols; ++x) l[x] = pixel::luminance(px[x][0], px[x][1], px[x][2]);
         }
     });
 }
