@@ -1,9 +1,10 @@
 // Noise reduction (luminance smoothing and a per-channel colour blur) and
 // sharpening (unsharp mask with a hard threshold).
 
+#include "pipeline/detail_math.h"
 #include "pipeline/pipeline.h"
+#include "pipeline/plane_math.h"
 #include "pipeline/stage_loops.h"
-#include "pipeline/stage_math.h"
 
 #include <opencv2/imgproc.hpp>
 
