@@ -1,6 +1,6 @@
 #pragma once
-// The rendering pipeline: source image in, eighteen stages over a float
-// R, G, B, A working image (nominal range 0..1), 16-bit result out.
+// The rendering pipeline: source image in, the stages of stages.h over a
+// float R, G, B, A working image (nominal range 0..1), 16-bit result out.
 
 #include "api/edit_params.h"
 #include "color/profile_manager.h"
