@@ -1,5 +1,5 @@
+#include "pipeline/lens_math.h"
 #include "pipeline/pipeline.h"
-#include "pipeline/stage_math.h"
 #include "support/stage_images.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,7 @@
 #include "auto/analysis_image.h"
 
 #include "image/size_bound.h"
+#include "pipeline/pixel.h"
 
 #include <opencv2/imgproc.hpp>
 
@@ -34,9 +35,7 @@ cv::Mat luminance_plane(const cv::Mat& rgb_float) {
         throw std::invalid_argument("luminance plane needs a float image with three or four channels");
     std::vector<cv::Mat> planes;
     cv::split(rgb_float, planes);
-    cv::Mat lum = planes[0] * static_cast<double>(0.2126f) + planes[1] * static_cast<double>(0.7152f) +
-                  planes[2] * static_cast<double>(0.0722f);
-    return lum;
+    return pixel::luminance(planes[0], planes[1], planes[2]);
 }
 
 }  // namespace vornalix::analysis

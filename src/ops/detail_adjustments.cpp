@@ -3,8 +3,10 @@
 
 #include "ops/adjustments.h"
 #include "ops/checks.h"
+#include "pipeline/detail_math.h"
+#include "pipeline/lens_math.h"
+#include "pipeline/plane_math.h"
 #include "pipeline/stage_loops.h"
-#include "pipeline/stage_math.h"
 
 #include <opencv2/imgproc.hpp>
 #include <opencv2/photo.hpp>

@@ -3,8 +3,9 @@
 #include "ops/effects.h"
 
 #include "ops/checks.h"
+#include "pipeline/finishing_math.h"
+#include "pipeline/plane_math.h"
 #include "pipeline/stage_loops.h"
-#include "pipeline/stage_math.h"
 
 #include <algorithm>
 #include <cmath>

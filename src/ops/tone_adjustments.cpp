@@ -4,8 +4,8 @@
 #include "ops/adjustments.h"
 #include "ops/checks.h"
 #include "pipeline/pixel.h"
+#include "pipeline/plane_math.h"
 #include "pipeline/stage_loops.h"
-#include "pipeline/stage_math.h"
 #include "pipeline/tone_math.h"
 
 #include <opencv2/imgproc.hpp>

@@ -3,7 +3,8 @@
 
 #include "ops/checks.h"
 #include "ops/geometry.h"
-#include "pipeline/stage_math.h"
+#include "pipeline/geometry_math.h"
+#include "pipeline/plane_math.h"
 
 #include <opencv2/imgproc.hpp>
 

@@ -20,8 +20,7 @@ constexpr float kGreyThreshold = 1e-6f;
 // Moves each channel of four pixels away from (factor > 1) or toward
 // (factor < 1) the pixel's luminance.
 void scale_from_luminance(lanes::V& r, lanes::V& g, lanes::V& b, const lanes::V& factor) {
-    // pixel::luminance, lane by lane and summed in its order.
-    const lanes::V lum = (r * lanes::all(0.2126f) + g * lanes::all(0.7152f)) + b * lanes::all(0.0722f);
+    const lanes::V lum = pixel::luminance(r, g, b);
     r = lanes::clamp01(lum + (r - lum) * factor);
     g = lanes::clamp01(lum + (g - lum) * factor);
     b = lanes::clamp01(lum + (b - lum) * factor);

@@ -65,7 +65,7 @@ void Pipeline::apply_tone_curves(RowPass& pass, const EditParams& params) {
         const auto& t = *folded;  // shared by the kernel's copies on every thread
         int index[4];
         for (int x = 0; x < n; ++x) {
-            cv::v_store(index, lanes::lut_index(cv::v_load(px[x].val), kLutSize));
+            cv::v_store(index, tone::lut_index(cv::v_load(px[x].val), kLutSize));
             for (int c = 0; c < 3; ++c) px[x][c] = t[c][index[c]];
         }
     }, RowPass::per_channel);

@@ -1,9 +1,10 @@
 // Noise reduction (luminance smoothing and a per-channel colour blur) and
 // sharpening (unsharp mask with a hard threshold).
 
+#include "pipeline/detail_math.h"
 #include "pipeline/pipeline.h"
+#include "pipeline/plane_math.h"
 #include "pipeline/stage_loops.h"
-#include "pipeline/stage_math.h"
 
 #include <opencv2/imgproc.hpp>
 
@@ -67,12 +68,9 @@ void Pipeline::apply_sharpening(RowPass& pass, const EditParams& params) {
         const auto* b = blurred.ptr<cv::Vec4f>(y);
         const lanes::V colour = lanes::colour_mask();
         for (int x = 0; x < n; ++x) {
-            // stage_math::unsharp_value on four lanes.
             const lanes::V v = cv::v_load(px[x].val);
-            const lanes::V detail = v - cv::v_load(b[x].val);
-            const lanes::V sharpened = cv::v_select(cv::v_abs(detail) > lanes::all(threshold),
-                                                    v + detail * lanes::all(gain), v);
-            cv::v_store(px[x].val, cv::v_select(colour, lanes::clamp01(sharpened), v));
+            const lanes::V sharpened = stage_math::unsharp_value(v, cv::v_load(b[x].val), gain, threshold);
+            cv::v_store(px[x].val, cv::v_select(colour, sharpened, v));
         }
     });
 }

@@ -1,9 +1,10 @@
 // Finishing on the final frame: a creative vignette and monochrome film grain.
 
+#include "pipeline/finishing_math.h"
 #include "pipeline/pipeline.h"
 #include "pipeline/pixel.h"
+#include "pipeline/plane_math.h"
 #include "pipeline/row_pass.h"
-#include "pipeline/stage_math.h"
 
 
 namespace vornalix {

@@ -4,7 +4,8 @@
 #include "pipeline/pipeline.h"
 
 #include "image/image_memory.h"
-#include "pipeline/stage_math.h"
+#include "pipeline/geometry_math.h"
+#include "pipeline/plane_math.h"
 
 #include <opencv2/imgproc.hpp>
 

@@ -1,9 +1,9 @@
 // Lens corrections in one stage: radial distortion, lateral chromatic
 // aberration, lens vignetting and colour fringes, each under its own guard.
 
+#include "pipeline/lens_math.h"
 #include "pipeline/pipeline.h"
 #include "pipeline/row_pass.h"
-#include "pipeline/stage_math.h"
 
 #include <opencv2/imgproc.hpp>
 

@@ -1,9 +1,10 @@
 // Clarity and texture (luminance detail at two scales) and dehaze (dark-channel
 // haze removal with a Gaussian-smoothed transmission).
 
+#include "pipeline/detail_math.h"
 #include "pipeline/pipeline.h"
+#include "pipeline/plane_math.h"
 #include "pipeline/row_pass.h"
-#include "pipeline/stage_math.h"
 
 #include <opencv2/imgproc.hpp>
 

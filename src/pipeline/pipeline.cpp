@@ -6,26 +6,9 @@ namespace vornalix {
 
 void Pipeline::process(const EditParams& params) {
     if (source.empty()) return;
-    static const Stage kStages[] = {
-        &Pipeline::apply_white_balance,
-        &Pipeline::apply_exposure,
-        &Pipeline::apply_brightness,
-        &Pipeline::apply_highlights_shadows,
-        &Pipeline::apply_whites_blacks,
-        &Pipeline::apply_contrast,
-        &Pipeline::apply_tone_curves,
-        &Pipeline::apply_clarity_texture,
-        &Pipeline::apply_dehaze,
-        &Pipeline::apply_saturation_vibrance,
-        &Pipeline::apply_hsl,
-        &Pipeline::apply_split_toning,
-        &Pipeline::apply_noise_reduction,
-        &Pipeline::apply_sharpening,
-        &Pipeline::apply_lens_corrections,
-        &Pipeline::apply_geometry,
-        &Pipeline::apply_vignette,
-        &Pipeline::apply_grain,
-    };
+#define VORNALIX_STAGE_ENTRY(name) &Pipeline::apply_##name,
+    static const Stage kStages[] = {VORNALIX_STAGES(VORNALIX_STAGE_ENTRY)};
+#undef VORNALIX_STAGE_ENTRY
 
     // A crop leaves the working image a view into its memory; start from the whole again.
     cv::Mat& working = scratch_.working;
@@ -49,24 +32,13 @@ void Pipeline::run_alone(Stage stage, cv::Mat& working, const EditParams& params
     pass.finish();
 }
 
-void Pipeline::apply_white_balance(cv::Mat& w, const EditParams& p) { run_alone(&Pipeline::apply_white_balance, w, p); }
-void Pipeline::apply_exposure(cv::Mat& w, const EditParams& p) { run_alone(&Pipeline::apply_exposure, w, p); }
-void Pipeline::apply_brightness(cv::Mat& w, const EditParams& p) { run_alone(&Pipeline::apply_brightness, w, p); }
-void Pipeline::apply_highlights_shadows(cv::Mat& w, const EditParams& p) { run_alone(&Pipeline::apply_highlights_shadows, w, p); }
-void Pipeline::apply_whites_blacks(cv::Mat& w, const EditParams& p) { run_alone(&Pipeline::apply_whites_blacks, w, p); }
-void Pipeline::apply_contrast(cv::Mat& w, const EditParams& p) { run_alone(&Pipeline::apply_contrast, w, p); }
-void Pipeline::apply_tone_curves(cv::Mat& w, const EditParams& p) { run_alone(&Pipeline::apply_tone_curves, w, p); }
-void Pipeline::apply_clarity_texture(cv::Mat& w, const EditParams& p) { run_alone(&Pipeline::apply_clarity_texture, w, p); }
-void Pipeline::apply_dehaze(cv::Mat& w, const EditParams& p) { run_alone(&Pipeline::apply_dehaze, w, p); }
-void Pipeline::apply_saturation_vibrance(cv::Mat& w, const EditParams& p) { run_alone(&Pipeline::apply_saturation_vibrance, w, p); }
-void Pipeline::apply_hsl(cv::Mat& w, const EditParams& p) { run_alone(&Pipeline::apply_hsl, w, p); }
-void Pipeline::apply_split_toning(cv::Mat& w, const EditParams& p) { run_alone(&Pipeline::apply_split_toning, w, p); }
-void Pipeline::apply_noise_reduction(cv::Mat& w, const EditParams& p) { run_alone(&Pipeline::apply_noise_reduction, w, p); }
-void Pipeline::apply_sharpening(cv::Mat& w, const EditParams& p) { run_alone(&Pipeline::apply_sharpening, w, p); }
-void Pipeline::apply_lens_corrections(cv::Mat& w, const EditParams& p) { run_alone(&Pipeline::apply_lens_corrections, w, p); }
-void Pipeline::apply_geometry(cv::Mat& w, const EditParams& p) { run_alone(&Pipeline::apply_geometry, w, p); }
-void Pipeline::apply_vignette(cv::Mat& w, const EditParams& p) { run_alone(&Pipeline::apply_vignette, w, p); }
-void Pipeline::apply_grain(cv::Mat& w, const EditParams& p) { run_alone(&Pipeline::apply_grain, w, p); }
+// The one-stage forms: each runs its pass form alone.
+#define VORNALIX_DEFINE_STANDALONE(name)                                       \
+    void Pipeline::apply_##name(cv::Mat& working, const EditParams& params) { \
+        run_alone(&Pipeline::apply_##name, working, params);                 \
+    }
+VORNALIX_STAGES(VORNALIX_DEFINE_STANDALONE)
+#undef VORNALIX_DEFINE_STANDALONE
 
 void Pipeline::apply_srgb_gamma(cv::Mat& image) {
     if (image.rows == 0 || image.cols == 0) return;

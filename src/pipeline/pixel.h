@@ -2,16 +2,21 @@
 // Per-pixel helpers shared by the stages, the analyses and the operations
 // library: luminance, clamping and the HSL round trip. Single precision.
 
+#include "pipeline/lanes.h"
+
 #include <algorithm>
 #include <cmath>
 
 namespace vornalix::pixel {
 
-// Rec. 709 luminance of 0..1 values, evaluated in this order for bit-stable results.
-inline float luminance(float r, float g, float b) { return (0.7152f * g) + 0.2126f * r + 0.0722f * b; }
+using lanes::clamp01;
 
-// NaN becomes 0, so a clamped value is always a number.
-inline float clamp01(float v) { return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f; }
+// Rec. 709 luminance of 0..1 values: of one pixel, of four pixels' lanes or
+// of whole planes, always summed in this order so all three agree.
+template <class T>
+auto luminance(const T& r, const T& g, const T& b) {
+    return (lanes::scaled(r, 0.2126f) + lanes::scaled(g, 0.7152f)) + lanes::scaled(b, 0.0722f);
+}
 
 // std::fmod(x, m) for m > 0, with the ranges the HSL round trip meets taken
 // without the library call: below m in size x is its own remainder, and up to

@@ -3,10 +3,10 @@
 // pixel by pixel in place, plane by plane through split and merge, or as a
 // row kernel that joins a render's pass.
 
+#include "pipeline/lanes.h"
 #include "pipeline/row_pass.h"
 
 #include <opencv2/core.hpp>
-#include <opencv2/core/hal/intrin.hpp>
 
 #include <algorithm>
 #include <vector>
@@ -45,27 +45,6 @@ RowKernel rgb_kernel(Fn fn) {
         for (int x = 0; x < n; ++x) fn(px[x][0], px[x][1], px[x][2]);
     };
 }
-
-// Four-lane forms of the per-pixel helpers, for kernels that treat a pixel
-// (R, G, B, A) as one vector. The lane arithmetic is IEEE single precision
-// like the scalar forms, so both give the same values.
-namespace lanes {
-using V = cv::v_float32x4;
-inline V all(float v) { return cv::v_setall_f32(v); }
-// All bits set in the colour lanes, none in alpha: v_select(colour_mask(), new, old)
-// keeps a pixel's alpha.
-inline V colour_mask() { return cv::v_reinterpret_as_f32(cv::v_int32x4(-1, -1, -1, 0)); }
-// clamp01: NaN (the first operand of the max) becomes 0.
-inline V clamp01(const V& v) { return cv::v_min(cv::v_max(v, all(0.0f)), all(1.0f)); }
-// tone::lut_index of each lane.
-inline cv::v_int32x4 lut_index(const V& v, int size) {
-    const cv::v_int32x4 nearest = cv::v_trunc(v * all(static_cast<float>(size - 1)) + all(0.5f));
-    const cv::v_int32x4 last = cv::v_setall_s32(size - 1), first = cv::v_setzero_s32();
-    const cv::v_int32x4 below = cv::v_reinterpret_as_s32(v > all(0.0f));
-    const cv::v_int32x4 top = cv::v_reinterpret_as_s32(v >= all(1.0f));
-    return cv::v_select(below, cv::v_select(top, last, nearest), first);
-}
-}  // namespace lanes
 
 // A row kernel applying fn(v) -> v to every pixel as one four-lane vector;
 // the alpha lane is put back as it was.

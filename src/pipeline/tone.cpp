@@ -23,8 +23,12 @@ void Pipeline::apply_white_balance(RowPass& pass, const EditParams& params) {
     if (std::fabs(kelvin - kNeutralKelvin) < 1.0f && std::fabs(tint) < 0.1f) return;
 
     const tone::Rgb m = tone::blackbody_multipliers(kelvin, tint, kNeutralKelvin, kTintPerUnit);
-    const lanes::V factors(m.r, m.g, m.b, 1.0f);
-    pass.add(pixel_kernel([factors](const lanes::V& v) { return lanes::clamp01(v * factors); }), RowPass::per_channel);
+    // Always at the head of a render, so only the 65,536-entry table meets it.
+    pass.add(rgb_kernel([m](float& r, float& g, float& b) {
+        r = clamp01(r * m.r);
+        g = clamp01(g * m.g);
+        b = clamp01(b * m.b);
+    }), RowPass::per_channel);
 }
 
 void Pipeline::apply_exposure(RowPass& pass, const EditParams& params) {
@@ -32,8 +36,11 @@ void Pipeline::apply_exposure(RowPass& pass, const EditParams& params) {
     if (ev == 0.0f) return;
     const float factor = tone::exposure_factor(ev);
     // Values only grow or shrink; nothing below 0 can appear, so only the top is cut.
-    pass.add(pixel_kernel([factor](const lanes::V& v) { return cv::v_min(v * lanes::all(factor), lanes::all(1.0f)); }),
-             RowPass::per_channel);
+    pass.add(rgb_kernel([factor](float& r, float& g, float& b) {
+        r = lanes::min_of(r * factor, 1.0f);
+        g = lanes::min_of(g * factor, 1.0f);
+        b = lanes::min_of(b * factor, 1.0f);
+    }), RowPass::per_channel);
 }
 
 void Pipeline::apply_brightness(RowPass& pass, const EditParams& params) {
@@ -97,11 +104,9 @@ void Pipeline::apply_contrast(RowPass& pass, const EditParams& params) {
     const float contrast = tone::finite_or(params.contrast, 0.0f);
     if (contrast == 0.0f || pass.empty()) return;
     const float slope = std::max(1.0f + (contrast / 100.0f) * 0.8f, 0.2f);
-    // tone::soft_contrast on four lanes, then clamped.
-    pass.add(pixel_kernel([slope](const lanes::V& c) {
-        const lanes::V v = (c - lanes::all(0.5f)) * lanes::all(slope);
-        return lanes::clamp01(v / (lanes::all(1.0f) + lanes::all(0.4f) * cv::v_abs(v)) + lanes::all(0.5f));
-    }), RowPass::per_channel);
+    constexpr float kSoftness = 0.4f;
+    pass.add(pixel_kernel([slope](const lanes::V& c) { return clamp01(tone::soft_contrast(c, slope, kSoftness)); }),
+             RowPass::per_channel);
 }
 
 }  // namespace vornalix

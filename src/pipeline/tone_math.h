@@ -63,9 +63,11 @@ inline float limited_gamma(float value, float strength, float min_gamma, float m
 
 // Soft S-curve around mid-grey: v = (c - 0.5) * slope, then v / (1 + softness |v|) + 0.5.
 // Not clamped.
-inline float soft_contrast(float c, float slope, float softness) {
-    const float v = (c - 0.5f) * slope;
-    return v / (1.0f + softness * std::fabs(v)) + 0.5f;
+template <class T>
+T soft_contrast(const T& c, float slope, float softness) {
+    using namespace lanes;
+    const T v = (c - all<T>(0.5f)) * all<T>(slope);
+    return v / (all<T>(1.0f) + all<T>(softness) * abs_of(v)) + all<T>(0.5f);
 }
 
 // Distance of luminance L from mid-grey toward black (shadow_depth) or white
@@ -75,10 +77,10 @@ inline float highlight_depth(float lum) { return lum > 0.5f ? 2.0f * (lum - 0.5f
 
 // Index of the nearest entry of a lookup table of `size` entries over 0..1;
 // values below 0 (and NaN) read the first entry, values above 1 the last.
-inline int lut_index(float v, int size) {
-    if (!(v > 0.0f)) return 0;
-    if (v >= 1.0f) return size - 1;
-    return static_cast<int>(v * static_cast<float>(size - 1) + 0.5f);
+template <class T>
+auto lut_index(const T& v, int size) {
+    using namespace lanes;
+    return truncated(clamp01(v) * all<T>(static_cast<float>(size - 1)) + all<T>(0.5f));
 }
 
 // Uniform Catmull-Rom interpolation between p1 (t = 0) and p2 (t = 1).

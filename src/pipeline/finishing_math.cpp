@@ -1,0 +1,74 @@
+#include "pipeline/finishing_math.h"
+
+#include "pipeline/lanes.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <cmath>
+
+namespace vornalix::stage_math {
+
+namespace {
+
+// Vignette weight of one pixel from its offsets dx, dy (in half sizes), as
+// vignette() describes; written once for a scalar and a four-lane type.
+template <class T>
+T vignette_weight(T dx, T dy, T ady, float mid, float den, float ellipse_weight, float strength) {
+    using namespace lanes;
+    const T d = sqrt_of(dx * dx + dy * dy);
+    const T m = max_of(abs_of(dx), ady);
+    const T r = m + all<T>(ellipse_weight) * (d - m);
+    const T t = clamp01((r - all<T>(mid)) / all<T>(den));
+    return t * t * (all<T>(3.0f) - all<T>(2.0f) * t) * all<T>(strength);
+}
+
+}  // namespace
+
+void vignette_row(cv::Size image, int y, cv::Vec4f* px, float amount, float mid, float den, float ellipse_weight) {
+    const float strength = std::fabs(amount);
+    const float cx = image.width / 2.0f;
+    const float cy = image.height / 2.0f;
+    const float dy = (y - cy) / cy;
+    const float ady = std::fabs(dy);
+    cv::AutoBuffer<float, 4096> weights(image.width);
+    float* w = weights.data();
+    // The weight is even in dx, and column width - x lies exactly as far
+    // right of the centre as x lies left of it (all half-integers, exact in
+    // float): only the left half and the centre are computed.
+    const int computed = std::min(image.width, image.width / 2 + 1);
+    int x = 0;
+    for (; x + 4 <= computed; x += 4) {
+        const lanes::V xs(float(x), float(x + 1), float(x + 2), float(x + 3));
+        const lanes::V dx = (xs - lanes::all(cx)) / lanes::all(cx);
+        cv::v_store(w + x, vignette_weight<lanes::V>(dx, lanes::all(dy), lanes::all(ady), mid, den, ellipse_weight, strength));
+    }
+    for (; x < computed; ++x) w[x] = vignette_weight<float>((x - cx) / cx, dy, ady, mid, den, ellipse_weight, strength);
+    for (; x < image.width; ++x) w[x] = w[image.width - x];
+    const lanes::V colour = lanes::colour_mask(), one = lanes::all(1.0f);
+    for (x = 0; x < image.width; ++x) {
+        const lanes::V v = cv::v_load(px[x].val);
+        const lanes::V wx = lanes::all(w[x]);
+        const lanes::V out = amount > 0.0f ? v * (one - wx) : v + (one - v) * wx;
+        cv::v_store(px[x].val, cv::v_select(colour, lanes::clamp01(out), v));
+    }
+}
+
+void vignette(cv::Mat& image, float amount, float mid, float den, float ellipse_weight) {
+    for (int y = 0; y < image.rows; ++y)
+        vignette_row(image.size(), y, image.ptr<cv::Vec4f>(y), amount, mid, den, ellipse_weight);
+}
+
+cv::Mat grain_field(cv::Size size, double sigma, double blur_sigma, double min_deviation) {
+    cv::Mat field(size, CV_32F);
+    cv::randn(field, 0.0, sigma);
+    if (blur_sigma > 0.0) {
+        cv::GaussianBlur(field, field, cv::Size(), blur_sigma, 0.0, cv::BORDER_REFLECT_101);
+        cv::Scalar mean, deviation;
+        cv::meanStdDev(field, mean, deviation);
+        if (deviation[0] > min_deviation) field *= sigma / deviation[0];
+    }
+    return field;
+}
+
+}  // namespace vornalix::stage_math

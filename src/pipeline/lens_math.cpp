@@ -1,0 +1,87 @@
+#include "pipeline/lens_math.h"
+
+#include "image/image_memory.h"
+#include "pipeline/row_pass.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+
+namespace vornalix::stage_math {
+
+namespace {
+
+// Reflecting borders repeat with a fixed period, so a sample coordinate far
+// outside the image can be moved by whole periods without changing what it
+// reads. This keeps OpenCV's fixed-point conversion and border loop on small
+// numbers; coordinates within one image size of the frame are left exact.
+float fold_coordinate(float v, int len, int border) {
+    if (v >= -len && v <= 2.0f * len) return v;
+    if (std::isnan(v)) return 0.0f;
+    const double bounded = std::min(std::max(static_cast<double>(v), -1e9), 1e9);
+    int period = 0;
+    if (border == cv::BORDER_REFLECT) period = 2 * len;
+    if (border == cv::BORDER_REFLECT_101) period = 2 * (len - 1);
+    if (period <= 0) return bounded < 0 ? -1.0f : static_cast<float>(len);
+    return static_cast<float>(bounded - period * std::floor(bounded / period));
+}
+
+}  // namespace
+
+void radial_distortion(const cv::Mat& image, cv::Mat& out, cv::Mat& map_x, cv::Mat& map_y, float k,
+                       int interpolation, int border) {
+    const float cx = image.cols / 2.0f;
+    const float cy = image.rows / 2.0f;
+    const float radius = std::max(cx, cy);
+    create_image(map_x, image.size(), CV_32F);
+    create_image(map_y, image.size(), CV_32F);
+    for_each_band(image.rows, [&](const cv::Range& band) {
+        for (int y = band.start; y < band.end; ++y) {
+            const float ny = (y - cy) / radius;
+            const float ny2 = ny * ny;
+            auto* mx = map_x.ptr<float>(y);
+            auto* my = map_y.ptr<float>(y);
+            for (int x = 0; x < image.cols; ++x) {
+                const float nx = (x - cx) / radius;
+                const float f = 1.0f + k * (nx * nx + ny2);
+                mx[x] = fold_coordinate(cx + radius * nx * f, image.cols, border);
+                my[x] = fold_coordinate(cy + radius * ny * f, image.rows, border);
+            }
+        }
+    });
+    create_image(out, image.size(), image.type());
+    cv::remap(image, out, map_x, map_y, interpolation, border, cv::Scalar());
+}
+
+void radial_distortion(cv::Mat& image, float k, int interpolation, int border) {
+    cv::Mat out, map_x, map_y;
+    radial_distortion(image, out, map_x, map_y, k, interpolation, border);
+    image = out;
+}
+
+void fit_channel_to_size(cv::Mat& plane, cv::Size target) {
+    if (plane.size() == target) return;
+    struct Span {
+        int from = 0, to = 0, length = 0;
+    };
+    auto span = [](int have, int want) {
+        Span s;
+        if (have >= want) {
+            s.from = (have - want) / 2;
+            s.length = want;
+        } else {
+            s.to = (want - have) / 2;
+            s.length = have;
+        }
+        return s;
+    };
+    const Span sx = span(plane.cols, target.width);
+    const Span sy = span(plane.rows, target.height);
+    cv::Mat fitted = cv::Mat::zeros(target, plane.type());
+    if (sx.length > 0 && sy.length > 0)
+        plane(cv::Rect(sx.from, sy.from, sx.length, sy.length))
+            .copyTo(fitted(cv::Rect(sx.to, sy.to, sx.length, sy.length)));
+    plane = fitted;
+}
+
+}  // namespace vornalix::stage_math

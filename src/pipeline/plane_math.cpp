@@ -1,0 +1,53 @@
+#include "pipeline/plane_math.h"
+
+#include "image/image_memory.h"
+#include "pipeline/pixel.h"
+#include "pipeline/row_pass.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+
+namespace vornalix::stage_math {
+
+void clamp_plane(cv::Mat& plane) {
+    cv::threshold(plane, plane, 0.0, 0.0, cv::THRESH_TOZERO);
+    cv::threshold(plane, plane, 1.0, 1.0, cv::THRESH_TRUNC);
+}
+
+cv::Mat luminance_plane(const std::vector<cv::Mat>& planes) { return pixel::luminance(planes[0], planes[1], planes[2]); }
+
+void luminance_of(const cv::Mat& image, cv::Mat& luma) {
+    CV_Assert(image.type() == CV_32FC4);
+    create_image(luma, image.size(), CV_32F);
+    for_each_band(image.rows, [&](const cv::Range& band) {
+        for (int y = band.start; y < band.end; ++y) {
+            const auto* px = image.ptr<cv::Vec4f>(y);
+            auto* l = luma.ptr<float>(y);
+            for (int x = 0; x < image.cols; ++x) l[x] = pixel::luminance(px[x][0], px[x][1], px[x][2]);
+        }
+    });
+}
+
+void gaussian_blur(const cv::Mat& src, cv::Mat& dst, cv::Size kernel, double sigma) {
+    CV_Assert(src.data != dst.data || src.empty());
+    create_image(dst, src.size(), src.type());
+    // A band of a larger matrix takes its border from the rows around it.
+    for_each_band(src.rows, [&](const cv::Range& band) {
+        cv::Mat out = dst.rowRange(band);
+        cv::GaussianBlur(src.rowRange(band), out, kernel, sigma, 0.0, cv::BORDER_REFLECT_101);
+    }, bands_per_thread());
+}
+
+int max_kernel_size(cv::Size image) { return 2 * std::max(image.width, image.height) + 1; }
+
+int slider_kernel_size(float value, float steps_per_100, int cap) {
+    const float steps = value / 100.0f * steps_per_100;
+    const int max_steps = (cap - 3) / 2;
+    if (!(steps < static_cast<float>(max_steps))) return 2 * std::max(max_steps, 0) + 3;
+    return 2 * static_cast<int>(std::max(steps, 0.0f)) + 3;
+}
+
+double capped_sigma(double sigma, int cap) { return std::min(sigma, (cap - 1) / 8.0); }
+
+}  // namespace vornalix::stage_math

@@ -1,0 +1,48 @@
+#pragma once
+// Plane helpers the stages share, also used by the operations library:
+// settings checks, clamping, luminance, a parallel Gaussian blur and kernel
+// sizes. Planes are single-channel CV_32F, images CV_32FC4 (R, G, B, A).
+
+#include <opencv2/core.hpp>
+
+#include <cmath>
+#include <initializer_list>
+#include <vector>
+
+namespace vornalix::stage_math {
+
+// A setting that is NaN or infinite leaves its step out.
+inline bool all_finite(std::initializer_list<float> values) {
+    for (float v : values)
+        if (!std::isfinite(v)) return false;
+    return true;
+}
+
+// Clamp a float plane to [0, 1] (to-zero at 0, then truncate at 1; NaN becomes 0).
+void clamp_plane(cv::Mat& plane);
+
+// Rec. 709 luminance of planes 0..2 as one plane.
+cv::Mat luminance_plane(const std::vector<cv::Mat>& planes);
+
+// Gaussian blur with reflected borders (the last pixel not repeated), run in
+// parallel over bands of rows: each band reads its neighbours' rows as a
+// whole-image blur would, so the result is the same. `dst` must not be `src`.
+void gaussian_blur(const cv::Mat& src, cv::Mat& dst, cv::Size kernel, double sigma);
+
+// Rec. 709 luminance of the colour channels of a four-channel image, written
+// into `luma` (single plane), in parallel; the same values as luminance_plane().
+void luminance_of(const cv::Mat& image, cv::Mat& luma);
+
+// Past about twice the image's long side a blur is all but saturated, so no
+// kernel grows beyond this odd size.
+int max_kernel_size(cv::Size image);
+
+// Odd kernel 2 * trunc(value / 100 * steps_per_100) + 3 for a positive, finite
+// slider value, at most `cap` (worked in float, clamped before any conversion).
+int slider_kernel_size(float value, float steps_per_100, int cap);
+
+// A Gaussian sigma no larger than what keeps the kernel OpenCV derives for
+// float data (round(8 sigma + 1), made odd) within `cap`.
+double capped_sigma(double sigma, int cap);
+
+}  // namespace vornalix::stage_math
