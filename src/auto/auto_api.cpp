@@ -40,8 +40,8 @@ int vornalix_auto_white_balance(VornalixContext* ctx, float* temperature, float*
         if (!api::require_image(ctx)) return api::kFailure;
         float all[analysis::kSuggestionCount] = {};
         run_auto_analysis(ctx, all);
-        *temperature = all[7];
-        *tint = all[8];
+        *temperature = all[analysis::entry::temperature];
+        *tint = all[analysis::entry::tint];
         return 0;
     });
 }
