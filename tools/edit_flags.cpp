@@ -2,52 +2,53 @@
 
 #include "cli.h"
 
+#include <algorithm>
 #include <cstring>
 #include <sstream>
 
 namespace cli {
 
+const nlohmann::json& settings_schema() {
+    static const nlohmann::json settings = nlohmann::json::parse(vornalix_settings_schema())["settings"];
+    return settings;
+}
+
+int merge_settings(VornalixContext* ctx, const nlohmann::json& values, std::string& error) {
+    const int size = vornalix_settings_to_json(ctx, nullptr, 0);
+    std::string current(static_cast<size_t>(size > 0 ? size : 1), '\0');
+    if (size <= 0 || vornalix_settings_to_json(ctx, current.data(), size) != size) {
+        error = vornalix_last_error(ctx);
+        return kFailure;
+    }
+    nlohmann::json merged = nlohmann::json::parse(current.c_str());
+    for (const auto& item : values.items()) merged[item.key()] = item.value();
+    if (vornalix_settings_from_json(ctx, merged.dump().c_str()) != 0) {
+        error = vornalix_last_error(ctx);
+        return kFailure;
+    }
+    return 0;
+}
+
 namespace {
 
-struct FloatFlag {
-    const char* name;
-    const char* help;  // unit and range
-    void (*set)(VornalixContext*, float);
-};
+const nlohmann::json* setting_of_flag(const std::string& flag) {
+    for (const nlohmann::json& setting : settings_schema())
+        if (setting["flag"] == flag) return &setting;
+    return nullptr;
+}
 
-const FloatFlag kFloatFlags[] = {
-    {"exposure", "EV (stops), -5..5, 0 = unchanged", vornalix_set_exposure},
-    {"brightness", "-100..100", vornalix_set_brightness},
-    {"contrast", "-100..100", vornalix_set_contrast},
-    {"highlights", "-100..100", vornalix_set_highlights},
-    {"shadows", "-100..100", vornalix_set_shadows},
-    {"whites", "-100..100", vornalix_set_whites},
-    {"blacks", "-100..100", vornalix_set_blacks},
-    {"temperature", "kelvin, 2000..12000 (default 6500 here: as shot; the library's is 5500)", vornalix_set_temperature},
-    {"tint", "-150..150 (green to magenta)", vornalix_set_tint},
-    {"saturation", "-100..100", vornalix_set_saturation},
-    {"vibrance", "-100..100", vornalix_set_vibrance},
-    {"sharpening", "amount, 0..150", vornalix_set_sharpening_amount},
-    {"sharpening-radius", "pixels, 0.5..3 (default 1)", vornalix_set_sharpening_radius},
-    {"sharpening-threshold", "masking, 0..100", vornalix_set_sharpening_threshold},
-    {"nr-luminance", "luminance noise reduction, 0..100", vornalix_set_nr_luminance},
-    {"nr-color", "colour noise reduction, 0..100", vornalix_set_nr_color},
-    {"clarity", "-100..100", vornalix_set_clarity},
-    {"texture", "-100..100", vornalix_set_texture},
-    {"dehaze", "-100..100", vornalix_set_dehaze},
-    {"distortion", "lens distortion correction, -100..100", vornalix_set_distortion},
-    {"ca-correction", "chromatic aberration correction, -100..100", vornalix_set_ca_correction},
-    {"lens-vignette", "lens vignetting correction, -100..100", vornalix_set_lens_vignette},
-    {"defringe", "0..100", vornalix_set_defringe},
-    {"rotation", "degrees, -45..45", vornalix_set_rotation},
-    {"perspective-h", "horizontal perspective, -100..100", vornalix_set_perspective_h},
-    {"perspective-v", "vertical perspective, -100..100", vornalix_set_perspective_v},
-    {"vignette", "post-crop vignette amount, -100..100 (positive darkens the edges)", vornalix_set_vignette_amount},
-    {"vignette-midpoint", "0..100 (default 50)", vornalix_set_vignette_midpoint},
-    {"vignette-roundness", "-100..100", vornalix_set_vignette_roundness},
-    {"grain", "film grain amount, 0..100", vornalix_set_grain_amount},
-    {"grain-size", "0..100 (default 25)", vornalix_set_grain_size},
-};
+// --allow-extreme counts wherever it stands, before or after the values it lets through.
+bool extremes_allowed(int argc, char** argv) {
+    return std::any_of(argv, argv + argc, [](const char* arg) { return std::strcmp(arg, "--allow-extreme") == 0; });
+}
+
+std::string shown(const nlohmann::json& number) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", number.get<double>());
+    return text;
+}
+
+std::string range_of(const nlohmann::json& setting) { return shown(setting["min"]) + ".." + shown(setting["max"]); }
 
 const char* const kCurveChannels[] = {"master", "red", "green", "blue"};
 const char* const kHslBands[] = {"red", "orange", "yellow", "green", "aqua", "blue", "purple", "magenta"};
@@ -115,19 +116,19 @@ EditFlags::Result EditFlags::parse(int argc, char** argv, int& i, std::string& e
     std::vector<const char*> v;
     float f[4];
 
-    for (const FloatFlag& ff : kFloatFlags) {
-        if (flag != ff.name) continue;
+    if (flag == "allow-extreme") return inline_value ? bad("takes no value") : Result::parsed;
+    if (const nlohmann::json* setting = setting_of_flag(flag)) {
+        const std::string key = (*setting)["key"];
+        if ((*setting)["type"] == "int") {  // a switch: present means 1
+            if (inline_value) return bad("takes no value");
+            values_[key] = 1;
+            return Result::parsed;
+        }
         if (!values(1, v)) return Result::error;
         if (!parse_float(v[0], f[0])) return bad(std::string("not a number: '") + v[0] + "'");
-        const float value = f[0];
-        const auto set = ff.set;
-        edits_.push_back([set, value](VornalixContext* ctx) { set(ctx, value); });
-        return Result::parsed;
-    }
-    if (flag == "flip-h" || flag == "flip-v") {
-        if (inline_value) return bad("takes no value");
-        const auto set = flag == "flip-h" ? vornalix_set_flip_h : vornalix_set_flip_v;
-        edits_.push_back([set](VornalixContext* ctx) { set(ctx, 1); });
+        if ((f[0] < (*setting)["min"] || f[0] > (*setting)["max"]) && !extremes_allowed(argc, argv))
+            return bad(key + " " + v[0] + " is outside " + range_of(*setting) + " (--allow-extreme lets it through)");
+        values_[key] = f[0];
         return Result::parsed;
     }
     if (flag == "crop") {
@@ -178,19 +179,27 @@ EditFlags::Result EditFlags::parse(int argc, char** argv, int& i, std::string& e
     return Result::not_mine;
 }
 
-void EditFlags::apply(VornalixContext* ctx) const {
+int EditFlags::apply(VornalixContext* ctx, std::string& error) const {
+    if (!values_.empty() && merge_settings(ctx, values_, error) != 0) return kFailure;
     for (const auto& edit : edits_) edit(ctx);
     if (split_given_) {
         vornalix_set_split_toning(ctx, 0, split_[0], split_[1], split_[4]);
         vornalix_set_split_toning(ctx, 1, split_[2], split_[3], 0.0f);
     }
+    return 0;
 }
 
 void EditFlags::print_help(std::FILE* out) {
     std::fprintf(out, "edit settings (applied after loading; each defaults to its neutral value):\n");
-    for (const FloatFlag& ff : kFloatFlags) {
-        const std::string name = std::string("--") + ff.name + " N";
-        std::fprintf(out, "  %-28s %s\n", name.c_str(), ff.help);
+    for (const nlohmann::json& setting : settings_schema()) {
+        const bool is_switch = setting["type"] == "int";
+        const std::string name = "--" + setting["flag"].get<std::string>() + (is_switch ? "" : " N");
+        std::string help = setting["unit"];
+        if (!is_switch) {
+            help += (help.empty() ? "" : ", ") + range_of(setting);
+            if (setting["front_end_default"] != 0) help += " (default " + shown(setting["front_end_default"]) + ")";
+        }
+        std::fprintf(out, "  %-28s %s\n", name.c_str(), help.c_str());
     }
     std::fprintf(out,
                  "  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n"
@@ -203,8 +212,7 @@ void EditFlags::print_help(std::FILE* out) {
                  "--split-shadows HUE SAT", "split toning of the shadows: hue in degrees 0..360, saturation 0..100",
                  "--split-balance N", "split-toning balance, -100..100",
                  "--crop X Y W H", "crop rectangle as fractions 0..1 of width and height (W or H 0: no crop)");
-    std::fprintf(out, "  %-28s %s\n  %-28s %s\n", "--flip-h", "mirror left to right", "--flip-v",
-                 "mirror top to bottom");
+    std::fprintf(out, "  %-28s %s\n", "--allow-extreme", "let values outside the ranges above through");
 }
 
 }  // namespace cli
