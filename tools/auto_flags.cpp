@@ -18,8 +18,10 @@ int AutoFlags::apply(VornalixContext* ctx) const {
         if (vornalix_auto_enhance(ctx, suggestions) != 0) return library_failure(ctx, "auto-enhance failed");
         // Each setting the settings schema says a suggestion feeds.
         nlohmann::json suggested = nlohmann::json::object();
-        for (const nlohmann::json& setting : settings_schema())
-            if (!setting["suggestion"].is_null()) suggested[setting["key"]] = suggestions[setting["suggestion"].get<int>()];
+        for (const nlohmann::json& setting : settings_schema()) {
+            const nlohmann::json& entry = setting["suggestion"];
+            if (!entry.is_null()) suggested[setting["key"]] = suggestions[entry.get<int>()];
+        }
         std::string error;
         if (merge_settings(ctx, suggested, error) != 0) return library_failure(ctx, "auto-enhance failed");
     }

@@ -42,13 +42,13 @@ bool extremes_allowed(int argc, char** argv) {
     return std::any_of(argv, argv + argc, [](const char* arg) { return std::strcmp(arg, "--allow-extreme") == 0; });
 }
 
-std::string shown(const nlohmann::json& number) {
+std::string shown(double number) {
     char text[32];
-    std::snprintf(text, sizeof text, "%g", number.get<double>());
+    std::snprintf(text, sizeof text, "%g", number);
     return text;
 }
 
-std::string range_of(const nlohmann::json& setting) { return shown(setting["min"]) + ".." + shown(setting["max"]); }
+std::string range_of(double min, double max) { return shown(min) + ".." + shown(max); }
 
 const char* const kCurveChannels[] = {"master", "red", "green", "blue"};
 const char* const kHslBands[] = {"red", "orange", "yellow", "green", "aqua", "blue", "purple", "magenta"};
@@ -115,6 +115,20 @@ EditFlags::Result EditFlags::parse(int argc, char** argv, int& i, std::string& e
     };
     std::vector<const char*> v;
     float f[4];
+    const auto refused = [&](const std::string& what) {
+        bad(what);
+        return false;
+    };
+    // Parses v[first..last) into f, each within min..max unless extremes are allowed.
+    const auto numbers = [&](size_t first, size_t last, const std::string& key, float min, float max) {
+        for (size_t k = first; k < last; ++k) {
+            if (!parse_float(v[k], f[k])) return refused(std::string("not a number: '") + v[k] + "'");
+            if ((f[k] < min || f[k] > max) && !extremes_allowed(argc, argv))
+                return refused(key + " " + v[k] + " is outside " + range_of(min, max) +
+                               " (--allow-extreme lets it through)");
+        }
+        return true;
+    };
 
     if (flag == "allow-extreme") return inline_value ? bad("takes no value") : Result::parsed;
     if (const nlohmann::json* setting = setting_of_flag(flag)) {
@@ -124,17 +138,12 @@ EditFlags::Result EditFlags::parse(int argc, char** argv, int& i, std::string& e
             values_[key] = 1;
             return Result::parsed;
         }
-        if (!values(1, v)) return Result::error;
-        if (!parse_float(v[0], f[0])) return bad(std::string("not a number: '") + v[0] + "'");
-        if ((f[0] < (*setting)["min"] || f[0] > (*setting)["max"]) && !extremes_allowed(argc, argv))
-            return bad(key + " " + v[0] + " is outside " + range_of(*setting) + " (--allow-extreme lets it through)");
+        if (!values(1, v) || !numbers(0, 1, key, (*setting)["min"], (*setting)["max"])) return Result::error;
         values_[key] = f[0];
         return Result::parsed;
     }
     if (flag == "crop") {
-        if (!values(4, v)) return Result::error;
-        for (int k = 0; k < 4; ++k)
-            if (!parse_float(v[k], f[k])) return bad(std::string("not a number: '") + v[k] + "'");
+        if (!values(4, v) || !numbers(0, 4, "crop", 0.0f, 1.0f)) return Result::error;
         const float x = f[0], y = f[1], w = f[2], h = f[3];
         edits_.push_back([=](VornalixContext* ctx) { vornalix_set_crop(ctx, x, y, w, h); });
         return Result::parsed;
@@ -154,16 +163,15 @@ EditFlags::Result EditFlags::parse(int argc, char** argv, int& i, std::string& e
         if (!values(4, v)) return Result::error;
         int band;
         if (!parse_index(v[0], kHslBands, band)) return bad(std::string("unknown band '") + v[0] + "'");
-        for (int k = 1; k < 4; ++k)
-            if (!parse_float(v[k], f[k])) return bad(std::string("not a number: '") + v[k] + "'");
+        if (!numbers(1, 4, "hsl", -100.0f, 100.0f)) return Result::error;
         const float hue = f[1], sat = f[2], lum = f[3];
         edits_.push_back([=](VornalixContext* ctx) { vornalix_set_hsl(ctx, band, hue, sat, lum); });
         return Result::parsed;
     }
     if (flag == "split-highlights" || flag == "split-shadows") {
-        if (!values(2, v)) return Result::error;
-        for (int k = 0; k < 2; ++k)
-            if (!parse_float(v[k], f[k])) return bad(std::string("not a number: '") + v[k] + "'");
+        if (!values(2, v) || !numbers(0, 1, "split_toning hue", 0.0f, 360.0f) ||
+            !numbers(1, 2, "split_toning saturation", 0.0f, 100.0f))
+            return Result::error;
         const int at = flag == "split-highlights" ? 0 : 2;
         split_[at] = f[0];
         split_[at + 1] = f[1];
@@ -171,8 +179,8 @@ EditFlags::Result EditFlags::parse(int argc, char** argv, int& i, std::string& e
         return Result::parsed;
     }
     if (flag == "split-balance") {
-        if (!values(1, v)) return Result::error;
-        if (!parse_float(v[0], split_[4])) return bad(std::string("not a number: '") + v[0] + "'");
+        if (!values(1, v) || !numbers(0, 1, "split_toning balance", -100.0f, 100.0f)) return Result::error;
+        split_[4] = f[0];
         split_given_ = true;
         return Result::parsed;
     }
@@ -196,7 +204,7 @@ void EditFlags::print_help(std::FILE* out) {
         const std::string name = "--" + setting["flag"].get<std::string>() + (is_switch ? "" : " N");
         std::string help = setting["unit"];
         if (!is_switch) {
-            help += (help.empty() ? "" : ", ") + range_of(setting);
+            help += (help.empty() ? "" : ", ") + range_of(setting["min"], setting["max"]);
             if (setting["front_end_default"] != 0) help += " (default " + shown(setting["front_end_default"]) + ")";
         }
         std::fprintf(out, "  %-28s %s\n", name.c_str(), help.c_str());
