@@ -71,7 +71,7 @@ def test_partial_nested_settings_keep_the_rest(png):
         assert len(s["tone_curve"]["green"]) == 3
         assert s["split_toning"]["balance"] == 5
         photo.reset()
-        assert photo.settings()["temperature"] == 5500  # the library's own default
+        assert photo.settings()["temperature"] == 6500  # as shot, as on the command line
 
 
 def test_refused_settings_name_the_key_and_change_nothing(png):
@@ -86,15 +86,20 @@ def test_refused_settings_name_the_key_and_change_nothing(png):
             (dict(crop=(0.1, 0.1)), "crop"),
             (dict(exposure=math.nan), "exposure"),
             (dict(exposure=object()), "settings"),
+            (dict(contrast=1000), "contrast 1000 is outside -100..100"),
         ]
         for kwargs, named in cases:
             with pytest.raises(VornalixError) as caught:
                 photo.set(**kwargs)
             assert named in caught.value.message and caught.value.code == -1
             assert photo.settings() == before
+        with pytest.raises(ValueError, match="quality 500 is outside 1..100"):
+            photo.export("x.jpg", quality=500)
         with pytest.raises(VornalixError, match="not valid JSON"):
             photo.apply('{"exposure": 1,')
         assert photo.settings() == before
+        photo.set(contrast=1000, allow_extreme=True)
+        assert photo.settings()["contrast"] == 1000
 
 
 # -- rendering and files ------------------------------------------------------
@@ -155,7 +160,7 @@ def test_analyses_report_and_change_nothing(png):
     with vornalix.open(png) as photo:
         before = photo.settings()
         enhance = photo.auto_enhance()
-        assert list(enhance) == list(vornalix.AUTO_ENHANCE_KEYS) and len(enhance) == 16
+        assert list(enhance) == list(vornalix.AUTO_ENHANCE_KEYS) and "vibrance" in enhance
         assert all(isinstance(v, float) for v in enhance.values())
         temperature, tint = photo.auto_white_balance()
         assert 1000 < temperature < 20000 and isinstance(tint, float)
