@@ -400,12 +400,15 @@ VORNALIX_API int vornalix_settings_to_json(VornalixContext* ctx, char* buf, int 
  */
 VORNALIX_API int vornalix_settings_from_json(VornalixContext* ctx, const char* json);
 /**
- * A description of every single-value setting for front-ends, as a JSON
+ * The edit settings with their documented ranges, for front-ends, as a JSON
  * object (static storage, never freed): {"version": 1, "settings": [{"key",
  * "type" ("float" or "int"), "default", "front_end_default" (the command
  * line's and Python's starting value), "min", "max" (the documented range),
  * "flag" (the command line's), "unit", "suggestion" (the vornalix_auto_enhance
- * entry that feeds it, or null)}, ...]}, in the order of the setters.
+ * entry that feeds it, or null)}, ...], "parts": {NAME: {"min", "max"}}}, the
+ * settings in the order of the setters; the parts are the documented ranges of
+ * tone_curve points, hsl values, split_toning_hue, split_toning_saturation,
+ * split_toning_balance and crop values.
  */
 VORNALIX_API const char* vornalix_settings_schema(void);
 

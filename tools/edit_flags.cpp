@@ -8,10 +8,16 @@
 
 namespace cli {
 
-const nlohmann::json& settings_schema() {
-    static const nlohmann::json settings = nlohmann::json::parse(vornalix_settings_schema())["settings"];
-    return settings;
+namespace {
+
+const nlohmann::json& schema() {
+    static const nlohmann::json parsed = nlohmann::json::parse(vornalix_settings_schema());
+    return parsed;
 }
+
+}  // namespace
+
+const nlohmann::json& settings_schema() { return schema()["settings"]; }
 
 int merge_settings(VornalixContext* ctx, const nlohmann::json& values, std::string& error) {
     const int size = vornalix_settings_to_json(ctx, nullptr, 0);
@@ -119,13 +125,17 @@ EditFlags::Result EditFlags::parse(int argc, char** argv, int& i, std::string& e
         bad(what);
         return false;
     };
-    // Parses v[first..last) into f, each within min..max unless extremes are allowed.
-    const auto numbers = [&](size_t first, size_t last, const std::string& key, float min, float max) {
+    // `value` (given as `text`) within the range of `setting`, unless extremes are allowed.
+    const auto within = [&](const std::string& key, const nlohmann::json& setting, float value, const char* text) {
+        if ((value >= setting["min"] && value <= setting["max"]) || extremes_allowed(argc, argv)) return true;
+        return refused(key + " " + text + " is outside " + range_of(setting["min"], setting["max"]) +
+                       " (--allow-extreme lets it through)");
+    };
+    // Parses v[first..last) into f, each within the range of part `name` of the schema.
+    const auto numbers = [&](size_t first, size_t last, const std::string& name) {
         for (size_t k = first; k < last; ++k) {
             if (!parse_float(v[k], f[k])) return refused(std::string("not a number: '") + v[k] + "'");
-            if ((f[k] < min || f[k] > max) && !extremes_allowed(argc, argv))
-                return refused(key + " " + v[k] + " is outside " + range_of(min, max) +
-                               " (--allow-extreme lets it through)");
+            if (!within(name, schema()["parts"][name], f[k], v[k])) return false;
         }
         return true;
     };
@@ -138,12 +148,14 @@ EditFlags::Result EditFlags::parse(int argc, char** argv, int& i, std::string& e
             values_[key] = 1;
             return Result::parsed;
         }
-        if (!values(1, v) || !numbers(0, 1, key, (*setting)["min"], (*setting)["max"])) return Result::error;
+        if (!values(1, v)) return Result::error;
+        if (!parse_float(v[0], f[0])) return bad(std::string("not a number: '") + v[0] + "'");
+        if (!within(key, *setting, f[0], v[0])) return Result::error;
         values_[key] = f[0];
         return Result::parsed;
     }
     if (flag == "crop") {
-        if (!values(4, v) || !numbers(0, 4, "crop", 0.0f, 1.0f)) return Result::error;
+        if (!values(4, v) || !numbers(0, 4, "crop")) return Result::error;
         const float x = f[0], y = f[1], w = f[2], h = f[3];
         edits_.push_back([=](VornalixContext* ctx) { vornalix_set_crop(ctx, x, y, w, h); });
         return Result::parsed;
@@ -154,6 +166,8 @@ EditFlags::Result EditFlags::parse(int argc, char** argv, int& i, std::string& e
         if (!parse_index(v[0], kCurveChannels, channel)) return bad(std::string("unknown channel '") + v[0] + "'");
         std::vector<float> points;
         if (!parse_points(v[1], points)) return bad("points must be x0,y0,x1,y1,... (at least two points)");
+        for (const float xy : points)
+            if (!within("tone_curve", schema()["parts"]["tone_curve"], xy, v[1])) return Result::error;
         edits_.push_back([channel, points](VornalixContext* ctx) {
             vornalix_set_tone_curve(ctx, channel, points.data(), static_cast<int>(points.size() / 2));
         });
@@ -163,14 +177,13 @@ EditFlags::Result EditFlags::parse(int argc, char** argv, int& i, std::string& e
         if (!values(4, v)) return Result::error;
         int band;
         if (!parse_index(v[0], kHslBands, band)) return bad(std::string("unknown band '") + v[0] + "'");
-        if (!numbers(1, 4, "hsl", -100.0f, 100.0f)) return Result::error;
+        if (!numbers(1, 4, "hsl")) return Result::error;
         const float hue = f[1], sat = f[2], lum = f[3];
         edits_.push_back([=](VornalixContext* ctx) { vornalix_set_hsl(ctx, band, hue, sat, lum); });
         return Result::parsed;
     }
     if (flag == "split-highlights" || flag == "split-shadows") {
-        if (!values(2, v) || !numbers(0, 1, "split_toning hue", 0.0f, 360.0f) ||
-            !numbers(1, 2, "split_toning saturation", 0.0f, 100.0f))
+        if (!values(2, v) || !numbers(0, 1, "split_toning_hue") || !numbers(1, 2, "split_toning_saturation"))
             return Result::error;
         const int at = flag == "split-highlights" ? 0 : 2;
         split_[at] = f[0];
@@ -179,7 +192,7 @@ EditFlags::Result EditFlags::parse(int argc, char** argv, int& i, std::string& e
         return Result::parsed;
     }
     if (flag == "split-balance") {
-        if (!values(1, v) || !numbers(0, 1, "split_toning balance", -100.0f, 100.0f)) return Result::error;
+        if (!values(1, v) || !numbers(0, 1, "split_toning_balance")) return Result::error;
         split_[4] = f[0];
         split_given_ = true;
         return Result::parsed;

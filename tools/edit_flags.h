@@ -15,7 +15,8 @@
 
 namespace cli {
 
-// The library's single-value settings (vornalix_settings_schema), parsed once.
+// The library's single-value settings (vornalix_settings_schema's "settings"),
+// parsed once.
 const nlohmann::json& settings_schema();
 
 // Sets the keys of `values` (a settings-document object) and keeps every

@@ -12,7 +12,8 @@ from ._library import C, Exif, VornalixError, VornalixValueError
 
 # The library's single-value settings by key: type, default, front_end_default,
 # min, max, unit and the auto-enhance entry ("suggestion") that feeds it.
-SETTINGS = {s["key"]: s for s in json.loads(C.vornalix_settings_schema())["settings"]}
+_SCHEMA = json.loads(C.vornalix_settings_schema())
+SETTINGS = {s["key"]: s for s in _SCHEMA["settings"]}
 # The settings vornalix_auto_enhance suggests, in the order of the setters.
 AUTO_ENHANCE_KEYS = tuple(key for key, s in SETTINGS.items() if s["suggestion"] is not None)
 # What a loaded photo starts from, as on the command line: the camera's white
@@ -56,9 +57,39 @@ def _plain(value, key):
     return value
 
 
+_EXTREME = " (allow_extreme=True lets it through)"
+
+
 def _check_range(key, value, low, high, hint=""):
     if isinstance(value, (int, float)) and not low <= value <= high:
         raise VornalixValueError(f"{key} {value} is outside {low:g}..{high:g}{hint}")
+
+
+def _check_ranges(key, value):
+    """Each number of `value` (plain data) within its documented range: a setting's own, or its part's."""
+    def check(part, numbers):
+        for number in numbers if isinstance(numbers, list) else [numbers]:
+            _check_range(key, number, _SCHEMA["parts"][part]["min"], _SCHEMA["parts"][part]["max"], _EXTREME)
+
+    parts = value if isinstance(value, dict) else {}
+    if key in SETTINGS:
+        _check_range(key, value, SETTINGS[key]["min"], SETTINGS[key]["max"], _EXTREME)
+    elif key == "crop":
+        check("crop", value)
+    elif key == "hsl":
+        for numbers in parts.values():
+            check("hsl", numbers)
+    elif key == "tone_curve":
+        for points in parts.values():
+            for point in points if isinstance(points, list) else []:
+                check("tone_curve", point)
+    elif key == "split_toning":
+        for region in ("highlight", "shadow"):
+            hue_saturation = parts.get(region)
+            if isinstance(hue_saturation, list) and len(hue_saturation) == 2:
+                check("split_toning_hue", hue_saturation[0])
+                check("split_toning_saturation", hue_saturation[1])
+        check("split_toning_balance", parts.get("balance"))
 
 
 def _dumps(document):
@@ -189,8 +220,8 @@ class Photo:
         curve), ``hsl={"orange": (hue, saturation, luminance)}``,
         ``split_toning={"highlight": (hue, sat), "shadow": (hue, sat), "balance": b}``,
         ``bg_blur=40`` (the preview's background blur).  A value outside its
-        setting's range (``SETTINGS``) raises VornalixValueError unless
-        ``allow_extreme``.  Nothing changes when any value is refused.
+        documented range (``SETTINGS``, ``vornalix_settings_schema``) raises
+        VornalixValueError unless ``allow_extreme``.  Nothing changes when any value is refused.
         """
         ctx = self._ctx()
         blur = settings.pop("bg_blur", None)
@@ -202,9 +233,8 @@ class Photo:
             document = self.settings()
             for key, value in settings.items():
                 value = _plain(value, key)
-                if key in SETTINGS and not allow_extreme:
-                    _check_range(key, value, SETTINGS[key]["min"], SETTINGS[key]["max"],
-                                 " (allow_extreme=True lets it through)")
+                if not allow_extreme:
+                    _check_ranges(key, value)
                 if key == "tone_curve" and isinstance(value, dict):
                     value = {k: _IDENTITY_CURVE if v is None else v for k, v in value.items()}
                 if key in _NESTED and isinstance(value, dict) and isinstance(document.get(key), dict):

@@ -286,7 +286,11 @@ std::string settings_schema() {
                             {"suggestion", (suggestion) == kNoSuggestion ? Json() : Json(suggestion)}});
     VORNALIX_SETTINGS(VORNALIX_SCHEMA_ROW, VORNALIX_SETTINGS_SKIP)
 #undef VORNALIX_SCHEMA_ROW
-    return Json{{"version", kSettingsVersion}, {"settings", settings}}.dump();
+    Json parts = Json::object();
+#define VORNALIX_SCHEMA_PART(name, min, max) parts[#name] = Json{{"min", min}, {"max", max}};
+    VORNALIX_PART_RANGES(VORNALIX_SCHEMA_PART)
+#undef VORNALIX_SCHEMA_PART
+    return Json{{"version", kSettingsVersion}, {"settings", settings}, {"parts", parts}}.dump();
 }
 
 }  // namespace vornalix

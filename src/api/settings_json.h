@@ -29,7 +29,7 @@ EditParams settings_from_json(std::string_view text);
 
 // Every plain setting of the settings table as one JSON text: key, type,
 // default, front_end_default, min, max, flag, unit and suggestion (the
-// auto-enhance entry, or null).
+// auto-enhance entry, or null); then the ranges of the parts of the others.
 std::string settings_schema();
 
 }  // namespace vornalix

@@ -62,5 +62,15 @@ constexpr int kNoSuggestion = -1;
     PLAIN(grain_size,           float, 25.0f,   25.0f,   0.0f,     100.0f,   "grain-size",           "",                                vornalix::kNoSuggestion)
 // clang-format on
 
+// The documented ranges of the parts of the settings with several parts:
+// PART(name, min, max). The front-ends check them as they check the rows above.
+#define VORNALIX_PART_RANGES(PART)                                          \
+    PART(tone_curve, 0.0f, 1.0f)              /* each point's x and y */  \
+    PART(hsl, -100.0f, 100.0f)                /* hue, saturation, luminance */ \
+    PART(split_toning_hue, 0.0f, 360.0f)      /* degrees */               \
+    PART(split_toning_saturation, 0.0f, 100.0f)                           \
+    PART(split_toning_balance, -100.0f, 100.0f)                           \
+    PART(crop, 0.0f, 1.0f)                    /* fractions of width and height */
+
 // For a row kind a use of the table does not need.
 #define VORNALIX_SETTINGS_SKIP(...)
