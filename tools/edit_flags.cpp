@@ -222,18 +222,24 @@ void EditFlags::print_help(std::FILE* out) {
         }
         std::fprintf(out, "  %-28s %s\n", name.c_str(), help.c_str());
     }
-    std::fprintf(out,
-                 "  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n"
-                 "  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n",
-                 "--curve CHANNEL POINTS", "tone curve; CHANNEL master|red|green|blue (or 0..3),",
-                 "", "POINTS x0,y0,x1,y1,... each 0..1, at least two points",
-                 "--hsl BAND HUE SAT LUM", "BAND red|orange|yellow|green|aqua|blue|purple|magenta (or 0..7);",
-                 "", "hue shift, saturation and luminance each -100..100",
-                 "--split-highlights HUE SAT", "split toning of the highlights: hue in degrees 0..360, saturation 0..100",
-                 "--split-shadows HUE SAT", "split toning of the shadows: hue in degrees 0..360, saturation 0..100",
-                 "--split-balance N", "split-toning balance, -100..100",
-                 "--crop X Y W H", "crop rectangle as fractions 0..1 of width and height (W or H 0: no crop)");
-    std::fprintf(out, "  %-28s %s\n", "--allow-extreme", "let values outside the ranges above through");
+    const auto part = [](const char* name) {
+        const nlohmann::json& range = schema()["parts"][name];
+        return range_of(range["min"], range["max"]);
+    };
+    const std::string split = "hue in degrees " + part("split_toning_hue") + ", saturation " +
+                              part("split_toning_saturation");
+    const std::pair<std::string, std::string> lines[] = {
+        {"--curve CHANNEL POINTS", "tone curve; CHANNEL master|red|green|blue (or 0..3),"},
+        {"", "POINTS x0,y0,x1,y1,... each " + part("tone_curve") + ", at least two points"},
+        {"--hsl BAND HUE SAT LUM", "BAND red|orange|yellow|green|aqua|blue|purple|magenta (or 0..7);"},
+        {"", "hue shift, saturation and luminance each " + part("hsl")},
+        {"--split-highlights HUE SAT", "split toning of the highlights: " + split},
+        {"--split-shadows HUE SAT", "split toning of the shadows: " + split},
+        {"--split-balance N", "split-toning balance, " + part("split_toning_balance")},
+        {"--crop X Y W H", "crop rectangle as fractions " + part("crop") + " of width and height (W or H 0: no crop)"},
+        {"--allow-extreme", "let values outside the ranges above through"},
+    };
+    for (const auto& [flag, help] : lines) std::fprintf(out, "  %-28s %s\n", flag.c_str(), help.c_str());
 }
 
 }  // namespace cli
