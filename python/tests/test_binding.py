@@ -87,6 +87,7 @@ def test_refused_settings_name_the_key_and_change_nothing(png):
             (dict(exposure=math.nan), "exposure"),
             (dict(exposure=object()), "settings"),
             (dict(contrast=1000), "contrast 1000 is outside -100..100"),
+            (dict(crop=(2, 2, 0.5, 0.5)), "crop 2 is outside 0..1"),
         ]
         for kwargs, named in cases:
             with pytest.raises(VornalixError) as caught:
