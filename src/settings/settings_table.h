@@ -11,7 +11,9 @@
 //            unless told to allow extremes, the setters store anything;
 // flag       the command-line flag without its dashes;
 // unit       unit and meaning for --help ("" when the range says it all);
-// suggestion the auto-enhance entry that feeds the setting, or kNoSuggestion.
+// suggestion the auto-enhance entry that feeds the setting, or kNoSuggestion
+//            (the sharpening entries 11..13 hold 0, which would switch
+//            sharpening off, so they feed nothing).
 //
 // Settings with several parts (tone curves, HSL, split toning, crop) are
 // COMPOSITE(name) rows: their fields, setters and document form are written
