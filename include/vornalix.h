@@ -108,7 +108,7 @@ VORNALIX_API void vornalix_set_nr_color(VornalixContext* ctx, float value);
 VORNALIX_API void vornalix_set_clarity(VornalixContext* ctx, float value);
 /** Texture (fine detail), -100..100. */
 VORNALIX_API void vornalix_set_texture(VornalixContext* ctx, float value);
-/** Dehaze, -100..100. */
+/** Dehaze, 0..100 (only positive values act). */
 VORNALIX_API void vornalix_set_dehaze(VornalixContext* ctx, float value);
 
 /**
@@ -132,9 +132,9 @@ VORNALIX_API void vornalix_set_hsl(VornalixContext* ctx, int band, float hue, fl
 VORNALIX_API void vornalix_set_split_toning(VornalixContext* ctx, int region, float hue, float saturation, float balance);
 /** Lens distortion correction, -100..100. */
 VORNALIX_API void vornalix_set_distortion(VornalixContext* ctx, float value);
-/** Chromatic-aberration correction, -100..100. */
+/** Chromatic-aberration correction, 0..100 (only positive values act). */
 VORNALIX_API void vornalix_set_ca_correction(VornalixContext* ctx, float value);
-/** Lens vignetting correction, -100..100. */
+/** Lens vignetting correction, 0..100 (only positive values act). */
 VORNALIX_API void vornalix_set_lens_vignette(VornalixContext* ctx, float value);
 /** Defringe, 0..100. */
 VORNALIX_API void vornalix_set_defringe(VornalixContext* ctx, float value);
@@ -409,6 +409,18 @@ VORNALIX_API int vornalix_settings_to_json(VornalixContext* ctx, char* buf, int 
  * resets the settings, so apply a document after loading.
  */
 VORNALIX_API int vornalix_settings_from_json(VornalixContext* ctx, const char* json);
+/**
+ * The edit settings with their documented ranges, for front-ends, as a JSON
+ * object (static storage, never freed): {"version": 1, "settings": [{"key",
+ * "type" ("float" or "int"), "default", "front_end_default" (the command
+ * line's and Python's starting value), "min", "max" (the documented range),
+ * "flag" (the command line's), "unit", "suggestion" (the vornalix_auto_enhance
+ * entry that feeds it, or null)}, ...], "parts": {NAME: {"min", "max"}}}, the
+ * settings in the order of the setters; the parts are the documented ranges of
+ * tone_curve points, hsl values, split_toning_hue, split_toning_saturation,
+ * split_toning_balance and crop values.
+ */
+VORNALIX_API const char* vornalix_settings_schema(void);
 
 #ifdef __cplusplus
 }

@@ -1,5 +1,6 @@
 // The command-line program, run as a separate process.
 
+#include "support/cli_run.h"
 #include "support/dng_writer.h"
 #include "support/exif_fixtures.h"
 
@@ -7,46 +8,16 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include <array>
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
 
-#include <sys/wait.h>
-
-// Without the command-line program every run fails with the shell's status 127.
-#ifndef VORNALIX_CLI
-#define VORNALIX_CLI ""
-#endif
-
 using fixtures::read_bytes;
+using vornalix::testing::CliRun;
+using vornalix::testing::quote;
+using vornalix::testing::run_cli;
 namespace fs = std::filesystem;
 
 namespace {
-
-struct CliRun {
-    int status;
-    std::string output;  // stdout and stderr together
-};
-
-// `s` quoted for the shell.
-std::string quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-// Runs `vornalix ARGS` (ARGS already quoted) and collects its exit status and output.
-CliRun run_cli(const std::string& args) {
-    CliRun r{-1, {}};
-    FILE* pipe = popen((quote(VORNALIX_CLI) + " " + args + " 2>&1").c_str(), "r");
-    if (!pipe) return r;
-    std::array<char, 4096> buf;
-    for (size_t n; (n = fread(buf.data(), 1, buf.size(), pipe)) > 0;) r.output.append(buf.data(), n);
-    const int status = pclose(pipe);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
 
 void write_text(const std::string& path, const std::string& text) {
     fixtures::write_bytes(path, fixtures::Bytes(text.begin(), text.end()));

@@ -1,28 +1,9 @@
 #include "auto_flags.h"
 
 #include "cli.h"
+#include "edit_flags.h"
 
 namespace cli {
-
-namespace {
-
-// Setters for the auto-enhance entries that carry a suggestion. Entries
-// 11..13 (sharpening) are always 0 and would switch sharpening off, so they
-// are left out, as are the unused entries 16..31.
-struct Suggested {
-    int entry;
-    void (*set)(VornalixContext*, float);
-};
-
-const Suggested kSuggested[] = {
-    {0, vornalix_set_exposure},   {1, vornalix_set_brightness}, {2, vornalix_set_contrast},
-    {3, vornalix_set_highlights}, {4, vornalix_set_shadows},    {5, vornalix_set_whites},
-    {6, vornalix_set_blacks},     {7, vornalix_set_temperature}, {8, vornalix_set_tint},
-    {9, vornalix_set_saturation}, {10, vornalix_set_vibrance},  {14, vornalix_set_nr_luminance},
-    {15, vornalix_set_nr_color},
-};
-
-}  // namespace
 
 bool AutoFlags::parse(const std::string& arg) {
     if (arg == "--auto") return enhance = true;
@@ -35,7 +16,14 @@ int AutoFlags::apply(VornalixContext* ctx) const {
     if (enhance) {
         float suggestions[32];
         if (vornalix_auto_enhance(ctx, suggestions) != 0) return library_failure(ctx, "auto-enhance failed");
-        for (const Suggested& s : kSuggested) s.set(ctx, suggestions[s.entry]);
+        // Each setting the settings schema says a suggestion feeds.
+        nlohmann::json suggested = nlohmann::json::object();
+        for (const nlohmann::json& setting : settings_schema()) {
+            const nlohmann::json& entry = setting["suggestion"];
+            if (!entry.is_null()) suggested[setting["key"]] = suggestions[entry.get<int>()];
+        }
+        std::string error;
+        if (merge_settings(ctx, suggested, error) != 0) return library_failure(ctx, "auto-enhance failed");
     }
     if (straighten) {
         // The analysis reports the negated tilt with y downward, while a

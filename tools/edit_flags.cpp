@@ -2,6 +2,7 @@
 
 #include "cli.h"
 
+#include <algorithm>
 #include <cstring>
 #include <sstream>
 
@@ -9,45 +10,51 @@ namespace cli {
 
 namespace {
 
-struct FloatFlag {
-    const char* name;
-    const char* help;  // unit and range
-    void (*set)(VornalixContext*, float);
-};
+const nlohmann::json& schema() {
+    static const nlohmann::json parsed = nlohmann::json::parse(vornalix_settings_schema());
+    return parsed;
+}
 
-const FloatFlag kFloatFlags[] = {
-    {"exposure", "EV (stops), -5..5, 0 = unchanged", vornalix_set_exposure},
-    {"brightness", "-100..100", vornalix_set_brightness},
-    {"contrast", "-100..100", vornalix_set_contrast},
-    {"highlights", "-100..100", vornalix_set_highlights},
-    {"shadows", "-100..100", vornalix_set_shadows},
-    {"whites", "-100..100", vornalix_set_whites},
-    {"blacks", "-100..100", vornalix_set_blacks},
-    {"temperature", "kelvin, 2000..12000 (default 6500 here: as shot; the library's is 5500)", vornalix_set_temperature},
-    {"tint", "-150..150 (green to magenta)", vornalix_set_tint},
-    {"saturation", "-100..100", vornalix_set_saturation},
-    {"vibrance", "-100..100", vornalix_set_vibrance},
-    {"sharpening", "amount, 0..150", vornalix_set_sharpening_amount},
-    {"sharpening-radius", "pixels, 0.5..3 (default 1)", vornalix_set_sharpening_radius},
-    {"sharpening-threshold", "masking, 0..100", vornalix_set_sharpening_threshold},
-    {"nr-luminance", "luminance noise reduction, 0..100", vornalix_set_nr_luminance},
-    {"nr-color", "colour noise reduction, 0..100", vornalix_set_nr_color},
-    {"clarity", "-100..100", vornalix_set_clarity},
-    {"texture", "-100..100", vornalix_set_texture},
-    {"dehaze", "-100..100", vornalix_set_dehaze},
-    {"distortion", "lens distortion correction, -100..100", vornalix_set_distortion},
-    {"ca-correction", "chromatic aberration correction, -100..100", vornalix_set_ca_correction},
-    {"lens-vignette", "lens vignetting correction, -100..100", vornalix_set_lens_vignette},
-    {"defringe", "0..100", vornalix_set_defringe},
-    {"rotation", "degrees, -45..45", vornalix_set_rotation},
-    {"perspective-h", "horizontal perspective, -100..100", vornalix_set_perspective_h},
-    {"perspective-v", "vertical perspective, -100..100", vornalix_set_perspective_v},
-    {"vignette", "post-crop vignette amount, -100..100 (positive darkens the edges)", vornalix_set_vignette_amount},
-    {"vignette-midpoint", "0..100 (default 50)", vornalix_set_vignette_midpoint},
-    {"vignette-roundness", "-100..100", vornalix_set_vignette_roundness},
-    {"grain", "film grain amount, 0..100", vornalix_set_grain_amount},
-    {"grain-size", "0..100 (default 25)", vornalix_set_grain_size},
-};
+}  // namespace
+
+const nlohmann::json& settings_schema() { return schema()["settings"]; }
+
+int merge_settings(VornalixContext* ctx, const nlohmann::json& values, std::string& error) {
+    const int size = vornalix_settings_to_json(ctx, nullptr, 0);
+    std::string current(static_cast<size_t>(size > 0 ? size : 1), '\0');
+    if (size <= 0 || vornalix_settings_to_json(ctx, current.data(), size) != size) {
+        error = vornalix_last_error(ctx);
+        return kFailure;
+    }
+    nlohmann::json merged = nlohmann::json::parse(current.c_str());
+    for (const auto& item : values.items()) merged[item.key()] = item.value();
+    if (vornalix_settings_from_json(ctx, merged.dump().c_str()) != 0) {
+        error = vornalix_last_error(ctx);
+        return kFailure;
+    }
+    return 0;
+}
+
+namespace {
+
+const nlohmann::json* setting_of_flag(const std::string& flag) {
+    for (const nlohmann::json& setting : settings_schema())
+        if (setting["flag"] == flag) return &setting;
+    return nullptr;
+}
+
+// --allow-extreme counts wherever it stands, before or after the values it lets through.
+bool extremes_allowed(int argc, char** argv) {
+    return std::any_of(argv, argv + argc, [](const char* arg) { return std::strcmp(arg, "--allow-extreme") == 0; });
+}
+
+std::string shown(double number) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", number);
+    return text;
+}
+
+std::string range_of(double min, double max) { return shown(min) + ".." + shown(max); }
 
 const char* const kCurveChannels[] = {"master", "red", "green", "blue"};
 const char* const kHslBands[] = {"red", "orange", "yellow", "green", "aqua", "blue", "purple", "magenta"};
@@ -114,26 +121,41 @@ EditFlags::Result EditFlags::parse(int argc, char** argv, int& i, std::string& e
     };
     std::vector<const char*> v;
     float f[4];
+    const auto refused = [&](const std::string& what) {
+        bad(what);
+        return false;
+    };
+    // `value` (given as `text`) within the range of `setting`, unless extremes are allowed.
+    const auto within = [&](const std::string& key, const nlohmann::json& setting, float value, const char* text) {
+        if ((value >= setting["min"] && value <= setting["max"]) || extremes_allowed(argc, argv)) return true;
+        return refused(key + " " + text + " is outside " + range_of(setting["min"], setting["max"]) +
+                       " (--allow-extreme lets it through)");
+    };
+    // Parses v[first..last) into f, each within the range of part `name` of the schema.
+    const auto numbers = [&](size_t first, size_t last, const std::string& name) {
+        for (size_t k = first; k < last; ++k) {
+            if (!parse_float(v[k], f[k])) return refused(std::string("not a number: '") + v[k] + "'");
+            if (!within(name, schema()["parts"][name], f[k], v[k])) return false;
+        }
+        return true;
+    };
 
-    for (const FloatFlag& ff : kFloatFlags) {
-        if (flag != ff.name) continue;
+    if (flag == "allow-extreme") return inline_value ? bad("takes no value") : Result::parsed;
+    if (const nlohmann::json* setting = setting_of_flag(flag)) {
+        const std::string key = (*setting)["key"];
+        if ((*setting)["type"] == "int") {  // a switch: present means 1
+            if (inline_value) return bad("takes no value");
+            values_[key] = 1;
+            return Result::parsed;
+        }
         if (!values(1, v)) return Result::error;
         if (!parse_float(v[0], f[0])) return bad(std::string("not a number: '") + v[0] + "'");
-        const float value = f[0];
-        const auto set = ff.set;
-        edits_.push_back([set, value](VornalixContext* ctx) { set(ctx, value); });
-        return Result::parsed;
-    }
-    if (flag == "flip-h" || flag == "flip-v") {
-        if (inline_value) return bad("takes no value");
-        const auto set = flag == "flip-h" ? vornalix_set_flip_h : vornalix_set_flip_v;
-        edits_.push_back([set](VornalixContext* ctx) { set(ctx, 1); });
+        if (!within(key, *setting, f[0], v[0])) return Result::error;
+        values_[key] = f[0];
         return Result::parsed;
     }
     if (flag == "crop") {
-        if (!values(4, v)) return Result::error;
-        for (int k = 0; k < 4; ++k)
-            if (!parse_float(v[k], f[k])) return bad(std::string("not a number: '") + v[k] + "'");
+        if (!values(4, v) || !numbers(0, 4, "crop")) return Result::error;
         const float x = f[0], y = f[1], w = f[2], h = f[3];
         edits_.push_back([=](VornalixContext* ctx) { vornalix_set_crop(ctx, x, y, w, h); });
         return Result::parsed;
@@ -144,6 +166,8 @@ EditFlags::Result EditFlags::parse(int argc, char** argv, int& i, std::string& e
         if (!parse_index(v[0], kCurveChannels, channel)) return bad(std::string("unknown channel '") + v[0] + "'");
         std::vector<float> points;
         if (!parse_points(v[1], points)) return bad("points must be x0,y0,x1,y1,... (at least two points)");
+        for (const float xy : points)
+            if (!within("tone_curve", schema()["parts"]["tone_curve"], xy, v[1])) return Result::error;
         edits_.push_back([channel, points](VornalixContext* ctx) {
             vornalix_set_tone_curve(ctx, channel, points.data(), static_cast<int>(points.size() / 2));
         });
@@ -153,16 +177,14 @@ EditFlags::Result EditFlags::parse(int argc, char** argv, int& i, std::string& e
         if (!values(4, v)) return Result::error;
         int band;
         if (!parse_index(v[0], kHslBands, band)) return bad(std::string("unknown band '") + v[0] + "'");
-        for (int k = 1; k < 4; ++k)
-            if (!parse_float(v[k], f[k])) return bad(std::string("not a number: '") + v[k] + "'");
+        if (!numbers(1, 4, "hsl")) return Result::error;
         const float hue = f[1], sat = f[2], lum = f[3];
         edits_.push_back([=](VornalixContext* ctx) { vornalix_set_hsl(ctx, band, hue, sat, lum); });
         return Result::parsed;
     }
     if (flag == "split-highlights" || flag == "split-shadows") {
-        if (!values(2, v)) return Result::error;
-        for (int k = 0; k < 2; ++k)
-            if (!parse_float(v[k], f[k])) return bad(std::string("not a number: '") + v[k] + "'");
+        if (!values(2, v) || !numbers(0, 1, "split_toning_hue") || !numbers(1, 2, "split_toning_saturation"))
+            return Result::error;
         const int at = flag == "split-highlights" ? 0 : 2;
         split_[at] = f[0];
         split_[at + 1] = f[1];
@@ -170,41 +192,54 @@ EditFlags::Result EditFlags::parse(int argc, char** argv, int& i, std::string& e
         return Result::parsed;
     }
     if (flag == "split-balance") {
-        if (!values(1, v)) return Result::error;
-        if (!parse_float(v[0], split_[4])) return bad(std::string("not a number: '") + v[0] + "'");
+        if (!values(1, v) || !numbers(0, 1, "split_toning_balance")) return Result::error;
+        split_[4] = f[0];
         split_given_ = true;
         return Result::parsed;
     }
     return Result::not_mine;
 }
 
-void EditFlags::apply(VornalixContext* ctx) const {
+int EditFlags::apply(VornalixContext* ctx, std::string& error) const {
+    if (!values_.empty() && merge_settings(ctx, values_, error) != 0) return kFailure;
     for (const auto& edit : edits_) edit(ctx);
     if (split_given_) {
         vornalix_set_split_toning(ctx, 0, split_[0], split_[1], split_[4]);
         vornalix_set_split_toning(ctx, 1, split_[2], split_[3], 0.0f);
     }
+    return 0;
 }
 
 void EditFlags::print_help(std::FILE* out) {
     std::fprintf(out, "edit settings (applied after loading; each defaults to its neutral value):\n");
-    for (const FloatFlag& ff : kFloatFlags) {
-        const std::string name = std::string("--") + ff.name + " N";
-        std::fprintf(out, "  %-28s %s\n", name.c_str(), ff.help);
+    for (const nlohmann::json& setting : settings_schema()) {
+        const bool is_switch = setting["type"] == "int";
+        const std::string name = "--" + setting["flag"].get<std::string>() + (is_switch ? "" : " N");
+        std::string help = setting["unit"];
+        if (!is_switch) {
+            help += (help.empty() ? "" : ", ") + range_of(setting["min"], setting["max"]);
+            if (setting["front_end_default"] != 0) help += " (default " + shown(setting["front_end_default"]) + ")";
+        }
+        std::fprintf(out, "  %-28s %s\n", name.c_str(), help.c_str());
     }
-    std::fprintf(out,
-                 "  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n"
-                 "  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n",
-                 "--curve CHANNEL POINTS", "tone curve; CHANNEL master|red|green|blue (or 0..3),",
-                 "", "POINTS x0,y0,x1,y1,... each 0..1, at least two points",
-                 "--hsl BAND HUE SAT LUM", "BAND red|orange|yellow|green|aqua|blue|purple|magenta (or 0..7);",
-                 "", "hue shift, saturation and luminance each -100..100",
-                 "--split-highlights HUE SAT", "split toning of the highlights: hue in degrees 0..360, saturation 0..100",
-                 "--split-shadows HUE SAT", "split toning of the shadows: hue in degrees 0..360, saturation 0..100",
-                 "--split-balance N", "split-toning balance, -100..100",
-                 "--crop X Y W H", "crop rectangle as fractions 0..1 of width and height (W or H 0: no crop)");
-    std::fprintf(out, "  %-28s %s\n  %-28s %s\n", "--flip-h", "mirror left to right", "--flip-v",
-                 "mirror top to bottom");
+    const auto part = [](const char* name) {
+        const nlohmann::json& range = schema()["parts"][name];
+        return range_of(range["min"], range["max"]);
+    };
+    const std::string split = "hue in degrees " + part("split_toning_hue") + ", saturation " +
+                              part("split_toning_saturation");
+    const std::pair<std::string, std::string> lines[] = {
+        {"--curve CHANNEL POINTS", "tone curve; CHANNEL master|red|green|blue (or 0..3),"},
+        {"", "POINTS x0,y0,x1,y1,... each " + part("tone_curve") + ", at least two points"},
+        {"--hsl BAND HUE SAT LUM", "BAND red|orange|yellow|green|aqua|blue|purple|magenta (or 0..7);"},
+        {"", "hue shift, saturation and luminance each " + part("hsl")},
+        {"--split-highlights HUE SAT", "split toning of the highlights: " + split},
+        {"--split-shadows HUE SAT", "split toning of the shadows: " + split},
+        {"--split-balance N", "split-toning balance, " + part("split_toning_balance")},
+        {"--crop X Y W H", "crop rectangle as fractions " + part("crop") + " of width and height (W or H 0: no crop)"},
+        {"--allow-extreme", "let values outside the ranges above through"},
+    };
+    for (const auto& [flag, help] : lines) std::fprintf(out, "  %-28s %s\n", flag.c_str(), help.c_str());
 }
 
 }  // namespace cli

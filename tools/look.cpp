@@ -17,9 +17,6 @@ const char* const kDefaultsNote =
 
 namespace {
 
-constexpr float kAsShotTemperature = 6500.0f;
-constexpr float kAsShotTint = 0.0f;
-
 bool read_file(const std::string& path, std::string& text) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
@@ -60,8 +57,10 @@ Look::Result Look::parse(int argc, char** argv, int& i, std::string& error) {
 }
 
 int Look::apply(VornalixContext* ctx, std::string& error) const {
-    vornalix_set_temperature(ctx, kAsShotTemperature);
-    vornalix_set_tint(ctx, kAsShotTint);
+    nlohmann::json front_end_defaults = nlohmann::json::object();
+    for (const nlohmann::json& setting : settings_schema())
+        front_end_defaults[setting["key"]] = setting["front_end_default"];
+    if (merge_settings(ctx, front_end_defaults, error) != 0) return kFailure;
     if (autos_.apply(ctx) != 0) {
         error = std::string("automatic analysis failed: ") + vornalix_last_error(ctx);
         return kFailure;
@@ -69,22 +68,12 @@ int Look::apply(VornalixContext* ctx, std::string& error) const {
     if (!settings_text_.empty()) {
         // The document's keys replace those of the camera's white balance and
         // the suggestions; every key it leaves out keeps what they set.
-        const int size = vornalix_settings_to_json(ctx, nullptr, 0);
-        std::string current(static_cast<size_t>(size > 0 ? size : 1), '\0');
-        if (size <= 0 || vornalix_settings_to_json(ctx, current.data(), size) != size) {
-            error = vornalix_last_error(ctx);
-            return kFailure;
-        }
-        nlohmann::json merged = nlohmann::json::parse(current.c_str());
-        const nlohmann::json document = nlohmann::json::parse(settings_text_);
-        for (const auto& item : document.items()) merged[item.key()] = item.value();
-        if (vornalix_settings_from_json(ctx, merged.dump().c_str()) != 0) {
-            error = settings_path_ + ": " + vornalix_last_error(ctx);
+        if (merge_settings(ctx, nlohmann::json::parse(settings_text_), error) != 0) {
+            error = settings_path_ + ": " + error;
             return kFailure;
         }
     }
-    flags_.apply(ctx);
-    return 0;
+    return flags_.apply(ctx, error);
 }
 
 void Look::print_help(std::FILE* out) {

@@ -20,11 +20,6 @@ import os
 import sys
 import time
 
-# The camera's white balance, and the suggestions --auto applies (the
-# sharpening entries are always 0 and would switch sharpening off).
-AS_SHOT = {"temperature": 6500.0, "tint": 0.0}
-AUTO_KEYS = ("exposure", "brightness", "contrast", "highlights", "shadows", "whites", "blacks",
-             "temperature", "tint", "saturation", "vibrance", "nr_luminance", "nr_color")
 EXTENSIONS = {"jpg": "jpg", "tif": "tif", "png": "png"}
 
 
@@ -64,10 +59,9 @@ def develop(source, target, look):
 
     try:
         with vornalix.open(source, scale=look["scale"]) as photo:
-            base = dict(AS_SHOT)
+            base = dict(vornalix.FRONT_END_DEFAULTS)
             if look["auto"]:
-                suggested = photo.auto_enhance()
-                base.update({k: suggested[k] for k in AUTO_KEYS})
+                base.update(photo.auto_enhance())
             if look["settings"] is not None:
                 photo.apply(look["settings"])
                 named = set(json.loads(look["settings"]))

@@ -34,14 +34,20 @@ def test_set_converts_python_values_and_merges_named_parts(png):
         assert s["tone_curve"]["blue"] == [[0, 0.25], [1, 0.75]]
         assert s["split_toning"]["highlight"] == [40, 20] and s["split_toning"]["balance"] == 5
         photo.reset()
-        assert photo.settings()["temperature"] == 5500  # the library's own default
+        assert photo.settings()["temperature"] == 6500  # as shot, as on the command line
         photo.set(exposure=0.5)
         for kwargs, named in [(dict(exposur=1.0), "exposur"), (dict(exposure=math.nan), "exposure"),
-                              (dict(exposure=object()), "settings")]:
+                              (dict(exposure=object()), "settings"),
+                              (dict(contrast=1000), "contrast 1000 is outside -100..100"),
+                              (dict(crop=(2, 2, 0.5, 0.5)), "crop 2 is outside 0..1")]:
             with pytest.raises(VornalixError) as caught:
                 photo.set(**kwargs)
             assert named in caught.value.message and caught.value.code == -1
         assert photo.settings()["exposure"] == 0.5  # nothing changed
+        with pytest.raises(ValueError, match="quality 500 is outside 1..100"):
+            photo.export("x.jpg", quality=500)
+        photo.set(contrast=1000, allow_extreme=True)
+        assert photo.settings()["contrast"] == 1000
 
 
 def test_outputs_render_the_latest_settings(png, tmp_path):

@@ -4,23 +4,24 @@
     with vornalix.open("IMG_1.CR2") as photo:
         photo.set(exposure=0.5, contrast=20, crop=(0.1, 0.1, 0.8, 0.8))
         pixels = photo.preview()          # (H, W, 4) uint8
-        photo.export("IMG_1.jpg", quality=90)
+        photo.export("IMG_1.jpg", quality=92)
 
 The library is looked for through VORNALIX_LIBRARY (a file path), next to
 this package (a build tree or an installed tree), then on the system path.
-Settings keep the library's defaults (temperature 5500); pass
-temperature=6500, tint=0 to keep the camera's white balance.
+A loaded photo starts as the command line's do, as shot (temperature 6500,
+FRONT_END_DEFAULTS) where the library's own default is 5500; values outside
+a setting's range (SETTINGS) raise VornalixValueError unless allow_extreme.
 """
 
 import ctypes
 
-from ._library import C, VornalixError
+from ._library import C, VornalixError, VornalixValueError
 from ._library import path as library_path
-from .photo import AUTO_ENHANCE_KEYS, CURVES, HSL_BANDS, Photo, encode_path
+from .photo import AUTO_ENHANCE_KEYS, CURVES, FRONT_END_DEFAULTS, HSL_BANDS, SETTINGS, Photo, encode_path
 
 __all__ = [
-    "open", "Photo", "VornalixError", "thumbnail", "phash", "hamming", "version",
-    "library_path", "AUTO_ENHANCE_KEYS", "CURVES", "HSL_BANDS",
+    "open", "Photo", "VornalixError", "VornalixValueError", "thumbnail", "phash", "hamming", "version",
+    "library_path", "AUTO_ENHANCE_KEYS", "CURVES", "HSL_BANDS", "SETTINGS", "FRONT_END_DEFAULTS",
 ]
 
 

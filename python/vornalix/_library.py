@@ -23,6 +23,10 @@ class VornalixError(Exception):
         return f"VornalixError({self.message!r}, code={self.code})"
 
 
+class VornalixValueError(VornalixError, ValueError):
+    """A value the binding refuses before any call, such as a setting outside its range."""
+
+
 class Exif(ctypes.Structure):
     _fields_ = [
         ("make", ctypes.c_char * 64),
@@ -107,6 +111,7 @@ _PROTOTYPES = {
     "vornalix_phash": (_c.c_int, [_c.c_char_p, _c.POINTER(_c.c_ulonglong)]),
     "vornalix_settings_to_json": (_c.c_int, [_ctx, _c.c_char_p, _c.c_int]),
     "vornalix_settings_from_json": (_c.c_int, [_ctx, _c.c_char_p]),
+    "vornalix_settings_schema": (_c.c_char_p, []),
 }
 
 

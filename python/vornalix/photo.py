@@ -8,15 +8,20 @@ from collections.abc import Mapping
 
 import numpy as np
 
-from ._library import C, Exif, VornalixError
+from ._library import C, Exif, VornalixError, VornalixValueError
 
-# The 16 suggestions of vornalix_auto_enhance that carry names, in order.
-AUTO_ENHANCE_KEYS = (
-    "exposure", "brightness", "contrast", "highlights", "shadows", "whites", "blacks",
-    "temperature", "tint", "saturation", "vibrance",
-    "sharpening_amount", "sharpening_radius", "sharpening_threshold",
-    "nr_luminance", "nr_color",
-)
+# The library's single-value settings by key: type, default, front_end_default,
+# min, max, unit and the auto-enhance entry ("suggestion") that feeds it.
+_SCHEMA = json.loads(C.vornalix_settings_schema())
+SETTINGS = {s["key"]: s for s in _SCHEMA["settings"]}
+# The settings vornalix_auto_enhance suggests, in the order of the setters.
+AUTO_ENHANCE_KEYS = tuple(key for key, s in SETTINGS.items() if s["suggestion"] is not None)
+# What a loaded photo starts from, as on the command line: the camera's white
+# balance (temperature 6500) where the library keeps its own default.
+FRONT_END_DEFAULTS = {key: s["front_end_default"] for key, s in SETTINGS.items()
+                      if s["front_end_default"] != s["default"]}
+JPEG_QUALITY = (1, 100)
+DEFAULT_JPEG_QUALITY = 92  # the command line's
 CURVES = ("master", "red", "green", "blue")
 HSL_BANDS = ("red", "orange", "yellow", "green", "aqua", "blue", "purple", "magenta")
 # Settings made of named parts: a partial value in set() changes only the parts it names.
@@ -52,6 +57,41 @@ def _plain(value, key):
     return value
 
 
+_EXTREME = " (allow_extreme=True lets it through)"
+
+
+def _check_range(key, value, low, high, hint=""):
+    if isinstance(value, (int, float)) and not low <= value <= high:
+        raise VornalixValueError(f"{key} {value} is outside {low:g}..{high:g}{hint}")
+
+
+def _check_ranges(key, value):
+    """Each number of `value` (plain data) within its documented range: a setting's own, or its part's."""
+    def check(part, numbers):
+        for number in numbers if isinstance(numbers, list) else [numbers]:
+            _check_range(key, number, _SCHEMA["parts"][part]["min"], _SCHEMA["parts"][part]["max"], _EXTREME)
+
+    parts = value if isinstance(value, dict) else {}
+    if key in SETTINGS:
+        _check_range(key, value, SETTINGS[key]["min"], SETTINGS[key]["max"], _EXTREME)
+    elif key == "crop":
+        check("crop", value)
+    elif key == "hsl":
+        for numbers in parts.values():
+            check("hsl", numbers)
+    elif key == "tone_curve":
+        for points in parts.values():
+            for point in points if isinstance(points, list) else []:
+                check("tone_curve", point)
+    elif key == "split_toning":
+        for region in ("highlight", "shadow"):
+            hue_saturation = parts.get(region)
+            if isinstance(hue_saturation, list) and len(hue_saturation) == 2:
+                check("split_toning_hue", hue_saturation[0])
+                check("split_toning_saturation", hue_saturation[1])
+        check("split_toning_balance", parts.get("balance"))
+
+
 def _dumps(document):
     try:
         return json.dumps({k: _plain(v, k) for k, v in document.items()}, allow_nan=False)
@@ -82,7 +122,7 @@ class Photo:
                 raise
 
     def load(self, path, scale=1):
-        """Loads another photograph into this context; every setting returns to its default.
+        """Loads another photograph into this context; every setting returns to FRONT_END_DEFAULTS.
 
         On failure the previous photograph and its settings stay.
         """
@@ -93,6 +133,7 @@ class Photo:
         # Before any rendering the size queries give the loaded image's size,
         # which is also the size of a subject mask.
         self._loaded_size = (C.vornalix_get_width(self._handle), C.vornalix_get_height(self._handle))
+        self.set(**FRONT_END_DEFAULTS)
 
     # -- life cycle -----------------------------------------------------
     def close(self):
@@ -170,7 +211,7 @@ class Photo:
         self._check(C.vornalix_settings_from_json(self._ctx(), text.encode("utf-8")))
         self._dirty = True
 
-    def set(self, **settings):
+    def set(self, allow_extreme=False, **settings):
         """Changes the named settings and keeps all others.
 
         Names are the setters' without ``vornalix_set_``: ``exposure=0.5``,
@@ -178,8 +219,9 @@ class Photo:
         ``tone_curve={"master": [(0, 0), (0.5, 0.6), (1, 1)]}`` (None resets a
         curve), ``hsl={"orange": (hue, saturation, luminance)}``,
         ``split_toning={"highlight": (hue, sat), "shadow": (hue, sat), "balance": b}``,
-        ``bg_blur=40`` (the preview's background blur).  Nothing changes when
-        any value is refused.
+        ``bg_blur=40`` (the preview's background blur).  A value outside its
+        documented range (``SETTINGS``, ``vornalix_settings_schema``) raises
+        VornalixValueError unless ``allow_extreme``.  Nothing changes when any value is refused.
         """
         ctx = self._ctx()
         blur = settings.pop("bg_blur", None)
@@ -191,6 +233,8 @@ class Photo:
             document = self.settings()
             for key, value in settings.items():
                 value = _plain(value, key)
+                if not allow_extreme:
+                    _check_ranges(key, value)
                 if key == "tone_curve" and isinstance(value, dict):
                     value = {k: _IDENTITY_CURVE if v is None else v for k, v in value.items()}
                 if key in _NESTED and isinstance(value, dict) and isinstance(document.get(key), dict):
@@ -201,9 +245,10 @@ class Photo:
             C.vornalix_set_bg_blur(ctx, float(blur))
 
     def reset(self):
-        """Every edit setting back to the library's default."""
+        """Every edit setting back to where a loaded photo starts (FRONT_END_DEFAULTS)."""
         C.vornalix_reset_adjustments(self._ctx())
         self._dirty = True
+        self.set(**FRONT_END_DEFAULTS)
 
     # -- rendering and output ------------------------------------------------
     def preview(self):
@@ -222,13 +267,14 @@ class Photo:
             width, height = need_w, need_h  # the edit enlarged the picture: once more
         raise self._error(rc)
 
-    def export(self, path, quality=90, keep_exif=True, bits=8):
+    def export(self, path, quality=DEFAULT_JPEG_QUALITY, keep_exif=True, bits=8):
         """Writes the current rendering; the extension decides the format.
 
         .jpg/.jpeg: 8-bit JPEG at `quality` (1..100), with the source's EXIF
         when `keep_exif`; .tif/.tiff: 16-bit TIFF; .png: 8- or 16-bit PNG (`bits`).
         """
         ctx = self._ctx()
+        _check_range("quality", quality, *JPEG_QUALITY)
         raw = encode_path(path)
         ext = os.path.splitext(os.fsdecode(raw))[1].lower()
         if ext in (".jpg", ".jpeg"):
@@ -270,10 +316,10 @@ class Photo:
 
     # -- automatic analyses (suggestions only: nothing is applied) -----------
     def auto_enhance(self):
-        """Suggested settings, a dict of the 16 named suggestions."""
+        """Suggested settings, a dict keyed by AUTO_ENHANCE_KEYS."""
         out = (ctypes.c_float * 32)()
         self._check(C.vornalix_auto_enhance(self._ctx(), out))
-        return dict(zip(AUTO_ENHANCE_KEYS, (float(v) for v in out[:16])))
+        return {key: float(out[SETTINGS[key]["suggestion"]]) for key in AUTO_ENHANCE_KEYS}
 
     def auto_white_balance(self):
         """Suggested (temperature, tint)."""

@@ -42,8 +42,8 @@ int vornalix_auto_white_balance(VornalixContext* ctx, float* temperature, float*
     if (!ctx || !temperature || !tint) return api::kFailure;
     return api::guarded(ctx, [&] {
         const analysis::Suggestions s = enhance(ctx);
-        *temperature = s[7];
-        *tint = s[8];
+        *temperature = s[analysis::entry::temperature];
+        *tint = s[analysis::entry::tint];
         return 0;
     });
 }

@@ -2,7 +2,7 @@
 // The object behind every C handle: one photograph, its settings, its
 // renderings, its subject mask and the text of its last failure.
 
-#include "api/edit_params.h"
+#include "settings/edit_params.h"
 #include "image/arw_decoder.h"
 #include "pipeline/pipeline.h"
 

@@ -20,39 +20,11 @@ void store(VornalixContext* ctx, T EditParams::*field, T value) {
 
 extern "C" {
 
-void vornalix_set_exposure(VornalixContext* ctx, float v) { store(ctx, &EditParams::exposure, v); }
-void vornalix_set_brightness(VornalixContext* ctx, float v) { store(ctx, &EditParams::brightness, v); }
-void vornalix_set_contrast(VornalixContext* ctx, float v) { store(ctx, &EditParams::contrast, v); }
-void vornalix_set_highlights(VornalixContext* ctx, float v) { store(ctx, &EditParams::highlights, v); }
-void vornalix_set_shadows(VornalixContext* ctx, float v) { store(ctx, &EditParams::shadows, v); }
-void vornalix_set_whites(VornalixContext* ctx, float v) { store(ctx, &EditParams::whites, v); }
-void vornalix_set_blacks(VornalixContext* ctx, float v) { store(ctx, &EditParams::blacks, v); }
-void vornalix_set_temperature(VornalixContext* ctx, float v) { store(ctx, &EditParams::temperature, v); }
-void vornalix_set_tint(VornalixContext* ctx, float v) { store(ctx, &EditParams::tint, v); }
-void vornalix_set_saturation(VornalixContext* ctx, float v) { store(ctx, &EditParams::saturation, v); }
-void vornalix_set_vibrance(VornalixContext* ctx, float v) { store(ctx, &EditParams::vibrance, v); }
-void vornalix_set_sharpening_amount(VornalixContext* ctx, float v) { store(ctx, &EditParams::sharpening_amount, v); }
-void vornalix_set_sharpening_radius(VornalixContext* ctx, float v) { store(ctx, &EditParams::sharpening_radius, v); }
-void vornalix_set_sharpening_threshold(VornalixContext* ctx, float v) { store(ctx, &EditParams::sharpening_threshold, v); }
-void vornalix_set_nr_luminance(VornalixContext* ctx, float v) { store(ctx, &EditParams::nr_luminance, v); }
-void vornalix_set_nr_color(VornalixContext* ctx, float v) { store(ctx, &EditParams::nr_color, v); }
-void vornalix_set_clarity(VornalixContext* ctx, float v) { store(ctx, &EditParams::clarity, v); }
-void vornalix_set_texture(VornalixContext* ctx, float v) { store(ctx, &EditParams::texture, v); }
-void vornalix_set_dehaze(VornalixContext* ctx, float v) { store(ctx, &EditParams::dehaze, v); }
-void vornalix_set_distortion(VornalixContext* ctx, float v) { store(ctx, &EditParams::distortion, v); }
-void vornalix_set_ca_correction(VornalixContext* ctx, float v) { store(ctx, &EditParams::ca_correction, v); }
-void vornalix_set_lens_vignette(VornalixContext* ctx, float v) { store(ctx, &EditParams::lens_vignette, v); }
-void vornalix_set_defringe(VornalixContext* ctx, float v) { store(ctx, &EditParams::defringe, v); }
-void vornalix_set_rotation(VornalixContext* ctx, float v) { store(ctx, &EditParams::rotation, v); }
-void vornalix_set_perspective_h(VornalixContext* ctx, float v) { store(ctx, &EditParams::perspective_h, v); }
-void vornalix_set_perspective_v(VornalixContext* ctx, float v) { store(ctx, &EditParams::perspective_v, v); }
-void vornalix_set_flip_h(VornalixContext* ctx, int v) { store(ctx, &EditParams::flip_h, v); }
-void vornalix_set_flip_v(VornalixContext* ctx, int v) { store(ctx, &EditParams::flip_v, v); }
-void vornalix_set_vignette_amount(VornalixContext* ctx, float v) { store(ctx, &EditParams::vignette_amount, v); }
-void vornalix_set_vignette_midpoint(VornalixContext* ctx, float v) { store(ctx, &EditParams::vignette_midpoint, v); }
-void vornalix_set_vignette_roundness(VornalixContext* ctx, float v) { store(ctx, &EditParams::vignette_roundness, v); }
-void vornalix_set_grain_amount(VornalixContext* ctx, float v) { store(ctx, &EditParams::grain_amount, v); }
-void vornalix_set_grain_size(VornalixContext* ctx, float v) { store(ctx, &EditParams::grain_size, v); }
+// One setter per plain row of the settings table.
+#define VORNALIX_PLAIN_SETTER(key, type, ...) \
+    void vornalix_set_##key(VornalixContext* ctx, type v) { store(ctx, &EditParams::key, v); }
+VORNALIX_SETTINGS(VORNALIX_PLAIN_SETTER, VORNALIX_SETTINGS_SKIP)
+#undef VORNALIX_PLAIN_SETTER
 
 void vornalix_set_crop(VornalixContext* ctx, float x, float y, float w, float h) {
     if (!ctx) return;

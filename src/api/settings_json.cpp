@@ -103,12 +103,12 @@ struct Key {
     std::function<void(const Json&, EditParams&)> read;
 };
 
-Key scalar(const char* name, float EditParams::*field) {
+Key plain(const char* name, float EditParams::*field) {
     return {name, [=](const EditParams& p) { return Json(finite_for_writing(p.*field, name)); },
             [=](const Json& v, EditParams& p) { p.*field = read_number(v, name); }};
 }
 
-Key whole(const char* name, int EditParams::*field) {
+Key plain(const char* name, int EditParams::*field) {
     return {name, [=](const EditParams& p) { return Json(p.*field); },
             [=](const Json& v, EditParams& p) { p.*field = read_int(v, name); }};
 }
@@ -192,48 +192,13 @@ Key crop() {
             }};
 }
 
-// Every key, in the order of the setters.
+// Every key, in the order of the settings table.
 const std::vector<Key>& keys() {
-    using P = EditParams;
-    static const std::vector<Key> table = {
-        scalar("exposure", &P::exposure),
-        scalar("brightness", &P::brightness),
-        scalar("contrast", &P::contrast),
-        scalar("highlights", &P::highlights),
-        scalar("shadows", &P::shadows),
-        scalar("whites", &P::whites),
-        scalar("blacks", &P::blacks),
-        scalar("temperature", &P::temperature),
-        scalar("tint", &P::tint),
-        scalar("saturation", &P::saturation),
-        scalar("vibrance", &P::vibrance),
-        scalar("sharpening_amount", &P::sharpening_amount),
-        scalar("sharpening_radius", &P::sharpening_radius),
-        scalar("sharpening_threshold", &P::sharpening_threshold),
-        scalar("nr_luminance", &P::nr_luminance),
-        scalar("nr_color", &P::nr_color),
-        scalar("clarity", &P::clarity),
-        scalar("texture", &P::texture),
-        scalar("dehaze", &P::dehaze),
-        tone_curve(),
-        hsl(),
-        split_toning(),
-        scalar("distortion", &P::distortion),
-        scalar("ca_correction", &P::ca_correction),
-        scalar("lens_vignette", &P::lens_vignette),
-        scalar("defringe", &P::defringe),
-        crop(),
-        scalar("rotation", &P::rotation),
-        scalar("perspective_h", &P::perspective_h),
-        scalar("perspective_v", &P::perspective_v),
-        whole("flip_h", &P::flip_h),
-        whole("flip_v", &P::flip_v),
-        scalar("vignette_amount", &P::vignette_amount),
-        scalar("vignette_midpoint", &P::vignette_midpoint),
-        scalar("vignette_roundness", &P::vignette_roundness),
-        scalar("grain_amount", &P::grain_amount),
-        scalar("grain_size", &P::grain_size),
-    };
+#define VORNALIX_PLAIN_KEY(key, ...) plain(#key, &EditParams::key),
+#define VORNALIX_COMPOSITE_KEY(name) name(),
+    static const std::vector<Key> table = {VORNALIX_SETTINGS(VORNALIX_PLAIN_KEY, VORNALIX_COMPOSITE_KEY)};
+#undef VORNALIX_PLAIN_KEY
+#undef VORNALIX_COMPOSITE_KEY
     return table;
 }
 
@@ -307,6 +272,27 @@ EditParams settings_from_json(std::string_view text) {
     return params;
 }
 
+std::string settings_schema() {
+    Json settings = Json::array();
+#define VORNALIX_SCHEMA_ROW(key, type, value, front_end_value, min, max, flag, unit, suggestion)                 \
+    settings.push_back(Json{{"key", #key},                                                                       \
+                            {"type", #type},                                                                     \
+                            {"default", value},                                                                  \
+                            {"front_end_default", front_end_value},                                              \
+                            {"min", min},                                                                        \
+                            {"max", max},                                                                        \
+                            {"flag", flag},                                                                      \
+                            {"unit", unit},                                                                      \
+                            {"suggestion", (suggestion) == kNoSuggestion ? Json() : Json(suggestion)}});
+    VORNALIX_SETTINGS(VORNALIX_SCHEMA_ROW, VORNALIX_SETTINGS_SKIP)
+#undef VORNALIX_SCHEMA_ROW
+    Json parts = Json::object();
+#define VORNALIX_SCHEMA_PART(name, min, max) parts[#name] = Json{{"min", min}, {"max", max}};
+    VORNALIX_PART_RANGES(VORNALIX_SCHEMA_PART)
+#undef VORNALIX_SCHEMA_PART
+    return Json{{"version", kSettingsVersion}, {"settings", settings}, {"parts", parts}}.dump();
+}
+
 }  // namespace vornalix
 
 extern "C" {
@@ -328,6 +314,15 @@ int vornalix_settings_to_json(VornalixContext* ctx, char* buf, int size) {
         std::memcpy(buf, text.c_str(), static_cast<std::size_t>(needed));
         return needed;
     });
+}
+
+const char* vornalix_settings_schema(void) {
+    try {
+        static const std::string schema = vornalix::settings_schema();
+        return schema.c_str();
+    } catch (...) {
+        return "";  // out of memory on the first call; a later call tries again
+    }
 }
 
 int vornalix_settings_from_json(VornalixContext* ctx, const char* json) {

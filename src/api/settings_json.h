@@ -9,7 +9,7 @@
 // Keys are the setter names without their prefix; omitted keys take the
 // defaults. The background blur belongs to the preview, not to the edit.
 
-#include "api/edit_params.h"
+#include "settings/edit_params.h"
 
 #include <string>
 #include <string_view>
@@ -26,5 +26,10 @@ std::string settings_to_json(const EditParams& params);
 // Parses and checks a whole document and returns the edit it describes.
 // Throws std::invalid_argument with a message naming the offending key.
 EditParams settings_from_json(std::string_view text);
+
+// Every plain setting of the settings table as one JSON text: key, type,
+// default, front_end_default, min, max, flag, unit and suggestion (the
+// auto-enhance entry, or null); then the ranges of the parts of the others.
+std::string settings_schema();
 
 }  // namespace vornalix

@@ -64,21 +64,16 @@ Suggestions enhance_suggestions(const cv::Mat& analysis_image) {
     const float clip_low = n < 1 ? 0.0f : static_cast<float>(counts[0]) / static_cast<float>(n);
 
     Suggestions out{};
-    out[0] = exposure_from_median(m);
-    out[1] = 0.0f;  // brightness
-    out[2] = contrast_from_spread(sigma);
-    out[3] = highlights_from_clipping(clip_high);
-    out[4] = shadows_from_clipping(clip_low);
-    out[5] = 0.0f;     // whites
-    out[6] = 5.0f;     // blacks
-    out[7] = 6500.0f;  // temperature: neutral
-    out[8] = 0.0f;     // tint
-    out[9] = 0.0f;     // saturation
-    out[10] = 8.0f;    // vibrance
-    // 11..13 (sharpening) stay 0.
-    out[14] = noise_reduction_from_detail(laplacian_spread(analysis_image));
-    out[15] = 1.0f;  // nr_color
-    return out;
+    out[entry::exposure] = exposure_from_median(m);
+    out[entry::contrast] = contrast_from_spread(sigma);
+    out[entry::highlights] = highlights_from_clipping(clip_high);
+    out[entry::shadows] = shadows_from_clipping(clip_low);
+    out[entry::blacks] = 5.0f;
+    out[entry::temperature] = 6500.0f;  // neutral
+    out[entry::vibrance] = 8.0f;
+    out[entry::nr_luminance] = noise_reduction_from_detail(laplacian_spread(analysis_image));
+    out[entry::nr_color] = 1.0f;
+    return out;  // brightness, whites, tint and saturation stay 0
 }
 
 }  // namespace vornalix::analysis

@@ -2,6 +2,8 @@
 // Measurements behind the automatic analyses: each takes its reduced float
 // copy of the unedited image and returns suggested settings.
 
+#include "settings/settings_table.h"
+
 #include <opencv2/core.hpp>
 
 #include <array>
@@ -15,11 +17,17 @@ constexpr int kExposureSide = 256;
 constexpr int kStraightenWidth = 800;
 constexpr int kCropWidth = 512;
 
-// Entries 0..15 follow the first sixteen scalar settings (exposure, brightness,
-// contrast, highlights, shadows, whites, blacks, temperature, tint, saturation,
-// vibrance, three sharpening values, nr_luminance, nr_color); 16..31 are 0.
+// Entries 0..15 follow the first sixteen single-value settings; the settings
+// table's suggestion column names the entry of each setting it feeds. The
+// sharpening entries 11..13 and 16..31 hold 0.
 constexpr int kSuggestionCount = 32;
 using Suggestions = std::array<float, kSuggestionCount>;
+namespace entry {
+#define VORNALIX_SUGGESTION_ENTRY(key, type, value, front_end_value, min, max, flag, unit, suggestion) \
+    constexpr int key = suggestion;
+VORNALIX_SETTINGS(VORNALIX_SUGGESTION_ENTRY, VORNALIX_SETTINGS_SKIP)
+#undef VORNALIX_SUGGESTION_ENTRY
+}  // namespace entry
 Suggestions enhance_suggestions(const cv::Mat& analysis_image);
 
 // The exposure formula shared by auto-enhance and auto exposure: 35 % of the

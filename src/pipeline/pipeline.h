@@ -2,7 +2,7 @@
 // The rendering pipeline: source image in, the stages of stages.h over a
 // float R, G, B, A working image (nominal range 0..1), 16-bit result out.
 
-#include "api/edit_params.h"
+#include "settings/edit_params.h"
 #include "color/profile_manager.h"
 #include "image/image_buffer.h"
 #include "pipeline/row_pass.h"

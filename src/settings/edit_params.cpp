@@ -1,4 +1,4 @@
-#include "api/edit_params.h"
+#include "settings/edit_params.h"
 
 namespace vornalix {
 
