@@ -7,6 +7,8 @@
 #include "output/histogram.h"
 #include "vornalix.h"
 
+#include <iterator>
+
 namespace {
 
 using vornalix::api::kFailure;
@@ -19,6 +21,11 @@ const vornalix::ImageBuffer* rendered_for_export(VornalixContext* ctx) {
     return &ctx->pipeline.result;
 }
 
+// The public profile numbers, in the order of their constants.
+constexpr vornalix::color_mgmt::ColorSpace kOutputSpaces[] = {
+    vornalix::color_mgmt::ColorSpace::sRGB, vornalix::color_mgmt::ColorSpace::AdobeRGB,
+    vornalix::color_mgmt::ColorSpace::DisplayP3, vornalix::color_mgmt::ColorSpace::ProPhotoRGB};
+
 int written_or_failed(VornalixContext* ctx, bool written, const char* message) {
     if (written) return 0;
     vornalix::api::set_error(ctx, message);
@@ -29,6 +36,16 @@ int written_or_failed(VornalixContext* ctx, bool written, const char* message) {
 
 extern "C" {
 
+int vornalix_set_output_profile(VornalixContext* ctx, int profile) {
+    if (!ctx) return kFailure;
+    if (profile < 0 || profile >= static_cast<int>(std::size(kOutputSpaces))) {
+        vornalix::api::set_error(ctx, "unknown output profile");
+        return kFailure;
+    }
+    ctx->output_space = kOutputSpaces[profile];
+    return 0;
+}
+
 int vornalix_export_jpeg(VornalixContext* ctx, const char* path, int quality, int /*reserved*/, int keep_exif) {
     if (!ctx || !path) return kFailure;
     return vornalix::api::guarded(ctx, [&] {
@@ -37,9 +54,11 @@ int vornalix_export_jpeg(VornalixContext* ctx, const char* path, int quality, in
         // Taken before anything is written: the target may be the source itself.
         std::vector<unsigned char> exif;
         if (keep_exif && !ctx->source_path.empty())
-            exif = vornalix::metadata::exif_block_for_copy(ctx->source_path);
-        return written_or_failed(ctx, vornalix::output::write_jpeg(path, *image, quality, exif),
-                                 "JPEG write failed");
+            exif = vornalix::metadata::exif_block_for_export(
+                ctx->source_path, ctx->output_space == vornalix::color_mgmt::ColorSpace::sRGB);
+        return written_or_failed(
+            ctx, vornalix::output::write_jpeg(path, *image, quality, exif, ctx->output_space),
+            "JPEG write failed");
     });
 }
 
@@ -48,7 +67,7 @@ int vornalix_export_tiff(VornalixContext* ctx, const char* path) {
     return vornalix::api::guarded(ctx, [&] {
         const vornalix::ImageBuffer* image = rendered_for_export(ctx);
         if (!image) return kFailure;
-        return written_or_failed(ctx, vornalix::output::write_tiff(path, *image), "TIFF write failed");
+        return written_or_failed(ctx, vornalix::output::write_tiff(path, *image, ctx->output_space), "TIFF write failed");
     });
 }
 
@@ -57,7 +76,7 @@ int vornalix_export_png(VornalixContext* ctx, const char* path, int bits) {
     return vornalix::api::guarded(ctx, [&] {
         const vornalix::ImageBuffer* image = rendered_for_export(ctx);
         if (!image) return kFailure;
-        return written_or_failed(ctx, vornalix::output::write_png(path, *image, bits), "PNG write failed");
+        return written_or_failed(ctx, vornalix::output::write_png(path, *image, bits, ctx->output_space), "PNG write failed");
     });
 }
 

@@ -1,13 +1,14 @@
 #include "image/thumbnail.h"
 
 #include "api/boundary.h"
+#include "codec/image_write.h"
 #include "image/image_probe.h"
 #include "image/libraw_processor.h"
 #include "image/loader.h"
 #include "image/size_bound.h"
 #include "vornalix.h"
 
-#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgcodecs.hpp>  // the reading flags
 #include <opencv2/imgproc.hpp>
 
 #include <climits>
@@ -44,16 +45,20 @@ int read_raw_thumbnail(const std::string& path, RawThumbnail& out) {
 namespace {
 
 // An encoder that yields no bytes is a failure, never an empty thumbnail.
-int encode_jpeg(const cv::Mat& bgr, int quality, std::vector<unsigned char>& jpeg) {
-    jpeg.clear();
-    const bool ok = cv::imencode(".jpg", bgr, jpeg, {cv::IMWRITE_JPEG_QUALITY, quality});
+int encode_jpeg(const cv::Mat& rgb, int quality, std::vector<unsigned char>& jpeg) {
+    codec::EncodeRequest request;
+    request.pixels = rgb;
+    request.quality = quality;
+    const bool ok = codec::encode_jpeg(request, jpeg);
     return ok && !jpeg.empty() ? kFileOk : kFileUnreadable;
 }
 
 int standard_thumbnail(const std::string& path, std::vector<unsigned char>& jpeg) {
     const ImageRead read = read_image_file(path, cv::IMREAD_COLOR);
     if (read.status != ImageReadStatus::ok) return kFileUnreadable;
-    return encode_jpeg(bound_long_side(read.image, kThumbMaxSide), kThumbQuality, jpeg);
+    cv::Mat rgb;
+    cv::cvtColor(bound_long_side(read.image, kThumbMaxSide), rgb, cv::COLOR_BGR2RGB);
+    return encode_jpeg(rgb, kThumbQuality, jpeg);
 }
 
 int raw_thumbnail(const std::string& path, std::vector<unsigned char>& jpeg) {
@@ -64,9 +69,7 @@ int raw_thumbnail(const std::string& path, std::vector<unsigned char>& jpeg) {
         jpeg = std::move(thumb.jpeg);  // the camera's own preview, untouched
         return kFileOk;
     }
-    cv::Mat bgr;
-    cv::cvtColor(thumb.rgb, bgr, cv::COLOR_RGB2BGR);
-    return encode_jpeg(bgr, kBitmapThumbQuality, jpeg);
+    return encode_jpeg(thumb.rgb, kBitmapThumbQuality, jpeg);
 }
 
 }  // namespace

@@ -2,11 +2,9 @@
 // blur strength, mask read-out and the cut-out file.
 
 #include "api/boundary.h"
-#include "output/file_io.h"
+#include "output/export.h"
 #include "segment/segmentation.h"
 #include "vornalix.h"
-
-#include <opencv2/imgcodecs.hpp>
 
 #include <algorithm>
 #include <cstring>
@@ -19,12 +17,6 @@ using namespace vornalix;
 constexpr int kGrabCutFailed = -2;
 constexpr int kBufferTooSmall = -2;
 constexpr int kWriteFailed = -2;
-
-// Through a temporary beside the target: a failed write leaves no damaged file.
-bool write_png(const char* path, const cv::Mat& bgra) {
-    constexpr int kCompression = 6;
-    return output::write_image_atomically(path, bgra, {cv::IMWRITE_PNG_COMPRESSION, kCompression});
-}
 
 }  // namespace
 
@@ -86,7 +78,8 @@ int vornalix_export_subject_png(VornalixContext* ctx, const char* path) {
                            "(crop, rotation or another image) \xe2\x80\x94 call vornalix_segment_subject again");
             return api::kFailure;
         }
-        if (!write_png(path, segment::cutout_bgra(rendered, ctx->segmentation_mask))) {
+        const ImageBuffer in_space = output::in_output_space(rendered, ctx->output_space);
+        if (!output::write_cutout(path, segment::cutout_bgra(in_space, ctx->segmentation_mask), ctx->output_space)) {
             api::set_error(ctx, "failed to write PNG");
             return kWriteFailed;
         }
