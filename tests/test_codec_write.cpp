@@ -3,6 +3,7 @@
 // EXIF ColorSpace entry agreeing with it.
 
 #include "codec/image_write.h"
+#include "support/cli_run.h"
 #include "support/context_access.h"
 #include "support/exif_fixtures.h"
 #include "support/temp_dir.h"
@@ -237,4 +238,18 @@ TEST(CodecWrite, ExifColorSpaceAgreesAndOtherExtensionsWriteNothing) {
         EXPECT_STREQ(vornalix_last_error(ctx.get()), "PNG write failed");
     }
     EXPECT_TRUE(fixtures::file_names(empty).empty());
+}
+
+TEST(CodecWrite, CommandLineProfileOption) {
+    using vornalix::testing::quote;
+    vornalix::testing::TempDir dir;
+    cv::Mat chart;
+    cv::cvtColor(colour_chart(), chart, cv::COLOR_RGB2BGR);
+    ASSERT_TRUE(cv::imwrite(dir.file("in.png"), chart));
+    const std::string develop = "develop " + quote(dir.file("in.png")) + " -o " + quote(dir.file("out.tif"));
+    ASSERT_EQ(vornalix::testing::run_cli(develop + " --profile prophoto").status, 0);
+    std::string embedded;
+    srgb_patch_means(fixtures::read_bytes(dir.file("out.tif")), embedded);
+    EXPECT_EQ(embedded, "ProPhoto RGB");
+    EXPECT_EQ(vornalix::testing::run_cli(develop + " --profile rec2020").status, 2);
 }

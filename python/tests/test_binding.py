@@ -110,6 +110,15 @@ def test_preview_is_rgba_uint8_of_the_picture(png):
         assert np.abs(near).max() <= 1
 
 
+def test_export_embeds_the_chosen_profile(png, tmp_path):
+    with vornalix.open(png) as photo:
+        photo.export(tmp_path / "p3.jpg", profile="p3")
+        with pytest.raises(VornalixError, match="unknown profile"):
+            photo.export(tmp_path / "x.jpg", profile="rec2020")
+    assert "Display P3".encode("utf-16-be") in (tmp_path / "p3.jpg").read_bytes()
+    assert not (tmp_path / "x.jpg").exists()
+
+
 def test_exports_render_the_latest_settings(png, tmp_path):
     with vornalix.open(png) as photo:
         photo.preview()

@@ -15,6 +15,7 @@ constexpr int kMinQuality = 1;
 constexpr int kMaxQuality = 100;
 constexpr int kSixteenBits = 16;
 constexpr double kSixteenToEight = 1.0 / 257;
+constexpr double kFloatToSixteen = 65535;
 constexpr int kCutoutCompression = 6;
 
 // R, G, B of the picture at 16 bits, or at 8 (÷257, as ImageBuffer::to_8bit).
@@ -48,9 +49,12 @@ bool holds_only_8bit(const std::string& path) { return codec::holds_only_8bit(co
 
 ImageBuffer in_output_space(const ImageBuffer& image, ColorSpace space) {
     if (space == ColorSpace::sRGB || image.empty()) return image;
+    // In float: Little CMS's 16-bit tables lose up to 1.5 8-bit levels near
+    // black on the steep start of the wide spaces' curves.
+    cv::Mat working = image.to_float();
+    if (!color_mgmt::ProfileManager().convert(working, ColorSpace::sRGB, space)) return ImageBuffer();
     ImageBuffer converted;
-    converted.mat = image.mat.clone();
-    if (!color_mgmt::ProfileManager().convert(converted.mat, ColorSpace::sRGB, space)) return ImageBuffer();
+    working.convertTo(converted.mat, CV_16U, kFloatToSixteen);
     return converted;
 }
 
