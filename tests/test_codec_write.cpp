@@ -43,7 +43,7 @@ cv::Mat colour_chart() {
     return chart;
 }
 
-// Noise over a gradient: every DCT coefficient and filter path has work.
+// Uniform noise: every DCT coefficient and filter path has work.
 cv::Mat busy_picture(int type, cv::Size size) {
     cv::Mat picture(size, type);
     cv::RNG rng(20261208);

@@ -27,6 +27,9 @@ struct ErrorJump {
     std::longjmp(reinterpret_cast<ErrorJump*>(cinfo->err)->jump, 1);
 }
 
+// Warnings are not printed: the library never writes to the terminal.
+void stay_quiet(j_common_ptr) {}
+
 // Owns the compressor and the memory destination; released on every path.
 struct Compressor {
     jpeg_compress_struct cinfo{};
@@ -50,6 +53,7 @@ bool compress(Compressor& c, const EncodeRequest& request) {
     jpeg_compress_struct& cinfo = c.cinfo;
     cinfo.err = jpeg_std_error(&c.error.manager);
     c.error.manager.error_exit = jump_on_error;
+    c.error.manager.output_message = stay_quiet;
     if (setjmp(c.error.jump)) return false;
 
     jpeg_create_compress(&cinfo);
