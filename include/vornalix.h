@@ -213,22 +213,15 @@ VORNALIX_API int vornalix_get_preview(VornalixContext* ctx, unsigned char* out, 
  * is written as 8-bit.
  */
 
-/**
- * Writes an 8-bit JPEG at `quality` (clamped to 1..100).  `reserved` has no
- * effect.  With `keep_exif` non-zero the EXIF block of the loaded file (taken
- * before anything is written, its Orientation set to 1) is embedded; a
- * missing block is no failure.  0, or -1 ("JPEG write failed").
- */
-VORNALIX_API int vornalix_export_jpeg(VornalixContext* ctx, const char* path, int quality, int reserved,
-                                      int keep_exif);
 /*
  * Output colour spaces.  Every file the library writes (exports and the
  * cut-out) carries the ICC profile of its pixels, and a copied EXIF
  * ColorSpace tag agrees with it (1 for sRGB, 0xFFFF otherwise).  The
- * rendered picture is sRGB; another space is converted to from it at 16
- * bits when the file is written.  ProPhoto RGB is meant for 16-bit files
- * (TIFF, 16-bit PNG): in 8 bits its 256 levels stretch over a gamut far
- * wider than a photograph's colours, so smooth skies and skin band.
+ * rendered picture is sRGB; another space is converted to from it in
+ * floating point when the file is written.  ProPhoto RGB is meant for
+ * 16-bit files (TIFF, 16-bit PNG): in 8 bits its 256 levels stretch over a
+ * gamut far wider than a photograph's colours, so smooth skies and skin
+ * band.
  */
 #define VORNALIX_PROFILE_SRGB 0
 #define VORNALIX_PROFILE_ADOBE_RGB 1
@@ -241,6 +234,15 @@ VORNALIX_API int vornalix_export_jpeg(VornalixContext* ctx, const char* path, in
  * loads and resets.  0, or -1 ("unknown output profile", nothing changed).
  */
 VORNALIX_API int vornalix_set_output_profile(VornalixContext* ctx, int profile);
+
+/**
+ * Writes an 8-bit JPEG at `quality` (clamped to 1..100).  `reserved` has no
+ * effect.  With `keep_exif` non-zero the EXIF block of the loaded file (taken
+ * before anything is written, its Orientation set to 1) is embedded; a
+ * missing block is no failure.  0, or -1 ("JPEG write failed").
+ */
+VORNALIX_API int vornalix_export_jpeg(VornalixContext* ctx, const char* path, int quality, int reserved,
+                                      int keep_exif);
 /** Writes a 16-bit, three-channel TIFF.  0, or -1 ("TIFF write failed"). */
 VORNALIX_API int vornalix_export_tiff(VornalixContext* ctx, const char* path);
 /** Writes a PNG of 16 bits per sample when `bits` is 16, else 8.  0, or -1 ("PNG write failed"). */

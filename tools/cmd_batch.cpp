@@ -134,8 +134,8 @@ int cmd_batch(int argc, char** argv) {
     options.keep_exif = true;  // a batch's JPEGs carry each source's camera metadata
     cli::Look look;
     const auto own = [&](const std::string& arg, int& i, std::string& error) {
-        if (const auto r = cli::profile_option(arg, i, argc, argv, options, error); r != cli::OptionResult::not_mine)
-            return r;
+        const auto profile = cli::profile_option(arg, i, argc, argv, options, error);
+        if (profile != cli::OptionResult::not_mine) return profile;
         if (arg == "--format") {
             if (++i >= argc) return cli::option_error(error, arg + " needs a value");
             format = argv[i];

@@ -1,4 +1,5 @@
-// vornalix develop INPUT -o OUTPUT [--scale N] [--quality Q] [--profile P] [--bits B] [--keep-exif] [--auto...] [edits...]
+// vornalix develop INPUT -o OUTPUT [--scale N] [--quality Q] [--profile P] [--bits B] [--keep-exif] [--auto...]
+//                  [edits...]
 
 #include "cli.h"
 #include "command.h"
@@ -41,8 +42,8 @@ int cmd_develop(int argc, char** argv) {
     cli::OutputOptions out_options;
     cli::Look look;
     const auto own = [&](const std::string& arg, int& i, std::string& error) {
-        if (const auto r = cli::profile_option(arg, i, argc, argv, out_options, error); r != cli::OptionResult::not_mine)
-            return r;
+        const auto profile = cli::profile_option(arg, i, argc, argv, out_options, error);
+        if (profile != cli::OptionResult::not_mine) return profile;
         if (arg == "--keep-exif" || arg == "--strip-exif") {
             out_options.keep_exif = arg == "--keep-exif";
             return cli::OptionResult::parsed;

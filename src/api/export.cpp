@@ -67,7 +67,8 @@ int vornalix_export_tiff(VornalixContext* ctx, const char* path) {
     return vornalix::api::guarded(ctx, [&] {
         const vornalix::ImageBuffer* image = rendered_for_export(ctx);
         if (!image) return kFailure;
-        return written_or_failed(ctx, vornalix::output::write_tiff(path, *image, ctx->output_space), "TIFF write failed");
+        return written_or_failed(ctx, vornalix::output::write_tiff(path, *image, ctx->output_space),
+                                 "TIFF write failed");
     });
 }
 
@@ -76,7 +77,8 @@ int vornalix_export_png(VornalixContext* ctx, const char* path, int bits) {
     return vornalix::api::guarded(ctx, [&] {
         const vornalix::ImageBuffer* image = rendered_for_export(ctx);
         if (!image) return kFailure;
-        return written_or_failed(ctx, vornalix::output::write_png(path, *image, bits, ctx->output_space), "PNG write failed");
+        return written_or_failed(ctx, vornalix::output::write_png(path, *image, bits, ctx->output_space),
+                                 "PNG write failed");
     });
 }
 
