@@ -230,6 +230,12 @@ TEST(CodecWrite, ExifColorSpaceAgreesAndOtherExtensionsWriteNothing) {
         EXPECT_EQ(exif_get_short(entry->data, exif_data_get_byte_order(block.data)), expected);
     }
 
+    for (const char* name : {"out.png", "out.webp"}) {  // eXIf and EXIF chunks
+        ASSERT_EQ(vornalix_export_jpeg(ctx.get(), dir.file(name).c_str(), 90, 0, 1), 0);
+        const Bytes file = fixtures::read_bytes(dir.file(name));
+        EXPECT_NE(std::string(file.begin(), file.end()).find("Maker"), std::string::npos) << name;
+    }
+
     vornalix::testing::TempDir empty;
     for (const char* name : {"x.ppm", "x.exr", "x.jp2", "x"}) {
         EXPECT_EQ(vornalix_export_jpeg(ctx.get(), empty.file(name).c_str(), 90, 0, 0), -1) << name;
