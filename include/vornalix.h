@@ -217,9 +217,33 @@ VORNALIX_API int vornalix_get_preview(VornalixContext* ctx, unsigned char* out, 
  * been rendered since the last load, unload or reset) and never write alpha.
  * The path's extension decides the file format.  A file is written beside
  * the target under a temporary name and renamed over it when complete, so a
- * failed export leaves an existing file untouched.  16-bit data aimed at a
- * format that holds only 8 bits (.jpg, .bmp, .webp) is written as 8-bit.
+ * failed export leaves an existing file untouched.  The formats are JPEG,
+ * PNG, TIFF, WebP and BMP; any other extension fails and writes nothing.
+ * 16-bit data aimed at a format that holds only 8 bits (.jpg, .bmp, .webp)
+ * is written as 8-bit.
  */
+
+/*
+ * Output colour spaces.  Every file the library writes (exports and the
+ * cut-out) carries the ICC profile of its pixels, and a copied EXIF
+ * ColorSpace tag agrees with it (1 for sRGB, 0xFFFF otherwise).  The
+ * rendered picture is sRGB; another space is converted to from it in
+ * floating point when the file is written.  ProPhoto RGB is meant for
+ * 16-bit files (TIFF, 16-bit PNG): in 8 bits its 256 levels stretch over a
+ * gamut far wider than a photograph's colours, so smooth skies and skin
+ * band.
+ */
+#define VORNALIX_PROFILE_SRGB 0
+#define VORNALIX_PROFILE_ADOBE_RGB 1
+#define VORNALIX_PROFILE_DISPLAY_P3 2
+#define VORNALIX_PROFILE_PROPHOTO 3
+
+/**
+ * Chooses the colour space of the files written from now on (one of the
+ * VORNALIX_PROFILE_ values; sRGB when never called).  It is kept across
+ * loads and resets.  0, or -1 ("unknown output profile", nothing changed).
+ */
+VORNALIX_API int vornalix_set_output_profile(VornalixContext* ctx, int profile);
 
 /**
  * Writes an 8-bit JPEG at `quality` (clamped to 1..100).  `reserved` has no

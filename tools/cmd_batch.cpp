@@ -30,13 +30,14 @@ void print_help(std::FILE* out) {
                  "output. A file that fails is reported and the batch goes on; the exit status\n"
                  "is 1 when any file failed.\n\n"
                  "options:\n"
-                 "  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n\n",
+                 "  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n\n",
                  "-o, --output OUTDIR", "the folder to write into (required)",
                  "--format jpg|tif|png", "output format (default jpg: 8-bit with the source's EXIF;",
                  "", "tif: 16-bit; png: 8-bit)",
                  "--jobs N", "worker threads (default: the number of processors)",
                  "--scale N", "RAW decoding size, 1..4: 1 full, 2-3 half, 4 quarter (default 1)",
                  "--quality Q", "JPEG quality, 1..100 (default 92)",
+                 cli::kProfileUsage, cli::kProfileHelp,
                  "-h, --help", "this text");
     cli::Look::print_help(out);
 }
@@ -70,6 +71,8 @@ int cmd_batch(int argc, char** argv) {
     options.keep_exif = true;  // a batch's JPEGs carry each source's camera metadata
     cli::Look look;
     const auto own = [&](const std::string& arg, int& i, std::string& error) {
+        const auto profile = cli::profile_option(arg, i, argc, argv, options, error);
+        if (profile != cli::OptionResult::not_mine) return profile;
         if (arg == "--format") {
             if (++i >= argc) return cli::option_error(error, arg + " needs a value");
             format = argv[i];

@@ -1,4 +1,5 @@
-// vornalix develop INPUT -o OUTPUT [--scale N] [--quality Q] [--bits B] [--keep-exif] [--auto...] [edits...]
+// vornalix develop INPUT -o OUTPUT [--scale N] [--quality Q] [--profile P] [--bits B] [--keep-exif] [--auto...]
+//                  [edits...]
 
 #include "cli.h"
 #include "command.h"
@@ -19,10 +20,11 @@ void print_help(std::FILE* out) {
                  "settings, renders and writes OUTPUT: .jpg/.jpeg (8-bit, with the source's EXIF on request),\n"
                  ".png (8- or 16-bit) or .tif/.tiff (16-bit).\n\n"
                  "options:\n"
-                 "  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n\n",
+                 "  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n\n",
                  "-o, --output OUTPUT", "the file to write (required)",
                  "--scale N", "RAW decoding size, 1..4: 1 full, 2-3 half, 4 quarter (default 1)",
                  "--quality Q", "JPEG quality, 1..100 (default 92)",
+                 cli::kProfileUsage, cli::kProfileHelp,
                  "--bits B", "PNG bits per sample, 8 or 16 (default 8)",
                  "--keep-exif", "JPEG: carry the camera metadata of INPUT (RAW files too)",
                  "--strip-exif", "JPEG: leave the metadata out (the default)",
@@ -40,6 +42,8 @@ int cmd_develop(int argc, char** argv) {
     cli::OutputOptions out_options;
     cli::Look look;
     const auto own = [&](const std::string& arg, int& i, std::string& error) {
+        const auto profile = cli::profile_option(arg, i, argc, argv, out_options, error);
+        if (profile != cli::OptionResult::not_mine) return profile;
         if (arg == "--keep-exif" || arg == "--strip-exif") {
             out_options.keep_exif = arg == "--keep-exif";
             return cli::OptionResult::parsed;

@@ -19,7 +19,32 @@ std::string lower_extension(const std::string& path) {
     return ext;
 }
 
+struct ProfileName {
+    const char* name;
+    int profile;
+};
+
+constexpr ProfileName kProfiles[] = {{"srgb", VORNALIX_PROFILE_SRGB},
+                                     {"adobergb", VORNALIX_PROFILE_ADOBE_RGB},
+                                     {"p3", VORNALIX_PROFILE_DISPLAY_P3},
+                                     {"prophoto", VORNALIX_PROFILE_PROPHOTO}};
+
 }  // namespace
+
+const char* const kProfileUsage = "--profile srgb|adobergb|p3|prophoto";
+const char* const kProfileHelp = "colour space of the file (default srgb; prophoto wants 16 bits)";
+
+OptionResult profile_option(const std::string& arg, int& i, int argc, char** argv, OutputOptions& options,
+                            std::string& error) {
+    if (arg != "--profile") return OptionResult::not_mine;
+    if (++i >= argc) return option_error(error, arg + " needs a value");
+    for (const ProfileName& p : kProfiles)
+        if (argv[i] == std::string(p.name)) {
+            options.profile = p.profile;
+            return OptionResult::parsed;
+        }
+    return option_error(error, "--profile must be srgb, adobergb, p3 or prophoto");
+}
 
 int export_rendering(VornalixContext* ctx, const std::string& path, const OutputOptions& options, std::string& error) {
     const std::string ext = lower_extension(path);
@@ -35,12 +60,12 @@ int export_rendering(VornalixContext* ctx, const std::string& path, const Output
         error = std::string("rendering failed: ") + vornalix_last_error(ctx);
         return kFailure;
     }
-    int rc;
-    if (jpeg)
+    int rc = vornalix_set_output_profile(ctx, options.profile);
+    if (rc == 0 && jpeg)
         rc = vornalix_export_jpeg(ctx, path.c_str(), options.jpeg_quality, 0, options.keep_exif ? 1 : 0);
-    else if (png)
+    else if (rc == 0 && png)
         rc = vornalix_export_png(ctx, path.c_str(), options.png_bits);
-    else
+    else if (rc == 0)
         rc = vornalix_export_tiff(ctx, path.c_str());
     if (rc != 0) {
         error = "cannot write " + path + ": " + vornalix_last_error(ctx);

@@ -1,6 +1,7 @@
 #pragma once
 // Writes the rendered picture of a context to an image file.
 
+#include "command.h"
 #include "vornalix.h"
 
 #include <string>
@@ -11,7 +12,15 @@ struct OutputOptions {
     int jpeg_quality = 92;  // 1..100
     int png_bits = 8;       // 8 or 16
     bool keep_exif = false;  // JPEG: carry the source file's EXIF block (--keep-exif)
+    int profile = VORNALIX_PROFILE_SRGB;  // colour space of the file (--profile)
 };
+
+// The --profile option's help text, and its parser for the commands' own
+// options: srgb, adobergb, p3 or prophoto; not_mine for any other argument.
+extern const char* const kProfileUsage;
+extern const char* const kProfileHelp;
+OptionResult profile_option(const std::string& arg, int& i, int argc, char** argv, OutputOptions& options,
+                            std::string& error);
 
 // Renders the context's image with its current settings and writes it to
 // `path` through the library's exports, the format following the extension

@@ -115,3 +115,12 @@ def test_thumbnails_and_hashes(png, tmp_path):
         with pytest.raises(VornalixError) as caught:
             utility(tmp_path / "missing.png")
         assert caught.value.code < 0
+
+
+def test_export_embeds_the_chosen_profile(png, tmp_path):
+    with vornalix.open(png) as photo:
+        photo.export(tmp_path / "p3.jpg", profile="p3")
+        with pytest.raises(VornalixError, match="unknown profile"):
+            photo.export(tmp_path / "x.jpg", profile="rec2020")
+    assert "Display P3".encode("utf-16-be") in (tmp_path / "p3.jpg").read_bytes()
+    assert not (tmp_path / "x.jpg").exists()

@@ -27,6 +27,8 @@ HSL_BANDS = ("red", "orange", "yellow", "green", "aqua", "blue", "purple", "mage
 # Settings made of named parts: a partial value in set() changes only the parts it names.
 _NESTED = ("tone_curve", "hsl", "split_toning")
 _IDENTITY_CURVE = [[0.0, 0.0], [1.0, 1.0]]
+# The output colour spaces, numbered as the C constants VORNALIX_PROFILE_*.
+_OUTPUT_PROFILES = {"srgb": 0, "adobergb": 1, "p3": 2, "prophoto": 3}
 
 
 def encode_path(path):
@@ -178,6 +180,11 @@ class Photo:
             raise self._error(code)
         return code
 
+    def _set_output_profile(self, name):
+        if name not in _OUTPUT_PROFILES:
+            raise VornalixError(f"unknown profile {name!r}: use one of {', '.join(_OUTPUT_PROFILES)}")
+        self._check(C.vornalix_set_output_profile(self._ctx(), _OUTPUT_PROFILES[name]))
+
     def _render_if_changed(self):
         if self._dirty:
             self._check(C.vornalix_process(self._ctx()))
@@ -267,14 +274,17 @@ class Photo:
             width, height = need_w, need_h  # the edit enlarged the picture: once more
         raise self._error(rc)
 
-    def export(self, path, quality=DEFAULT_JPEG_QUALITY, keep_exif=True, bits=8):
+    def export(self, path, quality=DEFAULT_JPEG_QUALITY, keep_exif=True, bits=8, profile="srgb"):
         """Writes the current rendering; the extension decides the format.
 
         .jpg/.jpeg: 8-bit JPEG at `quality` (1..100), with the source's EXIF
         when `keep_exif`; .tif/.tiff: 16-bit TIFF; .png: 8- or 16-bit PNG (`bits`).
+        `profile` is the file's colour space: "srgb", "adobergb", "p3" or
+        "prophoto" (for 16-bit files: 8 bits band over its wide gamut).
         """
         ctx = self._ctx()
         _check_range("quality", quality, *JPEG_QUALITY)
+        self._set_output_profile(profile)
         raw = encode_path(path)
         ext = os.path.splitext(os.fsdecode(raw))[1].lower()
         if ext in (".jpg", ".jpeg"):
@@ -357,9 +367,10 @@ class Photo:
         self._check(C.vornalix_get_mask(self._ctx(), out.ctypes.data, out.size))
         return out[: width * height].reshape(height, width)
 
-    def save_subject(self, path):
+    def save_subject(self, path, profile="srgb"):
         """Writes the current rendering with the subject mask as alpha (8-bit PNG)."""
         ctx = self._ctx()
+        self._set_output_profile(profile)
         raw = encode_path(path)
         self._render_if_changed()
         self._check(C.vornalix_export_subject_png(ctx, raw))

@@ -20,6 +20,8 @@ struct VornalixContext {
     cv::Mat segmentation_mask;
     float bg_blur = 0.0f;
     bool has_segmentation_mask = false;
+    // The space of every written file; a host preference kept across loads.
+    vornalix::color_mgmt::ColorSpace output_space = vornalix::color_mgmt::ColorSpace::sRGB;
 
     // An image counts as loaded when either the decoder or the pipeline holds one.
     bool has_image() const { return !decoder.image.empty() || !pipeline.source.empty(); }

@@ -8,6 +8,8 @@
 #include "output/export.h"
 #include "vornalix.h"
 
+#include <iterator>
+
 namespace {
 
 using vornalix::api::kFailure;
@@ -16,9 +18,24 @@ void require_written(bool written, const char* message) {
     if (!written) vornalix::fail(message);
 }
 
+// The public profile numbers, in the order of their constants.
+constexpr vornalix::color_mgmt::ColorSpace kOutputSpaces[] = {
+    vornalix::color_mgmt::ColorSpace::sRGB, vornalix::color_mgmt::ColorSpace::AdobeRGB,
+    vornalix::color_mgmt::ColorSpace::DisplayP3, vornalix::color_mgmt::ColorSpace::ProPhotoRGB};
+
 }  // namespace
 
 extern "C" {
+
+int vornalix_set_output_profile(VornalixContext* ctx, int profile) {
+    if (!ctx) return kFailure;
+    if (profile < 0 || profile >= static_cast<int>(std::size(kOutputSpaces))) {
+        vornalix::api::set_error(ctx, "unknown output profile");
+        return kFailure;
+    }
+    ctx->output_space = kOutputSpaces[profile];
+    return 0;
+}
 
 int vornalix_export_jpeg(VornalixContext* ctx, const char* path, int quality, int /*reserved*/, int keep_exif) {
     if (!ctx || !path) return kFailure;
@@ -27,8 +44,10 @@ int vornalix_export_jpeg(VornalixContext* ctx, const char* path, int quality, in
         // Taken before anything is written: the target may be the source itself.
         std::vector<unsigned char> exif;
         if (keep_exif && !ctx->source_path.empty())
-            exif = vornalix::metadata::exif_block_for_copy(ctx->source_path);
-        require_written(vornalix::output::write_jpeg(path, image, quality, exif), "JPEG write failed");
+            exif = vornalix::metadata::exif_block_for_export(
+                ctx->source_path, ctx->output_space == vornalix::color_mgmt::ColorSpace::sRGB);
+        require_written(vornalix::output::write_jpeg(path, image, quality, exif, ctx->output_space),
+                        "JPEG write failed");
         return 0;
     });
 }
@@ -36,7 +55,8 @@ int vornalix_export_jpeg(VornalixContext* ctx, const char* path, int quality, in
 int vornalix_export_tiff(VornalixContext* ctx, const char* path) {
     if (!ctx || !path) return kFailure;
     return vornalix::api::guarded(ctx, [&] {
-        require_written(vornalix::output::write_tiff(path, vornalix::api::current_result(ctx)), "TIFF write failed");
+        require_written(vornalix::output::write_tiff(path, vornalix::api::current_result(ctx), ctx->output_space),
+                        "TIFF write failed");
         return 0;
     });
 }
@@ -44,8 +64,9 @@ int vornalix_export_tiff(VornalixContext* ctx, const char* path) {
 int vornalix_export_png(VornalixContext* ctx, const char* path, int bits) {
     if (!ctx || !path) return kFailure;
     return vornalix::api::guarded(ctx, [&] {
-        require_written(vornalix::output::write_png(path, vornalix::api::current_result(ctx), bits),
-                        "PNG write failed");
+        require_written(
+            vornalix::output::write_png(path, vornalix::api::current_result(ctx), bits, ctx->output_space),
+            "PNG write failed");
         return 0;
     });
 }

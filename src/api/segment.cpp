@@ -3,11 +3,9 @@
 
 #include "api/boundary.h"
 #include "api/render.h"
-#include "output/file_io.h"
+#include "output/export.h"
 #include "segment/segmentation.h"
 #include "vornalix.h"
-
-#include <opencv2/imgcodecs.hpp>
 
 #include <algorithm>
 #include <cstring>
@@ -19,13 +17,6 @@ using namespace vornalix;
 
 constexpr int kBufferTooSmall = -2;
 constexpr int kWriteFailed = -2;
-
-// Through a temporary beside the target: a failed write leaves no damaged file.
-void write_png(const char* path, const cv::Mat& bgra) {
-    constexpr int kCompression = 6;
-    if (!output::write_image_atomically(path, bgra, {cv::IMWRITE_PNG_COMPRESSION, kCompression}))
-        fail("failed to write PNG", kWriteFailed);
-}
 
 }  // namespace
 
@@ -70,7 +61,9 @@ int vornalix_export_subject_png(VornalixContext* ctx, const char* path) {
         if (rendered.mat.size() != ctx->segmentation_mask.size())
             fail("segmentation mask size differs from the rendered image "
                  "(crop, rotation or another image) \xe2\x80\x94 call vornalix_segment_subject again");
-        write_png(path, segment::cutout_bgra(rendered, ctx->segmentation_mask));
+        const ImageBuffer in_space = output::in_output_space(rendered, ctx->output_space);
+        if (!output::write_cutout(path, segment::cutout_bgra(in_space, ctx->segmentation_mask), ctx->output_space))
+            fail("failed to write PNG", kWriteFailed);
         return 0;
     });
 }

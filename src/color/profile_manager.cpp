@@ -1,35 +1,82 @@
 #include "color/profile_manager.h"
 
+#include <algorithm>
+#include <iterator>
 #include <memory>
 
 namespace vornalix::color_mgmt {
 
 namespace {
 
+// A tone curve as Little CMS's parametric curves describe it: type 1 is a
+// pure gamma, type 4 the sRGB curve with its linear toe.
+struct ToneCurve {
+    int type;
+    double parameters[5];
+};
+
+constexpr ToneCurve kSrgbCurve{4, {2.4, 1 / 1.055, 0.055 / 1.055, 1 / 12.92, 0.04045}};
+
 struct RgbSpace {
+    const char* description;
     cmsCIExyY white;
     cmsCIExyYTRIPLE primaries;
-    double gamma;
+    ToneCurve curve;
 };
 
 // Every primary and the white point carry Y = 1.
-const RgbSpace kAdobeRgb{{0.3127, 0.3290, 1.0},
+const RgbSpace kAdobeRgb{"Adobe RGB (1998)",
+                         {0.3127, 0.3290, 1.0},
                          {{0.64, 0.33, 1.0}, {0.21, 0.71, 1.0}, {0.15, 0.06, 1.0}},
-                         2.2};
-const RgbSpace kProPhotoRgb{{0.3457, 0.3585, 1.0},
+                         {1, {2.2}}};
+const RgbSpace kProPhotoRgb{"ProPhoto RGB",
+                            {0.3457, 0.3585, 1.0},
                             {{0.7347, 0.2653, 1.0}, {0.1596, 0.8404, 1.0}, {0.0366, 0.0001, 1.0}},
-                            1.8};
-const RgbSpace kLinearSrgb{{0.3127, 0.3290, 1.0},
+                            {1, {1.8}}};
+const RgbSpace kLinearSrgb{"Linear sRGB",
+                           {0.3127, 0.3290, 1.0},
                            {{0.64, 0.33, 1.0}, {0.30, 0.60, 1.0}, {0.15, 0.06, 1.0}},
-                           1.0};
+                           {1, {1.0}}};
+// The DCI-P3 primaries with the D65 white and the sRGB curve, as phones write it.
+const RgbSpace kDisplayP3{"Display P3",
+                          {0.3127, 0.3290, 1.0},
+                          {{0.680, 0.320, 1.0}, {0.265, 0.690, 1.0}, {0.150, 0.060, 1.0}},
+                          kSrgbCurve};
+constexpr const char* kSrgbDescription = "sRGB";
 
 const RgbSpace* space_definition(ColorSpace space) {
     switch (space) {
         case ColorSpace::AdobeRGB: return &kAdobeRgb;
         case ColorSpace::ProPhotoRGB: return &kProPhotoRgb;
         case ColorSpace::LinearSRGB: return &kLinearSrgb;
+        case ColorSpace::DisplayP3: return &kDisplayP3;
         default: return nullptr;  // sRGB and every unknown value
     }
+}
+
+// Replaces the profile's description, which readers show as its name.
+bool describe(cmsHPROFILE profile, const char* description) {
+    cmsMLU* text = cmsMLUalloc(nullptr, 1);
+    if (!text) return false;
+    const bool ok = cmsMLUsetASCII(text, "en", "US", description) &&
+                    cmsWriteTag(profile, cmsSigProfileDescriptionTag, text);
+    cmsMLUfree(text);
+    return ok;
+}
+
+// The header's creation date (bytes 24..35: year, month, day, hour, minute,
+// second, 16 bits each, big-endian). Little CMS stamps the current time; a
+// fixed one makes a written file depend on its pixels alone.
+constexpr size_t kDateOffset = 24;
+constexpr unsigned char kFixedDate[12] = {0x07, 0xEA, 0, 1, 0, 1, 0, 0, 0, 0, 0, 0};  // 2026-01-01
+
+cmsHPROFILE build_profile(const RgbSpace& space) {
+    cmsToneCurve* curve = cmsBuildParametricToneCurve(nullptr, space.curve.type, space.curve.parameters);
+    if (!curve) return nullptr;
+    cmsToneCurve* curves[3] = {curve, curve, curve};
+    cmsHPROFILE profile = cmsCreateRGBProfile(&space.white, &space.primaries, curves);
+    cmsFreeToneCurve(curve);
+    return profile;
 }
 
 struct ProfileCloser {
@@ -82,13 +129,11 @@ void ProfileManager::close_camera_profile() {
 
 cmsHPROFILE ProfileManager::create_profile(ColorSpace space) const {
     const RgbSpace* definition = space_definition(space);
-    if (!definition) return cmsCreate_sRGBProfile();
-
-    cmsToneCurve* curve = cmsBuildGamma(nullptr, definition->gamma);
-    if (!curve) return nullptr;
-    cmsToneCurve* curves[3] = {curve, curve, curve};
-    cmsHPROFILE profile = cmsCreateRGBProfile(&definition->white, &definition->primaries, curves);
-    cmsFreeToneCurve(curve);
+    cmsHPROFILE profile = definition ? build_profile(*definition) : cmsCreate_sRGBProfile();
+    if (profile && !describe(profile, definition ? definition->description : kSrgbDescription)) {
+        cmsCloseProfile(profile);
+        return nullptr;
+    }
     return profile;
 }
 
@@ -128,8 +173,10 @@ std::vector<uint8_t> ProfileManager::get_icc_bytes(ColorSpace space) const {
     cmsUInt32Number size = 0;
     if (!cmsSaveProfileToMem(profile.get(), nullptr, &size) || size == 0) return {};
     std::vector<uint8_t> bytes(size, 0);
-    if (!cmsSaveProfileToMem(profile.get(), bytes.data(), &size)) return {};
+    if (!cmsSaveProfileToMem(profile.get(), bytes.data(), &size) || size < kDateOffset + sizeof kFixedDate)
+        return {};
     bytes.resize(size);
+    std::copy(std::begin(kFixedDate), std::end(kFixedDate), bytes.begin() + kDateOffset);
     return bytes;
 }
 

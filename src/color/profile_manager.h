@@ -1,6 +1,6 @@
 #pragma once
-// ICC colour management over Little CMS 2: four fixed RGB working spaces,
-// in-place conversions between them, and camera profiles.
+// ICC colour management over Little CMS 2: fixed RGB spaces, in-place
+// conversions between them, and camera profiles.
 
 #include <lcms2.h>
 #include <opencv2/core.hpp>
@@ -11,13 +11,14 @@
 
 namespace vornalix::color_mgmt {
 
-// The working spaces. Any value outside 1..3 (negative ones included) is
-// taken as sRGB, so the underlying type is fixed to make every int valid.
+// The spaces. Any value outside 1..4 (negative ones included) is taken as
+// sRGB, so the underlying type is fixed to make every int valid.
 enum class ColorSpace : int {
     sRGB = 0,
     AdobeRGB = 1,
     ProPhotoRGB = 2,
     LinearSRGB = 3,
+    DisplayP3 = 4,
 };
 
 class ProfileManager {
@@ -32,7 +33,8 @@ public:
     ProfileManager(const ProfileManager&) = delete;
     ProfileManager& operator=(const ProfileManager&) = delete;
 
-    // A new profile for `space` that the caller closes, or null.
+    // A new profile for `space` that the caller closes, or null. Its
+    // description names the space ("sRGB", "Adobe RGB (1998)", "Display P3"...).
     cmsHPROFILE create_profile(ColorSpace space) const;
     // Converts 8-bit, 16-bit or float RGB / RGBA pixels in place; alpha is
     // left as it was. Other images are refused (false, message, untouched).

@@ -1,12 +1,13 @@
 #include "image/thumbnail.h"
 
+#include "codec/image_write.h"
 #include "core/failure.h"
 #include "image/image_probe.h"
 #include "image/libraw_processor.h"
 #include "image/loader.h"
 #include "image/size_bound.h"
 
-#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgcodecs.hpp>  // the reading flags
 #include <opencv2/imgproc.hpp>
 
 namespace vornalix {
@@ -38,25 +39,27 @@ RawThumbnail read_raw_thumbnail(const std::string& path) {
 namespace {
 
 // An encoder that yields no bytes is a failure, never an empty thumbnail.
-std::vector<unsigned char> encode_jpeg(const cv::Mat& bgr, int quality) {
+std::vector<unsigned char> encode_jpeg(const cv::Mat& rgb, int quality) {
+    codec::EncodeRequest request;
+    request.pixels = rgb;
+    request.quality = quality;
     std::vector<unsigned char> jpeg;
-    const bool ok = cv::imencode(".jpg", bgr, jpeg, {cv::IMWRITE_JPEG_QUALITY, quality});
-    if (!ok || jpeg.empty()) fail("thumbnail cannot be encoded");
+    if (!codec::encode_jpeg(request, jpeg) || jpeg.empty()) fail("thumbnail cannot be encoded");
     return jpeg;
 }
 
 std::vector<unsigned char> standard_thumbnail(const std::string& path) {
     const ImageRead read = read_image_file(path, cv::IMREAD_COLOR);
     if (read.status != ImageReadStatus::ok) fail("image file cannot be read");
-    return encode_jpeg(bound_long_side(read.image, kThumbMaxSide), kThumbQuality);
+    cv::Mat rgb;
+    cv::cvtColor(bound_long_side(read.image, kThumbMaxSide), rgb, cv::COLOR_BGR2RGB);
+    return encode_jpeg(rgb, kThumbQuality);
 }
 
 std::vector<unsigned char> raw_thumbnail(const std::string& path) {
     RawThumbnail thumb = read_raw_thumbnail(path);
     if (!thumb.jpeg.empty()) return std::move(thumb.jpeg);  // the camera's own preview, untouched
-    cv::Mat bgr;
-    cv::cvtColor(thumb.rgb, bgr, cv::COLOR_RGB2BGR);
-    return encode_jpeg(bgr, kBitmapThumbQuality);
+    return encode_jpeg(thumb.rgb, kBitmapThumbQuality);
 }
 
 }  // namespace

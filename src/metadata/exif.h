@@ -31,6 +31,9 @@ double gps_degrees(ExifData* data, ExifTag value_tag, ExifTag ref_tag);
 // own TIFF header are dropped. Empty when the file has no EXIF block.
 Bytes exif_block_for_copy(const std::string& path);
 Bytes exif_block_for_copy(const unsigned char* bytes, std::size_t size);
+// The copy's block with its ColorSpace entry (set or added) agreeing with the
+// written pixels: 1 for sRGB, 0xFFFF (uncalibrated) for any other space.
+Bytes exif_block_for_export(const std::string& path, bool srgb_pixels);
 
 // Puts `block` into the JPEG in memory as the APP1 segment right after the
 // start-of-image marker, replacing the leading run of APP0/APP1 segments.

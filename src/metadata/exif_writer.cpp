@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 namespace vornalix::metadata {
 
@@ -28,6 +29,9 @@ constexpr ExifTag kImageStructureTags[] = {
     static_cast<ExifTag>(0x014A) /* SubIFDs */};
 
 constexpr unsigned short kOrientationUpright = 1;
+// EXIF knows only sRGB; every other space is "uncalibrated".
+constexpr unsigned short kColourSpaceSrgb = 1;
+constexpr unsigned short kColourSpaceUncalibrated = 0xFFFF;
 constexpr unsigned kMaxShort = 65535;
 
 void remove_tag(ExifContent* content, ExifTag tag) {
@@ -101,10 +105,20 @@ bool insert_into_file(const std::string& path, const Bytes& block) {
     return output::write_file_atomically(path, jpeg);
 }
 
-Bytes block_for_copy(LoadedExif loaded) {
+// The ColorSpace entry replaced by one saying what the written pixels are.
+void set_colour_space(ExifData* data, bool srgb_pixels) {
+    remove_tag(data->ifd[EXIF_IFD_EXIF], EXIF_TAG_COLOR_SPACE);
+    unsigned char value[2];
+    exif_set_short(value, exif_data_get_byte_order(data), srgb_pixels ? kColourSpaceSrgb : kColourSpaceUncalibrated);
+    add_entry(data, EXIF_IFD_EXIF, EXIF_TAG_COLOR_SPACE, EXIF_FORMAT_SHORT, 1, value, sizeof value);
+}
+
+// `srgb_pixels`, when given, decides the ColorSpace entry.
+Bytes block_for_copy(LoadedExif loaded, std::optional<bool> srgb_pixels = std::nullopt) {
     if (!loaded.data) return {};
     if (loaded.from_tiff) drop_raw_image_structure(loaded.data.get());
     set_orientation_upright(loaded.data.get());
+    if (srgb_pixels) set_colour_space(loaded.data.get(), *srgb_pixels);
     return serialise(loaded.data.get());
 }
 
@@ -114,6 +128,10 @@ Bytes exif_block_for_copy(const std::string& path) { return block_for_copy(load_
 
 Bytes exif_block_for_copy(const unsigned char* bytes, std::size_t size) {
     return block_for_copy(load_exif_data(bytes, size));
+}
+
+Bytes exif_block_for_export(const std::string& path, bool srgb_pixels) {
+    return block_for_copy(load_exif_data(path), srgb_pixels);
 }
 
 bool copy_exif(const std::string& src_path, const std::string& dst_path) {

@@ -1,10 +1,8 @@
 #include "output/export.h"
 
-#include "image/image_memory.h"
-#include "metadata/exif.h"
+#include "codec/image_write.h"
 #include "output/file_io.h"
 
-#include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
@@ -16,56 +14,71 @@ namespace {
 constexpr int kMinQuality = 1;
 constexpr int kMaxQuality = 100;
 constexpr int kSixteenBits = 16;
+constexpr double kSixteenToEight = 1.0 / 257;
+constexpr double kFloatToSixteen = 65535;
+constexpr int kCutoutCompression = 6;
 
-// The encoders take B, G, R without alpha.
-cv::Mat bgr16(const ImageBuffer& image) {
-    cv::Mat bgr;
-    create_image(bgr, image.mat.size(), CV_16UC3);
-    cv::cvtColor(image.mat, bgr, cv::COLOR_RGBA2BGR);
-    return bgr;
+// R, G, B of the picture at 16 bits, or at 8 (÷257, as ImageBuffer::to_8bit).
+cv::Mat rgb_pixels(const ImageBuffer& image, bool eight_bits) {
+    cv::Mat rgb = image.rgb_mat();
+    if (eight_bits) rgb.convertTo(rgb, CV_8U, kSixteenToEight);
+    return rgb;
 }
 
-// 16-bit data, unless the format can hold only 8 bits: then the ÷257 image.
-cv::Mat wide_bgr(const std::string& path, const ImageBuffer& image) {
-    return holds_only_8bit(path) ? image.to_8bit_bgr() : bgr16(image);
+bool encode_and_write(const std::string& path, codec::EncodeRequest& request, ColorSpace space) {
+    const codec::ImageFormat format = codec::format_for_path(path);
+    if (format == codec::ImageFormat::none || request.pixels.empty()) return false;
+    request.icc = color_mgmt::ProfileManager().get_icc_bytes(space);
+    Bytes file;
+    return codec::encode_image(format, request, file) && write_file_atomically(path, file);
 }
 
-// Puts the block into the written temporary; a file that is no JPEG (the
-// extension chose another format) keeps what the writer made.
-bool embed_exif(const std::string& temp, const std::vector<unsigned char>& block) {
-    Bytes jpeg;
-    if (!read_file(temp, jpeg)) return false;
-    if (!metadata::insert_app1(jpeg, block)) return true;
-    return overwrite_file(temp, jpeg);
+// Converts, takes the pixels at the depth asked for (8 bits where the format
+// holds no more) and writes them with their profile.
+bool write_picture(const std::string& path, const ImageBuffer& image, bool eight_bits, ColorSpace space,
+                   codec::EncodeRequest request) {
+    if (image.empty()) return false;
+    const ImageBuffer converted = in_output_space(image, space);
+    request.pixels = rgb_pixels(converted, eight_bits || holds_only_8bit(path));
+    return encode_and_write(path, request, space);
 }
 
 }  // namespace
 
-bool holds_only_8bit(const std::string& path) {
-    static const char* const kEightBitExtensions[] = {".jpg", ".jpeg", ".jpe", ".bmp", ".dib",
-                                                      ".webp", ".sr", ".ras"};
-    const std::string ext = extension_of(path);
-    return std::any_of(std::begin(kEightBitExtensions), std::end(kEightBitExtensions),
-                       [&](const char* e) { return ext == e; });
+bool holds_only_8bit(const std::string& path) { return codec::holds_only_8bit(codec::format_for_path(path)); }
+
+ImageBuffer in_output_space(const ImageBuffer& image, ColorSpace space) {
+    if (space == ColorSpace::sRGB || image.empty()) return image;
+    // In float: Little CMS's 16-bit tables lose up to 1.5 8-bit levels near
+    // black on the steep start of the wide spaces' curves.
+    cv::Mat working = image.to_float();
+    if (!color_mgmt::ProfileManager().convert(working, ColorSpace::sRGB, space)) return ImageBuffer();
+    ImageBuffer converted;
+    working.convertTo(converted.mat, CV_16U, kFloatToSixteen);
+    return converted;
 }
 
 bool write_jpeg(const std::string& path, const ImageBuffer& image, int quality,
-                const std::vector<unsigned char>& exif_block) {
-    if (image.empty()) return false;
-    const std::vector<int> params{cv::IMWRITE_JPEG_QUALITY, std::clamp(quality, kMinQuality, kMaxQuality)};
-    if (exif_block.empty()) return write_image_atomically(path, image.to_8bit_bgr(), params);
-    return write_image_atomically(path, image.to_8bit_bgr(), params,
-                                  [&](const std::string& temp) { return embed_exif(temp, exif_block); });
+                const std::vector<unsigned char>& exif_block, ColorSpace space) {
+    codec::EncodeRequest request;
+    request.quality = std::clamp(quality, kMinQuality, kMaxQuality);
+    request.exif = exif_block;
+    return write_picture(path, image, true, space, std::move(request));
 }
 
-bool write_tiff(const std::string& path, const ImageBuffer& image) {
-    if (image.empty()) return false;
-    return write_image_atomically(path, wide_bgr(path, image), {});
+bool write_tiff(const std::string& path, const ImageBuffer& image, ColorSpace space) {
+    return write_picture(path, image, false, space, {});
 }
 
-bool write_png(const std::string& path, const ImageBuffer& image, int bits) {
-    if (image.empty()) return false;
-    return write_image_atomically(path, bits == kSixteenBits ? wide_bgr(path, image) : image.to_8bit_bgr(), {});
+bool write_png(const std::string& path, const ImageBuffer& image, int bits, ColorSpace space) {
+    return write_picture(path, image, bits != kSixteenBits, space, {});
+}
+
+bool write_cutout(const std::string& path, const cv::Mat& bgra, ColorSpace space) {
+    codec::EncodeRequest request;
+    cv::cvtColor(bgra, request.pixels, cv::COLOR_BGRA2RGBA);
+    request.png_compression = kCutoutCompression;
+    return encode_and_write(path, request, space);
 }
 
 }  // namespace vornalix::output

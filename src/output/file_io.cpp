@@ -1,7 +1,5 @@
 #include "output/file_io.h"
 
-#include <opencv2/imgcodecs.hpp>
-
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -31,8 +29,8 @@ std::string folder_of(const std::string& path) {
     return path.substr(0, slash);
 }
 
-// The target's extension exactly as written: the image writer picks the
-// format from it, so the temporary must carry the same one.
+// The target's extension exactly as written, kept by the temporary so that
+// a half-written file is still recognisable for what it is.
 std::string raw_extension(const std::string& path) {
     const auto slash = path.rfind('/');
     const auto dot = path.rfind('.');
@@ -144,19 +142,6 @@ bool overwrite_file(const std::string& path, const Bytes& bytes) {
 
 bool write_file_atomically(const std::string& path, const Bytes& bytes) {
     return write_atomically(path, [&](const std::string& temp) { return overwrite_file(temp, bytes); });
-}
-
-bool write_image_atomically(const std::string& path, const cv::Mat& image, const std::vector<int>& params,
-                            const std::function<bool(const std::string&)>& finish) {
-    return write_atomically(path, [&](const std::string& temp) {
-        bool written = false;
-        try {
-            written = cv::imwrite(temp, image, params);
-        } catch (const cv::Exception&) {
-            written = false;  // no writer for the extension, or an encoder failure
-        }
-        return written && (!finish || finish(temp));
-    });
 }
 
 }  // namespace vornalix::output

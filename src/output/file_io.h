@@ -3,8 +3,6 @@
 // temporary file beside the target, renamed over it only once complete, so
 // that a failed write never leaves a damaged or half-written target behind.
 
-#include <opencv2/core.hpp>
-
 #include <functional>
 #include <string>
 #include <vector>
@@ -33,10 +31,5 @@ bool write_file_atomically(const std::string& path, const Bytes& bytes);
 // Writes `bytes` over an existing file (truncating it) and reports whether
 // every byte reached it; meant for temporaries that are not yet in place.
 bool overwrite_file(const std::string& path, const Bytes& bytes);
-
-// cv::imwrite through write_atomically; a writer exception counts as failure.
-// `finish`, when given, runs on the written temporary before it is renamed.
-bool write_image_atomically(const std::string& path, const cv::Mat& image, const std::vector<int>& params,
-                            const std::function<bool(const std::string&)>& finish = {});
 
 }  // namespace vornalix::output

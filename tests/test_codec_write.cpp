@@ -1,0 +1,263 @@
+// Writing image files through the format libraries: the same pixels OpenCV's
+// writer gave, the output colour profile embedded in every format, and the
+// EXIF ColorSpace entry agreeing with it.
+
+#include "codec/image_write.h"
+#include "support/cli_run.h"
+#include "support/context_access.h"
+#include "support/exif_fixtures.h"
+#include "support/temp_dir.h"
+
+#include <lcms2.h>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+#include <png.h>
+
+#include <gtest/gtest.h>
+#include <memory>
+
+#include <cstring>
+
+using fixtures::Bytes;
+namespace codec = vornalix::codec;
+
+namespace {
+
+// Flat patches large enough that their centres escape the chroma
+// subsampling and block edges of the lossy formats.
+constexpr int kPatch = 32;
+constexpr int kCentre = 16;
+
+// Colours as photographs hold them (skin, sky, foliage, flowers, greys), R, G,
+// B. No channel comes near 0 in a saturated colour: there one 8-bit level of
+// a wider space spans several sRGB levels (4 for the chart cyan 8, 133, 161
+// in Adobe RGB), which no writer can avoid.
+cv::Mat colour_chart() {
+    const cv::Vec3b colours[] = {{115, 82, 68},  {194, 150, 130}, {98, 122, 157}, {87, 108, 67},
+                                 {133, 128, 177}, {103, 189, 170}, {214, 126, 44}, {80, 91, 166},
+                                 {193, 90, 99},   {94, 60, 108},   {157, 188, 64}, {224, 163, 46},
+                                 {56, 61, 150},   {70, 148, 73},   {175, 54, 60},  {187, 86, 149},
+                                 {243, 243, 242}, {52, 52, 52}};
+    cv::Mat chart(kPatch, kPatch * static_cast<int>(std::size(colours)), CV_16UC3);
+    for (size_t i = 0; i < std::size(colours); ++i)
+        chart(cv::Rect(static_cast<int>(i) * kPatch, 0, kPatch, kPatch)) = cv::Scalar(colours[i]) * 257;
+    return chart;
+}
+
+// Uniform noise: every DCT coefficient and filter path has work.
+cv::Mat busy_picture(int type, cv::Size size) {
+    cv::Mat picture(size, type);
+    cv::RNG rng(20261208);
+    rng.fill(picture, cv::RNG::UNIFORM, cv::Scalar::all(0), cv::Scalar::all(type == CV_16UC3 ? 65536 : 256));
+    return picture;
+}
+
+Bytes encoded(codec::ImageFormat format, const cv::Mat& rgb, int quality = codec::kDefaultQuality) {
+    codec::EncodeRequest request;
+    request.pixels = rgb;
+    request.quality = quality;
+    Bytes out;
+    EXPECT_TRUE(codec::encode_image(format, request, out));
+    return out;
+}
+
+cv::Mat decoded(const Bytes& file) { return cv::imdecode(file, cv::IMREAD_UNCHANGED); }
+
+// The ICC profile in a written file: PNG deflates it into iCCP, the other
+// formats hold it verbatim (found by its "acsp" signature at offset 36).
+Bytes embedded_profile(const Bytes& file) {
+    if (png_sig_cmp(file.data(), 0, 8) == 0) {
+        struct Reader {
+            const Bytes& file;
+            size_t at;
+        } reader{file, 8};
+        png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+        png_infop info = png_create_info_struct(png);
+        png_set_sig_bytes(png, 8);
+        png_set_read_fn(png, &reader, [](png_structp p, png_bytep out, png_size_t n) {
+            auto* r = static_cast<Reader*>(png_get_io_ptr(p));
+            std::memcpy(out, r->file.data() + r->at, n);
+            r->at += n;
+        });
+        png_read_info(png, info);
+        png_charp name;
+        int method;
+        png_bytep data;
+        png_uint_32 size = 0;
+        Bytes profile;
+        if (png_get_iCCP(png, info, &name, &method, &data, &size)) profile.assign(data, data + size);
+        png_destroy_read_struct(&png, &info, nullptr);
+        return profile;
+    }
+    const std::string text(reinterpret_cast<const char*>(file.data()), file.size());
+    const auto signature = text.find("acsp");
+    if (signature == std::string::npos || signature < 36) return {};
+    const unsigned char* p = file.data() + signature - 36;
+    const size_t size = (size_t(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
+    return Bytes(p, p + size);
+}
+
+std::string description(cmsHPROFILE profile) {
+    char text[128] = {};
+    cmsGetProfileInfoASCII(profile, cmsInfoDescription, "en", "US", text, sizeof text);
+    return text;
+}
+
+// The file's pixels taken back to sRGB through its own profile, as B, G, R
+// patch means in 8-bit levels. The result is float: Little CMS's 16-bit
+// output curves lose several levels near black.
+cv::Mat srgb_patch_means(const Bytes& file, std::string& profile_name) {
+    const Bytes icc = embedded_profile(file);
+    cmsHPROFILE own = cmsOpenProfileFromMem(icc.data(), static_cast<cmsUInt32Number>(icc.size()));
+    cmsHPROFILE srgb = cmsCreate_sRGBProfile();
+    profile_name = own ? description(own) : "";
+    cv::Mat pixels = decoded(file), back(pixels.size(), CV_32FC3);
+    const bool wide = pixels.depth() == CV_16U;
+    cmsHTRANSFORM to_srgb = own ? cmsCreateTransform(own, wide ? TYPE_BGR_16 : TYPE_BGR_8, srgb, TYPE_BGR_FLT,
+                                                      INTENT_RELATIVE_COLORIMETRIC, 0)
+                                : nullptr;
+    if (to_srgb)
+        for (int y = 0; y < pixels.rows; ++y) cmsDoTransform(to_srgb, pixels.ptr(y), back.ptr(y), pixels.cols);
+    if (to_srgb) cmsDeleteTransform(to_srgb);
+    if (own) cmsCloseProfile(own);
+    cmsCloseProfile(srgb);
+    cv::Mat means(1, pixels.cols / kPatch, CV_64FC3);
+    const int margin = (kPatch - kCentre) / 2;
+    for (int i = 0; i < means.cols; ++i) {
+        const cv::Scalar mean = cv::mean(back(cv::Rect(i * kPatch + margin, margin, kCentre, kCentre)));
+        means.at<cv::Vec3d>(i) = cv::Vec3d(mean[0], mean[1], mean[2]) * 255;
+    }
+    return means;
+}
+
+ContextPtr chart_context() {
+    auto ctx = make_context();
+    cv::Mat rgba;
+    cv::cvtColor(colour_chart(), rgba, cv::COLOR_RGB2RGBA);  // opaque
+    ctx->pipeline.source = ctx->pipeline.result = vornalix::ImageBuffer(rgba);
+    ctx->processed = true;
+    return ctx;
+}
+
+int export_as(VornalixContext* ctx, const std::string& path) {
+    const std::string ext = path.substr(path.rfind('.'));
+    if (ext == ".tif") return vornalix_export_tiff(ctx, path.c_str());
+    if (ext == ".png") return vornalix_export_png(ctx, path.c_str(), path.find("16") != std::string::npos ? 16 : 8);
+    return vornalix_export_jpeg(ctx, path.c_str(), 100, 0, 0);
+}
+
+}  // namespace
+
+TEST(CodecWrite, SamePixelsAsOpenCvsWriter) {
+    const cv::Size odd(37, 23);  // partial blocks and odd chroma
+    const cv::Mat rgb8 = busy_picture(CV_8UC3, odd), rgb16 = busy_picture(CV_16UC3, odd);
+    cv::Mat bgr8, bgr16;
+    cv::cvtColor(rgb8, bgr8, cv::COLOR_RGB2BGR);
+    cv::cvtColor(rgb16, bgr16, cv::COLOR_RGB2BGR);
+    for (int quality : {1, 50, 92, 100}) {
+        Bytes reference;
+        ASSERT_TRUE(cv::imencode(".jpg", bgr8, reference, {cv::IMWRITE_JPEG_QUALITY, quality}));
+        EXPECT_EQ(cv::norm(decoded(encoded(codec::ImageFormat::jpeg, rgb8, quality)), decoded(reference),
+                           cv::NORM_INF), 0)
+            << quality;
+    }
+    // Lossless formats give back exactly what they were given.
+    for (const auto& [format, rgb, bgr] : {std::tuple{codec::ImageFormat::png, rgb8, bgr8},
+                                           std::tuple{codec::ImageFormat::png, rgb16, bgr16},
+                                           std::tuple{codec::ImageFormat::tiff, rgb16, bgr16},
+                                           std::tuple{codec::ImageFormat::webp, rgb8, bgr8},
+                                           std::tuple{codec::ImageFormat::bmp, rgb8, bgr8}}) {
+        const cv::Mat back = decoded(encoded(format, rgb));
+        ASSERT_EQ(back.type(), bgr.type()) << int(format);
+        EXPECT_EQ(cv::norm(back, bgr, cv::NORM_INF), 0) << int(format);
+    }
+}
+
+// Every format and profile: the file names its profile, and its pixels taken
+// back to sRGB through that profile land on the sRGB export's: every patch
+// within 1 level (2 for ProPhoto in 8 bits) where the format is lossless; on
+// average where JPEG rounds through 8-bit YCbCr in both files.
+TEST(CodecWrite, EveryFileCarriesTheProfileOfItsPixels) {
+    struct Profile {
+        int id;
+        const char* description;
+    };
+    const Profile profiles[] = {{VORNALIX_PROFILE_SRGB, "sRGB"},
+                                {VORNALIX_PROFILE_ADOBE_RGB, "Adobe RGB (1998)"},
+                                {VORNALIX_PROFILE_DISPLAY_P3, "Display P3"},
+                                {VORNALIX_PROFILE_PROPHOTO, "ProPhoto RGB"}};
+    struct File {
+        const char* name;
+        bool sixteen_bits, lossy;
+    };
+    const File files[] = {{"a.jpg", false, true}, {"a.png", false, false}, {"a16.png", true, false},
+                          {"a.tif", true, false}, {"a.webp", false, false}, {"a.bmp", false, false}};
+    vornalix::testing::TempDir dir;
+    auto ctx = chart_context();
+    for (const File& file : files) {
+        cv::Mat srgb_means;
+        for (const Profile& profile : profiles) {
+            ASSERT_EQ(vornalix_set_output_profile(ctx.get(), profile.id), 0);
+            ASSERT_EQ(export_as(ctx.get(), dir.file(file.name)), 0) << file.name;
+            std::string embedded;
+            const cv::Mat means = srgb_patch_means(fixtures::read_bytes(dir.file(file.name)), embedded);
+            EXPECT_EQ(embedded, profile.description) << file.name;
+            if (profile.id == VORNALIX_PROFILE_SRGB) srgb_means = means;
+            const double off = file.lossy ? cv::norm(means, srgb_means, cv::NORM_L1) / (3 * means.cols)
+                                          : cv::norm(means, srgb_means, cv::NORM_INF);
+            const bool coarse = profile.id == VORNALIX_PROFILE_PROPHOTO && !file.sixteen_bits;
+            EXPECT_LE(off, coarse ? 2.0 : 1.0) << file.name << " " << profile.description;
+        }
+    }
+    EXPECT_EQ(vornalix_set_output_profile(ctx.get(), 4), -1);
+    EXPECT_STREQ(vornalix_last_error(ctx.get()), "unknown output profile");
+}
+
+TEST(CodecWrite, ExifColorSpaceAgreesAndOtherExtensionsWriteNothing) {
+    vornalix::testing::TempDir dir;
+    auto ctx = chart_context();
+    fixtures::ExifBuilder camera;
+    camera.ascii(EXIF_IFD_0, EXIF_TAG_MAKE, "Maker").short_value(EXIF_IFD_EXIF, EXIF_TAG_COLOR_SPACE, 1);
+    fixtures::write_bytes(dir.file("camera.jpg"), fixtures::jpeg_with_exif(camera.block()));
+    ctx->source_path = dir.file("camera.jpg");
+    for (const auto& [profile, expected] : {std::pair{VORNALIX_PROFILE_ADOBE_RGB, 0xFFFF},
+                                            std::pair{VORNALIX_PROFILE_SRGB, 1}}) {
+        ASSERT_EQ(vornalix_set_output_profile(ctx.get(), profile), 0);
+        ASSERT_EQ(vornalix_export_jpeg(ctx.get(), dir.file("out.jpg").c_str(), 90, 0, 1), 0);
+        const Bytes app1 = fixtures::segments_with_marker(fixtures::read_bytes(dir.file("out.jpg")), 0xE1).at(0);
+        std::unique_ptr<ExifData, void (*)(ExifData*)> data(exif_data_new_from_data(app1.data(), app1.size()),
+                                                            exif_data_unref);
+        ExifEntry* entry = exif_content_get_entry(data->ifd[EXIF_IFD_EXIF], EXIF_TAG_COLOR_SPACE);
+        ASSERT_NE(entry, nullptr);
+        EXPECT_EQ(exif_get_short(entry->data, exif_data_get_byte_order(data.get())), expected);
+    }
+
+    for (const char* name : {"out.png", "out.webp"}) {  // eXIf and EXIF chunks
+        ASSERT_EQ(vornalix_export_jpeg(ctx.get(), dir.file(name).c_str(), 90, 0, 1), 0);
+        const Bytes file = fixtures::read_bytes(dir.file(name));
+        EXPECT_NE(std::string(file.begin(), file.end()).find("Maker"), std::string::npos) << name;
+    }
+
+    vornalix::testing::TempDir empty;
+    for (const char* name : {"x.ppm", "x.exr", "x.jp2", "x"}) {
+        EXPECT_EQ(vornalix_export_jpeg(ctx.get(), empty.file(name).c_str(), 90, 0, 0), -1) << name;
+        EXPECT_STREQ(vornalix_last_error(ctx.get()), "JPEG write failed");
+        EXPECT_EQ(vornalix_export_png(ctx.get(), empty.file(name).c_str(), 16), -1) << name;
+        EXPECT_STREQ(vornalix_last_error(ctx.get()), "PNG write failed");
+    }
+    EXPECT_TRUE(fixtures::file_names(empty).empty());
+}
+
+TEST(CodecWrite, CommandLineProfileOption) {
+    using vornalix::testing::quote;
+    vornalix::testing::TempDir dir;
+    cv::Mat chart;
+    cv::cvtColor(colour_chart(), chart, cv::COLOR_RGB2BGR);
+    ASSERT_TRUE(cv::imwrite(dir.file("in.png"), chart));
+    const std::string develop = "develop " + quote(dir.file("in.png")) + " -o " + quote(dir.file("out.tif"));
+    ASSERT_EQ(vornalix::testing::run_cli(develop + " --profile prophoto").status, 0);
+    std::string embedded;
+    srgb_patch_means(fixtures::read_bytes(dir.file("out.tif")), embedded);
+    EXPECT_EQ(embedded, "ProPhoto RGB");
+    EXPECT_EQ(vornalix::testing::run_cli(develop + " --profile rec2020").status, 2);
+}
