@@ -5,7 +5,6 @@
 #include "ops/analysis.h"
 #include "ops/effects.h"
 #include "ops/geometry.h"
-#include "support/hsl_colours.h"
 #include "support/stage_images.h"
 
 #include <gtest/gtest.h>

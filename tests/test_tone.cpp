@@ -1,6 +1,5 @@
 // Tone, curve and colour stages driven directly on small working images.
 
-#include "pipeline/pixel.h"
 #include "support/stage_images.h"
 
 #include <gtest/gtest.h>

@@ -3,6 +3,7 @@
 // operations directly.
 
 #include "pipeline/pipeline.h"
+#include "pipeline/pixel.h"
 
 #include <gtest/gtest.h>
 #include <opencv2/core.hpp>
@@ -83,16 +84,10 @@ inline cv::Mat run_stage(Stage stage, const cv::Mat& in, std::initializer_list<S
 
 inline bool all_finite(const cv::Mat& m) { return cv::checkRange(m, true); }  // no NaN, no infinity
 
-// Every colour value finite and within [0, 1].
-inline ::testing::AssertionResult colours_in_unit_range(const cv::Mat& m) {
-    for (int y = 0; y < m.rows; ++y)
-        for (int x = 0; x < m.cols; ++x)
-            for (int c = 0; c < 3; ++c) {
-                const float v = m.at<cv::Vec4f>(y, x)[c];
-                if (!(v >= 0.0f && v <= 1.0f))
-                    return ::testing::AssertionFailure() << "sample " << v << " at (" << x << "," << y << ")";
-            }
-    return ::testing::AssertionSuccess();
+// Every colour value finite and within [0, 1] (`m` continuous).
+inline bool colours_in_unit_range(const cv::Mat& m) {
+    return m.empty() || cv::checkRange(m.reshape(1, static_cast<int>(m.total())).colRange(0, 3), true, nullptr, 0.0,
+                                       std::nextafter(1.0f, 2.0f));
 }
 
 inline cv::Mat channel(const cv::Mat& m, int c) {
@@ -104,6 +99,19 @@ inline cv::Mat channel(const cv::Mat& m, int c) {
 inline cv::Vec3f rgb_at(const cv::Mat& m, int x, int y = 0) {
     const auto& p = m.at<cv::Vec4f>(y, x);
     return {p[0], p[1], p[2]};
+}
+
+// Colours through the pipeline's own HSL conversions (all 0..1).
+inline cv::Vec3f hsl_of(const cv::Vec3f& c) {
+    vornalix::pixel::Hsl h;
+    vornalix::pixel::rgb_to_hsl(c[0], c[1], c[2], 1e-7f, h);
+    return {h.h, h.s, h.l};
+}
+
+inline cv::Vec3f rgb_of_hsl(float h, float s, float l) {
+    cv::Vec3f c;
+    vornalix::pixel::hsl_to_rgb({h, s, l}, c[0], c[1], c[2]);
+    return c;
 }
 
 inline ::testing::AssertionResult rgb_near(const cv::Vec3f& got, float r, float g, float b, float tol) {
