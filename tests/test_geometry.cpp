@@ -1,4 +1,3 @@
-#include "support/context_access.h"
 #include "support/stage_images.h"
 
 #include <gtest/gtest.h>
@@ -103,18 +102,5 @@ TEST(Geometry, CropCases) {
         ASSERT_EQ(out.size(), c.expected.size()) << c.x << " " << c.y << " " << c.w << " " << c.h;
         EXPECT_EQ(cv::Point(rgb_at(out, 0)[0], rgb_at(out, 0)[1]), c.expected.tl());
         EXPECT_FALSE(out.data >= in.data && out.data < in.dataend) << "crop must not share pixels";
-    }
-}
-
-// The rendered size follows the crop; a non-finite crop leaves it whole.
-TEST(RenderedSize, FollowsTheCrop) {
-    auto ctx = make_context();
-    ctx->pipeline.set_source(vornalix::ImageBuffer(cv::Mat(16, 24, CV_16UC3, cv::Scalar::all(9000))));
-    VornalixContext* c = ctx.get();
-    for (auto [x, size] : {std::pair{0.25f, cv::Size(12, 12)}, {kNaN, cv::Size(24, 16)}}) {
-        vornalix_set_crop(c, x, 0.25f, 0.5f, 0.75f);
-        vornalix_set_rotation(c, 2);
-        ASSERT_EQ(vornalix_process(c), 0) << vornalix_last_error(c);
-        EXPECT_EQ(cv::Size(vornalix_get_width(c), vornalix_get_height(c)), size) << x;
     }
 }

@@ -56,6 +56,17 @@ TEST(Render, PreviewFailuresAndBufferSizes) {
     EXPECT_EQ(cv::norm(as_mat(out, 7, 5), ctx->pipeline.result.to_8bit(), cv::NORM_INF), 0.0);
 }
 
+// The rendered size follows the crop; a non-finite crop leaves it whole.
+TEST(Render, SizeFollowsTheCrop) {
+    auto ctx = context_with_image(24, 16);
+    VornalixContext* c = ctx.get();
+    for (auto [x, size] : {std::pair{0.25f, cv::Size(12, 12)}, {std::numeric_limits<float>::quiet_NaN(), cv::Size(24, 16)}}) {
+        vornalix_set_crop(c, x, 0.25f, 0.5f, 0.75f);
+        ASSERT_EQ(vornalix_process(c), 0) << vornalix_last_error(c);
+        EXPECT_EQ(cv::Size(vornalix_get_width(c), vornalix_get_height(c)), size) << x;
+    }
+}
+
 // Setters leave the processed flag, a reset or an unload clears it; the size
 // queries follow the result only while it is set. An unload keeps the settings
 // (and the mask, pinned by the segmentation round trip).
@@ -115,16 +126,10 @@ TEST(BackgroundBlur, MaskBlendsPreviewAndBlurredCopy) {
 // odd pixel alike.
 TEST(Render, ResultConversionRoundsAndClampsLikeTheScalarCast) {
     const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
-    const std::vector<float> samples = {0.0f, 1.0f, -0.5f, 2.0f, nan, inf, -inf, 1e30f, 0.5f / 65535, 1.5f / 65535,
-                                        2.5f / 65535, 65534.5f / 65535, 0.25f, -1e-9f, 1.0000001f};
-    const int width = static_cast<int>((samples.size() + 3) / 4) | 1;  // odd: one pixel past the pairs
-    cv::Mat working(1, width, CV_32FC4, cv::Scalar::all(0.5));
-    std::copy(samples.begin(), samples.end(), working.ptr<float>(0));
-    cv::Mat out16;
-    vornalix::RowPass pass(working);
-    pass.finish(out16);
-    for (int i = 0; i < width * 4; ++i) {
-        const float v = working.ptr<float>(0)[i];
-        EXPECT_EQ(out16.ptr<ushort>(0)[i], cv::saturate_cast<ushort>(v * 65535.0f)) << i << ": " << v;
-    }
+    float samples[] = {0.0f, 1.0f, -0.5f, 2.0f, nan, inf, -inf, 1e30f, 0.5f / 65535, 1.5f / 65535,
+                       2.5f / 65535, 65534.5f / 65535, 0.25f, -1e-9f, 1.0000001f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f};
+    cv::Mat working(1, 5, CV_32FC4, samples), out16;  // odd: one pixel past the pairs
+    vornalix::RowPass(working).finish(out16);
+    for (int i = 0; i < 20; ++i)
+        EXPECT_EQ(out16.ptr<ushort>(0)[i], cv::saturate_cast<ushort>(samples[i] * 65535.0f)) << i << ": " << samples[i];
 }
