@@ -61,6 +61,7 @@ TEST(AnalysisImage, ReducedSizeKeepsShapesAndBoundsSlivers) {
     // would become 512 x 2,097,152; the copy is bounded instead.
     EXPECT_EQ(reduced_size({10000, 1}, 512), cv::Size(512, 1));
     EXPECT_EQ(reduced_size({1, 4096}, 512), cv::Size(1, 2048));
+    EXPECT_TRUE(reduced_size({0, 0}, 512).empty());
 }
 
 TEST(AnalysisImage, HistogramBinsAndMedianRule) {

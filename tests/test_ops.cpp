@@ -309,11 +309,16 @@ TEST(OpsHorizon, MeasuresAndLevelsTiltedLines) {
         EXPECT_EQ(geo::detect_horizon_angle(m), 0.0f) << m.size;
 }
 
-// No image, three channels, or windows of zero height (which would score NaN
-// and never be taken): the whole frame. The search itself is pinned with the
-// C interface.
-TEST(OpsAutoCrop, WholeFrameWhenThereIsNothingToSearch) {
+// The window follows the interest (the search's figures are pinned with the
+// C interface); no image, three channels, or windows of zero height (which
+// would score NaN and never be taken): the whole frame.
+TEST(OpsAutoCrop, WindowsFollowTheInterest) {
+    cv::Mat m = flat(30, 90, {0.2f, 0.2f, 0.2f, 1});
+    cv::circle(m, cv::Point(75, 15), 5, cv::Scalar(1.0f, 1.0f, 1.0f, 1.0f), cv::FILLED);
     float x = -1, y = -1, w = -1, h = -1;
+    geo::auto_crop(m, 0.0f, x, y, w, h);  // aspect 0 means 1.5
+    EXPECT_NEAR(w * 90.0f / (h * 30.0f), 1.5f, 0.05f);
+    EXPECT_GT(x, 0.0f);
     for (const auto& [img, aspect] : {std::pair{cv::Mat(), 1.5f}, {cv::Mat(30, 90, CV_32FC3, cv::Scalar::all(0.5)), 1.5f},
                                       {grey_image(0.2f, 30), kInf}}) {
         geo::auto_crop(img, aspect, x, y, w, h);
