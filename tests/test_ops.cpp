@@ -65,6 +65,9 @@ TEST(OpsTone, GreyFigures) {
 }
 
 TEST(OpsTone, CurveTableCurvesAndWhiteBalance) {
+    adj::Spline two;
+    two.build({{0.2f, 0.1f}, {0.8f, 0.9f}});
+    EXPECT_EQ(cv::Vec2f(two.eval(0.1f), two.eval(0.9f)), cv::Vec2f(0.1f, 0.9f));  // flat beyond the end points
     std::vector<float> lut;
     adj::build_tone_curve_lut({{0.0f, 0.0f}, {0.5f, 0.7f}, {1.0f, 1.0f}}, lut);
     ASSERT_EQ(lut.size(), 65536u);

@@ -41,6 +41,10 @@ TEST(Render, PreviewFailuresAndBufferSizes) {
     EXPECT_STREQ(vornalix_last_error(ctx.get()), "no image loaded");
     EXPECT_EQ(vornalix_get_preview(ctx.get(), buf, sizeof buf), -1);
     vornalix_unload(nullptr);
+    vornalix::Pipeline pipeline;  // an empty source leaves an earlier result as it was
+    pipeline.result = vornalix::ImageBuffer(2, 2);
+    pipeline.process(vornalix::EditParams());
+    EXPECT_EQ(pipeline.result.width(), 2);
 
     ctx = context_with_image(7, 5);
     const int needed = 7 * 5 * 4;
@@ -80,13 +84,17 @@ TEST(Render, ProcessedFlagSizeQueriesAndUnload) {
     vornalix_reset_adjustments(ctx.get());
     EXPECT_FALSE(ctx->processed);
     EXPECT_EQ(vornalix_get_width(ctx.get()), 8);
+    ctx->decoder.image = vornalix::ImageBuffer(11, 9);  // the decoder's image wins over the source
+    EXPECT_EQ(vornalix_get_width(ctx.get()), 11);
 
+    ctx->source_path = "x.png";
     ctx->bg_blur = 40.0f;
     vornalix_set_contrast(ctx.get(), 25.0f);
     ASSERT_EQ(vornalix_process(ctx.get()), 0);
     vornalix_unload(ctx.get());
     EXPECT_FALSE(ctx->processed);
     EXPECT_EQ(vornalix_get_width(ctx.get()), 0);
+    EXPECT_TRUE(ctx->source_path.empty());
     EXPECT_EQ(cv::Vec2f(ctx->params.contrast, ctx->bg_blur), cv::Vec2f(25, 40));
 }
 

@@ -151,9 +151,10 @@ TEST(ToneCurveTable, FlatEndsClampedOvershootAndIdentityForTooFewPoints) {
     const auto lut = lut_of({{0.2f, 0.3f}, {0.8f, 0.6f}});
     EXPECT_EQ(at(lut, 0.1f), 0.3f);
     // A zero-width first segment gives the y of its left point; points out of
-    // order are taken segment by segment as given.
+    // order are used as stored: 0.7 lies in the last segment, from (0.4, 0.2)
+    // with (0.6, 0.8) before it.
     EXPECT_EQ(lut_of({{0.0f, 0.3f}, {0.0f, 0.7f}, {1.0f, 1.0f}})[0], 0.3f);
-    EXPECT_NEAR(at(lut_of({{0.0f, 0.0f}, {0.6f, 0.8f}, {0.4f, 0.2f}, {1.0f, 1.0f}}), 0.5f), 0.738434f, kTol);
+    EXPECT_NEAR(at(lut_of({{0.0f, 0.0f}, {0.6f, 0.8f}, {0.4f, 0.2f}, {1.0f, 1.0f}}), 0.7f), 0.5625f, kTol);
 }
 
 TEST(ToneCurveTable, MillionPointCurveBuildsInOneSweep) {
