@@ -51,7 +51,7 @@ TEST(OpsTone, GreyFigures) {
     struct Case { void (*op)(cv::Mat&, float); float value, in, out; };
     const Case cases[] = {
         {adj::apply_brightness, 100, 0.25f, 0.57435f}, {adj::apply_contrast, 100, 0.75f, 0.976190f},  // k = 2.5
-        {adj::apply_contrast, -100, 1, 0.5488f},  // k floored at 0.1
+        {adj::apply_contrast, 100, 1, 1}, {adj::apply_contrast, -100, 1, 0.5488f},  // k floored at 0.1
         {adj::apply_exposure, 200, 0.5f, 1}, {adj::apply_exposure, 200, 0, 0},  // an overflowing factor
         {adj::apply_highlights, -100, 0.75f, 0.71875f}, {adj::apply_highlights, -100, 0.25f, 0.25f},
         {adj::apply_shadows, 100, 0.25f, 0.28125f}, {adj::apply_shadows, 100, 0.75f, 0.75f},
