@@ -19,14 +19,12 @@ constexpr float kTol = 1e-4f;
 using Points = std::vector<std::pair<float, float>>;
 
 // `stage` with `p` on a grey row, pixel x.
-cv::Vec3f toned(Stage stage, const EditParams& p,
-                std::initializer_list<float> greys, int x = 0) {
+cv::Vec3f toned(Stage stage, const EditParams& p, std::initializer_list<float> greys, int x = 0) {
     return rgb_at(run_stage(stage, grey_row(greys), p), x);
 }
 
-cv::Vec3f coloured(Stage stage, const EditParams& p, cv::Vec3f rgb) {
-    return rgb_at(run_stage(stage, working_row({rgb}), p), 0);
-}
+// `stage` with `p` on one pixel of colour `rgb`.
+cv::Vec3f coloured(Stage stage, const EditParams& p, cv::Vec3f rgb) { return rgb_at(run_stage(stage, working_row({rgb}), p), 0); }
 
 std::vector<float> lut_of(const Points& pts) {
     vornalix::CurvePoints c;
