@@ -23,10 +23,10 @@ ImageBuffer uniform(int width, int height, int value) {
 // Light sky over dark ground, the boundary falling to the right by `degrees`.
 ImageBuffer horizon(int width, int height, double degrees) {
     cv::Mat rgb(height, width, CV_8UC3, cv::Scalar(210, 210, 210));
-    const double drop = std::tan(degrees * CV_PI / 180.0) * width;
-    const int left = height / 2 - static_cast<int>(drop / 2), right = height / 2 + static_cast<int>(drop / 2);
-    std::vector<cv::Point> ground{{0, left}, {width - 1, right}, {width - 1, height - 1}, {0, height - 1}};
-    cv::fillPoly(rgb, std::vector<std::vector<cv::Point>>{ground}, cv::Scalar(50, 50, 50));
+    const int half_drop = static_cast<int>(std::tan(degrees * CV_PI / 180.0) * width / 2);
+    const std::vector<cv::Point> ground{
+        {0, height / 2 - half_drop}, {width - 1, height / 2 + half_drop}, {width - 1, height - 1}, {0, height - 1}};
+    cv::fillConvexPoly(rgb, ground, cv::Scalar(50, 50, 50));
     return ImageBuffer(rgb);
 }
 
@@ -34,8 +34,7 @@ ImageBuffer horizon(int width, int height, double degrees) {
 // the interest lies all around the picture, near its edges.
 cv::Mat panel_float(int width, int height, int inset) {
     cv::Mat rgb(height, width, CV_8UC3, cv::Scalar(0, 0, 0));
-    cv::rectangle(rgb, cv::Rect(inset, inset, width - 2 * inset, height - 2 * inset), cv::Scalar(230, 230, 230),
-                  cv::FILLED);
+    rgb(cv::Rect(inset, inset, width - 2 * inset, height - 2 * inset)).setTo(cv::Scalar::all(230));
     return ImageBuffer(rgb).to_float();
 }
 
@@ -58,9 +57,9 @@ float straighten(const ImageBuffer& image) {
 TEST(AnalysisImage, ReducedSizeKeepsShapesAndBoundsSlivers) {
     using vornalix::analysis::reduced_size;
     EXPECT_EQ(reduced_size({6000, 4000}, 800), cv::Size(800, 533));
-    // Too wide: at least one row instead of a zero height.
+    // Too wide: at least one row instead of a zero height. Too tall: 1 x 4096
+    // would become 512 x 2,097,152; the copy is bounded instead.
     EXPECT_EQ(reduced_size({10000, 1}, 512), cv::Size(512, 1));
-    // Too tall: 1 x 4096 would become 512 x 2,097,152; the copy is bounded instead.
     EXPECT_EQ(reduced_size({1, 4096}, 512), cv::Size(1, 2048));
     EXPECT_TRUE(reduced_size({0, 0}, 512).empty());
 }
@@ -93,10 +92,6 @@ TEST(AutoEnhance, FiguresForUniformAndCheckerboardImages) {
     EXPECT_NEAR(out[0], 0.35f * std::log2(0.42f), 1e-5f);
     EXPECT_FLOAT_EQ(out[3], -40.0f);
 
-    // Median bin 107 (107/255 ~ 0.4196) asks for almost no exposure change.
-    ctx->pipeline.source = uniform(64, 48, 107);
-    EXPECT_NEAR(enhance(ctx.get())[0], 0.0f, 1e-3f);
-
     // A sharp checkerboard: half the pixels in each end bin, edges everywhere.
     cv::Mat rgb(256, 512, CV_8UC3);
     for (int y = 0; y < rgb.rows; ++y)
@@ -123,11 +118,9 @@ TEST(AutoEnhance, RepeatedCallsAgreeAndChangeNothing) {
 
     EXPECT_EQ(enhance(ctx.get()), enhance(ctx.get()));
     float t = 0, tint = 1, ev = 0, deg = 0, x, y, w, h;
-    EXPECT_EQ(vornalix_auto_white_balance(ctx.get(), &t, &tint), 0);
+    EXPECT_EQ(vornalix_auto_white_balance(ctx.get(), &t, &tint) + vornalix_auto_exposure(ctx.get(), &ev) +
+                  vornalix_auto_straighten(ctx.get(), &deg) + vornalix_auto_crop(ctx.get(), &x, &y, &w, &h), 0);
     EXPECT_EQ(t, 6500.0f);  // grey: no cast
-    EXPECT_EQ(vornalix_auto_exposure(ctx.get(), &ev), 0);
-    EXPECT_EQ(vornalix_auto_straighten(ctx.get(), &deg), 0);
-    EXPECT_EQ(vornalix_auto_crop(ctx.get(), &x, &y, &w, &h), 0);
 
     // The suggestions are only answers: settings, flag and picture stay.
     EXPECT_EQ(ctx->params.exposure, 0.7f);
@@ -139,18 +132,16 @@ TEST(AutoEnhance, RepeatedCallsAgreeAndChangeNothing) {
 TEST(AutoAnalyses, NullPointersAndNoImage) {
     auto ctx = make_context();
     float v[32];
-    std::fill(v, v + 32, 7.0f);
+    std::fill_n(v, 32, 7.0f);
     float a = 7, b = 7, c = 7, d = 7;
     EXPECT_EQ(vornalix_auto_enhance(nullptr, v), -1);
     EXPECT_EQ(vornalix_auto_crop(ctx.get(), &a, &b, nullptr, &d), -1);
     EXPECT_STREQ(vornalix_last_error(ctx.get()), "");
 
     EXPECT_EQ(vornalix_auto_enhance(ctx.get(), v), -1);
-    for (float x : v) EXPECT_EQ(x, 7.0f);
-    EXPECT_EQ(vornalix_auto_white_balance(ctx.get(), &a, &b), -1);
-    EXPECT_EQ(vornalix_auto_exposure(ctx.get(), &a), -1);
-    EXPECT_EQ(vornalix_auto_straighten(ctx.get(), &a), -1);
-    EXPECT_EQ(vornalix_auto_crop(ctx.get(), &a, &b, &c, &d), -1);
+    EXPECT_EQ(std::count(v, v + 32, 7.0f), 32);
+    EXPECT_EQ(vornalix_auto_white_balance(ctx.get(), &a, &b) + vornalix_auto_exposure(ctx.get(), &a) +
+                  vornalix_auto_straighten(ctx.get(), &a) + vornalix_auto_crop(ctx.get(), &a, &b, &c, &d), -4);
     EXPECT_STREQ(vornalix_last_error(ctx.get()), "no image loaded");
     EXPECT_EQ(a + b + c + d, 28.0f);
 }
@@ -161,13 +152,11 @@ TEST(AutoAnalyses, ThinImagesAreAnalysedWithinBounds) {
     for (cv::Size size : {cv::Size(1, 4096), cv::Size(10000, 1)}) {
         auto ctx = make_context();
         ctx->pipeline.source = uniform(size.width, size.height, 0);
-        float out[32], ev, deg, x, y, w, h;
-        EXPECT_EQ(vornalix_auto_enhance(ctx.get(), out), 0) << vornalix_last_error(ctx.get());
-        EXPECT_FLOAT_EQ(out[0], 1.0f);
-        EXPECT_EQ(vornalix_auto_exposure(ctx.get(), &ev), 0);
-        EXPECT_EQ(vornalix_auto_straighten(ctx.get(), &deg), 0);
+        float ev, deg, x, y, w, h;
+        EXPECT_FLOAT_EQ(enhance(ctx.get())[0], 1.0f);
+        EXPECT_EQ(vornalix_auto_exposure(ctx.get(), &ev) + vornalix_auto_straighten(ctx.get(), &deg) +
+                      vornalix_auto_crop(ctx.get(), &x, &y, &w, &h), 0) << vornalix_last_error(ctx.get());
         EXPECT_EQ(deg, 0.0f);
-        EXPECT_EQ(vornalix_auto_crop(ctx.get(), &x, &y, &w, &h), 0) << vornalix_last_error(ctx.get());
         EXPECT_TRUE(x >= 0.0f && x + w <= 1.0f && y + h <= 1.0f) << x << " " << y << " " << w << " " << h;
     }
 }
@@ -182,26 +171,20 @@ TEST(AutoStraighten, RisingHorizonAndVerticalLines) {
 }
 
 TEST(AutoCrop, GeometryOfTheSearch) {
-    using vornalix::autocrop::compute_auto_crop;
-    float x, y, w, h;
-    compute_auto_crop(cv::Mat(), 1.5f, 0.02f, x, y, w, h);  // nothing to search: the whole picture
-    EXPECT_EQ(cv::Vec4f(x, y, w, h), cv::Vec4f(0, 0, 1, 1));
+    const auto crop = [](const cv::Mat& image, float aspect, float margin) {
+        cv::Vec4f r;
+        vornalix::autocrop::compute_auto_crop(image, aspect, margin, r[0], r[1], r[2], r[3]);
+        return r;
+    };
+    EXPECT_EQ(crop(cv::Mat(), 1.5f, 0.02f), cv::Vec4f(0, 0, 1, 1));  // nothing to search: the whole picture
     // 512 x 341, margins 10 and 6: scale 1.0 (511 x 341) does not fit; with
     // the interest all around the picture scale 0.95 wins, 484 x 323, whose
     // only position is (10, 6).
     const cv::Mat landscape = panel_float(512, 341, 14);
-    compute_auto_crop(landscape, 1.5f, 0.02f, x, y, w, h);
-    EXPECT_FLOAT_EQ(x, 10.0f / 512);
-    EXPECT_FLOAT_EQ(y, 6.0f / 341);
-    EXPECT_FLOAT_EQ(w, 484.0f / 512);
-    EXPECT_FLOAT_EQ(h, 323.0f / 341);
-
+    EXPECT_LT(cv::norm(crop(landscape, 1.5f, 0.02f) - cv::Vec4f(10.0f / 512, 6.0f / 341, 484.0f / 512, 323.0f / 341)), 1e-6);
     // Without a margin the full-width window at scale 1.0 wins; aspect 0 means 1.5.
-    compute_auto_crop(landscape, 0.0f, 0.0f, x, y, w, h);
-    EXPECT_EQ(cv::Vec4f(x, y, w, h), cv::Vec4f(0, 0, 511.0f / 512, 1));
-
+    EXPECT_EQ(crop(landscape, 0.0f, 0.0f), cv::Vec4f(0, 0, 511.0f / 512, 1));
     // Portrait: width s * W, height cw / 1.5.
-    compute_auto_crop(panel_float(341, 512, 14), 1.5f, 0.02f, x, y, w, h);
-    EXPECT_FLOAT_EQ(w, 323.0f / 341);
-    EXPECT_FLOAT_EQ(h, 215.0f / 512);
+    const cv::Vec4f portrait = crop(panel_float(341, 512, 14), 1.5f, 0.02f);
+    EXPECT_LT(cv::norm(cv::Vec2f(portrait[2], portrait[3]) - cv::Vec2f(323.0f / 341, 215.0f / 512)), 1e-6);
 }

@@ -1,40 +1,60 @@
-#include "pipeline/pipeline.h"
+// Lens, detail, local-contrast and finishing stages driven directly on small
+// working images.
+
+#include "pipeline/detail_math.h"
+#include "pipeline/lens_math.h"
 #include "pipeline/plane_math.h"
 #include "support/stage_images.h"
 
 #include <gtest/gtest.h>
 
-using vornalix::EditParams;
-using vornalix::Pipeline;
+#include <algorithm>
+#include <climits>
+#include <tuple>
+
+using E = vornalix::EditParams;
+using P = vornalix::Pipeline;
 using namespace test_images;
 
 namespace {
 
 cv::Mat noise_reduced(const cv::Mat& in, float luminance, float color) {
-    EditParams e;
-    e.nr_luminance = luminance;
-    e.nr_color = color;
-    return run_stage(&Pipeline::apply_noise_reduction, in, e);
+    return run_stage(&P::apply_noise_reduction, in, {{&E::nr_luminance, luminance}, {&E::nr_color, color}});
 }
 
-cv::Mat sharpened(const cv::Mat& in, float amount, float radius, float threshold) {
-    EditParams e;
-    e.sharpening_amount = amount;
-    e.sharpening_radius = radius;
-    e.sharpening_threshold = threshold;
-    return run_stage(&Pipeline::apply_sharpening, in, e);
+cv::Mat sharpened(const cv::Mat& in, float amount, float threshold) {
+    return run_stage(&P::apply_sharpening, in, {{&E::sharpening_amount, amount}, {&E::sharpening_threshold, threshold}});
 }
 
 // Half-width of the square around the centre where `out` differs from `reference`
 // (-1 when nothing differs).
 int changed_reach(const cv::Mat& out, const cv::Mat& reference) {
-    const int cy = out.rows / 2, cx = out.cols / 2;
     int reach = -1;
     for (int y = 0; y < out.rows; ++y)
         for (int x = 0; x < out.cols; ++x)
-            if (std::memcmp(out.ptr<cv::Vec4f>(y) + x, reference.ptr<cv::Vec4f>(y) + x, sizeof(cv::Vec4f)) != 0)
-                reach = std::max(reach, std::max(std::abs(x - cx), std::abs(y - cy)));
+            if (out.at<cv::Vec4f>(y, x) != reference.at<cv::Vec4f>(y, x))
+                reach = std::max({reach, std::abs(x - out.cols / 2), std::abs(y - out.rows / 2)});
     return reach;
+}
+
+cv::Mat corrected(const cv::Mat& in, float distortion, float ca, float vignette, float defringe) {
+    return run_stage(&P::apply_lens_corrections, in, {{&E::distortion, distortion}, {&E::ca_correction, ca},
+                                                      {&E::lens_vignette, vignette}, {&E::defringe, defringe}});
+}
+
+cv::Vec4f defringed(cv::Vec3f rgb, float amount) {
+    return corrected(flat(1, 1, {rgb[0], rgb[1], rgb[2], 0.7f}), 0, 0, 0, amount).at<cv::Vec4f>(0, 0);
+}
+
+cv::Mat clarity_texture(const cv::Mat& in, float clarity, float texture) {
+    return run_stage(&P::apply_clarity_texture, in, {{&E::clarity, clarity}, {&E::texture, texture}});
+}
+
+cv::Mat dehaze(const cv::Mat& in, float amount) { return run_stage(&P::apply_dehaze, in, {{&E::dehaze, amount}}); }
+
+cv::Mat vignetted(const cv::Mat& in, float amount, float midpoint, float roundness) {
+    return run_stage(&P::apply_vignette, in, {{&E::vignette_amount, amount}, {&E::vignette_midpoint, midpoint},
+                                              {&E::vignette_roundness, roundness}});
 }
 
 }  // namespace
@@ -46,10 +66,8 @@ int changed_reach(const cv::Mat& out, const cv::Mat& reference) {
 // failing the render), and a huge one still gives a finite image of the same
 // size, clamped by every stage but noise reduction.
 TEST(StageSettings, NeutralAndNonFiniteValuesAreSkippedHugeOnesStayInRange) {
-    using P = Pipeline;
-    using E = EditParams;
     struct Slider {
-        void (P::*stage)(cv::Mat&, const E&);
+        Stage stage;
         float E::*field;
         float neutral;  // NaN where no finite value is neutral with the others active
     };
@@ -79,21 +97,24 @@ TEST(StageSettings, NeutralAndNonFiniteValuesAreSkippedHugeOnesStayInRange) {
             const cv::Mat out = run_stage(s.stage, unit, e);
             EXPECT_EQ(out.size(), unit.size());
             const bool smoothing = s.field == &E::nr_luminance || s.field == &E::nr_color;
-            EXPECT_TRUE(smoothing ? all_finite(out) : colours_in_unit_range(out))
-                << &s - sliders << ": " << v;
+            EXPECT_TRUE(smoothing ? all_finite(out) : bool(colours_in_unit_range(out))) << &s - sliders << ": " << v;
         }
     }
 }
 
-TEST(NoiseReduction, KernelSizesFollowTheSliders) {
+TEST(NoiseReduction, KernelSizesFollowTheSlidersUpToACap) {
     // A bright pixel on flat grey: the stage changes exactly the kernel's reach around it.
     const cv::Mat grey = flat(31, 31, {0.5f, 0.4f, 0.3f, 1});
     cv::Mat spot = grey.clone();
     spot.at<cv::Vec4f>(15, 15) = {0.9f, 0.8f, 0.7f, 1};
-    for (auto [value, reach] : {std::pair{19.9f, 1}, {20.0f, 2}, {100.0f, 6}})
-        EXPECT_EQ(changed_reach(noise_reduced(spot, value, 0), noise_reduced(grey, value, 0)), reach) << value;
-    for (auto [value, reach] : {std::pair{24.9f, 1}, {25.0f, 2}})
-        EXPECT_EQ(changed_reach(noise_reduced(spot, 0, value), noise_reduced(grey, 0, value)), reach) << value;
+    for (auto [luminance, colour, reach] : {std::tuple{19.9f, 0.0f, 1}, {20.0f, 0.0f, 2}, {100.0f, 0.0f, 6},
+                                           {0.0f, 24.9f, 1}, {0.0f, 25.0f, 2}})
+        EXPECT_EQ(changed_reach(noise_reduced(spot, luminance, colour), noise_reduced(grey, luminance, colour)), reach)
+            << luminance << " " << colour;
+    // Huge sliders stop near twice the long side.
+    const int cap = vornalix::stage_math::max_kernel_size(cv::Size(12, 7));
+    EXPECT_EQ(cap, 25);
+    EXPECT_EQ(vornalix::stage_math::slider_kernel_size(3e38f, 4.0f, cap), 25);
 }
 
 TEST(NoiseReduction, LuminanceSmoothingKeepsRatiosBlackAndAlphaButDoesNotClamp) {
@@ -108,25 +129,157 @@ TEST(NoiseReduction, LuminanceSmoothingKeepsRatiosBlackAndAlphaButDoesNotClamp) 
     EXPECT_TRUE(identical(channel(out, 3), channel(in, 3)));
 }
 
-TEST(NoiseReduction, HugeSlidersAreCappedNearTwiceTheLongSide) {
-    using vornalix::stage_math::slider_kernel_size;
-    const int cap = vornalix::stage_math::max_kernel_size(cv::Size(12, 7));
-    EXPECT_EQ(cap, 25);
-    EXPECT_EQ(slider_kernel_size(3e38f, 4.0f, cap), 25);
-    // Beyond 2^31 steps the conversion to int would be undefined: the stage at
-    // such values stays quick and finite (see StageSettings).
-}
-
 TEST(Sharpening, ThresholdGatesTheDetailAndTheResultIsClamped) {
     cv::Mat in = flat(15, 15, {0.5f, 0.5f, 0.5f, 0.6f});
     in.at<cv::Vec4f>(7, 7) = {0.7f, 0.6f, 0.5f, 0.6f};
     // Detail everywhere is smaller than the 0.2 step: a threshold of 0.2 keeps the image.
-    EXPECT_LT(cv::norm(sharpened(in, 150, 1, 0.2f * 65535), in, cv::NORM_INF), 1e-6);
-    const cv::Mat out = sharpened(in, 150, 1, 0);
+    EXPECT_LT(cv::norm(sharpened(in, 150, 0.2f * 65535), in, cv::NORM_INF), 1e-6);
+    const cv::Mat out = sharpened(in, 150, 0);
     EXPECT_GT(out.at<cv::Vec4f>(7, 7)[0], 0.75f);
     EXPECT_LT(out.at<cv::Vec4f>(7, 8)[0], 0.5f);
     EXPECT_TRUE(identical(channel(out, 3), channel(in, 3)));
     // t = 1 amplifies nothing inside 0..1 but still clamps values outside it.
     const cv::Mat wide = noise(9, 9, -0.5f, 1.5f), clamped = cv::max(cv::min(wide, 1.0), 0.0);  // alpha is 1
-    EXPECT_TRUE(identical(sharpened(wide, 40, 1, 65535), clamped));
+    EXPECT_TRUE(identical(sharpened(wide, 40, 65535), clamped));
+}
+
+TEST(LensCorrections, DistortionNormalisesByTheLargerHalfSize) {
+    // 40 x 20: centre (20, 10), radius normalised by 20.
+    const cv::Mat ramp = coordinates(20, 40, 1.0f / 64);  // R = column / 64, G = row / 64
+    EXPECT_FLOAT_EQ(corrected(ramp, 100, 0, 0, 0).at<cv::Vec4f>(10, 0)[0] * 64, 10.0f);  // radius 1 samples 0.5
+    // Pincushion reads beyond the frame: reflected pixels, no black border.
+    EXPECT_GT(cv::countNonZero(channel(corrected(ramp, -100, 0, 0, 0), 2) == 0.5f), 799);
+}
+
+TEST(LensCorrections, ChromaticAberrationPlacesRedAndBlueAboutTheCentre) {
+    cv::Mat in(4, 1000, CV_32FC4);
+    for (int x = 0; x < 1000; ++x) in.col(x).setTo(cv::Scalar(x / 1000.0, 0.5, 1.0, 1.0));
+    const cv::Mat out = corrected(in, 0, 100, 0, 0);
+    // Red grew to 1003 columns: one dropped on the left, two on the right.
+    EXPECT_NEAR(out.at<cv::Vec4f>(1, 999)[0] * 1000, 1000.5 / 1.003 - 0.5, 1e-3);
+    // Blue shrank to 997 columns placed at column 1.
+    EXPECT_EQ(out.at<cv::Vec4f>(2, 0)[2], 0.0f);
+    EXPECT_NEAR(out.at<cv::Vec4f>(2, 1)[2], 1.0f, 1e-6);
+    EXPECT_EQ(out.at<cv::Vec4f>(2, 998)[2], 0.0f);
+    EXPECT_TRUE(identical(channel(out, 1), channel(in, 1)));
+
+    // A plane one pixel off is padded, not cut; wider but shorter: columns
+    // cropped from the centre, rows padded about it.
+    cv::Mat plane(2, 1003, CV_32F);
+    for (int x = 0; x < plane.cols; ++x) plane.col(x).setTo(x);
+    vornalix::stage_math::fit_channel_to_size(plane, cv::Size(1000, 4));
+    ASSERT_EQ(plane.size(), cv::Size(1000, 4));
+    EXPECT_EQ(plane.at<float>(1, 0), 1.0f);
+    EXPECT_EQ(cv::countNonZero(plane.row(0)) + cv::countNonZero(plane.row(3)), 0);
+    const cv::Mat odd = corrected(flat(2, 2000, {1, 1, 1, 1}), 0, 10, 0, 0);  // blue 1999 wide
+    EXPECT_EQ(cv::Vec2f(odd.at<cv::Vec4f>(0, 1998)[2], odd.at<cv::Vec4f>(0, 1999)[2]), cv::Vec2f(1, 0));
+}
+
+TEST(LensCorrections, LensVignettingBrightensTowardsTheCorners) {
+    EXPECT_EQ(corrected(flat(9, 13, {0.8f, 0.4f, 0.2f, 0.5f}), 0, 0, 100, 0).at<cv::Vec4f>(0, 0),
+              cv::Vec4f(1.0f, 0.6f, 0.3f, 0.5f));
+    const cv::Mat even = flat(8, 12, {0.4f, 0.4f, 0.4f, 1});
+    EXPECT_EQ(corrected(even, 0, 0, 100, 0).at<cv::Vec4f>(4, 6), even.at<cv::Vec4f>(4, 6));
+}
+
+TEST(LensCorrections, DefringeShrinksChromaInsideThePurpleAndGreenWindows) {
+    // Saturated magenta (hue 5/6): hue and lightness kept, chroma halved at 100.
+    EXPECT_LT(cv::norm(defringed({0.8f, 0.2f, 0.8f}, 100) - cv::Vec4f(0.65f, 0.35f, 0.65f, 0.7f)), 1e-6);
+    // Inside the window edges (0.25 and 0.4, exclusive) hues move; outside they stay.
+    for (float h : {0.26f, 0.39f, 0.2f, 0.45f, 0.86f})
+        EXPECT_EQ(defringed(rgb_of_hsl(h, 0.8f, 0.5f), 100)[0] != rgb_of_hsl(h, 0.8f, 0.5f)[0], h > 0.25f && h < 0.4f) << h;
+    // Saturation threshold: at 1 only pixels above S = 0.495 count.
+    EXPECT_EQ(defringed({0.6f, 0.4f, 0.6f}, 1)[0], 0.6f);  // S = 0.2
+    EXPECT_LT(defringed({0.8f, 0.2f, 0.8f}, 1)[0], 0.8f);  // S = 0.6
+    // max + min = 2: the HSL saturation's denominator is 0; such a pixel is no fringe.
+    EXPECT_EQ(defringed({1.5f, 0.5f, 1.5f}, 100), cv::Vec4f(1.5f, 0.5f, 1.5f, 0.7f));
+    EXPECT_EQ(defringed({1.0f, 1.0f, 1.0f}, 100), cv::Vec4f(1, 1, 1, 0.7f));
+    EXPECT_TRUE(all_finite(corrected(noise(8, 8, -1.0f, 2.0f), 0, 0, 0, 3.4e38f)));
+}
+
+// Both add the luminance detail, the same to every colour channel: clarity 0.3
+// of it at 100, texture 0.2 (of a narrower blur's); a flat image has no detail
+// and is only clamped.
+TEST(LocalContrast, ClarityAndTextureAddScaledLuminanceDetail) {
+    cv::Mat step = flat(16, 16, {0.4f, 0.5f, 0.6f, 0.5f});
+    step.colRange(8, 16).setTo(cv::Scalar(0.6f, 0.7f, 0.8f, 0.5f));
+    EXPECT_RGB_NEAR(rgb_at(clarity_texture(step, 100, 0), 9, 4), 0.629998f, 0.729998f, 0.829998f, 1e-5f);
+    EXPECT_RGB_NEAR(rgb_at(clarity_texture(step, 0, -100), 9, 4), 0.587692f, 0.687692f, 0.787692f, 1e-5f);
+    const cv::Mat hot = clarity_texture(flat(8, 8, {1.5f, -0.5f, 0.5f, 1.0f}), -100, 0);
+    EXPECT_EQ(hot.at<cv::Vec4f>(3, 3), cv::Vec4f(1.0f, 0.0f, 0.5f, 1.0f));
+}
+
+TEST(LocalContrast, DehazePatchAndDarkChannel) {
+    for (auto [width, patch] : {std::pair{150, 3}, {200, 5}, {6000, 121}})
+        EXPECT_EQ(vornalix::stage_math::odd_patch_size(width, 0.02f, 3, INT_MAX), patch) << width;
+    // The dark channel spreads a dark pixel over the patch; the border never wins.
+    std::vector<cv::Mat> planes(3, cv::Mat(7, 7, CV_32F, cv::Scalar(0.8f)));
+    planes[1] = planes[1].clone();
+    planes[1].at<float>(3, 3) = 0.1f;
+    const cv::Mat dark = vornalix::stage_math::dark_channel(planes, 5);
+    EXPECT_EQ(cv::countNonZero(dark < 0.5f), 25);
+    EXPECT_FLOAT_EQ(dark.at<float>(0, 0), 0.8f);
+}
+
+// Uniform grey stays; out-of-scale input is clamped and alpha kept.
+TEST(LocalContrast, DehazeStretchesAroundTheLightAndClamps) {
+    const cv::Mat grey = flat(12, 12, {0.5f, 0.5f, 0.5f, 1});
+    EXPECT_LT(cv::norm(dehaze(grey, 100), grey, cv::NORM_INF), 1e-6);
+    // Light A = 0.5 and t = 0.1: a channel 0.02 above A moves to 0.7, 0.02 below to 0.3.
+    cv::Mat tinted = flat(20, 20, {0.5f, 0.5f, 0.5f, 0.25f});
+    tinted.at<cv::Vec4f>(10, 10) = {0.52f, 0.5f, 0.48f, 0.25f};
+    EXPECT_LT(cv::norm(dehaze(tinted, 100).at<cv::Vec4f>(10, 10) - cv::Vec4f(0.7f, 0.5f, 0.3f, 0.25f)), 1e-4);
+    const cv::Mat in = noise(16, 21, -0.2f, 1.2f), out = dehaze(in, 106);
+    EXPECT_TRUE(colours_in_unit_range(out));
+    EXPECT_TRUE(identical(channel(out, 3), channel(in, 3)));
+}
+
+// Distances are elliptical, each axis normalised by its half size: on 40 x 31
+// the centre is (20, 15.5), so column 0 of row 15 lies just beyond r = 1.
+TEST(Vignette, ShapeFollowsMidpointAndRoundness) {
+    const cv::Mat grey = flat(31, 40, {0.5f, 0.5f, 0.5f, 0.3f});
+    const cv::Mat dark = vignetted(grey, 100, 50, 0);
+    EXPECT_EQ(dark.at<cv::Vec4f>(11, 20), grey.at<cv::Vec4f>(11, 20));  // r = 0.26 <= 0.5
+    EXPECT_EQ(dark.at<cv::Vec4f>(15, 0), cv::Vec4f(0, 0, 0, 0.3f));
+    EXPECT_EQ(vignetted(grey, -100, 50, 0).at<cv::Vec4f>(0, 0), cv::Vec4f(1, 1, 1, 0.3f));
+    // Midpoint 100: a hard step at r = 1.
+    const cv::Mat step = vignetted(grey, 100, 100, 0);
+    EXPECT_EQ(step.at<cv::Vec4f>(15, 1)[1], 0.5f);
+    EXPECT_EQ(step.at<cv::Vec4f>(2, 3)[1], 0.0f);
+    // Roundness -100 follows the rectangle: equal along the column at 0.9 of the
+    // width while |dy| <= 0.8, where the round shape varies.
+    const cv::Mat box = vignetted(grey, 100, 50, -100);
+    EXPECT_EQ(box.at<cv::Vec4f>(4, 36), box.at<cv::Vec4f>(15, 36));
+    EXPECT_LE(box.at<cv::Vec4f>(4, 36)[0], 0.5f * (1 - 0.648f) + 1e-6f);  // r >= 0.8: t >= 0.6
+    EXPECT_NE(dark.at<cv::Vec4f>(4, 36), dark.at<cv::Vec4f>(15, 36));
+    EXPECT_TRUE(identical(vignetted(grey, 60, 30, 0), vignetted(grey, 60, 30, 100)));
+}
+
+// Column width - x lies as far right of the centre as x lies left of it.
+TEST(Vignette, ColumnsMirrorExactlyAboutTheCentre) {
+    EXPECT_TRUE(all_finite(vignetted(flat(9, 1, {0.6f, 0.5f, 0.4f, 1.0f}), 80, 20, -30)));
+    for (int width : {37, 40, 2}) {
+        const cv::Mat v = vignetted(flat(9, width, {0.6f, 0.5f, 0.4f, 1.0f}), 80, 20, -30);
+        cv::Mat mirrored;
+        cv::flip(v.colRange(1, width), mirrored, 1);
+        EXPECT_TRUE(identical(v.colRange(1, width).clone(), mirrored)) << width;
+    }
+}
+
+TEST(Grain, MonochromeNoiseOfTheRequestedDeviation) {
+    cv::theRNG().state = 12345;
+    const cv::Mat grey = flat(96, 96, {0.5f, 0.5f, 0.5f, 0.3f});
+    for (float size : {0.0f, 25.0f, 100.0f}) {
+        const cv::Mat out = run_stage(&P::apply_grain, grey, {{&E::grain_amount, 100}, {&E::grain_size, size}});
+        const cv::Mat r = channel(out, 0);
+        EXPECT_TRUE(identical(r, channel(out, 1)) && identical(r, channel(out, 2)));
+        cv::Scalar mean, deviation;
+        cv::meanStdDev(r - 0.5f, mean, deviation);
+        EXPECT_NEAR(mean[0], 0.0, 0.005) << size;
+        EXPECT_NEAR(deviation[0], 0.05, 0.004) << size;
+    }
+    // Clamped at both ends, alpha kept.
+    const cv::Mat edges = noise(20, 20, -0.2f, 1.2f), out = run_stage(&P::apply_grain, edges, {{&E::grain_amount, 100}});
+    EXPECT_TRUE(colours_in_unit_range(out));
+    EXPECT_TRUE(identical(channel(out, 3), channel(edges, 3)));
 }

@@ -16,28 +16,15 @@ TEST(ImageBuffer, ConstructsFromEverySupportedTypeAndRefusesOthers) {
     cv::Mat rgba16(1, 1, CV_16UC4, cv::Scalar(7, 8, 9, 10));
     EXPECT_NE(ImageBuffer(rgba16).mat.data, rgba16.data);  // a copy, not a view
     EXPECT_TRUE(ImageBuffer(cv::Mat()).empty());
-
-    for (int type : {CV_8UC1, CV_32FC3, CV_16SC3}) {
-        try {
-            ImageBuffer b(cv::Mat(2, 2, type, cv::Scalar::all(0)));
-            FAIL() << "type " << type << " was accepted";
-        } catch (const std::invalid_argument& e) {
-            EXPECT_STREQ(e.what(), "ImageBuffer: unsupported cv::Mat type");
-        }
-    }
+    for (int type : {CV_8UC1, CV_32FC3, CV_16SC3})
+        EXPECT_THROW(ImageBuffer(cv::Mat(2, 2, type, cv::Scalar::all(0))), std::invalid_argument) << type;
 }
 
 TEST(ImageBuffer, ConversionsFillAndCopyRoundSaturateAndHandleEmpty) {
     ImageBuffer b(3, 1);
     b.mat.at<cv::Vec4w>(0, 0) = {65535, 32896, 128, 65535};
     EXPECT_EQ(b.to_8bit().at<cv::Vec4b>(0, 0), cv::Vec4b(255, 128, 0, 255));
-    // The encoders' form: the same values in B, G, R, row by row.
-    ImageBuffer noisy(37, 5);
-    cv::randu(noisy.mat, 0, 65536);
-    cv::Mat bgr;
-    cv::cvtColor(noisy.to_8bit(), bgr, cv::COLOR_RGBA2BGR);
-    EXPECT_EQ(cv::norm(noisy.to_8bit_bgr(), bgr, cv::NORM_INF), 0.0);
-
+    EXPECT_EQ(b.to_8bit_bgr().at<cv::Vec3b>(0, 0), cv::Vec3b(0, 128, 255));  // the encoders' order
     cv::Mat wild(1, 1, CV_32FC4, cv::Scalar(-0.5, 0.5, 2.0, 1.0));
     EXPECT_EQ(ImageBuffer::from_float(wild).mat.at<cv::Vec4w>(0, 0), cv::Vec4w(0, 32768, 65535, 65535));
     cv::Mat three(1, 1, CV_32FC3, cv::Scalar(0.0, 1.0, 0.0));

@@ -40,11 +40,8 @@ TEST(Render, PreviewFailuresAndBufferSizes) {
     EXPECT_EQ(vornalix_process(ctx.get()), -1);
     EXPECT_STREQ(vornalix_last_error(ctx.get()), "no image loaded");
     EXPECT_EQ(vornalix_get_preview(ctx.get(), buf, sizeof buf), -1);
-    EXPECT_EQ(vornalix_get_height(ctx.get()), 0);
     vornalix_unload(nullptr);
-
-    // An empty source leaves an earlier result as it was.
-    vornalix::Pipeline pipeline;
+    vornalix::Pipeline pipeline;  // an empty source leaves an earlier result as it was
     pipeline.result = vornalix::ImageBuffer(2, 2);
     pipeline.process(vornalix::EditParams());
     EXPECT_EQ(pipeline.result.width(), 2);
@@ -63,6 +60,17 @@ TEST(Render, PreviewFailuresAndBufferSizes) {
     EXPECT_EQ(cv::norm(as_mat(out, 7, 5), ctx->pipeline.result.to_8bit(), cv::NORM_INF), 0.0);
 }
 
+// The rendered size follows the crop; a non-finite crop leaves it whole.
+TEST(Render, SizeFollowsTheCrop) {
+    auto ctx = context_with_image(24, 16);
+    VornalixContext* c = ctx.get();
+    for (auto [x, size] : {std::pair{0.25f, cv::Size(12, 12)}, {std::numeric_limits<float>::quiet_NaN(), cv::Size(24, 16)}}) {
+        vornalix_set_crop(c, x, 0.25f, 0.5f, 0.75f);
+        ASSERT_EQ(vornalix_process(c), 0) << vornalix_last_error(c);
+        EXPECT_EQ(cv::Size(vornalix_get_width(c), vornalix_get_height(c)), size) << x;
+    }
+}
+
 // Setters leave the processed flag, a reset or an unload clears it; the size
 // queries follow the result only while it is set. An unload keeps the settings
 // (and the mask, pinned by the segmentation round trip).
@@ -76,8 +84,7 @@ TEST(Render, ProcessedFlagSizeQueriesAndUnload) {
     vornalix_reset_adjustments(ctx.get());
     EXPECT_FALSE(ctx->processed);
     EXPECT_EQ(vornalix_get_width(ctx.get()), 8);
-    // The decoder's image wins over the source when it holds one.
-    ctx->decoder.image = vornalix::ImageBuffer(11, 9);
+    ctx->decoder.image = vornalix::ImageBuffer(11, 9);  // the decoder's image wins over the source
     EXPECT_EQ(vornalix_get_width(ctx.get()), 11);
 
     ctx->source_path = "x.png";
@@ -88,8 +95,7 @@ TEST(Render, ProcessedFlagSizeQueriesAndUnload) {
     EXPECT_FALSE(ctx->processed);
     EXPECT_EQ(vornalix_get_width(ctx.get()), 0);
     EXPECT_TRUE(ctx->source_path.empty());
-    EXPECT_EQ(ctx->params.contrast, 25.0f);
-    EXPECT_EQ(ctx->bg_blur, 40.0f);
+    EXPECT_EQ(cv::Vec2f(ctx->params.contrast, ctx->bg_blur), cv::Vec2f(25, 40));
 }
 
 TEST(BackgroundBlur, MaskBlendsPreviewAndBlurredCopy) {
@@ -97,6 +103,7 @@ TEST(BackgroundBlur, MaskBlendsPreviewAndBlurredCopy) {
     EXPECT_EQ(background_blur_kernel(50.0f), 31);  // 30.5 -> 30 -> odd 31
     EXPECT_EQ(background_blur_kernel(3.0f), 3);    // 1.83 -> 1, raised to 3
     EXPECT_EQ(background_blur_kernel(std::numeric_limits<float>::infinity()), 61);
+    vornalix_set_bg_blur(nullptr, 10.0f);  // the setter holds the strength to 0..100
 
     auto ctx = context_with_image(64, 40);
     std::vector<unsigned char> plain = preview_of(ctx.get());
@@ -114,8 +121,10 @@ TEST(BackgroundBlur, MaskBlendsPreviewAndBlurredCopy) {
     EXPECT_EQ(cv::norm(m.colRange(0, 28), sharp.colRange(0, 28), cv::NORM_INF), 0.0);
     EXPECT_EQ(cv::norm(m.colRange(36, 64), blurred.colRange(36, 64), cv::NORM_INF), 0.0);
 
-    // No blur at strength 0; the result never sees it.
-    ctx->bg_blur = 0.0f;
+    // No blur at strength 0 (nor at NaN); the result never sees it.
+    vornalix_set_bg_blur(ctx.get(), std::numeric_limits<float>::infinity());
+    EXPECT_EQ(ctx->bg_blur, 100.0f);
+    vornalix_set_bg_blur(ctx.get(), std::numeric_limits<float>::quiet_NaN());
     EXPECT_EQ(preview_of(ctx.get()), plain);
     EXPECT_EQ(cv::norm(ctx->pipeline.result.to_8bit(), sharp, cv::NORM_INF), 0.0);
 }
@@ -125,17 +134,10 @@ TEST(BackgroundBlur, MaskBlendsPreviewAndBlurredCopy) {
 // odd pixel alike.
 TEST(Render, ResultConversionRoundsAndClampsLikeTheScalarCast) {
     const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
-    const std::vector<float> samples = {0.0f,         1.0f,  -0.5f, 2.0f,  nan,   inf,     -inf,    1e30f,
-                                        0.5f / 65535, 1.5f / 65535, 2.5f / 65535, 65534.5f / 65535, 0.25f,
-                                        -1e-9f,       1.0000001f};
-    const int width = static_cast<int>((samples.size() + 3) / 4) | 1;  // odd: one pixel past the pairs
-    cv::Mat working(1, width, CV_32FC4, cv::Scalar::all(0.5));
-    std::copy(samples.begin(), samples.end(), working.ptr<float>(0));
-    cv::Mat out16;
-    vornalix::RowPass pass(working);
-    pass.finish(out16);
-    for (int i = 0; i < width * 4; ++i) {
-        const float v = working.ptr<float>(0)[i];
-        EXPECT_EQ(out16.ptr<ushort>(0)[i], cv::saturate_cast<ushort>(v * 65535.0f)) << i << ": " << v;
-    }
+    float samples[] = {0.0f, 1.0f, -0.5f, 2.0f, nan, inf, -inf, 1e30f, 0.5f / 65535, 1.5f / 65535,
+                       2.5f / 65535, 65534.5f / 65535, 0.25f, -1e-9f, 1.0000001f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f};
+    cv::Mat working(1, 5, CV_32FC4, samples), out16;  // odd: one pixel past the pairs
+    vornalix::RowPass(working).finish(out16);
+    for (int i = 0; i < 20; ++i)
+        EXPECT_EQ(out16.ptr<ushort>(0)[i], cv::saturate_cast<ushort>(samples[i] * 65535.0f)) << i << ": " << samples[i];
 }

@@ -1,161 +1,259 @@
-// Tone stages driven directly on small working images.
+// Tone, curve and colour stages driven directly on small working images.
 
-#include "pipeline/pipeline.h"
-#include "support/working_image.h"
+#include "support/stage_images.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfloat>
-#include <cmath>
-#include <limits>
 #include <vector>
 
 using vornalix::EditParams;
 using vornalix::Pipeline;
+using namespace test_images;
 
 namespace {
 
 constexpr float kTol = 1e-4f;
 
-EditParams neutral() {
-    EditParams p;
-    p.temperature = 6500.0f;
-    return p;
+using Points = std::vector<std::pair<float, float>>;
+
+// `stage` with `p` on a grey row, pixel x.
+cv::Vec3f toned(Stage stage, const EditParams& p, std::initializer_list<float> greys, int x = 0) {
+    return rgb_at(run_stage(stage, grey_row(greys), p), x);
 }
 
-// Runs one stage with `p` on a grey row.
-cv::Mat staged(void (Pipeline::*stage)(cv::Mat&, const EditParams&), const EditParams& p,
-              std::initializer_list<float> greys) {
-    Pipeline pl;
-    cv::Mat img = grey_row(greys);
-    (pl.*stage)(img, p);
-    return img;
+// `stage` with `p` on one pixel of colour `rgb`.
+cv::Vec3f coloured(Stage stage, const EditParams& p, cv::Vec3f rgb) { return rgb_at(run_stage(stage, working_row({rgb}), p), 0); }
+
+std::vector<float> lut_of(const Points& pts) {
+    vornalix::CurvePoints c;
+    c.points = pts;
+    std::vector<float> lut(7, 0.5f);
+    Pipeline::build_lut(c, lut);
+    return lut;
+}
+
+float at(const std::vector<float>& lut, float x) { return lut[static_cast<int>(x * 65535.0f + 0.5f)]; }
+
+// Every channel combination of a coarse grid, 0 and 1 included.
+cv::Mat varied_image() {
+    cv::Mat m(9, 27, CV_32FC4);
+    for (int y = 0; y < 9; ++y)
+        for (int x = 0; x < 27; ++x)
+            m.at<cv::Vec4f>(y, x) = {(x % 3) / 2.0f * (y + 1) / 9, ((x / 3) % 3) / 2.0f, ((x / 9) % 3) / 2.0f * (9 - y) / 9, 1};
+    return m;
 }
 
 }  // namespace
 
 TEST(ToneWhiteBalance, StageScalesClampsAndKeepsTheReddestLimit) {
-    EditParams p = neutral();
+    const Stage wb = &Pipeline::apply_white_balance;
+    EditParams p;
     p.temperature = 10000.0f;
-    cv::Mat img = staged(&Pipeline::apply_white_balance, p, {1.0f, 0.5f});
-    EXPECT_RGB_NEAR(rgb_at(img, 0), 0.7910f, 0.8582f, 1.0f, kTol);  // blue clamped
-    EXPECT_RGB_NEAR(rgb_at(img, 1), 0.3955f, 0.4291f, 0.5099f, kTol);
+    EXPECT_RGB_NEAR(toned(wb, p, {0.5f}), 0.3955f, 0.4291f, 0.5099f, kTol);
     p.temperature = 6500.0f;
     p.tint = 100.0f;
-    EXPECT_RGB_NEAR(rgb_at(staged(&Pipeline::apply_white_balance, p, {0.5f}), 0), 0.5f, 0.55f, 0.5f, kTol);
-
+    EXPECT_RGB_NEAR(toned(wb, p, {0.5f}), 0.5f, 0.55f, 0.5f, kTol);
     // The fit is already pure red below about 500 K; 0 K and below continue it
     // instead of taking the logarithm of zero or a negative number.
     p.tint = 0.0f;
     for (float kelvin : {400.0f, 0.0f, -FLT_MAX}) {
         p.temperature = kelvin;
-        EXPECT_RGB_NEAR(rgb_at(staged(&Pipeline::apply_white_balance, p, {0.5f}), 0), 0.5f, 0.0f, 0.0f, 0.0f) << kelvin;
+        EXPECT_RGB_NEAR(toned(wb, p, {0.5f}), 0.5f, 0.0f, 0.0f, 0.0f) << kelvin;
     }
-
     // Near neutral the stage is skipped; a kelvin further it is not.
     const cv::Mat original = varied_image();
-    cv::Mat near = original.clone();
     p.temperature = 6500.5f;
     p.tint = 0.05f;
-    Pipeline().apply_white_balance(near, p);
-    EXPECT_TRUE(same_bits(near, original));
+    EXPECT_TRUE(identical(run_stage(wb, original, p), original));
     p.temperature = 6501.0f;
-    Pipeline().apply_white_balance(near, p);
-    EXPECT_FALSE(same_bits(near, original));
+    EXPECT_FALSE(identical(run_stage(wb, original, p), original));
 }
 
 TEST(ToneExposure, HugeExposureKeepsBlackPixelsBlack) {
-    EditParams p = neutral();
+    EditParams p;
     p.exposure = -1.0f;
-    EXPECT_EQ(rgb_at(staged(&Pipeline::apply_exposure, p, {0.25f}), 0)[0], 0.125f);
+    EXPECT_EQ(toned(&Pipeline::apply_exposure, p, {0.25f})[0], 0.125f);
     // 2^128 overflows to infinity, and 0 * infinity would be NaN.
     for (float ev : {128.0f, FLT_MAX}) {
         p.exposure = ev;
-        const cv::Mat img = staged(&Pipeline::apply_exposure, p, {0.0f, 1e-6f});
-        EXPECT_RGB_NEAR(rgb_at(img, 0), 0.0f, 0.0f, 0.0f, 0.0f) << ev;
-        EXPECT_RGB_NEAR(rgb_at(img, 1), 1.0f, 1.0f, 1.0f, 0.0f) << ev;
+        EXPECT_RGB_NEAR(toned(&Pipeline::apply_exposure, p, {0.0f, 1e-6f}), 0.0f, 0.0f, 0.0f, 0.0f) << ev;
+        EXPECT_RGB_NEAR(toned(&Pipeline::apply_exposure, p, {0.0f, 1e-6f}, 1), 1.0f, 1.0f, 1.0f, 0.0f) << ev;
     }
 }
 
 TEST(ToneBrightness, PowerCurveKeepsEndsAndClampsItsExponent) {
-    EditParams p = neutral();
-    struct Case { float value, out; };
+    EditParams p;
     // -200 divides by zero, below it the divisor turns negative: both take the
     // strongest darkening (exponent 10) rather than jumping to the brightest.
-    for (const Case& c : {Case{100, 0.39685f}, Case{-200, 9.5367e-7f}, Case{-300, 9.5367e-7f}, Case{1e30f, 0.87055f}}) {
-        p.brightness = c.value;
-        const cv::Mat img = staged(&Pipeline::apply_brightness, p, {0.0f, 0.25f, 1.0f});
-        EXPECT_NEAR(rgb_at(img, 0)[0], 0.0f, c.value == 1e30f ? 2e-4f : kTol) << c.value;  // cv::pow's log floor
-        EXPECT_NEAR(rgb_at(img, 1)[1], c.out, kTol) << c.value;
-        EXPECT_EQ(rgb_at(img, 2)[2], 1.0f) << c.value;
+    for (auto [value, out] : {std::pair{100.0f, 0.39685f}, {-200.0f, 9.5367e-7f}, {-300.0f, 9.5367e-7f}, {1e30f, 0.87055f}}) {
+        p.brightness = value;
+        const cv::Mat img = run_stage(&Pipeline::apply_brightness, grey_row({0.0f, 0.25f, 1.0f}), p);
+        EXPECT_NEAR(rgb_at(img, 0)[0], 0.0f, value == 1e30f ? 2e-4f : kTol) << value;  // cv::pow's log floor
+        EXPECT_NEAR(rgb_at(img, 1)[1], out, kTol) << value;
+        EXPECT_EQ(rgb_at(img, 2)[2], 1.0f) << value;
     }
 }
 
 TEST(ToneHighlightsShadows, NegativeShadowsDeepenNearBlackToo) {
-    EditParams p = neutral();
+    EditParams p;
     struct Case { float highlights, shadows, in, out; };
     // Each slider moves its own end and leaves the other end and the middle alone.
     for (const Case& c : {Case{0, 100, 0.1f, 0.2719f}, Case{-100, 0, 0.9f, 0.6696f}, Case{100, 100, 0.5f, 0.5f},
                           Case{0, 100, 0.9f, 0.9f}}) {
         p.highlights = c.highlights;
         p.shadows = c.shadows;
-        const cv::Mat img = staged(&Pipeline::apply_highlights_shadows, p, {c.in});
-        EXPECT_RGB_NEAR(rgb_at(img, 0), c.out, c.out, c.out, kTol) << c.highlights << " " << c.shadows << " " << c.in;
+        EXPECT_RGB_NEAR(toned(&Pipeline::apply_highlights_shadows, p, {c.in}), c.out, c.out, c.out, kTol)
+            << c.highlights << " " << c.shadows << " " << c.in;
     }
     // At shadows -100 the exponent's divisor is zero near L = 0.063 and negative
     // below; such pixels get the strongest deepening (exponent 3), not a lift.
     p.highlights = 0.0f;
     p.shadows = -100.0f;
-    const cv::Mat img = staged(&Pipeline::apply_highlights_shadows, p, {0.0039f, 0.03f, 0.063f});
+    const cv::Mat img = run_stage(&Pipeline::apply_highlights_shadows, grey_row({0.0039f, 0.03f, 0.063f}), p);
     EXPECT_NEAR(rgb_at(img, 0)[0], std::pow(0.0039f, 3.0f), 1e-9f);
     EXPECT_NEAR(rgb_at(img, 1)[0], std::pow(0.03f, 3.0f), 1e-7f);
     EXPECT_LT(rgb_at(img, 2)[0], 0.0039f);
 }
 
 TEST(ToneWhitesBlacks, RemapsTheRangeAndCollapsesToAStep) {
-    EditParams p = neutral();
+    EditParams p;
     p.blacks = 100.0f;  // black point 0.1
-    cv::Mat img = staged(&Pipeline::apply_whites_blacks, p, {0.05f, 0.55f});
-    EXPECT_EQ(rgb_at(img, 0)[0], 0.0f);
-    EXPECT_NEAR(rgb_at(img, 1)[1], 0.5f, kTol);
+    EXPECT_EQ(toned(&Pipeline::apply_whites_blacks, p, {0.05f})[0], 0.0f);
+    EXPECT_NEAR(toned(&Pipeline::apply_whites_blacks, p, {0.55f})[1], 0.5f, kTol);
     // whites -500 puts the white point on the black point (divisor 0); beyond,
     // the divisor is negative and would invert the picture.
     for (float whites : {-500.0f, -FLT_MAX}) {
         p.whites = whites;
-        img = staged(&Pipeline::apply_whites_blacks, p, {0.1f, 0.3f});
-        EXPECT_RGB_NEAR(rgb_at(img, 0), 0.0f, 0.0f, 0.0f, 0.0f) << whites;
-        EXPECT_RGB_NEAR(rgb_at(img, 1), 1.0f, 1.0f, 1.0f, 0.0f) << whites;
+        EXPECT_RGB_NEAR(toned(&Pipeline::apply_whites_blacks, p, {0.1f, 0.3f}), 0.0f, 0.0f, 0.0f, 0.0f) << whites;
+        EXPECT_RGB_NEAR(toned(&Pipeline::apply_whites_blacks, p, {0.1f, 0.3f}, 1), 1.0f, 1.0f, 1.0f, 0.0f) << whites;
     }
 }
 
 TEST(ToneContrast, SoftSCurveTables) {
-    EditParams p = neutral();
-    struct Case { float contrast, at0, at25; };
+    EditParams p;
     // 100 is pinned by the whole render; -500 holds the slope at 0.2.
-    for (const Case& c : {Case{-500, 0.40385f, 0.45098f}, Case{0.001f, 0.08333f, -1}}) {
-        p.contrast = c.contrast;
-        const cv::Mat img = staged(&Pipeline::apply_contrast, p, {0.0f, 0.25f, 0.5f});
-        EXPECT_NEAR(rgb_at(img, 0)[0], c.at0, kTol) << c.contrast;
-        if (c.at25 >= 0) { EXPECT_NEAR(rgb_at(img, 1)[0], c.at25, kTol) << c.contrast; }
-        EXPECT_NEAR(rgb_at(img, 2)[0], 0.5f, kTol) << c.contrast;
+    p.contrast = -500.0f;
+    const cv::Mat img = run_stage(&Pipeline::apply_contrast, grey_row({0.0f, 0.25f, 0.5f}), p);
+    EXPECT_RGB_NEAR(cv::Vec3f(rgb_at(img, 0)[0], rgb_at(img, 1)[0], rgb_at(img, 2)[0]), 0.40385f, 0.45098f, 0.5f, kTol);
+    p.contrast = 0.001f;
+    EXPECT_NEAR(toned(&Pipeline::apply_contrast, p, {0.0f})[0], 0.08333f, kTol);
+}
+
+TEST(ToneCurveTable, FlatEndsClampedOvershootAndIdentityForTooFewPoints) {
+    const auto one = lut_of({{0.3f, 0.9f}});
+    ASSERT_EQ(one.size(), 65536u);
+    EXPECT_EQ(one[32768], 32768.0f / 65535.0f);
+    EXPECT_EQ(at(lut_of({{0.0f, 0.0f}, {0.5f, 1.0f}, {1.0f, 1.0f}}), 0.75f), 1.0f);  // the spline reaches 1.0625
+    const auto lut = lut_of({{0.2f, 0.3f}, {0.8f, 0.6f}});
+    EXPECT_EQ(at(lut, 0.1f), 0.3f);
+    // A zero-width first segment gives the y of its left point; points out of
+    // order are used as stored: 0.7 lies in the last segment, from (0.4, 0.2)
+    // with (0.6, 0.8) before it.
+    EXPECT_EQ(lut_of({{0.0f, 0.3f}, {0.0f, 0.7f}, {1.0f, 1.0f}})[0], 0.3f);
+    EXPECT_NEAR(at(lut_of({{0.0f, 0.0f}, {0.6f, 0.8f}, {0.4f, 0.2f}, {1.0f, 1.0f}}), 0.7f), 0.5625f, kTol);
+}
+
+TEST(ToneCurveTable, MillionPointCurveBuildsInOneSweep) {
+    // A search per entry would cost 65,536 x 1,000,000 steps on every render.
+    Points pts(1000000);
+    for (size_t j = 0; j < pts.size(); ++j) {
+        const float x = static_cast<float>(j) / static_cast<float>(pts.size() - 1);
+        pts[j] = {x, 1.0f - x};
     }
+    EXPECT_NEAR(at(lut_of(pts), 0.25f), 0.75f, kTol);
+}
+
+TEST(ToneCurveTable, NonFinitePointsGiveNumbers) {
+    for (const Points& pts : {Points{{0.0f, 0.0f}, {kNaN, 0.5f}}, Points{{0.0f, kInf}, {1.0f, -kInf}},
+                              Points{{-kInf, 0.2f}, {0.5f, 0.5f}, {kInf, 0.9f}}}) {
+        const auto lut = lut_of(pts);
+        EXPECT_TRUE(std::all_of(lut.begin(), lut.end(), [](float v) { return v >= 0.0f && v <= 1.0f; }));
+    }
+    // Where a NaN point enters the spline the entries are 0.
+    EXPECT_EQ(at(lut_of({{0.0f, 0.0f}, {0.5f, kNaN}, {1.0f, 1.0f}}), 0.25f), 0.0f);
+}
+
+TEST(ToneCurveStage, MasterThenChannelNearestEntry) {
+    EditParams p;
+    p.curves[0].points = {{0.0f, 0.2f}, {1.0f, 0.8f}};
+    const cv::Mat img = run_stage(&Pipeline::apply_tone_curves, working_row({{0.25f, 0.5f, 1.0f}, {1.7f, -0.2f, kNaN}}), p);
+    EXPECT_RGB_NEAR(rgb_at(img, 0), 0.321875f, 0.5f, 0.8f, kTol);
+    // Above 1 reads the last entry, below 0 and NaN the first.
+    EXPECT_RGB_NEAR(rgb_at(img, 1), 0.8f, 0.2f, 0.2f, kTol);
+    // The red curve reads the master's output: red(master(x)), the others master(x).
+    p.curves[1].points = {{0.0f, 0.0f}, {0.5f, 0.6f}, {1.0f, 1.0f}};
+    EXPECT_RGB_NEAR(rgb_at(run_stage(&Pipeline::apply_tone_curves, grey_row({0.25f}), p), 0), 0.376503f, 0.321875f,
+                    0.321875f, kTol);
+}
+
+// Saturation scales each channel's distance from the Rec. 709 luminance;
+// vibrance does so less the more saturated a pixel already is.
+TEST(ColourSaturation, PlusHundredDoublesTheDistanceVibranceSparesSaturatedPixels) {
+    const Stage stage = &Pipeline::apply_saturation_vibrance;
+    EditParams p;
+    p.saturation = 100.0f;
+    EXPECT_RGB_NEAR(coloured(stage, p, {0.9f, 0.1f, 0.5f}), 1.0f, 0.0f, 0.70104f, kTol);  // clamped
+    p = EditParams{};
+    p.vibrance = 100.0f;
+    EXPECT_RGB_NEAR(coloured(stage, p, {0.6f, 0.5f, 0.5f}), 0.644094f, 0.488094f, 0.488094f, kTol);
+    EXPECT_RGB_NEAR(coloured(stage, p, {0.9f, 0.2f, 0.2f}), 0.9f, 0.2f, 0.2f, kTol);
+}
+
+TEST(ColourHsl, BandWeightsAndShifts) {
+    const Stage stage = &Pipeline::apply_hsl;
+    EditParams p;
+    p.hsl[0].hue = 30.0f;
+    EXPECT_RGB_NEAR(coloured(stage, p, {1.0f, 0.0f, 0.0f}), 1.0f, 0.5f, 0.0f, kTol);
+    EXPECT_RGB_NEAR(coloured(stage, p, {0.0f, 1.0f, 0.0f}), 0.0f, 1.0f, 0.0f, kTol);
+    // Shifts beyond -720 degrees still wrap around the circle: -1000 is +80.
+    p.hsl[0].hue = -1000.0f;
+    EXPECT_RGB_NEAR(coloured(stage, p, {1.0f, 0.0f, 0.0f}), 2.0f / 3.0f, 1.0f, 0.0f, kTol);
+    // A hue of 15 degrees sums both neighbours' luminance shifts, each with weight 0.537.
+    p = EditParams{};
+    p.hsl[0].luminance = 40.0f;
+    p.hsl[1].luminance = 20.0f;
+    EXPECT_RGB_NEAR(coloured(stage, p, {1.0f, 0.25f, 0.0f}), 1.0f, 0.491667f, 0.322222f, kTol);
+}
+
+TEST(ColourSplitToning, TintsGreyAndFollowsBothWeights) {
+    const Stage stage = &Pipeline::apply_split_toning;
+    EditParams p;
+    p.split_highlight_hue = 30.0f;
+    p.split_highlight_saturation = 100.0f;
+    EXPECT_RGB_NEAR(coloured(stage, p, {0.5f, 0.5f, 0.5f}), 0.575f, 0.434375f, 0.425f, kTol);
+    EXPECT_RGB_NEAR(coloured(stage, p, {1.0f, 1.0f, 1.0f}), 1.0f, 1.0f, 1.0f, kTol);  // lightness 1 stays white
+    // The shadow hue enters the target through the shadow weight even at saturation 0:
+    // hue 0.0729167 and saturation 0.15.
+    p.split_shadow_hue = 180.0f;
+    EXPECT_RGB_NEAR(coloured(stage, p, {0.5f, 0.5f, 0.5f}), 0.575f, 0.490625f, 0.425f, kTol);
+}
+
+TEST(PixelHelpers, RemainderMatchesFmodToTheLastBit) {
+    cv::RNG rng(5);
+    std::vector<float> values = {0.0f, -0.0f, 2.0f, 5.9999995f, 6.0f, 11.999999f, -5.9999995f, 1e-30f, 1e30f, kInf, kNaN};
+    for (int i = 0; i < 20000; ++i) values.push_back(rng.uniform(-25.0f, 25.0f));
+    for (float m : {2.0f, 6.0f})
+        for (float x : values) {
+            const float expected = std::fmod(x, m), got = vornalix::pixel::fmod_near(x, m);
+            EXPECT_TRUE(std::memcmp(&expected, &got, sizeof got) == 0 || (std::isnan(expected) && std::isnan(got)))
+                << x << " mod " << m;
+        }
 }
 
 namespace {
 
 // Every stage of the tone and colour groups in pipeline order.
-void run_tone_and_colour(cv::Mat& img, const EditParams& p) {
-    Pipeline pl;
-    pl.apply_white_balance(img, p);
-    pl.apply_exposure(img, p);
-    pl.apply_brightness(img, p);
-    pl.apply_highlights_shadows(img, p);
-    pl.apply_whites_blacks(img, p);
-    pl.apply_contrast(img, p);
-    pl.apply_tone_curves(img, p);
-    pl.apply_saturation_vibrance(img, p);
-    pl.apply_hsl(img, p);
-    pl.apply_split_toning(img, p);
+cv::Mat tone_and_colour(const cv::Mat& in, const EditParams& p) {
+    cv::Mat img = in.clone();
+    static const Stage kStages[] = {
+        &Pipeline::apply_white_balance, &Pipeline::apply_exposure, &Pipeline::apply_brightness,
+        &Pipeline::apply_highlights_shadows, &Pipeline::apply_whites_blacks, &Pipeline::apply_contrast,
+        &Pipeline::apply_tone_curves, &Pipeline::apply_saturation_vibrance, &Pipeline::apply_hsl,
+        &Pipeline::apply_split_toning};
+    for (Stage stage : kStages) img = run_stage(stage, img, p);
+    return img;
 }
 
 // Every float setting the tone and colour stages read.
@@ -172,36 +270,29 @@ std::vector<float*> tone_and_colour_fields(EditParams& p) {
 // ones, alone or with strong values of all the others, give numbers in 0..1.
 TEST(ToneAndColour, NeutralNonFiniteAndExtremeSettings) {
     const cv::Mat original = varied_image();
-    cv::Mat img = original.clone();
-    EditParams p = neutral();
-    p.curves[1].points.clear();          // empty curve
+    EditParams neutral;
+    neutral.temperature = 6500.0f;
+    EditParams p = neutral;
+    p.curves[1].points.clear();           // empty curve
     p.curves[2].points = {{0.3f, 0.9f}};  // single point
-    run_tone_and_colour(img, p);
-    EXPECT_TRUE(same_bits(img, original));
-    cv::Mat empty(0, 0, CV_32FC4);
+    EXPECT_TRUE(identical(tone_and_colour(original, p), original));
     p.curves[0].points = {{0.0f, 0.1f}, {1.0f, 0.9f}};
     for (float* f : tone_and_colour_fields(p)) *f = 50.0f;
-    run_tone_and_colour(empty, p);
-    EXPECT_TRUE(empty.empty());
+    EXPECT_TRUE(tone_and_colour(cv::Mat(0, 0, CV_32FC4), p).empty());
 
-    const size_t count = tone_and_colour_fields(p).size();
-    for (size_t i = 0; i < count; ++i) {
-        for (float bad : {std::numeric_limits<float>::quiet_NaN(), INFINITY, -INFINITY}) {
-            EditParams q = neutral();
+    for (size_t i = 0; i < tone_and_colour_fields(p).size(); ++i) {
+        for (float bad : {kNaN, kInf, -kInf}) {
+            EditParams q = neutral;
             *tone_and_colour_fields(q)[i] = bad;
-            img = original.clone();
-            run_tone_and_colour(img, q);
-            EXPECT_TRUE(same_bits(img, original)) << "setting " << i << " = " << bad;
+            EXPECT_TRUE(identical(tone_and_colour(original, q), original)) << "setting " << i << " = " << bad;
         }
         for (float extreme : {FLT_MAX, -FLT_MAX, -200.0f, 1e6f})
             for (bool busy : {false, true}) {
-                EditParams q = neutral();
+                EditParams q = neutral;
                 if (busy)
                     for (float* f : tone_and_colour_fields(q)) *f = 80.0f;
                 *tone_and_colour_fields(q)[i] = extreme;
-                img = original.clone();
-                run_tone_and_colour(img, q);
-                EXPECT_TRUE(finite_in_unit_range(img)) << "setting " << i << " = " << extreme << (busy ? " with others" : "");
+                EXPECT_TRUE(colours_in_unit_range(tone_and_colour(original, q))) << "setting " << i << " = " << extreme;
             }
     }
 }

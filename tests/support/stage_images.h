@@ -1,17 +1,40 @@
 #pragma once
-// Small float R, G, B, A working images for driving pipeline stages directly.
+// Small float R, G, B, A working images for driving pipeline stages and
+// operations directly.
 
 #include "pipeline/pipeline.h"
+#include "pipeline/pixel.h"
 
+#include <gtest/gtest.h>
 #include <opencv2/core.hpp>
 
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 #include <limits>
+#include <utility>
 
 namespace test_images {
 
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+constexpr float kInf = std::numeric_limits<float>::infinity();
+
 inline cv::Mat flat(int rows, int cols, cv::Vec4f value) { return cv::Mat(rows, cols, CV_32FC4, cv::Scalar(value)); }
+
+// One row with one pixel per colour, alpha 1.
+inline cv::Mat working_row(std::initializer_list<cv::Vec3f> colours) {
+    cv::Mat m(1, static_cast<int>(colours.size()), CV_32FC4);
+    int x = 0;
+    for (const auto& c : colours) m.at<cv::Vec4f>(0, x++) = {c[0], c[1], c[2], 1.0f};
+    return m;
+}
+
+inline cv::Mat grey_row(std::initializer_list<float> values) {
+    cv::Mat m(1, static_cast<int>(values.size()), CV_32FC4);
+    int x = 0;
+    for (float v : values) m.at<cv::Vec4f>(0, x++) = {v, v, v, 1.0f};
+    return m;
+}
 
 // R = column * scale, G = row * scale, B 0.5, alpha 0.25: shows where a stage
 // that moves pixels took each one from. Linear ramps, which bilinear sampling
@@ -26,12 +49,8 @@ inline cv::Mat coordinates(int rows, int cols, float scale = 1.0f) {
 // Reproducible noise in [lo, hi) for the colour channels, alpha 1.
 inline cv::Mat noise(int rows, int cols, float lo = 0.0f, float hi = 1.0f, uint64_t seed = 7) {
     cv::Mat m(rows, cols, CV_32FC4);
-    cv::RNG rng(seed);
-    rng.fill(m, cv::RNG::UNIFORM, cv::Scalar::all(lo), cv::Scalar::all(hi));
-    std::vector<cv::Mat> planes;
-    cv::split(m, planes);
-    planes[3].setTo(1.0f);
-    cv::merge(planes, m);
+    cv::RNG(seed).fill(m, cv::RNG::UNIFORM, cv::Scalar::all(lo), cv::Scalar::all(hi));
+    m.reshape(1, static_cast<int>(m.total())).col(3).setTo(1.0f);
     return m;
 }
 
@@ -44,27 +63,31 @@ inline bool identical(const cv::Mat& a, const cv::Mat& b) {
     return true;
 }
 
+using Stage = void (vornalix::Pipeline::*)(cv::Mat&, const vornalix::EditParams&);
+
 // Runs one stage on its own, e.g. run_stage(&vornalix::Pipeline::apply_grain, in, e),
 // on a copy of `in`.
-inline cv::Mat run_stage(void (vornalix::Pipeline::*stage)(cv::Mat&, const vornalix::EditParams&), const cv::Mat& in,
-                         const vornalix::EditParams& e) {
+inline cv::Mat run_stage(Stage stage, const cv::Mat& in, const vornalix::EditParams& e) {
     vornalix::Pipeline p;
     cv::Mat m = in.clone();
     (p.*stage)(m, e);
     return m;
 }
 
+// The same with default settings but for `settings`, e.g. {{&EditParams::dehaze, 50}}.
+using Setting = std::pair<float vornalix::EditParams::*, float>;
+inline cv::Mat run_stage(Stage stage, const cv::Mat& in, std::initializer_list<Setting> settings) {
+    vornalix::EditParams e;
+    for (const auto& [field, value] : settings) e.*field = value;
+    return run_stage(stage, in, e);
+}
+
 inline bool all_finite(const cv::Mat& m) { return cv::checkRange(m, true); }  // no NaN, no infinity
 
-// Every colour value finite and within [0, 1].
+// Every colour value finite and within [0, 1] (`m` continuous).
 inline bool colours_in_unit_range(const cv::Mat& m) {
-    for (int y = 0; y < m.rows; ++y)
-        for (int x = 0; x < m.cols; ++x)
-            for (int c = 0; c < 3; ++c) {
-                const float v = m.at<cv::Vec4f>(y, x)[c];
-                if (!(v >= 0.0f && v <= 1.0f)) return false;
-            }
-    return true;
+    return m.empty() || cv::checkRange(m.reshape(1, static_cast<int>(m.total())).colRange(0, 3), true, nullptr, 0.0,
+                                       std::nextafter(1.0f, 2.0f));
 }
 
 inline cv::Mat channel(const cv::Mat& m, int c) {
@@ -73,7 +96,29 @@ inline cv::Mat channel(const cv::Mat& m, int c) {
     return plane;
 }
 
-constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
-constexpr float kInf = std::numeric_limits<float>::infinity();
+inline cv::Vec3f rgb_at(const cv::Mat& m, int x, int y = 0) {
+    const auto& p = m.at<cv::Vec4f>(y, x);
+    return {p[0], p[1], p[2]};
+}
+
+// Colours through the pipeline's own HSL conversions (all 0..1).
+inline cv::Vec3f hsl_of(const cv::Vec3f& c) {
+    vornalix::pixel::Hsl h;
+    vornalix::pixel::rgb_to_hsl(c[0], c[1], c[2], 1e-7f, h);
+    return {h.h, h.s, h.l};
+}
+
+inline cv::Vec3f rgb_of_hsl(float h, float s, float l) {
+    cv::Vec3f c;
+    vornalix::pixel::hsl_to_rgb({h, s, l}, c[0], c[1], c[2]);
+    return c;
+}
+
+inline ::testing::AssertionResult rgb_near(const cv::Vec3f& got, float r, float g, float b, float tol) {
+    if (cv::norm(got - cv::Vec3f(r, g, b), cv::NORM_INF) <= tol) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "got " << got << ", want (" << r << ", " << g << ", " << b << ")";
+}
 
 }  // namespace test_images
+
+#define EXPECT_RGB_NEAR(actual, r, g, b, tol) EXPECT_TRUE(test_images::rgb_near((actual), (r), (g), (b), (tol)))
