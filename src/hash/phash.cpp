@@ -1,13 +1,14 @@
 #include "hash/phash.h"
 
 #include "api/boundary.h"
-#include "image/image_probe.h"
+#include "codec/image_read.h"
+#include "color/input_profile.h"
+#include "core/failure.h"
 #include "image/loader.h"
 #include "image/size_bound.h"
 #include "image/thumbnail.h"
 #include "vornalix.h"
 
-#include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
@@ -43,22 +44,30 @@ uint64_t perceptual_hash(const cv::Mat& grey) {
 
 namespace {
 
+cv::Mat grey_of(const cv::Mat& srgb) {
+    cv::Mat grey;
+    cv::cvtColor(color_mgmt::to_8bit(srgb), grey, cv::COLOR_RGB2GRAY);
+    return grey;
+}
+
 int standard_grey(const std::string& path, cv::Mat& grey) {
-    const ImageRead read = read_image_file(path, cv::IMREAD_GRAYSCALE);
-    if (read.status != ImageReadStatus::ok) return kFileUnreadable;
-    grey = bound_long_side(read.image, kHashMaxSide);
+    grey = bound_long_side(grey_of(read_standard_srgb(path)), kHashMaxSide);
     return kFileOk;
 }
 
-// The embedded thumbnail in grey, at its own size. An undecodable or
-// oversized JPEG leaves `grey` empty.
+// The embedded thumbnail in grey, at its own size, through the same colour
+// route as standard files. An undecodable or oversized JPEG leaves `grey` empty.
 int raw_thumbnail_grey(const std::string& path, cv::Mat& grey) {
     RawThumbnail thumb;
     const int code = read_raw_thumbnail(path, thumb);
     if (code != kFileOk) return code;
-    if (!thumb.jpeg.empty())
-        grey = decode_image_bytes(thumb.jpeg, cv::IMREAD_GRAYSCALE).image;
-    else
+    if (!thumb.jpeg.empty()) {
+        try {
+            grey = grey_of(color_mgmt::to_srgb(codec::decode_image(thumb.jpeg, path)));
+        } catch (const Failure&) {
+            grey.release();
+        }
+    } else
         cv::cvtColor(thumb.rgb, grey, cv::COLOR_RGB2GRAY);
     return kFileOk;
 }

@@ -1,7 +1,7 @@
 #include "image/thumbnail.h"
 
 #include "api/boundary.h"
-#include "image/image_probe.h"
+#include "color/input_profile.h"
 #include "image/libraw_processor.h"
 #include "image/loader.h"
 #include "image/size_bound.h"
@@ -51,9 +51,10 @@ int encode_jpeg(const cv::Mat& bgr, int quality, std::vector<unsigned char>& jpe
 }
 
 int standard_thumbnail(const std::string& path, std::vector<unsigned char>& jpeg) {
-    const ImageRead read = read_image_file(path, cv::IMREAD_COLOR);
-    if (read.status != ImageReadStatus::ok) return kFileUnreadable;
-    return encode_jpeg(bound_long_side(read.image, kThumbMaxSide), kThumbQuality, jpeg);
+    cv::Mat bgr;
+    cv::cvtColor(bound_long_side(color_mgmt::to_8bit(read_standard_srgb(path)), kThumbMaxSide), bgr,
+                 cv::COLOR_RGB2BGR);
+    return encode_jpeg(bgr, kThumbQuality, jpeg);
 }
 
 int raw_thumbnail(const std::string& path, std::vector<unsigned char>& jpeg) {

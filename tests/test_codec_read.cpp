@@ -1,0 +1,378 @@
+// Standard files read through the format libraries: every variant decodes to
+// the pixels OpenCV's colour read gives, and an embedded profile brings a
+// wide-gamut copy back to its sRGB original.
+
+#include "codec/image_read.h"
+#include "color/input_profile.h"
+#include "image/loader.h"
+#include "image/thumbnail.h"
+#include "metadata/exif.h"
+#include "support/exif_fixtures.h"
+#include "support/temp_dir.h"
+
+#include <cstdio>
+#include <gtest/gtest.h>
+#include <jpeglib.h>
+#include <lcms2.h>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+#include <png.h>
+#include <tiffio.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+using vornalix::codec::decode_image;
+
+// Gradients in every channel and hard edges, B, G, R.
+cv::Mat chart(int width = 61, int height = 37) {
+    cv::Mat img(height, width, CV_8UC3);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            img.at<cv::Vec3b>(y, x) = {static_cast<uchar>(x * 255 / width), static_cast<uchar>(y * 255 / height),
+                                       static_cast<uchar>(x < width / 3 ? 30 : (x * y) % 256)};
+    return img;
+}
+
+cv::Mat converted(const cv::Mat& bgr, int code, int depth = CV_8U) {
+    cv::Mat out;
+    cv::cvtColor(bgr, out, code);
+    if (depth == CV_16U) out.convertTo(out, CV_16U, 256.7);  // low bytes vary too
+    return out;
+}
+
+Bytes encode(const std::string& ext, const cv::Mat& img, const std::vector<int>& params = {}) {
+    Bytes out;
+    EXPECT_TRUE(cv::imencode(ext, img, out, params)) << ext;
+    return out;
+}
+
+// R, G, B (or palette indices when `palette` is given) as a PNG, optionally
+// interlaced and carrying an ICC profile.
+Bytes png_file(const cv::Mat& pixels, const std::vector<png_color>& palette, bool interlaced, const Bytes& icc = {}) {
+    Bytes out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_set_write_fn(png, &out, [](png_structp p, png_bytep d, png_size_t n) {
+        auto* o = static_cast<Bytes*>(png_get_io_ptr(p));
+        o->insert(o->end(), d, d + n);
+    }, nullptr);
+    png_set_IHDR(png, info, pixels.cols, pixels.rows, 8, palette.empty() ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_PALETTE,
+                 interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    if (!palette.empty()) png_set_PLTE(png, info, palette.data(), static_cast<int>(palette.size()));
+    if (!icc.empty()) png_set_iCCP(png, info, "icc", 0, icc.data(), static_cast<png_uint_32>(icc.size()));
+    std::vector<png_bytep> rows;
+    for (int y = 0; y < pixels.rows; ++y) rows.push_back(const_cast<png_bytep>(pixels.ptr(y)));
+    png_set_rows(png, info, rows.data());
+    png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+// R, G, B as a TIFF in the layouts OpenCV's writer does not make.
+Bytes tiff_file(const std::string& path, const cv::Mat& rgb, bool planar, bool tiled, int compression) {
+    TIFF* tif = TIFFOpen(path.c_str(), "w");
+    const int bits = static_cast<int>(rgb.elemSize1() * 8), tile = 16;
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, rgb.cols);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, rgb.rows);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, bits);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, compression);
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, planar ? PLANARCONFIG_SEPARATE : PLANARCONFIG_CONTIG);
+    std::vector<cv::Mat> planes;
+    cv::split(rgb, planes);
+    const std::vector<cv::Mat> layers = planar ? planes : std::vector<cv::Mat>{rgb};
+    if (tiled) {
+        TIFFSetField(tif, TIFFTAG_TILEWIDTH, tile);
+        TIFFSetField(tif, TIFFTAG_TILELENGTH, tile);
+        for (size_t s = 0; s < layers.size(); ++s)
+            for (int y = 0; y < rgb.rows; y += tile)
+                for (int x = 0; x < rgb.cols; x += tile) {
+                    cv::Mat block(tile, tile, layers[s].type(), cv::Scalar::all(0));
+                    const cv::Rect r = cv::Rect(x, y, tile, tile) & cv::Rect(0, 0, rgb.cols, rgb.rows);
+                    layers[s](r).copyTo(block(cv::Rect(0, 0, r.width, r.height)));
+                    TIFFWriteTile(tif, block.data, x, y, 0, static_cast<uint16_t>(s));
+                }
+    } else {
+        for (size_t s = 0; s < layers.size(); ++s)
+            for (int y = 0; y < rgb.rows; ++y)
+                TIFFWriteScanline(tif, const_cast<uchar*>(layers[s].ptr(y)), y, static_cast<uint16_t>(s));
+    }
+    TIFFClose(tif);
+    return fixtures::read_bytes(path);
+}
+
+// C, M, Y, K as a JPEG (libjpeg marks it with Adobe's segment).
+Bytes cmyk_jpeg(const cv::Mat& cmyk) {
+    jpeg_compress_struct info{};
+    jpeg_error_mgr errors{};
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    unsigned char* data = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &data, &size);
+    info.image_width = static_cast<JDIMENSION>(cmyk.cols);
+    info.image_height = static_cast<JDIMENSION>(cmyk.rows);
+    info.input_components = 4;
+    info.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&info);
+    jpeg_start_compress(&info, TRUE);
+    for (int y = 0; y < cmyk.rows; ++y) {
+        JSAMPROW row = const_cast<uchar*>(cmyk.ptr(y));
+        jpeg_write_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    Bytes out(data, data + size);
+    std::free(data);
+    return out;
+}
+
+// A BMP with a Windows (40-byte) or OS/2 core header; `rows` bottom-up unless
+// `top_down`. Bit fields follow the header; the palette is B, G, R(, 0).
+Bytes bmp_file(int w, int h, int bits, int compression, const Bytes& rows, const std::vector<cv::Vec3b>& palette = {},
+               const std::vector<uint32_t>& masks = {}, bool core = false, bool top_down = false) {
+    Bytes b;
+    const auto put = [&b](uint32_t v, int n) { for (int i = 0; i < n; ++i) b.push_back(static_cast<uchar>(v >> (8 * i))); };
+    const int entry = core ? 3 : 4;
+    const uint32_t offset = 14 + (core ? 12 : 40) + 4 * static_cast<uint32_t>(masks.size()) +
+                            static_cast<uint32_t>(entry * palette.size());
+    b.push_back('B'), b.push_back('M'), put(offset + static_cast<uint32_t>(rows.size()), 4), put(0, 4), put(offset, 4);
+    if (core) {
+        put(12, 4), put(static_cast<uint32_t>(w), 2), put(static_cast<uint32_t>(h), 2), put(1, 2), put(static_cast<uint32_t>(bits), 2);
+    } else {
+        put(40, 4), put(static_cast<uint32_t>(w), 4), put(static_cast<uint32_t>(top_down ? -h : h), 4), put(1, 2);
+        put(static_cast<uint32_t>(bits), 2), put(static_cast<uint32_t>(compression), 4), put(static_cast<uint32_t>(rows.size()), 4);
+        put(2835, 4), put(2835, 4), put(static_cast<uint32_t>(palette.size()), 4), put(0, 4);
+    }
+    for (uint32_t m : masks) put(m, 4);
+    for (const cv::Vec3b& c : palette) b.insert(b.end(), c.val, c.val + entry);
+    b.insert(b.end(), rows.begin(), rows.end());
+    return b;
+}
+
+// Rows of `bits`-bit values f(x, y), bottom row first, padded to 4 bytes.
+Bytes packed_rows(int w, int h, int bits, const std::function<uint32_t(int, int)>& f) {
+    Bytes out;
+    for (int y = h - 1; y >= 0; --y) {
+        Bytes row(static_cast<size_t>((w * bits + 31) / 32 * 4), 0);
+        for (int x = 0; x < w; ++x) {
+            const uint32_t v = f(x, y);
+            if (bits < 8)
+                row[static_cast<size_t>(x * bits / 8)] |= static_cast<uchar>(v << (8 - bits - x * bits % 8));
+            else
+                for (int i = 0; i < bits / 8; ++i) row[static_cast<size_t>(x * bits / 8 + i)] = static_cast<uchar>(v >> (8 * i));
+        }
+        out.insert(out.end(), row.begin(), row.end());
+    }
+    return out;
+}
+
+std::vector<cv::Vec3b> grey_ramp(int n) {
+    std::vector<cv::Vec3b> p;
+    for (int i = 0; i < n; ++i) p.push_back({static_cast<uchar>(i * 255 / (n - 1)), static_cast<uchar>(i * 40 % 256), 90});
+    return p;
+}
+
+struct Variant {
+    std::string name;
+    Bytes bytes;
+};
+
+std::vector<Variant> variants(const std::string& dir) {
+    const cv::Mat bgr = chart();
+    const cv::Mat rgb = converted(bgr, cv::COLOR_BGR2RGB);
+    Bytes cut = encode(".jpg", bgr);
+    cut.resize(cut.size() * 2 / 3);
+    Bytes turned = encode(".jpg", bgr);
+    vornalix::metadata::insert_app1(
+        turned, fixtures::ExifBuilder().short_value(EXIF_IFD_0, EXIF_TAG_ORIENTATION, 6).block());
+    cv::Mat cmyk(bgr.size(), CV_8UC4);
+    cv::mixChannels(std::vector<cv::Mat>{bgr, converted(bgr, cv::COLOR_BGR2GRAY)}, cmyk, {0, 0, 1, 1, 2, 2, 3, 3});
+    cv::Mat indices(bgr.size(), CV_8UC1);
+    for (int y = 0; y < indices.rows; ++y)
+        for (int x = 0; x < indices.cols; ++x) indices.at<uchar>(y, x) = static_cast<uchar>((x / 3 + y * 5) % 64);
+    std::vector<png_color> png_palette;
+    for (int i = 0; i < 64; ++i) png_palette.push_back({static_cast<uchar>(i * 4), static_cast<uchar>(255 - i * 3), static_cast<uchar>(i * 7 % 256)});
+    const int w = 13, h = 7;
+    const auto index = [](int x, int y) { return static_cast<uint32_t>(x * 3 + y); };
+    const Bytes rle8{3, 5, 0, 4, 1, 2, 3, 4, 2, 7, 4, 9, 0, 0,  // a run, a literal of four, two runs
+                     0, 3, 8, 9, 10, 0, 10, 6, 0, 0, 0, 1};   // an odd literal (padded), a run, end
+    const Bytes rle4{5, 0x12, 0, 6, 0x34, 0x56, 0x70, 0, 2, 0xAB, 0, 0, 13, 0xCD, 0, 0, 0, 1};
+    return {
+        {"jpeg", encode(".jpg", bgr, {cv::IMWRITE_JPEG_QUALITY, 90})},
+        {"progressive jpeg", encode(".jpg", bgr, {cv::IMWRITE_JPEG_PROGRESSIVE, 1})},
+        {"grey jpeg", encode(".jpg", converted(bgr, cv::COLOR_BGR2GRAY))},
+        {"cmyk jpeg", cmyk_jpeg(cmyk)},
+        {"turned jpeg", turned},
+        {"cut jpeg", cut},
+        {"png", encode(".png", bgr)},
+        {"rgba png", encode(".png", converted(bgr, cv::COLOR_BGR2BGRA))},
+        {"16-bit png", encode(".png", converted(bgr, cv::COLOR_BGR2RGB, CV_16U))},
+        {"grey png", encode(".png", converted(bgr, cv::COLOR_BGR2GRAY))},
+        {"16-bit grey png", encode(".png", converted(bgr, cv::COLOR_BGR2GRAY, CV_16U))},
+        {"bilevel png", encode(".png", converted(bgr, cv::COLOR_BGR2GRAY), {cv::IMWRITE_PNG_BILEVEL, 1})},
+        {"palette png", png_file(indices, png_palette, false)},
+        {"interlaced png", png_file(rgb, {}, true)},
+        {"interlaced palette png", png_file(indices, png_palette, true)},
+        {"lzw tiff", encode(".tif", bgr, {cv::IMWRITE_TIFF_COMPRESSION, COMPRESSION_LZW})},
+        {"deflate tiff", encode(".tif", bgr, {cv::IMWRITE_TIFF_COMPRESSION, COMPRESSION_ADOBE_DEFLATE})},
+        {"plain tiff", encode(".tif", bgr, {cv::IMWRITE_TIFF_COMPRESSION, COMPRESSION_NONE})},
+        {"16-bit tiff", encode(".tif", converted(bgr, cv::COLOR_BGR2RGB, CV_16U))},
+        {"grey tiff", encode(".tif", converted(bgr, cv::COLOR_BGR2GRAY))},
+        {"planar tiff", tiff_file(dir + "/p.tif", rgb, true, false, COMPRESSION_LZW)},
+        {"tiled tiff", tiff_file(dir + "/t.tif", rgb, false, true, COMPRESSION_ADOBE_DEFLATE)},
+        {"16-bit planar tiff", tiff_file(dir + "/p16.tif", converted(bgr, cv::COLOR_BGR2RGB, CV_16U), true, false, COMPRESSION_NONE)},
+        {"lossy webp", encode(".webp", bgr, {cv::IMWRITE_WEBP_QUALITY, 80})},
+        {"lossless webp", encode(".webp", bgr, {cv::IMWRITE_WEBP_QUALITY, 101})},
+        {"alpha webp", encode(".webp", converted(bgr, cv::COLOR_BGR2BGRA), {cv::IMWRITE_WEBP_QUALITY, 101})},
+        {"24-bit bmp", encode(".bmp", bgr)},
+        {"8-bit bmp", encode(".bmp", converted(bgr, cv::COLOR_BGR2GRAY))},
+        {"1-bit bmp", bmp_file(w, h, 1, 0, packed_rows(w, h, 1, [](int x, int y) { return (x + y) % 3 == 0; }), grey_ramp(2))},
+        {"4-bit bmp", bmp_file(w, h, 4, 0, packed_rows(w, h, 4, [&](int x, int y) { return index(x, y) % 16; }), grey_ramp(16))},
+        {"rle8 bmp", bmp_file(w, 2, 8, 1, rle8, grey_ramp(16))},
+        {"rle4 bmp", bmp_file(w, 2, 4, 2, rle4, grey_ramp(16))},
+        {"16-bit bmp", bmp_file(w, h, 16, 0, packed_rows(w, h, 16, [&](int x, int y) { return index(x, y) * 1237; }))},
+        {"565 bmp", bmp_file(w, h, 16, 3, packed_rows(w, h, 16, [&](int x, int y) { return index(x, y) * 1237; }), {}, {0xF800, 0x07E0, 0x001F})},
+        {"32-bit bmp", bmp_file(w, h, 32, 0, packed_rows(w, h, 32, [&](int x, int y) { return index(x, y) * 0x3F1D37u; }))},
+        {"bit-field 32-bit bmp", bmp_file(w, h, 32, 3, packed_rows(w, h, 32, [&](int x, int y) { return index(x, y) * 0x3F1D37u; }), {}, {0xFF0000, 0xFF00, 0xFF})},
+        {"top-down bmp", bmp_file(w, h, 24, 0, packed_rows(w, h, 24, [&](int x, int y) { return index(x, y) * 0x10307u; }), {}, {}, false, true)},
+        {"os/2 bmp", bmp_file(w, h, 8, 0, packed_rows(w, h, 8, index), grey_ramp(256), {}, true)},
+    };
+}
+
+}  // namespace
+
+TEST(CodecRead, EveryVariantDecodesAsOpenCvsColourRead) {
+    vornalix::testing::TempDir dir;
+    for (const Variant& v : variants(dir.path().string())) {
+        const cv::Mat expected = cv::imdecode(v.bytes, cv::IMREAD_COLOR);
+        ASSERT_FALSE(expected.empty()) << v.name;
+        const cv::Mat got = decode_image(v.bytes, v.name).rgb;
+        ASSERT_EQ(got.size(), expected.size()) << v.name;
+        EXPECT_EQ(cv::norm(got, converted(expected, cv::COLOR_BGR2RGB), cv::NORM_INF), 0.0) << v.name;
+    }
+}
+
+namespace {
+
+Bytes saved(cmsHPROFILE profile) {
+    cmsUInt32Number size = 0;
+    cmsSaveProfileToMem(profile, nullptr, &size);
+    Bytes out(size);
+    cmsSaveProfileToMem(profile, out.data(), &size);
+    cmsCloseProfile(profile);
+    return out;
+}
+
+// A D65 RGB profile with the given primaries and a parametric (type 4) curve.
+Bytes rgb_profile(cmsCIExyYTRIPLE primaries, const std::vector<double>& curve) {
+    const cmsCIExyY d65{0.3127, 0.3290, 1.0};
+    cmsToneCurve* trc = cmsBuildParametricToneCurve(nullptr, 4, curve.data());
+    cmsToneCurve* curves[3] = {trc, trc, trc};
+    const Bytes out = saved(cmsCreateRGBProfile(&d65, &primaries, curves));
+    cmsFreeToneCurve(trc);
+    return out;
+}
+
+const std::vector<double> kSrgbCurve{2.4, 1 / 1.055, 0.055 / 1.055, 1 / 12.92, 0.04045};
+
+// sRGB pixels (8 or 16-bit R, G, B) as CIE Lab.
+std::vector<cmsCIELab> lab(const cv::Mat& rgb) {
+    cmsHPROFILE srgb = cmsCreate_sRGBProfile(), lab_space = cmsCreateLab4Profile(nullptr);
+    cmsHTRANSFORM t = cmsCreateTransform(srgb, rgb.depth() == CV_8U ? TYPE_RGB_8 : TYPE_RGB_16, lab_space, TYPE_Lab_DBL,
+                                         INTENT_RELATIVE_COLORIMETRIC, 0);
+    std::vector<cmsCIELab> out(rgb.total());
+    const cv::Mat packed = rgb.clone();
+    cmsDoTransform(t, packed.data, out.data(), static_cast<cmsUInt32Number>(rgb.total()));
+    cmsDeleteTransform(t);
+    cmsCloseProfile(srgb);
+    cmsCloseProfile(lab_space);
+    return out;
+}
+
+// sRGB R, G, B re-encoded in the space of `profile`, 8 bits.
+cv::Mat in_space(const cv::Mat& rgb, const Bytes& profile) {
+    cmsHPROFILE srgb = cmsCreate_sRGBProfile(), target = cmsOpenProfileFromMem(profile.data(), static_cast<cmsUInt32Number>(profile.size()));
+    cmsHTRANSFORM t = cmsCreateTransform(srgb, TYPE_RGB_8, target, TYPE_RGB_8, INTENT_RELATIVE_COLORIMETRIC, 0);
+    cv::Mat out(rgb.size(), CV_8UC3);
+    const cv::Mat packed = rgb.clone();
+    cmsDoTransform(t, packed.data, out.data, static_cast<cmsUInt32Number>(rgb.total()));
+    cmsDeleteTransform(t);
+    cmsCloseProfile(srgb);
+    cmsCloseProfile(target);
+    return out;
+}
+
+// The camera's own JPEG preview of the test RAW file, reduced: a real photograph.
+cv::Mat photograph() {
+    vornalix::RawThumbnail thumb;
+    EXPECT_EQ(vornalix::read_raw_thumbnail(VORNALIX_TEST_CR2, thumb), vornalix::kFileOk);
+    cv::Mat small;
+    cv::resize(decode_image(thumb.jpeg, "preview").rgb, small, {320, 213}, 0, 0, cv::INTER_AREA);
+    return small;
+}
+
+Bytes jpeg_with_icc(const cv::Mat& bgr, const Bytes& profile) {
+    const Bytes jpeg = encode(".jpg", bgr);
+    Bytes payload{'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0, 1, 1};
+    payload.insert(payload.end(), profile.begin(), profile.end());
+    Bytes out{0xFF, 0xD8};
+    const Bytes app2 = fixtures::segment(0xE2, payload);
+    out.insert(out.end(), app2.begin(), app2.end());
+    out.insert(out.end(), jpeg.begin() + 2, jpeg.end());
+    return out;
+}
+
+}  // namespace
+
+// Display P3, Adobe RGB and Rec. 2020 copies of a chart and of a photograph,
+// profile embedded, load back to the sRGB original.
+TEST(CodecRead, WideGamutCopiesLoadBackToTheirOriginals) {
+    const std::vector<std::pair<std::string, Bytes>> profiles{
+        {"display p3", rgb_profile({{0.680, 0.320, 1}, {0.265, 0.690, 1}, {0.150, 0.060, 1}}, kSrgbCurve)},
+        {"adobe rgb", fixtures::read_bytes("/usr/share/color/icc/colord/AdobeRGB1998.icc")},
+        {"rec. 2020", rgb_profile({{0.708, 0.292, 1}, {0.170, 0.797, 1}, {0.131, 0.046, 1}},
+                                  {1 / 0.45, 1 / 1.099, 0.099 / 1.099, 1 / 4.5, 0.081})}};
+    vornalix::testing::TempDir dir;
+    for (const cv::Mat& original : {converted(chart(), cv::COLOR_BGR2RGB), photograph()}) {
+        const std::vector<cmsCIELab> expected = lab(original);
+        for (const auto& [name, profile] : profiles) {
+            ASSERT_FALSE(profile.empty()) << name;
+            const std::string path = dir.file("copy.png");
+            fixtures::write_bytes(path, png_file(in_space(original, profile), {}, false, profile));
+            const cv::Mat loaded = vornalix::read_standard_srgb(path);
+            ASSERT_EQ(loaded.type(), CV_16UC3) << name;
+            const std::vector<cmsCIELab> got = lab(loaded);
+            double sum = 0, worst = 0;
+            for (size_t i = 0; i < got.size(); ++i) {
+                const double d = cmsCIE2000DeltaE(&expected[i], &got[i], 1, 1, 1);
+                sum += d;
+                worst = std::max(worst, d);
+            }
+            EXPECT_LT(sum / static_cast<double>(got.size()), 1.0) << name;
+            EXPECT_LT(worst, 3.0) << name;
+        }
+    }
+}
+
+// A profile that is cut, garbage or sRGB itself leaves the pixels as decoded;
+// a JPEG's APP2 chain is read whole.
+TEST(CodecRead, UnusableOrSrgbProfilesKeepThePixels) {
+    const cv::Mat bgr = chart();
+    const Bytes adobe = fixtures::read_bytes("/usr/share/color/icc/colord/AdobeRGB1998.icc");
+    EXPECT_EQ(decode_image(jpeg_with_icc(bgr, adobe), "tagged").icc, adobe);
+    const cv::Mat plain = decode_image(encode(".jpg", bgr), "plain").rgb;
+    for (const Bytes& profile : {Bytes(adobe.begin(), adobe.begin() + 200), Bytes(600, 0x5A),
+                                 saved(cmsCreate_sRGBProfile()), rgb_profile({{0.64, 0.33, 1}, {0.30, 0.60, 1}, {0.15, 0.06, 1}}, kSrgbCurve)}) {
+        const cv::Mat srgb = vornalix::color_mgmt::to_srgb(decode_image(jpeg_with_icc(bgr, profile), "tagged"));
+        ASSERT_EQ(srgb.type(), CV_8UC3);
+        EXPECT_EQ(cv::norm(srgb, plain, cv::NORM_INF), 0.0);
+    }
+}
