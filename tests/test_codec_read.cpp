@@ -7,6 +7,7 @@
 #include "image/loader.h"
 #include "image/thumbnail.h"
 #include "metadata/exif.h"
+#include "support/crafted_files.h"
 #include "support/exif_fixtures.h"
 #include "support/temp_dir.h"
 
@@ -27,6 +28,7 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 using vornalix::codec::decode_image;
+namespace vt = vornalix::testing;
 
 // Gradients in every channel and hard edges, B, G, R.
 cv::Mat chart(int width = 61, int height = 37) {
@@ -134,50 +136,20 @@ Bytes cmyk_jpeg(const cv::Mat& cmyk) {
     return out;
 }
 
-// A BMP with a Windows (40-byte) or OS/2 core header; `rows` bottom-up unless
-// `top_down`. Bit fields follow the header; the palette is B, G, R(, 0).
-Bytes bmp_file(int w, int h, int bits, int compression, const Bytes& rows, const std::vector<cv::Vec3b>& palette = {},
-               const std::vector<uint32_t>& masks = {}, bool core = false, bool top_down = false) {
-    Bytes b;
-    const auto put = [&b](uint32_t v, int n) { for (int i = 0; i < n; ++i) b.push_back(static_cast<uchar>(v >> (8 * i))); };
-    const int entry = core ? 3 : 4;
-    const uint32_t offset = 14 + (core ? 12 : 40) + 4 * static_cast<uint32_t>(masks.size()) +
-                            static_cast<uint32_t>(entry * palette.size());
-    b.push_back('B'), b.push_back('M'), put(offset + static_cast<uint32_t>(rows.size()), 4), put(0, 4), put(offset, 4);
-    if (core) {
-        put(12, 4), put(static_cast<uint32_t>(w), 2), put(static_cast<uint32_t>(h), 2), put(1, 2), put(static_cast<uint32_t>(bits), 2);
-    } else {
-        put(40, 4), put(static_cast<uint32_t>(w), 4), put(static_cast<uint32_t>(top_down ? -h : h), 4), put(1, 2);
-        put(static_cast<uint32_t>(bits), 2), put(static_cast<uint32_t>(compression), 4), put(static_cast<uint32_t>(rows.size()), 4);
-        put(2835, 4), put(2835, 4), put(static_cast<uint32_t>(palette.size()), 4), put(0, 4);
-    }
-    for (uint32_t m : masks) put(m, 4);
-    for (const cv::Vec3b& c : palette) b.insert(b.end(), c.val, c.val + entry);
-    b.insert(b.end(), rows.begin(), rows.end());
-    return b;
+// A 13 x 7 BMP of the values f(x, y) with a palette of `colours` entries.
+Bytes bmp(int bits, int compression, const std::function<uint32_t(int, int)>& f, int colours = 0,
+          std::vector<uint32_t> masks = {}, bool core = false, bool top_down = false) {
+    vt::BmpLayout layout{13, 7, bits, compression, {}, std::move(masks), core, top_down};
+    for (int i = 0; i < colours; ++i)
+        layout.palette.push_back({static_cast<uchar>(i * 255 / (colours - 1)), static_cast<uchar>(i * 40 % 256), 90});
+    return vt::bmp_bytes(layout, vt::bmp_rows(13, 7, bits, f));
 }
 
-// Rows of `bits`-bit values f(x, y), bottom row first, padded to 4 bytes.
-Bytes packed_rows(int w, int h, int bits, const std::function<uint32_t(int, int)>& f) {
-    Bytes out;
-    for (int y = h - 1; y >= 0; --y) {
-        Bytes row(static_cast<size_t>((w * bits + 31) / 32 * 4), 0);
-        for (int x = 0; x < w; ++x) {
-            const uint32_t v = f(x, y);
-            if (bits < 8)
-                row[static_cast<size_t>(x * bits / 8)] |= static_cast<uchar>(v << (8 - bits - x * bits % 8));
-            else
-                for (int i = 0; i < bits / 8; ++i) row[static_cast<size_t>(x * bits / 8 + i)] = static_cast<uchar>(v >> (8 * i));
-        }
-        out.insert(out.end(), row.begin(), row.end());
-    }
-    return out;
-}
-
-std::vector<cv::Vec3b> grey_ramp(int n) {
-    std::vector<cv::Vec3b> p;
-    for (int i = 0; i < n; ++i) p.push_back({static_cast<uchar>(i * 255 / (n - 1)), static_cast<uchar>(i * 40 % 256), 90});
-    return p;
+// A 13 x 2 run-length BMP of the given code and a 16-colour palette.
+Bytes rle_bmp(int bits, const Bytes& code) {
+    vt::BmpLayout layout{13, 2, bits, bits == 8 ? 1 : 2};
+    for (int i = 0; i < 16; ++i) layout.palette.push_back({static_cast<uchar>(i * 17), static_cast<uchar>(i * 40 % 256), 90});
+    return vt::bmp_bytes(layout, code);
 }
 
 struct Variant {
@@ -200,7 +172,6 @@ std::vector<Variant> variants(const std::string& dir) {
         for (int x = 0; x < indices.cols; ++x) indices.at<uchar>(y, x) = static_cast<uchar>((x / 3 + y * 5) % 64);
     std::vector<png_color> png_palette;
     for (int i = 0; i < 64; ++i) png_palette.push_back({static_cast<uchar>(i * 4), static_cast<uchar>(255 - i * 3), static_cast<uchar>(i * 7 % 256)});
-    const int w = 13, h = 7;
     const auto index = [](int x, int y) { return static_cast<uint32_t>(x * 3 + y); };
     const Bytes rle8{3, 5, 0, 4, 1, 2, 3, 4, 2, 7, 4, 9, 0, 0,  // a run, a literal of four, two runs
                      0, 3, 8, 9, 10, 0, 10, 6, 0, 0, 0, 1};   // an odd literal (padded), a run, end
@@ -234,16 +205,16 @@ std::vector<Variant> variants(const std::string& dir) {
         {"alpha webp", encode(".webp", converted(bgr, cv::COLOR_BGR2BGRA), {cv::IMWRITE_WEBP_QUALITY, 101})},
         {"24-bit bmp", encode(".bmp", bgr)},
         {"8-bit bmp", encode(".bmp", converted(bgr, cv::COLOR_BGR2GRAY))},
-        {"1-bit bmp", bmp_file(w, h, 1, 0, packed_rows(w, h, 1, [](int x, int y) { return (x + y) % 3 == 0; }), grey_ramp(2))},
-        {"4-bit bmp", bmp_file(w, h, 4, 0, packed_rows(w, h, 4, [&](int x, int y) { return index(x, y) % 16; }), grey_ramp(16))},
-        {"rle8 bmp", bmp_file(w, 2, 8, 1, rle8, grey_ramp(16))},
-        {"rle4 bmp", bmp_file(w, 2, 4, 2, rle4, grey_ramp(16))},
-        {"16-bit bmp", bmp_file(w, h, 16, 0, packed_rows(w, h, 16, [&](int x, int y) { return index(x, y) * 1237; }))},
-        {"565 bmp", bmp_file(w, h, 16, 3, packed_rows(w, h, 16, [&](int x, int y) { return index(x, y) * 1237; }), {}, {0xF800, 0x07E0, 0x001F})},
-        {"32-bit bmp", bmp_file(w, h, 32, 0, packed_rows(w, h, 32, [&](int x, int y) { return index(x, y) * 0x3F1D37u; }))},
-        {"bit-field 32-bit bmp", bmp_file(w, h, 32, 3, packed_rows(w, h, 32, [&](int x, int y) { return index(x, y) * 0x3F1D37u; }), {}, {0xFF0000, 0xFF00, 0xFF})},
-        {"top-down bmp", bmp_file(w, h, 24, 0, packed_rows(w, h, 24, [&](int x, int y) { return index(x, y) * 0x10307u; }), {}, {}, false, true)},
-        {"os/2 bmp", bmp_file(w, h, 8, 0, packed_rows(w, h, 8, index), grey_ramp(256), {}, true)},
+        {"1-bit bmp", bmp(1, 0, [](int x, int y) { return (x + y) % 3 == 0; }, 2)},
+        {"4-bit bmp", bmp(4, 0, [&](int x, int y) { return index(x, y) % 16; }, 16)},
+        {"rle8 bmp", rle_bmp(8, rle8)},
+        {"rle4 bmp", rle_bmp(4, rle4)},
+        {"16-bit bmp", bmp(16, 0, [&](int x, int y) { return index(x, y) * 1237; })},
+        {"565 bmp", bmp(16, 3, [&](int x, int y) { return index(x, y) * 1237; }, 0, {0xF800, 0x07E0, 0x001F})},
+        {"32-bit bmp", bmp(32, 0, [&](int x, int y) { return index(x, y) * 0x3F1D37u; })},
+        {"bit-field 32-bit bmp", bmp(32, 3, [&](int x, int y) { return index(x, y) * 0x3F1D37u; }, 0, {0xFF0000, 0xFF00, 0xFF})},
+        {"top-down bmp", bmp(24, 0, [&](int x, int y) { return index(x, y) * 0x10307u; }, 0, {}, false, true)},
+        {"os/2 bmp", bmp(8, 0, index, 256, {}, true)},
     };
 }
 

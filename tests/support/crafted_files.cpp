@@ -23,29 +23,56 @@ bool write_bytes(const std::string& path, const std::vector<unsigned char>& byte
 
 }  // namespace
 
-bool write_rle_bmp(const std::string& path, int width, int height) {
-    constexpr uint32_t kInfoHeader = 40, kFileHeader = 14, kColours = 256, kRle8 = 1;
-    const std::vector<unsigned char> pixels = {0, 1};  // end of bitmap
-    const uint32_t offset = kFileHeader + kInfoHeader + 4 * kColours;
-
-    std::vector<unsigned char> b = {'B', 'M'};
+Bytes bmp_bytes(const BmpLayout& l, const Bytes& pixels) {
+    constexpr uint32_t kFileHeader = 14, kCoreHeader = 12, kInfoHeader = 40, kDotsPerMetre = 2835;  // 72 dpi
+    const uint32_t entry = l.core ? 3 : 4;
+    const uint32_t offset = kFileHeader + (l.core ? kCoreHeader : kInfoHeader) +
+                            4 * static_cast<uint32_t>(l.masks.size()) + entry * static_cast<uint32_t>(l.palette.size());
+    Bytes b = {'B', 'M'};
     put_le(b, offset + static_cast<uint32_t>(pixels.size()), 4);
     put_le(b, 0, 4);
     put_le(b, offset, 4);
-    put_le(b, kInfoHeader, 4);
-    put_le(b, static_cast<uint32_t>(width), 4);
-    put_le(b, static_cast<uint32_t>(height), 4);
-    put_le(b, 1, 2);  // planes
-    put_le(b, 8, 2);  // bits per pixel
-    put_le(b, kRle8, 4);
-    put_le(b, static_cast<uint32_t>(pixels.size()), 4);
-    put_le(b, 2835, 4);  // 72 dpi
-    put_le(b, 2835, 4);
-    put_le(b, kColours, 4);
-    put_le(b, 0, 4);
-    for (uint32_t i = 0; i < kColours; ++i) put_le(b, i * 0x010101u, 4);  // grey ramp
+    const auto width = static_cast<uint32_t>(l.width), height = static_cast<uint32_t>(l.top_down ? -l.height : l.height);
+    if (l.core) {
+        put_le(b, kCoreHeader, 4);
+        for (uint32_t v : {width, height, 1u, static_cast<uint32_t>(l.bits)}) put_le(b, v, 2);  // sizes, planes, depth
+    } else {
+        put_le(b, kInfoHeader, 4);
+        put_le(b, width, 4);
+        put_le(b, height, 4);
+        put_le(b, 1, 2);  // planes
+        put_le(b, static_cast<uint32_t>(l.bits), 2);
+        for (uint32_t v : {static_cast<uint32_t>(l.compression), static_cast<uint32_t>(pixels.size()), kDotsPerMetre,
+                           kDotsPerMetre, static_cast<uint32_t>(l.palette.size()), 0u})
+            put_le(b, v, 4);
+    }
+    for (uint32_t m : l.masks) put_le(b, m, 4);
+    for (const auto& c : l.palette) b.insert(b.end(), c.begin(), c.begin() + entry);
     b.insert(b.end(), pixels.begin(), pixels.end());
-    return write_bytes(path, b);
+    return b;
+}
+
+Bytes bmp_rows(int width, int height, int bits, const std::function<uint32_t(int, int)>& f) {
+    Bytes out;
+    for (int y = height - 1; y >= 0; --y) {
+        Bytes row(static_cast<size_t>((width * bits + 31) / 32 * 4), 0);
+        for (int x = 0; x < width; ++x) {
+            const uint32_t v = f(x, y);
+            const auto at = static_cast<size_t>(x * bits / 8);
+            if (bits < 8)
+                row[at] |= static_cast<unsigned char>(v << (8 - bits - x * bits % 8));
+            else
+                for (int i = 0; i < bits / 8; ++i) row[at + static_cast<size_t>(i)] = static_cast<unsigned char>(v >> (8 * i));
+        }
+        out.insert(out.end(), row.begin(), row.end());
+    }
+    return out;
+}
+
+bool write_rle_bmp(const std::string& path, int width, int height) {
+    BmpLayout layout{width, height, 8, 1};  // RLE8
+    for (int i = 0; i < 256; ++i) layout.palette.push_back({static_cast<unsigned char>(i), static_cast<unsigned char>(i), static_cast<unsigned char>(i)});
+    return write_bytes(path, bmp_bytes(layout, {0, 1}));  // end of bitmap at once
 }
 
 bool write_pfm(const std::string& path) {
