@@ -233,52 +233,42 @@ TEST(CodecRead, EveryVariantDecodesAsOpenCvsColourRead) {
 
 namespace {
 
-Bytes saved(cmsHPROFILE profile) {
-    cmsUInt32Number size = 0;
-    cmsSaveProfileToMem(profile, nullptr, &size);
-    Bytes out(size);
-    cmsSaveProfileToMem(profile, out.data(), &size);
-    cmsCloseProfile(profile);
-    return out;
-}
-
 // A D65 RGB profile with the given primaries and a parametric (type 4) curve.
 Bytes rgb_profile(cmsCIExyYTRIPLE primaries, const std::vector<double>& curve) {
     const cmsCIExyY d65{0.3127, 0.3290, 1.0};
     cmsToneCurve* trc = cmsBuildParametricToneCurve(nullptr, 4, curve.data());
     cmsToneCurve* curves[3] = {trc, trc, trc};
-    const Bytes out = saved(cmsCreateRGBProfile(&d65, &primaries, curves));
+    const Bytes out = vt::profile_bytes(cmsCreateRGBProfile(&d65, &primaries, curves));
     cmsFreeToneCurve(trc);
     return out;
 }
 
 const std::vector<double> kSrgbCurve{2.4, 1 / 1.055, 0.055 / 1.055, 1 / 12.92, 0.04045};
 
-// sRGB pixels (8 or 16-bit R, G, B) as CIE Lab.
-std::vector<cmsCIELab> lab(const cv::Mat& rgb) {
-    cmsHPROFILE srgb = cmsCreate_sRGBProfile(), lab_space = cmsCreateLab4Profile(nullptr);
-    cmsHTRANSFORM t = cmsCreateTransform(srgb, rgb.depth() == CV_8U ? TYPE_RGB_8 : TYPE_RGB_16, lab_space, TYPE_Lab_DBL,
-                                         INTENT_RELATIVE_COLORIMETRIC, 0);
-    std::vector<cmsCIELab> out(rgb.total());
-    const cv::Mat packed = rgb.clone();
-    cmsDoTransform(t, packed.data, out.data(), static_cast<cmsUInt32Number>(rgb.total()));
+// Packed pixels converted by Little CMS between two profiles (closed here).
+template <class Out>
+std::vector<Out> transformed(const cv::Mat& in, cmsHPROFILE from, cmsUInt32Number in_format, cmsHPROFILE to,
+                             cmsUInt32Number out_format, size_t per_pixel = 1) {
+    cmsHTRANSFORM t = cmsCreateTransform(from, in_format, to, out_format, INTENT_RELATIVE_COLORIMETRIC, 0);
+    std::vector<Out> out(in.total() * per_pixel);
+    const cv::Mat packed = in.clone();
+    cmsDoTransform(t, packed.data, out.data(), static_cast<cmsUInt32Number>(in.total()));
     cmsDeleteTransform(t);
-    cmsCloseProfile(srgb);
-    cmsCloseProfile(lab_space);
+    cmsCloseProfile(from);
+    cmsCloseProfile(to);
     return out;
 }
 
-// sRGB R, G, B re-encoded in the space of `profile`, 8 bits.
-cv::Mat in_space(const cv::Mat& rgb, const Bytes& profile) {
-    cmsHPROFILE srgb = cmsCreate_sRGBProfile(), target = cmsOpenProfileFromMem(profile.data(), static_cast<cmsUInt32Number>(profile.size()));
-    cmsHTRANSFORM t = cmsCreateTransform(srgb, TYPE_RGB_8, target, TYPE_RGB_8, INTENT_RELATIVE_COLORIMETRIC, 0);
-    cv::Mat out(rgb.size(), CV_8UC3);
-    const cv::Mat packed = rgb.clone();
-    cmsDoTransform(t, packed.data, out.data, static_cast<cmsUInt32Number>(rgb.total()));
-    cmsDeleteTransform(t);
-    cmsCloseProfile(srgb);
-    cmsCloseProfile(target);
-    return out;
+std::vector<cmsCIELab> lab(const cv::Mat& srgb) {
+    return transformed<cmsCIELab>(srgb, cmsCreate_sRGBProfile(), srgb.depth() == CV_8U ? TYPE_RGB_8 : TYPE_RGB_16,
+                                  cmsCreateLab4Profile(nullptr), TYPE_Lab_DBL);
+}
+
+cv::Mat in_space(const cv::Mat& srgb, const Bytes& profile) {
+    const std::vector<uchar> v = transformed<uchar>(
+        srgb, cmsCreate_sRGBProfile(), TYPE_RGB_8,
+        cmsOpenProfileFromMem(profile.data(), static_cast<cmsUInt32Number>(profile.size())), TYPE_RGB_8, 3);
+    return cv::Mat(srgb.size(), CV_8UC3, const_cast<uchar*>(v.data())).clone();
 }
 
 // The camera's own JPEG preview of the test RAW file, reduced: a real photograph.
@@ -288,17 +278,6 @@ cv::Mat photograph() {
     cv::Mat small;
     cv::resize(decode_image(thumb.jpeg, "preview").rgb, small, {320, 213}, 0, 0, cv::INTER_AREA);
     return small;
-}
-
-Bytes jpeg_with_icc(const cv::Mat& bgr, const Bytes& profile) {
-    const Bytes jpeg = encode(".jpg", bgr);
-    Bytes payload{'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0, 1, 1};
-    payload.insert(payload.end(), profile.begin(), profile.end());
-    Bytes out{0xFF, 0xD8};
-    const Bytes app2 = fixtures::segment(0xE2, payload);
-    out.insert(out.end(), app2.begin(), app2.end());
-    out.insert(out.end(), jpeg.begin() + 2, jpeg.end());
-    return out;
 }
 
 }  // namespace
@@ -338,11 +317,11 @@ TEST(CodecRead, WideGamutCopiesLoadBackToTheirOriginals) {
 TEST(CodecRead, UnusableOrSrgbProfilesKeepThePixels) {
     const cv::Mat bgr = chart();
     const Bytes adobe = fixtures::read_bytes("/usr/share/color/icc/colord/AdobeRGB1998.icc");
-    EXPECT_EQ(decode_image(jpeg_with_icc(bgr, adobe), "tagged").icc, adobe);
+    EXPECT_EQ(decode_image(vt::jpeg_with_icc(encode(".jpg", bgr), adobe), "tagged").icc, adobe);
     const cv::Mat plain = decode_image(encode(".jpg", bgr), "plain").rgb;
     for (const Bytes& profile : {Bytes(adobe.begin(), adobe.begin() + 200), Bytes(600, 0x5A),
-                                 saved(cmsCreate_sRGBProfile()), rgb_profile({{0.64, 0.33, 1}, {0.30, 0.60, 1}, {0.15, 0.06, 1}}, kSrgbCurve)}) {
-        const cv::Mat srgb = vornalix::color_mgmt::to_srgb(decode_image(jpeg_with_icc(bgr, profile), "tagged"));
+                                 vt::profile_bytes(cmsCreate_sRGBProfile()), rgb_profile({{0.64, 0.33, 1}, {0.30, 0.60, 1}, {0.15, 0.06, 1}}, kSrgbCurve)}) {
+        const cv::Mat srgb = vornalix::color_mgmt::to_srgb(decode_image(vt::jpeg_with_icc(encode(".jpg", bgr), profile), "tagged"));
         ASSERT_EQ(srgb.type(), CV_8UC3);
         EXPECT_EQ(cv::norm(srgb, plain, cv::NORM_INF), 0.0);
     }

@@ -73,6 +73,13 @@ Bytes exif_block(const unsigned char* data, std::size_t size) {
     return block;
 }
 
+void require_decodable_size(std::int64_t width, std::int64_t height) {
+    ImageHeader header;
+    header.width = width;
+    header.height = height;
+    if (width <= 0 || height <= 0 || !within_decoding_bound(header)) fail("frame size out of bounds");
+}
+
 DecodedImage decode_image(const Bytes& bytes, const std::string& name) {
     const std::string unreadable = "OpenCV could not read: " + name;
     const ImageHeader header = probe_image_header(bytes.data(), bytes.size());

@@ -9,6 +9,7 @@
 #include <opencv2/core.hpp>
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,11 @@ bool has_exif_header(const unsigned char* data, std::size_t size);
 // An EXIF block from a chunk that holds the TIFF structure with or without
 // that header; empty for an empty chunk.
 Bytes exif_block(const unsigned char* data, std::size_t size);
+
+// Fails unless a frame of width x height stays within the decoding bound:
+// each reader asks once its library has read the header, so a header the
+// probe read otherwise cannot make a decoder allocate beyond it.
+void require_decodable_size(std::int64_t width, std::int64_t height);
 
 // Decodes JPEG, PNG, TIFF, BMP or WebP data, the format chosen by its
 // signature, once its header's size is known and within the decoding bound.

@@ -95,6 +95,7 @@ bool decode(jpeg_decompress_struct& info, JpegState& state, const unsigned char*
     const bool cmyk = info.num_components == 4;
     info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_RGB;
     jpeg_start_decompress(&info);
+    require_decodable_size(info.output_width, info.output_height);
     cv::Mat& pixels = cmyk ? out.cmyk : out.rgb;
     const int type = cmyk ? CV_8UC4 : CV_8UC3;
     pixels.create(static_cast<int>(info.output_height), static_cast<int>(info.output_width), type);

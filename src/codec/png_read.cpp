@@ -53,6 +53,7 @@ bool decode(png_structp png, png_infop info, MemoryStream& in, std::vector<png_b
     png_set_read_fn(png, &in, read_from_memory);
     png_read_info(png, info);
     set_up_colour_read(png, info);
+    require_decodable_size(png_get_image_width(png, info), png_get_image_height(png, info));
     out.rgb.create(static_cast<int>(png_get_image_height(png, info)),
                    static_cast<int>(png_get_image_width(png, info)), CV_8UC3);
     rows.resize(static_cast<std::size_t>(out.rgb.rows));

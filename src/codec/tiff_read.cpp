@@ -60,8 +60,9 @@ DecodedImage read_tiff(const unsigned char* data, std::size_t size) {
     std::uint32_t width = 0, height = 0;
     char why[1024];
     if (!TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &width) || !TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &height) ||
-        width == 0 || height == 0 || !TIFFRGBAImageOK(tif.get(), why))
+        !TIFFRGBAImageOK(tif.get(), why))
         fail("unsupported TIFF layout");
+    require_decodable_size(width, height);
 
     cv::Mat rgba(static_cast<int>(height), static_cast<int>(width), CV_8UC4);  // ABGR words, i.e. R, G, B, A bytes
     if (!TIFFReadRGBAImageOriented(tif.get(), width, height, reinterpret_cast<std::uint32_t*>(rgba.data),

@@ -27,8 +27,8 @@ Bytes chunk(const WebPDemuxer* demux, const char* fourcc) {
 
 DecodedImage read_webp(const unsigned char* data, std::size_t size) {
     WebPBitstreamFeatures features{};
-    if (WebPGetFeatures(data, size, &features) != VP8_STATUS_OK || features.width <= 0 || features.height <= 0)
-        fail("corrupt WebP data");
+    if (WebPGetFeatures(data, size, &features) != VP8_STATUS_OK) fail("corrupt WebP data");
+    require_decodable_size(features.width, features.height);
     DecodedImage out;
     out.rgb.create(features.height, features.width, CV_8UC3);
     if (!WebPDecodeRGBInto(data, size, out.rgb.data, out.rgb.total() * out.rgb.elemSize(),

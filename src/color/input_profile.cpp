@@ -30,7 +30,9 @@ struct Source {
     cmsUInt32Number format = 0;
 };
 
-Source source_for(const codec::DecodedImage& decoded, cmsColorSpaceSignature space) {
+// `space` is the header's signature as a number: a crafted profile may hold
+// any value there, not only the enumeration's.
+Source source_for(const codec::DecodedImage& decoded, cmsUInt32Number space) {
     if (space == cmsSigRgbData) return {decoded.rgb, TYPE_RGB_8};
     if (space == cmsSigGrayData && decoded.cmyk.empty()) {
         cv::Mat grey;  // grey files decode to three equal channels
@@ -38,7 +40,7 @@ Source source_for(const codec::DecodedImage& decoded, cmsColorSpaceSignature spa
         return {grey, TYPE_GRAY_8};
     }
     if (space == cmsSigCmykData && !decoded.cmyk.empty())
-        return {decoded.cmyk, decoded.cmyk_inverted ? TYPE_CMYK_8_REV : TYPE_CMYK_8};
+        return {decoded.cmyk, static_cast<cmsUInt32Number>(decoded.cmyk_inverted ? TYPE_CMYK_8_REV : TYPE_CMYK_8)};
     return {};
 }
 
@@ -85,7 +87,7 @@ cv::Mat to_srgb(const codec::DecodedImage& decoded) {
     if (decoded.icc.empty()) return decoded.rgb;
     const Profile from(cmsOpenProfileFromMem(decoded.icc.data(), static_cast<cmsUInt32Number>(decoded.icc.size())));
     if (!from) return decoded.rgb;
-    const Source source = source_for(decoded, cmsGetColorSpace(from.get()));
+    const Source source = source_for(decoded, static_cast<cmsUInt32Number>(cmsGetColorSpace(from.get())));
     if (source.pixels.empty()) return decoded.rgb;
     const Transform transform = make_transform(from.get(), source.format);
     if (!transform || describes_srgb(transform.get(), source.format)) return decoded.rgb;

@@ -62,6 +62,8 @@ void probe_tiff(const Bytes& b, ImageHeader& h, bool big_endian, bool big_tiff) 
         const unsigned tag = static_cast<unsigned>(b.read(pos, 2, big_endian));
         const unsigned type = static_cast<unsigned>(b.read(pos + 2, 2, big_endian));
         if (tag != 256 && tag != 257) continue;
+        std::int64_t& side = tag == 256 ? h.width : h.height;
+        if (side != 0) continue;  // libtiff keeps the first of duplicated tags
         const std::size_t value_at = pos + 4 + offset_size;  // after tag, type and value count
         std::uint64_t value = 0;
         if (type == 3)
@@ -73,7 +75,7 @@ void probe_tiff(const Bytes& b, ImageHeader& h, bool big_endian, bool big_tiff) 
         else
             return;
         if (value > static_cast<std::uint64_t>(INT64_MAX)) return;
-        (tag == 256 ? h.width : h.height) = static_cast<std::int64_t>(value);
+        side = static_cast<std::int64_t>(value);
     }
 }
 

@@ -47,7 +47,10 @@ Bytes bmp_bytes(const BmpLayout& l, const Bytes& pixels) {
             put_le(b, v, 4);
     }
     for (uint32_t m : l.masks) put_le(b, m, 4);
-    for (const auto& c : l.palette) b.insert(b.end(), c.begin(), c.begin() + entry);
+    for (const auto& c : l.palette) {
+        b.insert(b.end(), c.begin(), c.end());
+        if (!l.core) b.push_back(0);  // Windows entries are padded to four bytes
+    }
     b.insert(b.end(), pixels.begin(), pixels.end());
     return b;
 }
@@ -66,6 +69,25 @@ Bytes bmp_rows(int width, int height, int bits, const std::function<uint32_t(int
         }
         out.insert(out.end(), row.begin(), row.end());
     }
+    return out;
+}
+
+Bytes profile_bytes(cmsHPROFILE profile) {
+    cmsUInt32Number size = 0;
+    cmsSaveProfileToMem(profile, nullptr, &size);
+    Bytes out(size);
+    cmsSaveProfileToMem(profile, out.data(), &size);
+    cmsCloseProfile(profile);
+    return out;
+}
+
+Bytes jpeg_with_icc(const Bytes& jpeg, const Bytes& profile) {
+    const Bytes tag = {'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0, 1, 1};  // chunk 1 of 1
+    const auto length = static_cast<uint32_t>(2 + tag.size() + profile.size());
+    Bytes out = {0xFF, 0xD8, 0xFF, 0xE2, static_cast<unsigned char>(length >> 8), static_cast<unsigned char>(length)};
+    out.insert(out.end(), tag.begin(), tag.end());
+    out.insert(out.end(), profile.begin(), profile.end());
+    out.insert(out.end(), jpeg.begin() + 2, jpeg.end());
     return out;
 }
 

@@ -3,6 +3,8 @@
 // hand them: formats outside the five it reads, and headers that claim a
 // huge frame.
 
+#include <lcms2.h>
+
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -30,6 +32,12 @@ Bytes bmp_bytes(const BmpLayout& layout, const Bytes& pixels);
 
 // Rows of `bits`-bit values f(x, y), bottom row first, each padded to 4 bytes.
 Bytes bmp_rows(int width, int height, int bits, const std::function<uint32_t(int, int)>& f);
+
+// A Little CMS profile serialised (and closed).
+Bytes profile_bytes(cmsHPROFILE profile);
+
+// The JPEG with `profile` in an APP2 ICC segment right after its SOI.
+Bytes jpeg_with_icc(const Bytes& jpeg, const Bytes& profile);
 
 // An 8-bit run-length BMP of about 1 KB whose single end-of-bitmap code
 // makes OpenCV's reader produce a full width x height frame (15000 x 14000
