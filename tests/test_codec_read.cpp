@@ -280,7 +280,52 @@ cv::Mat photograph() {
     return small;
 }
 
+// A CMYK profile whose inks mix as the plain conversion has it: each ink
+// takes away its complement, black darkens all three.
+Bytes cmyk_profile() {
+    cmsHPROFILE srgb = cmsCreate_sRGBProfile(), lab_space = cmsCreateLab4Profile(nullptr);
+    cmsHTRANSFORM to_lab = cmsCreateTransform(srgb, TYPE_RGB_DBL, lab_space, TYPE_Lab_DBL, INTENT_RELATIVE_COLORIMETRIC, 0);
+    cmsStage* clut = cmsStageAllocCLut16bit(nullptr, 9, 4, 3, nullptr);
+    cmsStageSampleCLut16bit(clut, [](const cmsUInt16Number in[], cmsUInt16Number out[], void* t) {
+        const double k = 1 - in[3] / 65535.0;
+        const double rgb[3] = {(1 - in[0] / 65535.0) * k, (1 - in[1] / 65535.0) * k, (1 - in[2] / 65535.0) * k};
+        cmsCIELab lab;
+        cmsDoTransform(t, rgb, &lab, 1);
+        cmsFloat2LabEncodedV2(out, &lab);
+        return TRUE;
+    }, to_lab, 0);
+    cmsPipeline* a2b = cmsPipelineAlloc(nullptr, 4, 3);
+    cmsPipelineInsertStage(a2b, cmsAT_BEGIN, clut);
+    cmsHPROFILE profile = cmsCreateProfilePlaceholder(nullptr);
+    cmsSetProfileVersion(profile, 2.1);  // a plain 16-bit table
+    cmsSetDeviceClass(profile, cmsSigInputClass);
+    cmsSetColorSpace(profile, cmsSigCmykData);
+    cmsSetPCS(profile, cmsSigLabData);
+    cmsWriteTag(profile, cmsSigMediaWhitePointTag, cmsD50_XYZ());
+    cmsWriteTag(profile, cmsSigAToB0Tag, a2b);
+    cmsPipelineFree(a2b);
+    cmsDeleteTransform(to_lab);
+    cmsCloseProfile(srgb);
+    cmsCloseProfile(lab_space);
+    return vt::profile_bytes(profile);
+}
+
 }  // namespace
+
+// A CMYK JPEG (Adobe-marked, so its values count ink inverted) converts
+// through its profile to the colours that profile describes.
+TEST(CodecRead, CmykJpegsConvertThroughTheirProfile) {
+    cv::Mat cmyk(24, 40, CV_8UC4);
+    cv::randu(cmyk, 0, 256);
+    cv::GaussianBlur(cmyk, cmyk, {7, 7}, 2);
+    const auto decoded = decode_image(vt::jpeg_with_icc(cmyk_jpeg(cmyk), cmyk_profile()), "cmyk");
+    const cv::Mat srgb = vornalix::color_mgmt::to_srgb(decoded);
+    ASSERT_EQ(srgb.type(), CV_16UC3);
+    cv::Mat diff;
+    cv::absdiff(vornalix::color_mgmt::to_8bit(srgb), decoded.rgb, diff);
+    EXPECT_LT(cv::mean(diff)[0], 1.0);
+    EXPECT_LE(cv::norm(diff, cv::NORM_INF), 2.0);
+}
 
 // Display P3, Adobe RGB and Rec. 2020 copies of a chart and of a photograph,
 // profile embedded, load back to the sRGB original.

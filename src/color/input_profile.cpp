@@ -33,7 +33,7 @@ struct Source {
 // `space` is the header's signature as a number: a crafted profile may hold
 // any value there, not only the enumeration's.
 Source source_for(const codec::DecodedImage& decoded, cmsUInt32Number space) {
-    if (space == cmsSigRgbData) return {decoded.rgb, TYPE_RGB_8};
+    if (space == cmsSigRgbData && decoded.cmyk.empty()) return {decoded.rgb, TYPE_RGB_8};
     if (space == cmsSigGrayData && decoded.cmyk.empty()) {
         cv::Mat grey;  // grey files decode to three equal channels
         cv::extractChannel(decoded.rgb, grey, 0);
