@@ -23,7 +23,7 @@ int exif_orientation(const Bytes& exif) {
         exif_data_new_from_data(exif.data(), static_cast<unsigned int>(exif.size())), &exif_data_unref);
     if (!data) return kUpright;
     ExifEntry* entry = exif_content_get_entry(data->ifd[EXIF_IFD_0], EXIF_TAG_ORIENTATION);
-    if (!entry || entry->format != EXIF_FORMAT_SHORT || entry->components < 1) return kUpright;
+    if (!entry || !entry->data || entry->format != EXIF_FORMAT_SHORT || entry->size < 2) return kUpright;
     return exif_get_short(entry->data, exif_data_get_byte_order(data.get()));
 }
 

@@ -56,8 +56,8 @@ void use_memory(jpeg_decompress_struct& info, jpeg_source_mgr& source, const uns
     info.src = &source;
 }
 
-// Warnings (corrupt data, a premature end) leave libjpeg decoding on, with
-// grey where data is missing, as OpenCV's read did; nothing is printed.
+// Warnings (corrupt data) leave libjpeg decoding on, as OpenCV's read did;
+// nothing is printed.
 void keep_quiet(j_common_ptr, int) {}
 
 // OpenCV's CMYK to RGB: each ink darkens by the black channel.

@@ -47,7 +47,7 @@ void probe_png(const Bytes& b, ImageHeader& h) {
 }
 
 // The first directory's ImageWidth (256) and ImageLength (257), classic or
-// BigTIFF layout; OpenCV decodes that first directory.
+// BigTIFF layout; the reader decodes that first directory.
 void probe_tiff(const Bytes& b, ImageHeader& h, bool big_endian, bool big_tiff) {
     const int offset_size = big_tiff ? 8 : 4;
     const int count_size = big_tiff ? 8 : 2;
