@@ -54,8 +54,9 @@ Bytes encode(const std::string& ext, const cv::Mat& img, const std::vector<int>&
 }
 
 // R, G, B (or palette indices when `palette` is given) as a PNG, optionally
-// interlaced and carrying an ICC profile.
-Bytes png_file(const cv::Mat& pixels, const std::vector<png_color>& palette, bool interlaced, const Bytes& icc = {}) {
+// interlaced and carrying an ICC profile and an EXIF block.
+Bytes png_file(const cv::Mat& pixels, const std::vector<png_color>& palette, bool interlaced, const Bytes& icc = {},
+               const Bytes& exif = {}) {
     Bytes out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
@@ -68,6 +69,7 @@ Bytes png_file(const cv::Mat& pixels, const std::vector<png_color>& palette, boo
                  PNG_FILTER_TYPE_DEFAULT);
     if (!palette.empty()) png_set_PLTE(png, info, palette.data(), static_cast<int>(palette.size()));
     if (!icc.empty()) png_set_iCCP(png, info, "icc", 0, icc.data(), static_cast<png_uint_32>(icc.size()));
+    if (!exif.empty()) png_set_eXIf_1(png, info, static_cast<png_uint_32>(exif.size()), const_cast<png_bytep>(exif.data()));
     std::vector<png_bytep> rows;
     for (int y = 0; y < pixels.rows; ++y) rows.push_back(const_cast<png_bytep>(pixels.ptr(y)));
     png_set_rows(png, info, rows.data());
@@ -162,9 +164,9 @@ std::vector<Variant> variants(const std::string& dir) {
     const cv::Mat rgb = converted(bgr, cv::COLOR_BGR2RGB);
     Bytes cut = encode(".jpg", bgr);
     cut.resize(cut.size() * 2 / 3);
+    const Bytes sideways = fixtures::ExifBuilder().short_value(EXIF_IFD_0, EXIF_TAG_ORIENTATION, 6).block();
     Bytes turned = encode(".jpg", bgr);
-    vornalix::metadata::insert_app1(
-        turned, fixtures::ExifBuilder().short_value(EXIF_IFD_0, EXIF_TAG_ORIENTATION, 6).block());
+    vornalix::metadata::insert_app1(turned, sideways);
     cv::Mat cmyk(bgr.size(), CV_8UC4);
     cv::mixChannels(std::vector<cv::Mat>{bgr, converted(bgr, cv::COLOR_BGR2GRAY)}, cmyk, {0, 0, 1, 1, 2, 2, 3, 3});
     cv::Mat indices(bgr.size(), CV_8UC1);
@@ -191,6 +193,7 @@ std::vector<Variant> variants(const std::string& dir) {
         {"bilevel png", encode(".png", converted(bgr, cv::COLOR_BGR2GRAY), {cv::IMWRITE_PNG_BILEVEL, 1})},
         {"palette png", png_file(indices, png_palette, false)},
         {"interlaced png", png_file(rgb, {}, true)},
+        {"turned png", png_file(rgb, {}, false, {}, Bytes(sideways.begin() + 6, sideways.end()))},
         {"interlaced palette png", png_file(indices, png_palette, true)},
         {"lzw tiff", encode(".tif", bgr, {cv::IMWRITE_TIFF_COMPRESSION, COMPRESSION_LZW})},
         {"deflate tiff", encode(".tif", bgr, {cv::IMWRITE_TIFF_COMPRESSION, COMPRESSION_ADOBE_DEFLATE})},

@@ -27,8 +27,9 @@ int exif_orientation(const Bytes& exif) {
     return exif_get_short(entry->data, exif_data_get_byte_order(data.get()));
 }
 
-// Turns a JPEG's pixels upright by its EXIF orientation (2 to 8), as
-// OpenCV's read did, so loaded pictures keep their shape.
+// Turns the pixels upright by their EXIF orientation (2 to 8). OpenCV's read
+// did so for JPEG and PNG files (WebP stayed as stored, TIFF follows its own
+// tag), and loaded pictures keep the shape they had.
 void apply_orientation(cv::Mat& image, int orientation) {
     if (image.empty() || orientation < 2 || orientation > 8) return;
     if (orientation >= 5) cv::transpose(image, image);
@@ -40,17 +41,18 @@ void apply_orientation(cv::Mat& image, int orientation) {
     }
 }
 
+DecodedImage upright(DecodedImage image) {
+    const int orientation = exif_orientation(image.exif);
+    apply_orientation(image.rgb, orientation);
+    apply_orientation(image.cmyk, orientation);
+    return image;
+}
+
 DecodedImage read_by_format(ImageFormat format, const Bytes& bytes) {
     const unsigned char* data = bytes.data();
     switch (format) {
-        case ImageFormat::jpeg: {
-            DecodedImage image = read_jpeg(data, bytes.size());
-            const int orientation = exif_orientation(image.exif);
-            apply_orientation(image.rgb, orientation);
-            apply_orientation(image.cmyk, orientation);
-            return image;
-        }
-        case ImageFormat::png: return read_png(data, bytes.size());
+        case ImageFormat::jpeg: return upright(read_jpeg(data, bytes.size()));
+        case ImageFormat::png: return upright(read_png(data, bytes.size()));
         case ImageFormat::tiff: return read_tiff(data, bytes.size());
         case ImageFormat::bmp: return read_bmp(data, bytes.size());
         case ImageFormat::webp: return read_webp(data, bytes.size());
