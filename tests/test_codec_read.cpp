@@ -79,7 +79,8 @@ Bytes png_file(const cv::Mat& pixels, const std::vector<png_color>& palette, boo
 }
 
 // R, G, B as a TIFF in the layouts OpenCV's writer does not make.
-Bytes tiff_file(const std::string& path, const cv::Mat& rgb, bool planar, bool tiled, int compression) {
+Bytes tiff_file(const std::string& path, const cv::Mat& rgb, bool planar, bool tiled, int compression,
+                int orientation = ORIENTATION_TOPLEFT) {
     TIFF* tif = TIFFOpen(path.c_str(), "w");
     const int bits = static_cast<int>(rgb.elemSize1() * 8), tile = 16;
     TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, rgb.cols);
@@ -88,6 +89,7 @@ Bytes tiff_file(const std::string& path, const cv::Mat& rgb, bool planar, bool t
     TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
     TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
     TIFFSetField(tif, TIFFTAG_COMPRESSION, compression);
+    TIFFSetField(tif, TIFFTAG_ORIENTATION, orientation);
     TIFFSetField(tif, TIFFTAG_PLANARCONFIG, planar ? PLANARCONFIG_SEPARATE : PLANARCONFIG_CONTIG);
     std::vector<cv::Mat> planes;
     cv::split(rgb, planes);
@@ -202,6 +204,7 @@ std::vector<Variant> variants(const std::string& dir) {
         {"grey tiff", encode(".tif", converted(bgr, cv::COLOR_BGR2GRAY))},
         {"planar tiff", tiff_file(dir + "/p.tif", rgb, true, false, COMPRESSION_LZW)},
         {"tiled tiff", tiff_file(dir + "/t.tif", rgb, false, true, COMPRESSION_ADOBE_DEFLATE)},
+        {"sideways tiff", tiff_file(dir + "/s.tif", rgb, false, false, COMPRESSION_NONE, ORIENTATION_RIGHTTOP)},
         {"16-bit planar tiff", tiff_file(dir + "/p16.tif", converted(bgr, cv::COLOR_BGR2RGB, CV_16U), true, false, COMPRESSION_NONE)},
         {"lossy webp", encode(".webp", bgr, {cv::IMWRITE_WEBP_QUALITY, 80})},
         {"lossless webp", encode(".webp", bgr, {cv::IMWRITE_WEBP_QUALITY, 101})},

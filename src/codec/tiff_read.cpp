@@ -37,6 +37,15 @@ int close_memory(thandle_t) { return 0; }
 toff_t size_of_memory(thandle_t handle) { return file_of(handle).size; }
 int keep_quiet(TIFF*, void*, const char*, const char*, va_list) { return 1; }
 
+// libtiff's upright read undoes the mirrorings but leaves rows and columns
+// of the sideways orientations (5 to 8) in place; OpenCV's read turned them.
+void turn_side_orientations(TIFF* tif, cv::Mat& rgb) {
+    std::uint16_t orientation = ORIENTATION_TOPLEFT;
+    TIFFGetField(tif, TIFFTAG_ORIENTATION, &orientation);
+    if (orientation == ORIENTATION_RIGHTTOP || orientation == ORIENTATION_LEFTBOT) cv::flip(rgb, rgb, -1);
+    if (orientation >= ORIENTATION_LEFTTOP && orientation <= ORIENTATION_LEFTBOT) cv::transpose(rgb, rgb);
+}
+
 using TiffPtr = std::unique_ptr<TIFF, decltype(&TIFFClose)>;
 
 TiffPtr open_memory(MemoryStream& file) {
@@ -70,6 +79,7 @@ DecodedImage read_tiff(const unsigned char* data, std::size_t size) {
         fail("corrupt TIFF data");
     DecodedImage out;
     cv::cvtColor(rgba, out.rgb, cv::COLOR_RGBA2RGB);
+    turn_side_orientations(tif.get(), out.rgb);
 
     std::uint32_t icc_size = 0;
     void* icc = nullptr;
