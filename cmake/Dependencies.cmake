@@ -24,12 +24,13 @@ endfunction()
 vornalix_require_pkg(LIBRAW libraw_r libraw-dev)
 vornalix_require_pkg(LCMS2 lcms2 liblcms2-dev)
 vornalix_require_pkg(LIBEXIF libexif libexif-dev)
-# Image files are written through the format libraries themselves.
+# Image files are read and written through the format libraries themselves.
 vornalix_require_pkg(LIBJPEG libjpeg libjpeg62-turbo-dev)
 vornalix_require_pkg(LIBPNG libpng libpng-dev)
 vornalix_require_pkg(LIBTIFF libtiff-4 libtiff-dev)
 vornalix_require_pkg(LIBWEBP libwebp libwebp-dev)
 vornalix_require_pkg(LIBWEBPMUX libwebpmux libwebp-dev)
+vornalix_require_pkg(LIBWEBPDEMUX libwebpdemux libwebp-dev)
 
 # Settings documents are read and written with the header-only JSON library.
 find_package(nlohmann_json 3.9 QUIET)
@@ -42,5 +43,6 @@ add_library(vornalix_deps INTERFACE)
 target_link_libraries(vornalix_deps INTERFACE
   ${VORNALIX_OPENCV_MODULES} PkgConfig::LIBRAW PkgConfig::LCMS2 PkgConfig::LIBEXIF
   PkgConfig::LIBJPEG PkgConfig::LIBPNG PkgConfig::LIBTIFF PkgConfig::LIBWEBP PkgConfig::LIBWEBPMUX
+  PkgConfig::LIBWEBPDEMUX
   nlohmann_json::nlohmann_json)
 target_include_directories(vornalix_deps SYSTEM INTERFACE ${OpenCV_INCLUDE_DIRS})

@@ -4,6 +4,7 @@
 //
 //   make_seeds OUTPUT_DIR [CAMERA_RAW]
 
+#include "support/crafted_files.h"
 #include "support/dng_writer.h"
 #include "support/exif_fixtures.h"
 
@@ -65,6 +66,50 @@ Bytes camera_block() {
     return b.block();
 }
 
+// Profiles for the input-profile target, and JPEGs carrying them in their
+// APP2 chain for the readers.
+void write_profiles(const std::string& dir, const Bytes& jpeg) {
+    cmsToneCurve* gamma = cmsBuildGamma(nullptr, 2.2);
+    const std::vector<std::pair<std::string, Bytes>> profiles{
+        {"srgb", vornalix::testing::profile_bytes(cmsCreate_sRGBProfile())},
+        {"grey", vornalix::testing::profile_bytes(cmsCreateGrayProfile(cmsD50_xyY(), gamma))},
+        {"lab", vornalix::testing::profile_bytes(cmsCreateLab4Profile(nullptr))},
+        {"adobergb", fixtures::read_bytes("/usr/share/color/icc/colord/AdobeRGB1998.icc")}};
+    cmsFreeToneCurve(gamma);
+    for (const auto& [name, profile] : profiles) {
+        if (profile.empty()) continue;
+        fixtures::write_bytes(dir + "/" + name + ".icc", profile);
+        fixtures::write_bytes(dir + "/" + name + "-tagged.jpg", vornalix::testing::jpeg_with_icc(jpeg, profile));
+    }
+}
+
+// Every BMP form the reader knows, small.
+void write_bmps(const std::string& dir) {
+    namespace vt = vornalix::testing;
+    const auto value = [](int x, int y) { return static_cast<uint32_t>(x * 2654435761u + y * 40503u); };
+    const auto palette = [](vt::BmpLayout layout, int colours) {
+        for (int i = 0; i < colours; ++i)
+            layout.palette.push_back({static_cast<unsigned char>(i), static_cast<unsigned char>(255 - i), 7});
+        return layout;
+    };
+    const std::vector<std::pair<std::string, vt::BmpLayout>> plain{
+        {"1-bit", palette({9, 5, 1}, 2)},        {"4-bit", palette({9, 5, 4}, 16)},
+        {"os2", palette({9, 5, 8, 0, {}, {}, true}, 256)}, {"555", {9, 5, 16}},
+        {"565", {9, 5, 16, 3, {}, {0xF800, 0x07E0, 0x001F}}}, {"32-bit", {9, 5, 32, 3, {}, {0xFF0000, 0xFF00, 0xFF}}},
+        {"top-down", {9, 5, 24, 0, {}, {}, false, true}}};
+    for (const auto& [name, layout] : plain) {
+        const int depth = layout.bits;
+        const Bytes rows = vt::bmp_rows(layout.width, layout.height, depth, [&](int x, int y) {
+            return depth < 16 ? value(x, y) % (1u << depth) : value(x, y);
+        });
+        fixtures::write_bytes(dir + "/" + name + ".bmp", vt::bmp_bytes(layout, rows));
+    }
+    fixtures::write_bytes(dir + "/rle8.bmp", vt::bmp_bytes(palette({9, 2, 8, 1}, 16),
+                                                           {3, 5, 0, 4, 1, 2, 3, 4, 2, 7, 0, 0, 0, 2, 1, 0, 9, 6, 0, 1}));
+    fixtures::write_bytes(dir + "/rle4.bmp", vt::bmp_bytes(palette({9, 2, 4, 2}, 16),
+                                                           {5, 0x12, 0, 3, 0x34, 0x50, 1, 0xAB, 0, 0, 9, 0xCD, 0, 1}));
+}
+
 void write_raw_head(const std::string& dir, const std::string& raw) {
     std::ifstream in(raw, std::ios::binary);
     if (!in) {
@@ -106,6 +151,9 @@ int main(int argc, char** argv) {
     encode(dir, "grey.bmp", grey);
     encode(dir, "scene.webp", scene);
     encode(dir, "lossless.webp", scene, {cv::IMWRITE_WEBP_QUALITY, 101});
+
+    write_profiles(dir, fixtures::plain_jpeg());
+    write_bmps(dir);
 
     const Bytes block = camera_block();
     fixtures::write_bytes(dir + "/exif.jpg", fixtures::jpeg_with_exif(block));

@@ -20,9 +20,7 @@ namespace vornalix::api {
 namespace {
 
 void load_standard(VornalixContext* ctx, const std::string& path) {
-    ImageBuffer image;
-    std::string error;
-    if (!load_standard_image(path, image, error)) fail(error);
+    ImageBuffer image = load_standard_image(path);
     EditParams fresh;
     std::string new_path = path;
     ctx->pipeline.source = std::move(image);  // a fresh buffer: already independent

@@ -1,12 +1,12 @@
 #include "hash/phash.h"
 
+#include "codec/image_read.h"
+#include "color/input_profile.h"
 #include "core/failure.h"
-#include "image/image_probe.h"
 #include "image/loader.h"
 #include "image/size_bound.h"
 #include "image/thumbnail.h"
 
-#include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
@@ -42,19 +42,30 @@ uint64_t perceptual_hash(const cv::Mat& grey) {
 
 namespace {
 
-cv::Mat standard_grey(const std::string& path) {
-    const ImageRead read = read_image_file(path, cv::IMREAD_GRAYSCALE);
-    if (read.status != ImageReadStatus::ok) fail("image file cannot be read");
-    return bound_long_side(read.image, kHashMaxSide);
+cv::Mat grey_of(const cv::Mat& srgb) {
+    cv::Mat grey;
+    cv::cvtColor(color_mgmt::to_8bit(srgb), grey, cv::COLOR_RGB2GRAY);
+    return grey;
 }
 
-// The embedded thumbnail in grey, at its own size. An undecodable or
-// oversized JPEG gives an empty image.
+cv::Mat standard_grey(const std::string& path) {
+    return bound_long_side(grey_of(read_standard_srgb(path)), kHashMaxSide);
+}
+
+// The embedded thumbnail in grey, at its own size, through the same colour
+// route as standard files. An undecodable or oversized JPEG gives an empty image.
 cv::Mat raw_thumbnail_grey(const std::string& path) {
     const RawThumbnail thumb = read_raw_thumbnail(path);
-    if (!thumb.jpeg.empty()) return decode_image_bytes(thumb.jpeg, cv::IMREAD_GRAYSCALE).image;
     cv::Mat grey;
-    cv::cvtColor(thumb.rgb, grey, cv::COLOR_RGB2GRAY);
+    if (thumb.jpeg.empty()) {
+        cv::cvtColor(thumb.rgb, grey, cv::COLOR_RGB2GRAY);
+        return grey;
+    }
+    try {
+        grey = grey_of(color_mgmt::to_srgb(codec::decode_image(thumb.jpeg, path)));
+    } catch (const Failure&) {
+        grey.release();
+    }
     return grey;
 }
 

@@ -1,10 +1,8 @@
 #include "image/image_probe.h"
 
-#include <opencv2/imgcodecs.hpp>
+#include "metadata/jpeg_segments.h"
 
 #include <cstring>
-#include <fstream>
-#include <filesystem>
 
 namespace vornalix {
 
@@ -30,26 +28,16 @@ struct Bytes {
 };
 
 void probe_jpeg(const Bytes& b, ImageHeader& h) {
-    std::size_t pos = 2;
-    while (b.has(pos, 2)) {
-        if (b.data[pos] != 0xFF) return;
-        while (b.has(pos + 1, 1) && b.data[pos + 1] == 0xFF) ++pos;  // fill bytes
-        if (!b.has(pos + 1, 1)) return;
-        const unsigned marker = b.data[pos + 1];
-        pos += 2;
-        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8)) continue;  // no length
-        if (marker == 0xD9 || marker == 0xDA || !b.has(pos, 2)) return;      // no frame header
-        const std::size_t length = b.read(pos, 2, true);
-        const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
-        if (frame) {
-            if (length < 7 || !b.has(pos, 7)) return;
-            h.height = static_cast<std::int64_t>(b.read(pos + 3, 2, true));
-            h.width = static_cast<std::int64_t>(b.read(pos + 5, 2, true));
-            return;
+    metadata::walk_jpeg_segments(b.data, b.size, [&](const metadata::JpegSegment& s) {
+        const unsigned m = s.marker;
+        const bool frame = m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC;
+        if (!frame) return true;
+        if (s.end - s.payload >= 5) {  // precision, height, width
+            h.height = static_cast<std::int64_t>(b.read(s.payload + 1, 2, true));
+            h.width = static_cast<std::int64_t>(b.read(s.payload + 3, 2, true));
         }
-        if (length < 2) return;
-        pos += length;
-    }
+        return false;
+    });
 }
 
 void probe_png(const Bytes& b, ImageHeader& h) {
@@ -59,7 +47,7 @@ void probe_png(const Bytes& b, ImageHeader& h) {
 }
 
 // The first directory's ImageWidth (256) and ImageLength (257), classic or
-// BigTIFF layout; OpenCV decodes that first directory.
+// BigTIFF layout; the reader decodes that first directory.
 void probe_tiff(const Bytes& b, ImageHeader& h, bool big_endian, bool big_tiff) {
     const int offset_size = big_tiff ? 8 : 4;
     const int count_size = big_tiff ? 8 : 2;
@@ -74,6 +62,8 @@ void probe_tiff(const Bytes& b, ImageHeader& h, bool big_endian, bool big_tiff) 
         const unsigned tag = static_cast<unsigned>(b.read(pos, 2, big_endian));
         const unsigned type = static_cast<unsigned>(b.read(pos + 2, 2, big_endian));
         if (tag != 256 && tag != 257) continue;
+        std::int64_t& side = tag == 256 ? h.width : h.height;
+        if (side != 0) continue;  // libtiff keeps the first of duplicated tags
         const std::size_t value_at = pos + 4 + offset_size;  // after tag, type and value count
         std::uint64_t value = 0;
         if (type == 3)
@@ -85,7 +75,7 @@ void probe_tiff(const Bytes& b, ImageHeader& h, bool big_endian, bool big_tiff) 
         else
             return;
         if (value > static_cast<std::uint64_t>(INT64_MAX)) return;
-        (tag == 256 ? h.width : h.height) = static_cast<std::int64_t>(value);
+        side = static_cast<std::int64_t>(value);
     }
 }
 
@@ -152,41 +142,9 @@ ImageHeader probe_image_header(const unsigned char* data, std::size_t size) {
     return h;
 }
 
-ImageRead decode_image_bytes(const std::vector<unsigned char>& bytes, int imread_flags) {
-    ImageRead r;
-    r.header = probe_image_header(bytes.data(), bytes.size());
-    const ImageHeader& h = r.header;
-    if (h.format == ImageFormat::unknown || h.width <= 0 || h.height <= 0) return r;
+bool within_decoding_bound(const ImageHeader& header) {
     // Compare by division so huge declared sides cannot overflow the product.
-    if (h.width > kMaxDecodedPixels / h.height) {
-        r.status = ImageReadStatus::too_large;
-        return r;
-    }
-    r.image = cv::imdecode(bytes, imread_flags);
-    r.status = r.image.empty() ? ImageReadStatus::unreadable : ImageReadStatus::ok;
-    return r;
-}
-
-bool read_file_bytes(const std::string& path, std::vector<unsigned char>& bytes) {
-    bytes.clear();
-    // Only regular files: a directory or FIFO is no image (and a FIFO would block).
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) return false;
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    if (!in) return false;
-    const std::streamoff size = in.tellg();
-    if (size < 0) return false;
-    bytes.resize(static_cast<std::size_t>(size));
-    in.seekg(0);
-    in.read(reinterpret_cast<char*>(bytes.data()), size);
-    bytes.resize(static_cast<std::size_t>(in.gcount()));  // the file may have shrunk meanwhile
-    return true;
-}
-
-ImageRead read_image_file(const std::string& path, int imread_flags) {
-    std::vector<unsigned char> bytes;
-    if (!read_file_bytes(path, bytes)) return ImageRead{};
-    return decode_image_bytes(bytes, imread_flags);
+    return header.width <= kMaxDecodedPixels / header.height;
 }
 
 std::string too_large_text(const ImageHeader& header) {

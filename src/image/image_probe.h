@@ -1,16 +1,11 @@
 #pragma once
-// Reading standard image files safely. OpenCV picks its decoder from the
-// bytes, and Debian's build would also decode OpenEXR, JPEG 2000, HDR, PFM
-// and DICOM; the library hands it only JPEG, PNG, TIFF, BMP and WebP data, and
-// only when the header's dimensions stay within kMaxDecodedPixels, so a
-// crafted header cannot make the decoder allocate gigabytes.
-
-#include <opencv2/core.hpp>
+// What a standard image file's first bytes say, read before any decoder
+// runs: its format by signature and the frame size its header declares, so
+// that a crafted header cannot make a decoder allocate gigabytes.
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 namespace vornalix {
 
@@ -31,24 +26,8 @@ struct ImageHeader {
 
 ImageHeader probe_image_header(const unsigned char* data, std::size_t size);
 
-enum class ImageReadStatus { ok, unreadable, too_large };
-
-struct ImageRead {
-    ImageReadStatus status = ImageReadStatus::unreadable;
-    cv::Mat image;       // as cv::imdecode gives it (BGR for IMREAD_COLOR)
-    ImageHeader header;  // the probed header
-};
-
-// Decodes `bytes` with cv::imdecode(flags) when the signature is one of the
-// five formats and the header's size is known and within kMaxDecodedPixels.
-ImageRead decode_image_bytes(const std::vector<unsigned char>& bytes, int imread_flags);
-
-// Reads the whole file and decodes it as decode_image_bytes does. Missing
-// files, directories and unreadable files are `unreadable`.
-ImageRead read_image_file(const std::string& path, int imread_flags);
-
-// Whole-file read into `bytes`; false when the path cannot be read as a file.
-bool read_file_bytes(const std::string& path, std::vector<unsigned char>& bytes);
+// True when a header of known, positive size stays within kMaxDecodedPixels.
+bool within_decoding_bound(const ImageHeader& header);
 
 // "W x H pixels, more than the 200-megapixel limit" for a refused header.
 std::string too_large_text(const ImageHeader& header);

@@ -1,10 +1,8 @@
 #include "image/loader.h"
 
-#include "image/image_probe.h"
+#include "codec/image_read.h"
+#include "color/input_profile.h"
 #include "image/size_bound.h"
-
-#include <opencv2/imgcodecs.hpp>
-#include <opencv2/imgproc.hpp>
 
 #include <algorithm>
 #include <array>
@@ -23,20 +21,12 @@ bool is_standard_image(const std::string& path) {
     });
 }
 
-bool load_standard_image(const std::string& path, ImageBuffer& out, std::string& error) {
-    ImageRead read = read_image_file(path, cv::IMREAD_COLOR);
-    if (read.status == ImageReadStatus::too_large) {
-        error = "image too large (" + too_large_text(read.header) + "): " + path;
-        return false;
-    }
-    if (read.status != ImageReadStatus::ok) {
-        error = "OpenCV could not read: " + path;
-        return false;
-    }
-    cv::Mat rgb;
-    cv::cvtColor(read.image, rgb, cv::COLOR_BGR2RGB);
-    out = ImageBuffer(bound_long_side(rgb, kStandardMaxSide));
-    return true;
+cv::Mat read_standard_srgb(const std::string& path) {
+    return color_mgmt::to_srgb(codec::read_image_file(path));
+}
+
+ImageBuffer load_standard_image(const std::string& path) {
+    return ImageBuffer(bound_long_side(read_standard_srgb(path), kStandardMaxSide));
 }
 
 }  // namespace vornalix

@@ -3,6 +3,8 @@
 
 #include "image/image_buffer.h"
 
+#include <opencv2/core.hpp>
+
 #include <string>
 
 namespace vornalix {
@@ -14,10 +16,16 @@ constexpr int kStandardMaxSide = 4096;
 // .tiff, .bmp or .webp. Every other path is taken as a RAW file.
 bool is_standard_image(const std::string& path);
 
-// Reads a JPEG, PNG, TIFF, BMP or WebP file (chosen by its content) as 8-bit
-// RGB, bounds its long side to kStandardMaxSide and widens it to 16-bit
-// RGBA. False with a one-line `error` when the file cannot be read or its
-// header claims too many pixels.
-bool load_standard_image(const std::string& path, ImageBuffer& out, std::string& error);
+// A JPEG, PNG, TIFF, BMP or WebP file (chosen by its content) in sRGB, as
+// color_mgmt::to_srgb gives it: 8-bit R, G, B when untagged, 16-bit when its
+// profile converted it. Throws vornalix::Failure with the load's message
+// when the file cannot be read or its header claims too many pixels. Every
+// reader of standard files (load, thumbnail, hash) starts here, so all see
+// the same pixels.
+cv::Mat read_standard_srgb(const std::string& path);
+
+// The file as read_standard_srgb gives it, its long side bounded to
+// kStandardMaxSide, as 16-bit RGBA.
+ImageBuffer load_standard_image(const std::string& path);
 
 }  // namespace vornalix

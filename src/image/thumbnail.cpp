@@ -1,8 +1,8 @@
 #include "image/thumbnail.h"
 
 #include "codec/image_write.h"
+#include "color/input_profile.h"
 #include "core/failure.h"
-#include "image/image_probe.h"
 #include "image/libraw_processor.h"
 #include "image/loader.h"
 #include "image/size_bound.h"
@@ -49,11 +49,8 @@ std::vector<unsigned char> encode_jpeg(const cv::Mat& rgb, int quality) {
 }
 
 std::vector<unsigned char> standard_thumbnail(const std::string& path) {
-    const ImageRead read = read_image_file(path, cv::IMREAD_COLOR);
-    if (read.status != ImageReadStatus::ok) fail("image file cannot be read");
-    cv::Mat rgb;
-    cv::cvtColor(bound_long_side(read.image, kThumbMaxSide), rgb, cv::COLOR_BGR2RGB);
-    return encode_jpeg(rgb, kThumbQuality);
+    return encode_jpeg(bound_long_side(color_mgmt::to_8bit(read_standard_srgb(path)), kThumbMaxSide),
+                       kThumbQuality);
 }
 
 std::vector<unsigned char> raw_thumbnail(const std::string& path) {

@@ -3,6 +3,7 @@
 // corrupt file is refused rather than read past its end.
 
 #include "metadata/exif.h"
+#include "metadata/jpeg_segments.h"
 
 #include <cstddef>
 
@@ -12,39 +13,61 @@ namespace {
 
 constexpr unsigned char kMarker = 0xFF;
 constexpr unsigned char kStartOfImage = 0xD8;
+constexpr unsigned char kEndOfImage = 0xD9;
+constexpr unsigned char kApp0 = 0xE0;
 constexpr unsigned char kApp1 = 0xE1;
 constexpr unsigned char kStartOfScan = 0xDA;
+constexpr unsigned char kTemporary = 0x01;
+constexpr unsigned char kRestart0 = 0xD0;
 // The length field (16 bits) counts its own two bytes.
 constexpr std::size_t kMaxSegmentPayload = 0xFFFF - 2;
 
 bool is_jpeg(const Bytes& f) { return f.size() >= 4 && f[0] == kMarker && f[1] == kStartOfImage; }
 
-// Markers that stand alone, without a length field: TEM, RST0..7, SOI, EOI
-// and fill bytes.
-bool has_length(unsigned char marker) {
-    return !(marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD9) || marker == kMarker);
-}
-
-// End of the segment starting at p (which holds at least four bytes), or 0
-// when its length is invalid or runs past the end of the data.
-std::size_t segment_end(const Bytes& f, std::size_t p) {
-    const std::size_t length = (static_cast<std::size_t>(f[p + 2]) << 8) | f[p + 3];
-    if (length < 2 || length > f.size() - p - 2) return 0;
-    return p + 2 + length;
+bool stands_alone(unsigned char marker) {
+    return marker == kTemporary || (marker >= kRestart0 && marker <= kEndOfImage);
 }
 
 }  // namespace
+
+JpegWalk walk_jpeg_segments(const unsigned char* data, std::size_t size,
+                            const std::function<bool(const JpegSegment&)>& visit) {
+    if (!data || size < 2 || data[0] != kMarker || data[1] != kStartOfImage) return {0, false};
+    std::size_t pos = 2;
+    while (pos < size && data[pos] == kMarker) {
+        JpegSegment s;
+        s.begin = pos;
+        while (pos + 1 < size && data[pos + 1] == kMarker) ++pos;  // fill bytes
+        if (pos + 1 >= size) return {s.begin, true};
+        s.marker = data[pos + 1];
+        // 0xFF00 is no marker; the scan and the end of image close the header.
+        if (s.marker == 0x00 || s.marker == kStartOfScan || s.marker == kEndOfImage) return {s.begin, true};
+        if (stands_alone(s.marker)) {
+            s.payload = s.end = pos + 2;
+        } else {
+            if (size - pos < 4) return {s.begin, false};
+            const std::size_t length = (static_cast<std::size_t>(data[pos + 2]) << 8) | data[pos + 3];
+            if (length < 2 || length > size - pos - 2) return {s.begin, false};
+            s.payload = pos + 4;
+            s.end = pos + 2 + length;
+        }
+        if (!visit(s)) return {s.begin, true};
+        pos = s.end;
+    }
+    return {pos, true};
+}
+
 
 bool insert_app1(Bytes& jpeg, const Bytes& block) {
     if (!is_jpeg(jpeg) || block.empty() || block.size() > kMaxSegmentPayload) return false;
 
     // The leading run of APP0/APP1 segments goes; anything behind the first
     // other segment is kept as it is.
-    std::size_t p = 2;
-    while (p + 3 < jpeg.size() && jpeg[p] == kMarker && (jpeg[p + 1] & 0xFE) == 0xE0) {
-        p = segment_end(jpeg, p);
-        if (p == 0) return false;
-    }
+    const JpegWalk walk = walk_jpeg_segments(jpeg.data(), jpeg.size(), [](const JpegSegment& s) {
+        return s.marker == kApp0 || s.marker == kApp1;
+    });
+    if (!walk.intact) return false;
+    const std::size_t p = walk.at;
 
     const std::size_t length = block.size() + 2;
     Bytes out;
@@ -61,21 +84,14 @@ bool strip_app1(Bytes& jpeg) {
     if (!is_jpeg(jpeg)) return false;
     Bytes out{kMarker, kStartOfImage};
     out.reserve(jpeg.size());
-    std::size_t p = 2;
-    while (p < jpeg.size()) {
-        // The scan and anything the walk does not understand are copied as they stand.
-        if (p + 3 >= jpeg.size() || jpeg[p] != kMarker || !has_length(jpeg[p + 1]) ||
-            jpeg[p + 1] == kStartOfScan) {
-            out.insert(out.end(), jpeg.begin() + static_cast<std::ptrdiff_t>(p), jpeg.end());
-            break;
-        }
-        const std::size_t end = segment_end(jpeg, p);
-        if (end == 0) return false;
-        if (jpeg[p + 1] != kApp1)
-            out.insert(out.end(), jpeg.begin() + static_cast<std::ptrdiff_t>(p),
-                       jpeg.begin() + static_cast<std::ptrdiff_t>(end));
-        p = end;
-    }
+    const auto at = [&](std::size_t i) { return jpeg.begin() + static_cast<std::ptrdiff_t>(i); };
+    const JpegWalk walk = walk_jpeg_segments(jpeg.data(), jpeg.size(), [&](const JpegSegment& s) {
+        if (s.marker != kApp1) out.insert(out.end(), at(s.begin), at(s.end));
+        return true;
+    });
+    if (!walk.intact) return false;
+    // The scan and anything the walk does not understand are copied as they stand.
+    out.insert(out.end(), at(walk.at), jpeg.end());
     jpeg.swap(out);
     return true;
 }

@@ -70,10 +70,11 @@ bool flush_to_disk(const std::string& path) {
 
 bool read_file(const std::string& path, Bytes& out) {
     out.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking open and regular files only: a FIFO or device is no image and must not block.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
     struct stat st {};
-    bool ok = ::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     if (ok && st.st_size > 0) out.reserve(static_cast<size_t>(st.st_size));
     unsigned char chunk[65536];
     while (ok) {

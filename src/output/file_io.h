@@ -11,7 +11,7 @@ namespace vornalix::output {
 
 using Bytes = std::vector<unsigned char>;
 
-// Reads the whole file; false when it cannot be opened or read.
+// Reads the whole regular file; false when it cannot be opened or read.
 bool read_file(const std::string& path, Bytes& out);
 
 // Lowercase extension of the path's last component, dot included (".jpg"),
