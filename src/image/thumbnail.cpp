@@ -7,7 +7,6 @@
 #include "image/loader.h"
 #include "image/size_bound.h"
 
-#include <opencv2/imgcodecs.hpp>  // the reading flags
 #include <opencv2/imgproc.hpp>
 
 namespace vornalix {
