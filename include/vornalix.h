@@ -207,6 +207,13 @@ VORNALIX_API int vornalix_process(VornalixContext* ctx);
  * is untouched and the size queries give the size needed).
  */
 VORNALIX_API int vornalix_get_preview(VornalixContext* ctx, unsigned char* out, int out_size);
+/**
+ * The same preview at the rendering's full 16 bits (0..65535 per sample) for
+ * hosts doing their own colour work; `out_bytes` is the buffer's size in
+ * bytes, vornalix_get_width x vornalix_get_height x 8 needed.  Returns and
+ * fails as vornalix_get_preview.
+ */
+VORNALIX_API int vornalix_get_preview16(VornalixContext* ctx, unsigned short* out, int out_bytes);
 
 /* ------------------------------------------------------------------------ */
 /* Export and histogram                                                     */
