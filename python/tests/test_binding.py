@@ -9,7 +9,7 @@ import pytest
 
 import vornalix
 from vornalix import VornalixError
-from vornalix._library import available
+from vornalix._library import C, available
 
 from conftest import synthetic_rgb, write_png
 
@@ -49,6 +49,8 @@ def test_set_converts_python_values_and_merges_named_parts(png):
             photo.export("x.jpg", quality=500)
         with pytest.raises(ValueError, match="uint8, uint16 or float32"):
             photo.preview(np.int32)
+        samples = np.empty(48 * 64 * 4, np.uint16)  # the 16-bit preview's size counts bytes
+        assert C.vornalix_get_preview16(photo._handle, samples.ctypes.data, samples.nbytes - 1) == -1
         photo.set(contrast=1000, allow_extreme=True)
         assert photo.settings()["contrast"] == 1000
 
