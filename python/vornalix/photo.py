@@ -60,7 +60,7 @@ def encode_path(path: PathLike) -> bytes:
 
 
 def readable_path(path: PathLike) -> bytes:
-    """`path` encoded once the OS opens it for reading; a missing file, a folder or no permission raise the built-in's kind."""
+    """`path` encoded once the OS opens it for reading; otherwise the OS's error (a folder: IsADirectoryError)."""
     raw = encode_path(path)
     try:  # non-blocking, so a FIFO cannot hang the check
         fd = os.open(raw, os.O_RDONLY | getattr(os, "O_NONBLOCK", 0))
@@ -323,7 +323,8 @@ class Photo:
         kind = np.dtype(dtype)
         if kind not in _PREVIEWS:
             raise VornalixValueError(f"previews come as uint8, uint16 or float32, not {kind}")
-        function, samples = getattr(C, _PREVIEWS[kind][0]), _PREVIEWS[kind][1]
+        name, samples = _PREVIEWS[kind]
+        function = getattr(C, name)
         ctx = self._ctx()
         width, height = C.vornalix_get_width(ctx), C.vornalix_get_height(ctx)
         for _ in range(2):
