@@ -207,6 +207,13 @@ VORNALIX_API int vornalix_process(VornalixContext* ctx);
  * is untouched and the size queries give the size needed).
  */
 VORNALIX_API int vornalix_get_preview(VornalixContext* ctx, unsigned char* out, int out_size);
+/**
+ * The same preview at the rendering's full 16 bits (0..65535 per sample) for
+ * hosts doing their own colour work; `out_bytes` is the buffer's size in
+ * bytes, vornalix_get_width x vornalix_get_height x 8 needed.  Returns and
+ * fails as vornalix_get_preview.
+ */
+VORNALIX_API int vornalix_get_preview16(VornalixContext* ctx, unsigned short* out, int out_bytes);
 
 /* ------------------------------------------------------------------------ */
 /* Export and histogram                                                     */
@@ -439,10 +446,13 @@ VORNALIX_API int vornalix_settings_from_json(VornalixContext* ctx, const char* j
  * "type" ("float" or "int"), "default", "front_end_default" (the command
  * line's and Python's starting value), "min", "max" (the documented range),
  * "flag" (the command line's), "unit", "suggestion" (the vornalix_auto_enhance
- * entry that feeds it, or null)}, ...], "parts": {NAME: {"min", "max"}}}, the
- * settings in the order of the setters; the parts are the documented ranges of
- * tone_curve points, hsl values, split_toning_hue, split_toning_saturation,
- * split_toning_balance and crop values.
+ * entry that feeds it, or null)}, ...], "parts": {NAME: {"min", "max"}},
+ * "outputs": {NAME: {"front_end_default", "min", "max"}}}, the settings in the
+ * order of the setters; the parts are the documented ranges of tone_curve
+ * points, hsl values, split_toning_hue, split_toning_saturation,
+ * split_toning_balance and crop values; the outputs are the front-ends'
+ * export options jpeg_quality and keep_exif (1: a JPEG keeps the source's
+ * EXIF).
  */
 VORNALIX_API const char* vornalix_settings_schema(void);
 

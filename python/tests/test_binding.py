@@ -1,6 +1,7 @@
 """What the Python binding adds to the C interface (the figures are pinned by the library's tests)."""
 
 import math
+import os
 import struct
 
 import numpy as np
@@ -8,9 +9,9 @@ import pytest
 
 import vornalix
 from vornalix import VornalixError
-from vornalix._library import available
+from vornalix._library import C, available
 
-from conftest import synthetic_rgb
+from conftest import synthetic_rgb, write_png
 
 
 def png_header(path):
@@ -46,15 +47,17 @@ def test_set_converts_python_values_and_merges_named_parts(png):
         assert photo.settings()["exposure"] == 0.5  # nothing changed
         with pytest.raises(ValueError, match="quality 500 is outside 1..100"):
             photo.export("x.jpg", quality=500)
+        with pytest.raises(ValueError, match="uint8, uint16 or float32"):
+            photo.preview(np.int32)
+        samples = np.empty(48 * 64 * 4, np.uint16)  # the 16-bit preview's size counts bytes
+        assert C.vornalix_get_preview16(photo._handle, samples.ctypes.data, samples.nbytes - 1) == -1
         photo.set(contrast=1000, allow_extreme=True)
         assert photo.settings()["contrast"] == 1000
 
 
 def test_outputs_render_the_latest_settings(png, tmp_path):
     with vornalix.open(png) as photo:
-        pixels = photo.preview()
-        assert pixels.shape == (48, 64, 4) and pixels.dtype == np.uint8 and (pixels[..., 3] == 255).all()
-        photo.set(temperature=6500, tint=0)  # leaves the colours alone: rows, columns and channels in order
+        # as shot: the colours are left alone, rows, columns and channels in order
         assert np.abs(photo.preview()[..., :3].astype(int) - synthetic_rgb()).max() <= 1
         dark = photo.histogram()["luminance"]
         photo.export(tmp_path / "before.png")
@@ -90,10 +93,36 @@ def test_metadata_analyses_and_subject(png, tmp_path):
     assert png_header(tmp_path / "subject.png")[3] == 6  # RGBA
 
 
+@pytest.mark.parametrize("dtype, top", [(np.uint8, 255), (np.uint16, 65535), (np.float32, 1)])
+def test_previews_come_in_each_dtype_with_the_same_picture(png, dtype, top):
+    with vornalix.open(png) as photo:
+        photo.segment(0.5, 0.5)
+        photo.set(exposure=0.7, bg_blur=60)  # edited and blurred alike at every depth
+        eight, pixels = photo.preview(), photo.preview(dtype)
+    assert pixels.dtype == dtype and pixels.shape == (48, 64, 4) and (pixels[..., 3] == top).all()
+    assert np.abs(pixels / top * 255 - eight).max() <= 1.5  # the 8-bit blur rounds twice
+
+
+# action, path given, path at fault (named in the error), built-in raised
+@pytest.mark.parametrize("action, target, culprit, kind", [
+    ("open", "missing.png", "missing.png", FileNotFoundError), ("open", "folder", "folder", IsADirectoryError),
+    ("open", "locked.png", "locked.png", PermissionError), ("phash", "folder", "folder", IsADirectoryError),
+    ("thumbnail", "missing.png", "missing.png", FileNotFoundError),
+    ("export", "missing/x.jpg", "missing", FileNotFoundError), ("export", "folder", "folder", IsADirectoryError),
+    ("export", "photo.png/x.jpg", "photo.png", NotADirectoryError), ("export", "x.gif", None, ValueError)])
+def test_failures_raise_the_matching_builtin(png, tmp_path, action, target, culprit, kind):
+    if kind is PermissionError and os.geteuid() == 0:
+        pytest.skip("root reads any file")
+    (tmp_path / "folder").mkdir()
+    os.chmod(write_png(tmp_path / "locked.png", synthetic_rgb()), 0)
+    with vornalix.open(png) as photo, pytest.raises(kind) as caught:
+        getattr(vornalix if action != "export" else photo, action)(tmp_path / target)
+    assert isinstance(caught.value, VornalixError) and caught.value.code == -1
+    if culprit:
+        assert caught.value.filename == str(tmp_path / culprit) and str(tmp_path / culprit) in caught.value.message
+
+
 def test_failures_raise_with_the_library_message_and_closed_photos_refuse(png, tmp_path):
-    with pytest.raises(VornalixError) as caught:
-        vornalix.open(tmp_path / "missing.jpg")
-    assert caught.value.code == -1 and caught.value.message
     with pytest.raises(VornalixError, match="NUL"):
         vornalix.open("a\0b.png")
     with vornalix.Photo() as empty:
@@ -111,10 +140,8 @@ def test_thumbnails_and_hashes(png, tmp_path):
     assert vornalix.thumbnail(png)[:2] == b"\xff\xd8"
     assert vornalix.hamming(vornalix.phash(png), vornalix.phash(png)) == 0
     assert vornalix.hamming(0, 2**64 - 1) == 64 and vornalix.hamming(0b1011, 0b0001) == 2
-    for utility in (vornalix.thumbnail, vornalix.phash):
-        with pytest.raises(VornalixError) as caught:
-            utility(tmp_path / "missing.png")
-        assert caught.value.code < 0
+    with pytest.raises(VornalixError, match="cannot be read"):
+        vornalix.phash(write_png(tmp_path / "empty.png", synthetic_rgb(0, 0)))
 
 
 def test_export_embeds_the_chosen_profile(png, tmp_path):

@@ -11,21 +11,28 @@ this package (a build tree or an installed tree), then on the system path.
 A loaded photo starts as the command line's do, as shot (temperature 6500,
 FRONT_END_DEFAULTS) where the library's own default is 5500; values outside
 a setting's range (SETTINGS) raise VornalixValueError unless allow_extreme.
+Every error is a VornalixError; a file that cannot be read or written raises
+a VornalixOSError, catchable as FileNotFoundError, IsADirectoryError,
+PermissionError or OSError as the OS reports it.
 """
+
+from __future__ import annotations
 
 import ctypes
 
-from ._library import C, VornalixError, VornalixValueError
+from ._library import C, VornalixError, VornalixOSError, VornalixValueError
 from ._library import path as library_path
-from .photo import AUTO_ENHANCE_KEYS, CURVES, FRONT_END_DEFAULTS, HSL_BANDS, SETTINGS, Photo, encode_path
+from .photo import (AUTO_ENHANCE_KEYS, CURVES, DEFAULT_JPEG_QUALITY, DEFAULT_KEEP_EXIF, FRONT_END_DEFAULTS,
+                    HSL_BANDS, SETTINGS, PathLike, Photo, readable_path)
 
 __all__ = [
-    "open", "Photo", "VornalixError", "VornalixValueError", "thumbnail", "phash", "hamming", "version",
-    "library_path", "AUTO_ENHANCE_KEYS", "CURVES", "HSL_BANDS", "SETTINGS", "FRONT_END_DEFAULTS",
+    "open", "Photo", "VornalixError", "VornalixOSError", "VornalixValueError", "thumbnail", "phash", "hamming",
+    "version", "library_path", "AUTO_ENHANCE_KEYS", "CURVES", "HSL_BANDS", "SETTINGS", "FRONT_END_DEFAULTS",
+    "DEFAULT_JPEG_QUALITY", "DEFAULT_KEEP_EXIF", "PathLike",
 ]
 
 
-def open(path, scale=1):  # noqa: A001 - the natural name, as in io.open
+def open(path: PathLike, scale: int = 1) -> Photo:  # noqa: A001 - the natural name, as in io.open
     """Loads a photograph (RAW, JPEG, PNG, TIFF, BMP or WebP) into a new Photo.
 
     `scale` 1..4 decodes RAW files smaller (2 and 3 half size, 4 quarter).
@@ -33,7 +40,7 @@ def open(path, scale=1):  # noqa: A001 - the natural name, as in io.open
     return Photo(path, scale)
 
 
-def version():
+def version() -> str:
     """The library's version text."""
     return C.vornalix_version().decode()
 
@@ -55,9 +62,9 @@ _PHASH_FAILURES = {
 }
 
 
-def thumbnail(path):
+def thumbnail(path: PathLike) -> bytes:
     """A small JPEG preview of an image file as bytes (a RAW file's embedded one)."""
-    raw = encode_path(path)
+    raw = readable_path(path)
     data, size = ctypes.c_void_p(), ctypes.c_uint()
     rc = C.vornalix_extract_thumbnail(raw, ctypes.byref(data), ctypes.byref(size))
     if rc != 0:
@@ -69,9 +76,9 @@ def thumbnail(path):
         C.vornalix_free_thumb(data)
 
 
-def phash(path):
+def phash(path: PathLike) -> int:
     """The 64-bit perceptual hash of an image file, as an int."""
-    raw = encode_path(path)
+    raw = readable_path(path)
     value = ctypes.c_ulonglong()
     rc = C.vornalix_phash(raw, ctypes.byref(value))
     if rc != 0:
@@ -80,6 +87,6 @@ def phash(path):
     return value.value
 
 
-def hamming(a, b):
+def hamming(a: int, b: int) -> int:
     """Number of differing bits of two hashes (0 = same picture, up to 64)."""
     return bin((int(a) ^ int(b)) & 0xFFFFFFFFFFFFFFFF).count("1")

@@ -1,8 +1,12 @@
-"""Finding and loading the shared library, and the C prototypes."""
+"""Finding and loading the shared library, the C prototypes and the errors."""
+
+from __future__ import annotations
 
 import ctypes
 import ctypes.util
+import errno
 import os
+from typing import Any, Optional
 
 _NAMES = ("libvornalix.so.1", "libvornalix.so")
 
@@ -14,17 +18,62 @@ class VornalixError(Exception):
     the negative number the C function returned.
     """
 
-    def __init__(self, message, code=-1):
+    def __init__(self, message: str, code: int = -1) -> None:
         super().__init__(message)
         self.message = message
         self.code = code
 
-    def __repr__(self):
-        return f"VornalixError({self.message!r}, code={self.code})"
+    def __repr__(self) -> str:
+        return f"{type(self).__name__}({self.message!r}, code={self.code})"
 
 
 class VornalixValueError(VornalixError, ValueError):
-    """A value the binding refuses before any call, such as a setting outside its range."""
+    """A value refused, such as a setting outside its range or a settings document the library rejects."""
+
+
+class VornalixOSError(VornalixError, OSError):
+    """A file that cannot be read or written, worded as the OS words it.
+
+    ``errno``, ``strerror`` and ``filename`` (the path at fault) are set as
+    on any OSError; a missing file, a folder and a refused permission raise
+    the subclasses catchable as FileNotFoundError, IsADirectoryError and
+    PermissionError.
+    """
+
+    def __init__(self, number: int, filename: str, strerror: Optional[str] = None, code: int = -1) -> None:
+        OSError.__init__(self, number, strerror or os.strerror(number), filename)
+        self.message = str(self)
+        self.code = code
+
+
+class VornalixFileNotFoundError(VornalixOSError, FileNotFoundError):
+    pass
+
+
+class VornalixIsADirectoryError(VornalixOSError, IsADirectoryError):
+    pass
+
+
+class VornalixNotADirectoryError(VornalixOSError, NotADirectoryError):
+    pass
+
+
+class VornalixPermissionError(VornalixOSError, PermissionError):
+    pass
+
+
+_OS_ERRORS = {
+    errno.ENOENT: VornalixFileNotFoundError,
+    errno.EISDIR: VornalixIsADirectoryError,
+    errno.ENOTDIR: VornalixNotADirectoryError,
+    errno.EACCES: VornalixPermissionError,
+    errno.EPERM: VornalixPermissionError,
+}
+
+
+def os_error(number: int, filename: str, strerror: Optional[str] = None, code: int = -1) -> VornalixOSError:
+    """The VornalixOSError for an errno: the built-in's subclass where Python has one."""
+    return _OS_ERRORS.get(number, VornalixOSError)(number, filename, strerror, code)
 
 
 class Exif(ctypes.Structure):
@@ -45,7 +94,7 @@ class Exif(ctypes.Structure):
     ]
 
 
-def _candidates():
+def _candidates() -> tuple[list[str], bool]:
     """Where the library may be, in the order it is looked for."""
     explicit = os.environ.get("VORNALIX_LIBRARY")
     if explicit:
@@ -53,7 +102,7 @@ def _candidates():
     here = os.path.dirname(os.path.abspath(__file__))
     dirs = [here]
     try:  # written by the build (and the install) beside the package
-        from . import _location
+        from . import _location  # type: ignore[attr-defined]
 
         dirs += [os.path.normpath(os.path.join(here, d)) for d in _location.LIBRARY_DIRS]
     except ImportError:
@@ -64,7 +113,7 @@ def _candidates():
     return paths + list(_NAMES) + ([system] if system else []), False
 
 
-def _load():
+def _load() -> tuple[ctypes.CDLL, str]:
     candidates, explicit = _candidates()
     errors = []
     for path in candidates:
@@ -91,6 +140,7 @@ _PROTOTYPES = {
     "vornalix_get_height": (_c.c_int, [_ctx]),
     "vornalix_process": (_c.c_int, [_ctx]),
     "vornalix_get_preview": (_c.c_int, [_ctx, _c.c_void_p, _c.c_int]),
+    "vornalix_get_preview16": (_c.c_int, [_ctx, _c.c_void_p, _c.c_int]),
     "vornalix_reset_adjustments": (None, [_ctx]),
     "vornalix_export_jpeg": (_c.c_int, [_ctx, _c.c_char_p, _c.c_int, _c.c_int, _c.c_int]),
     "vornalix_export_tiff": (_c.c_int, [_ctx, _c.c_char_p]),
@@ -119,7 +169,7 @@ _PROTOTYPES = {
 class _Functions:
     """The C functions with their prototypes, as attributes (``C.vornalix_process``)."""
 
-    def __init__(self):
+    def __init__(self) -> None:
         for name, (restype, argtypes) in _PROTOTYPES.items():
             try:
                 function = getattr(lib, name)
@@ -129,13 +179,13 @@ class _Functions:
             function.argtypes = argtypes
             setattr(self, name, function)
 
-    def __getattr__(self, name):
+    def __getattr__(self, name: str) -> Any:
         raise VornalixError(f"{name} is not available in {path}")
 
 
 C = _Functions()
 
 
-def available(name):
+def available(name: str) -> bool:
     """Whether the loaded library has the C function `name`."""
     return name in C.__dict__

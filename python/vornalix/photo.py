@@ -1,14 +1,23 @@
 """One photograph in one library context."""
 
+from __future__ import annotations
+
 import ctypes
+import errno
 import json
 import math
 import os
+import stat
 from collections.abc import Mapping
+from typing import Any, Callable, Optional, Union
 
 import numpy as np
+import numpy.typing as npt
 
-from ._library import C, Exif, VornalixError, VornalixValueError
+from ._library import C, Exif, VornalixError, VornalixValueError, os_error
+
+# What the binding takes as a file path.
+PathLike = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
 
 # The library's single-value settings by key: type, default, front_end_default,
 # min, max, unit and the auto-enhance entry ("suggestion") that feeds it.
@@ -20,8 +29,11 @@ AUTO_ENHANCE_KEYS = tuple(key for key, s in SETTINGS.items() if s["suggestion"] 
 # balance (temperature 6500) where the library keeps its own default.
 FRONT_END_DEFAULTS = {key: s["front_end_default"] for key, s in SETTINGS.items()
                       if s["front_end_default"] != s["default"]}
-JPEG_QUALITY = (1, 100)
-DEFAULT_JPEG_QUALITY = 92  # the command line's
+# The export options the command line shares: JPEG quality and EXIF kept.
+_OUTPUTS = _SCHEMA["outputs"]
+JPEG_QUALITY = (_OUTPUTS["jpeg_quality"]["min"], _OUTPUTS["jpeg_quality"]["max"])
+DEFAULT_JPEG_QUALITY = _OUTPUTS["jpeg_quality"]["front_end_default"]
+DEFAULT_KEEP_EXIF = bool(_OUTPUTS["keep_exif"]["front_end_default"])
 CURVES = ("master", "red", "green", "blue")
 HSL_BANDS = ("red", "orange", "yellow", "green", "aqua", "blue", "purple", "magenta")
 # Settings made of named parts: a partial value in set() changes only the parts it names.
@@ -29,9 +41,14 @@ _NESTED = ("tone_curve", "hsl", "split_toning")
 _IDENTITY_CURVE = [[0.0, 0.0], [1.0, 1.0]]
 # The output colour spaces, numbered as the C constants VORNALIX_PROFILE_*.
 _OUTPUT_PROFILES = {"srgb": 0, "adobergb": 1, "p3": 2, "prophoto": 3}
+# The preview's C function and sample type by the array type asked for; float
+# is the 16-bit preview over 0..1.
+_PREVIEWS = {np.dtype(np.uint8): ("vornalix_get_preview", np.uint8),
+             np.dtype(np.uint16): ("vornalix_get_preview16", np.uint16),
+             np.dtype(np.float32): ("vornalix_get_preview16", np.uint16)}
 
 
-def encode_path(path):
+def encode_path(path: PathLike) -> bytes:
     """A path (str, bytes or os.PathLike) as the bytes the C interface takes."""
     try:
         raw = os.fsencode(os.fspath(path))
@@ -42,7 +59,37 @@ def encode_path(path):
     return raw
 
 
-def _plain(value, key):
+def readable_path(path: PathLike) -> bytes:
+    """`path` encoded once the OS opens it for reading; otherwise the OS's error (a folder: IsADirectoryError)."""
+    raw = encode_path(path)
+    try:  # non-blocking, so a FIFO cannot hang the check
+        fd = os.open(raw, os.O_RDONLY | getattr(os, "O_NONBLOCK", 0))
+    except OSError as e:
+        raise os_error(e.errno, os.fsdecode(raw)) from None
+    try:
+        folder = stat.S_ISDIR(os.fstat(fd).st_mode)
+    finally:
+        os.close(fd)
+    if folder:
+        raise os_error(errno.EISDIR, os.fsdecode(raw))
+    return raw
+
+
+def writable_path(path: PathLike) -> bytes:
+    """`path` encoded once a file can be written there; otherwise the OS's error naming the path at fault."""
+    raw = encode_path(path)
+    folder = os.path.dirname(raw) or b"."
+    target = raw if os.path.lexists(raw) else folder
+    for fault, culprit in [(errno.EISDIR, os.path.isdir(raw) and raw),
+                           (errno.ENOENT, not os.path.exists(folder) and folder),
+                           (errno.ENOTDIR, not os.path.isdir(folder) and folder),
+                           (errno.EACCES, not os.access(target, os.W_OK) and target)]:
+        if culprit:
+            raise os_error(fault, os.fsdecode(culprit))
+    return raw
+
+
+def _plain(value: Any, key: str) -> Any:
     """`value` as plain JSON data: numpy values, tuples and booleans become numbers and lists."""
     if isinstance(value, (bool, np.bool_)):
         return int(value)
@@ -55,21 +102,21 @@ def _plain(value, key):
     if isinstance(value, (list, tuple)):
         return [_plain(v, key) for v in value]
     if isinstance(value, float) and not math.isfinite(value):
-        raise VornalixError(f"setting '{key}': {value} is not a finite number")
+        raise VornalixValueError(f"setting '{key}': {value} is not a finite number")
     return value
 
 
 _EXTREME = " (allow_extreme=True lets it through)"
 
 
-def _check_range(key, value, low, high, hint=""):
+def _check_range(key: str, value: Any, low: float, high: float, hint: str = "") -> None:
     if isinstance(value, (int, float)) and not low <= value <= high:
         raise VornalixValueError(f"{key} {value} is outside {low:g}..{high:g}{hint}")
 
 
-def _check_ranges(key, value):
+def _check_ranges(key: str, value: Any) -> None:
     """Each number of `value` (plain data) within its documented range: a setting's own, or its part's."""
-    def check(part, numbers):
+    def check(part: str, numbers: Any) -> None:
         for number in numbers if isinstance(numbers, list) else [numbers]:
             _check_range(key, number, _SCHEMA["parts"][part]["min"], _SCHEMA["parts"][part]["max"], _EXTREME)
 
@@ -94,11 +141,11 @@ def _check_ranges(key, value):
         check("split_toning_balance", parts.get("balance"))
 
 
-def _dumps(document):
+def _dumps(document: Mapping[str, Any]) -> str:
     try:
         return json.dumps({k: _plain(v, k) for k, v in document.items()}, allow_nan=False)
     except (TypeError, ValueError) as e:
-        raise VornalixError(f"settings: {e}") from None
+        raise VornalixValueError(f"settings: {e}") from None
 
 
 class Photo:
@@ -109,8 +156,8 @@ class Photo:
     and ``save_subject`` always show the current settings.
     """
 
-    def __init__(self, path=None, scale=1):
-        self.path = None
+    def __init__(self, path: Optional[PathLike] = None, scale: int = 1) -> None:
+        self.path: Optional[str] = None
         self._handle = C.vornalix_create_context()
         if not self._handle:
             raise VornalixError("could not create a library context")
@@ -123,12 +170,14 @@ class Photo:
                 self.close()
                 raise
 
-    def load(self, path, scale=1):
+    def load(self, path: PathLike, scale: int = 1) -> None:
         """Loads another photograph into this context; every setting returns to FRONT_END_DEFAULTS.
 
-        On failure the previous photograph and its settings stay.
+        On failure the previous photograph and its settings stay.  A missing
+        file, a folder or a file without read permission raise
+        FileNotFoundError, IsADirectoryError or PermissionError (VornalixOSError).
         """
-        raw = encode_path(path)
+        raw = readable_path(path)
         self._check(C.vornalix_load_arw(self._ctx(), raw, int(scale)))
         self.path = os.fsdecode(raw)
         self._dirty = True
@@ -138,70 +187,76 @@ class Photo:
         self.set(**FRONT_END_DEFAULTS)
 
     # -- life cycle -----------------------------------------------------
-    def close(self):
+    def close(self) -> None:
         """Releases the context; the photo can no longer be used."""
         handle, self._handle = getattr(self, "_handle", None), None
         if handle:
             C.vornalix_destroy_context(handle)
 
-    def __enter__(self):
+    def __enter__(self) -> Photo:
         return self
 
-    def __exit__(self, *exc):
+    def __exit__(self, *exc: object) -> None:
         self.close()
-        return False
 
-    def __del__(self):
+    def __del__(self) -> None:
         try:
             self.close()
         except Exception:  # interpreter shutdown: the library may be gone already
             pass
 
     @property
-    def closed(self):
+    def closed(self) -> bool:
         return not self._handle
 
-    def __repr__(self):
+    def __repr__(self) -> str:
         state = "closed" if self.closed else f"{self.width}x{self.height}"
         return f"<vornalix.Photo {self.path!r} {state}>"
 
     # -- helpers ----------------------------------------------------------
-    def _ctx(self):
+    def _ctx(self) -> int:
         if not self._handle:
             raise VornalixError("the photo is closed")
         return self._handle
 
-    def _error(self, code):
+    def _error(self, code: int, kind: Callable[[str, int], VornalixError] = VornalixError) -> VornalixError:
         message = C.vornalix_last_error(self._handle).decode("utf-8", "replace")
-        return VornalixError(message or "the library call failed", code)
+        return kind(message or "the library call failed", code)
 
-    def _check(self, code):
+    def _check(self, code: int, kind: Callable[[str, int], VornalixError] = VornalixError) -> int:
+        """`code` when it is no failure; otherwise raises `kind` with the library's message."""
         if code < 0:
-            raise self._error(code)
+            raise self._error(code, kind)
         return code
 
-    def _set_output_profile(self, name):
+    def _check_written(self, code: int, raw: bytes) -> None:
+        """Raises a write's failure as an OSError naming the file."""
+        if code < 0:
+            message = C.vornalix_last_error(self._handle).decode("utf-8", "replace")
+            raise os_error(errno.EIO, os.fsdecode(raw), message or None, code)
+
+    def _set_output_profile(self, name: str) -> None:
         if name not in _OUTPUT_PROFILES:
-            raise VornalixError(f"unknown profile {name!r}: use one of {', '.join(_OUTPUT_PROFILES)}")
+            raise VornalixValueError(f"unknown profile {name!r}: use one of {', '.join(_OUTPUT_PROFILES)}")
         self._check(C.vornalix_set_output_profile(self._ctx(), _OUTPUT_PROFILES[name]))
 
-    def _render_if_changed(self):
+    def _render_if_changed(self) -> None:
         if self._dirty:
             self._check(C.vornalix_process(self._ctx()))
             self._dirty = False
 
     # -- size -------------------------------------------------------------
     @property
-    def width(self):
+    def width(self) -> int:
         """Width of the current rendering, or of the loaded image before one."""
         return C.vornalix_get_width(self._ctx())
 
     @property
-    def height(self):
+    def height(self) -> int:
         return C.vornalix_get_height(self._ctx())
 
     # -- settings ---------------------------------------------------------
-    def settings(self):
+    def settings(self) -> dict[str, Any]:
         """The whole edit as a dict (the settings-document schema)."""
         ctx = self._ctx()
         size = self._check(C.vornalix_settings_to_json(ctx, None, 0))
@@ -209,16 +264,16 @@ class Photo:
         self._check(C.vornalix_settings_to_json(ctx, buffer, size))
         return json.loads(buffer.value.decode("utf-8"))
 
-    def apply(self, settings):
+    def apply(self, settings: Union[str, Mapping[str, Any]]) -> None:
         """Makes `settings` (a dict or a JSON text) the whole edit; keys left out take their defaults.
 
         The library checks the whole document first: on a fault nothing changes.
         """
         text = settings if isinstance(settings, str) else _dumps(dict(settings))
-        self._check(C.vornalix_settings_from_json(self._ctx(), text.encode("utf-8")))
+        self._check(C.vornalix_settings_from_json(self._ctx(), text.encode("utf-8")), VornalixValueError)
         self._dirty = True
 
-    def set(self, allow_extreme=False, **settings):
+    def set(self, allow_extreme: bool = False, **settings: Any) -> None:
         """Changes the named settings and keeps all others.
 
         Names are the setters' without ``vornalix_set_``: ``exposure=0.5``,
@@ -235,7 +290,7 @@ class Photo:
         if blur is not None:
             blur = _plain(blur, "bg_blur")
             if not isinstance(blur, (int, float)):
-                raise VornalixError(f"setting 'bg_blur': expected a number, found {type(blur).__name__}")
+                raise VornalixValueError(f"setting 'bg_blur': expected a number, found {type(blur).__name__}")
         if settings:
             document = self.settings()
             for key, value in settings.items():
@@ -251,41 +306,54 @@ class Photo:
         if blur is not None:
             C.vornalix_set_bg_blur(ctx, float(blur))
 
-    def reset(self):
+    def reset(self) -> None:
         """Every edit setting back to where a loaded photo starts (FRONT_END_DEFAULTS)."""
         C.vornalix_reset_adjustments(self._ctx())
         self._dirty = True
         self.set(**FRONT_END_DEFAULTS)
 
     # -- rendering and output ------------------------------------------------
-    def preview(self):
-        """Renders and returns the 8-bit picture as an (H, W, 4) uint8 array (R, G, B, A)."""
+    def preview(self, dtype: npt.DTypeLike = np.uint8) -> npt.NDArray[Any]:
+        """Renders and returns the picture as an (H, W, 4) array (R, G, B, A).
+
+        `dtype` numpy.uint8 (0..255), numpy.uint16 (the rendering's full 16
+        bits) or numpy.float32 (the 16 bits over 0..1), for hosts doing their
+        own colour work.
+        """
+        kind = np.dtype(dtype)
+        if kind not in _PREVIEWS:
+            raise VornalixValueError(f"previews come as uint8, uint16 or float32, not {kind}")
+        name, samples = _PREVIEWS[kind]
+        function = getattr(C, name)
         ctx = self._ctx()
         width, height = C.vornalix_get_width(ctx), C.vornalix_get_height(ctx)
         for _ in range(2):
-            out = np.empty(max(width * height * 4, 4), dtype=np.uint8)
-            rc = C.vornalix_get_preview(ctx, out.ctypes.data, out.size)
+            out = np.empty(max(width * height * 4, 4), dtype=samples)
+            rc = function(ctx, out.ctypes.data, out.nbytes)
             need_w, need_h = C.vornalix_get_width(ctx), C.vornalix_get_height(ctx)
             if rc == 0:
                 self._dirty = False
-                return out[: need_w * need_h * 4].reshape(need_h, need_w, 4).copy()
+                pixels = out[: need_w * need_h * 4].reshape(need_h, need_w, 4)
+                return pixels.astype(np.float32) / np.float32(65535) if kind == np.float32 else pixels.copy()
             if need_w * need_h * 4 <= out.size:
                 break
             width, height = need_w, need_h  # the edit enlarged the picture: once more
         raise self._error(rc)
 
-    def export(self, path, quality=DEFAULT_JPEG_QUALITY, keep_exif=True, bits=8, profile="srgb"):
+    def export(self, path: PathLike, quality: int = DEFAULT_JPEG_QUALITY, keep_exif: bool = DEFAULT_KEEP_EXIF,
+               bits: int = 8, profile: str = "srgb") -> None:
         """Writes the current rendering; the extension decides the format.
 
         .jpg/.jpeg: 8-bit JPEG at `quality` (1..100), with the source's EXIF
         when `keep_exif`; .tif/.tiff: 16-bit TIFF; .png: 8- or 16-bit PNG (`bits`).
         `profile` is the file's colour space: "srgb", "adobergb", "p3" or
         "prophoto" (for 16-bit files: 8 bits band over its wide gamut).
+        A target that cannot be written raises an OSError naming the path at fault.
         """
         ctx = self._ctx()
         _check_range("quality", quality, *JPEG_QUALITY)
         self._set_output_profile(profile)
-        raw = encode_path(path)
+        raw = writable_path(path)
         ext = os.path.splitext(os.fsdecode(raw))[1].lower()
         if ext in (".jpg", ".jpeg"):
             call = lambda: C.vornalix_export_jpeg(ctx, raw, int(quality), 0, 1 if keep_exif else 0)
@@ -293,14 +361,14 @@ class Photo:
             call = lambda: C.vornalix_export_tiff(ctx, raw)
         elif ext == ".png":
             if bits not in (8, 16):
-                raise VornalixError(f"PNG files hold 8 or 16 bits per sample, not {bits}")
+                raise VornalixValueError(f"PNG files hold 8 or 16 bits per sample, not {bits}")
             call = lambda: C.vornalix_export_png(ctx, raw, int(bits))
         else:
-            raise VornalixError(f"cannot tell the format of '{os.fsdecode(raw)}': use .jpg, .tif or .png")
+            raise VornalixValueError(f"cannot tell the format of '{os.fsdecode(raw)}': use .jpg, .tif or .png")
         self._render_if_changed()
-        self._check(call())
+        self._check_written(call(), raw)
 
-    def histogram(self):
+    def histogram(self) -> dict[str, npt.NDArray[np.uint32]]:
         """256-bin counts of the current rendering: dict of red, green, blue, luminance arrays."""
         ctx = self._ctx()
         self._render_if_changed()
@@ -310,7 +378,7 @@ class Photo:
 
     # -- metadata -------------------------------------------------------------
     @property
-    def exif(self):
+    def exif(self) -> dict[str, Any]:
         """Camera metadata as a dict; absent text is '', absent numbers 0, absent GPS None."""
         record = Exif()
         self._check(C.vornalix_get_exif(self._ctx(), ctypes.byref(record)))
@@ -325,52 +393,53 @@ class Photo:
         return info
 
     # -- automatic analyses (suggestions only: nothing is applied) -----------
-    def auto_enhance(self):
+    def auto_enhance(self) -> dict[str, float]:
         """Suggested settings, a dict keyed by AUTO_ENHANCE_KEYS."""
         out = (ctypes.c_float * 32)()
         self._check(C.vornalix_auto_enhance(self._ctx(), out))
         return {key: float(out[SETTINGS[key]["suggestion"]]) for key in AUTO_ENHANCE_KEYS}
 
-    def auto_white_balance(self):
+    def auto_white_balance(self) -> tuple[float, float]:
         """Suggested (temperature, tint)."""
         temperature, tint = ctypes.c_float(), ctypes.c_float()
         self._check(C.vornalix_auto_white_balance(self._ctx(), ctypes.byref(temperature), ctypes.byref(tint)))
         return temperature.value, tint.value
 
-    def auto_exposure(self):
+    def auto_exposure(self) -> float:
         """Suggested exposure correction in EV."""
         ev = ctypes.c_float()
         self._check(C.vornalix_auto_exposure(self._ctx(), ctypes.byref(ev)))
         return ev.value
 
-    def auto_straighten(self):
+    def auto_straighten(self) -> float:
         """The picture's tilt in degrees; level it with set(rotation=-angle)."""
         degrees = ctypes.c_float()
         self._check(C.vornalix_auto_straighten(self._ctx(), ctypes.byref(degrees)))
         return degrees.value
 
-    def auto_crop(self):
+    def auto_crop(self) -> tuple[float, float, float, float]:
         """Suggested crop (x, y, w, h) as fractions, ready for set(crop=...)."""
         box = [ctypes.c_float() for _ in range(4)]
         self._check(C.vornalix_auto_crop(self._ctx(), *(ctypes.byref(v) for v in box)))
-        return tuple(v.value for v in box)
+        x, y, w, h = (v.value for v in box)
+        return x, y, w, h
 
     # -- subject --------------------------------------------------------------
-    def segment(self, x=-1.0, y=-1.0):
+    def segment(self, x: float = -1.0, y: float = -1.0) -> None:
         """Separates the subject around (x, y), fractions of width and height (negative: centre)."""
         self._check(C.vornalix_segment_subject(self._ctx(), float(x), float(y)))
 
-    def mask(self):
+    def mask(self) -> npt.NDArray[Any]:
         """The subject mask as an (H, W) uint8 array at the loaded image's size (255 subject)."""
         width, height = self._loaded_size
         out = np.empty(max(width * height, 1), dtype=np.uint8)
         self._check(C.vornalix_get_mask(self._ctx(), out.ctypes.data, out.size))
         return out[: width * height].reshape(height, width)
 
-    def save_subject(self, path, profile="srgb"):
+    def save_subject(self, path: PathLike, profile: str = "srgb") -> None:
         """Writes the current rendering with the subject mask as alpha (8-bit PNG)."""
         ctx = self._ctx()
         self._set_output_profile(profile)
-        raw = encode_path(path)
+        raw = writable_path(path)
         self._render_if_changed()
         self._check(C.vornalix_export_subject_png(ctx, raw))

@@ -1,4 +1,4 @@
-// Rendering and the 8-bit preview.
+// Rendering and the 8- and 16-bit previews.
 
 #include "api/render.h"
 
@@ -29,10 +29,30 @@ void render_preview(VornalixContext* ctx, const std::function<cv::Mat(cv::Size)>
     cv::Mat preview = storage(result.mat.size());
     // Converted straight into the storage given, so a preview costs no allocation of its own.
     cv::Mat header = preview;
-    result.to_8bit(header);
+    if (preview.depth() == CV_8U)
+        result.to_8bit(header);
+    else
+        result.mat.copyTo(header);
     CV_Assert(header.data == preview.data);
     if (ctx->has_segmentation_mask && ctx->bg_blur > 0.0f && !ctx->segmentation_mask.empty())
         blur_background(preview, ctx->segmentation_mask, ctx->bg_blur);
+}
+
+// The C entry points' preview into a caller's buffer of `out_bytes` bytes,
+// refused as too small before anything is written.
+template <typename Sample>
+int preview_into(VornalixContext* ctx, Sample* out, int out_bytes) {
+    if (!ctx || !out) return kFailure;
+    return guarded(ctx, [&] {
+        auto caller_buffer = [&](cv::Size size) {
+            const size_t needed =
+                static_cast<size_t>(size.width) * 4 * static_cast<size_t>(size.height) * sizeof(Sample);
+            if (out_bytes < 0 || static_cast<size_t>(out_bytes) < needed) fail("output buffer too small");
+            return cv::Mat(size, CV_MAKETYPE(cv::DataType<Sample>::depth, 4), out);
+        };
+        render_preview(ctx, caller_buffer);
+        return 0;
+    });
 }
 
 }  // namespace vornalix::api
@@ -48,16 +68,11 @@ int vornalix_process(VornalixContext* ctx) {
 }
 
 int vornalix_get_preview(VornalixContext* ctx, unsigned char* out, int out_size) {
-    if (!ctx || !out) return vornalix::api::kFailure;
-    return vornalix::api::guarded(ctx, [&] {
-        auto caller_buffer = [&](cv::Size size) {
-            const size_t needed = static_cast<size_t>(size.width) * 4 * static_cast<size_t>(size.height);
-            if (out_size < 0 || static_cast<size_t>(out_size) < needed) vornalix::fail("output buffer too small");
-            return cv::Mat(size, CV_8UC4, out);
-        };
-        vornalix::api::render_preview(ctx, caller_buffer);
-        return 0;
-    });
+    return vornalix::api::preview_into(ctx, out, out_size);
+}
+
+int vornalix_get_preview16(VornalixContext* ctx, unsigned short* out, int out_bytes) {
+    return vornalix::api::preview_into(ctx, out, out_bytes);
 }
 
 }  // extern "C"

@@ -18,10 +18,10 @@ void render(VornalixContext* ctx);
 // Fails with "no image loaded" when there is nothing to render.
 const ImageBuffer& current_result(VornalixContext* ctx);
 
-// Renders the 8-bit R, G, B, A preview, with the background blur behind a
+// Renders the R, G, B, A preview, with the background blur behind a
 // segmentation mask applied, into storage(size): a matrix of that size and
-// CV_8UC4 (for example a header over a caller's buffer); storage may throw a
-// Failure to refuse, after the rendering.
+// CV_8UC4 or CV_16UC4 (for example a header over a caller's buffer); storage
+// may throw a Failure to refuse, after the rendering.
 void render_preview(VornalixContext* ctx, const std::function<cv::Mat(cv::Size)>& storage);
 
 }  // namespace vornalix::api

@@ -290,7 +290,12 @@ std::string settings_schema() {
 #define VORNALIX_SCHEMA_PART(name, min, max) parts[#name] = Json{{"min", min}, {"max", max}};
     VORNALIX_PART_RANGES(VORNALIX_SCHEMA_PART)
 #undef VORNALIX_SCHEMA_PART
-    return Json{{"version", kSettingsVersion}, {"settings", settings}, {"parts", parts}}.dump();
+    Json outputs = Json::object();
+#define VORNALIX_SCHEMA_OUTPUT(name, front_end_value, min, max) \
+    outputs[#name] = Json{{"front_end_default", front_end_value}, {"min", min}, {"max", max}};
+    VORNALIX_OUTPUT_OPTIONS(VORNALIX_SCHEMA_OUTPUT)
+#undef VORNALIX_SCHEMA_OUTPUT
+    return Json{{"version", kSettingsVersion}, {"settings", settings}, {"parts", parts}, {"outputs", outputs}}.dump();
 }
 
 }  // namespace vornalix

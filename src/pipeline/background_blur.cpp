@@ -32,7 +32,7 @@ void blur_background(cv::Mat& preview, const cv::Mat& mask, float strength) {
     preview.convertTo(sharp, CV_32FC4);
     blurred.convertTo(soft, CV_32FC4);
     cv::Mat blended = sharp.mul(a4) + soft.mul(cv::Scalar::all(1.0) - a4);
-    blended.convertTo(preview, CV_8UC4);
+    blended.convertTo(preview, preview.type());
 }
 
 }  // namespace vornalix

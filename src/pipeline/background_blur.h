@@ -10,7 +10,7 @@ namespace vornalix {
 // nearest end; call only for a strength above 0.
 int background_blur_kernel(float strength);
 
-// Blends an 8-bit four-channel preview with its Gaussian-blurred copy:
+// Blends an 8- or 16-bit four-channel preview with its Gaussian-blurred copy:
 // mask 255 keeps the preview, 0 takes the blurred copy, values between mix.
 // A mask of another size is resized (bilinear) to the preview's. A mask that
 // is not one-channel leaves the preview alone.

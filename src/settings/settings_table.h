@@ -74,5 +74,11 @@ constexpr int kNoSuggestion = -1;
     PART(split_toning_balance, -100.0f, 100.0f)                           \
     PART(crop, 0.0f, 1.0f)                    /* fractions of width and height */
 
+// The front-ends' output options, which are no edit setting: OUTPUT(name,
+// front_end_default, min, max).
+#define VORNALIX_OUTPUT_OPTIONS(OUTPUT)                                     \
+    OUTPUT(jpeg_quality, 92, 1, 100)                                        \
+    OUTPUT(keep_exif, 1, 0, 1) /* a JPEG carries the source's EXIF */
+
 // For a row kind a use of the table does not need.
 #define VORNALIX_SETTINGS_SKIP(...)
