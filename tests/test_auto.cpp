@@ -79,7 +79,7 @@ TEST(AnalysisImage, HistogramBinsAndMedianRule) {
     EXPECT_FLOAT_EQ(h::median(counts.data()), 200.0f / 255.0f);
 }
 
-TEST(AutoEnhance, FiguresForUniformImages) {
+TEST(AutoEnhance, FiguresForUniformAndCheckerboardImages) {
     auto ctx = make_context();
     ctx->pipeline.source = uniform(64, 48, 0);
     const float black[16] = {1, 0, 15, 0, 25, 0, 5, 6500, 0, 0, 8, 0, 0, 0, 20, 1};
@@ -91,7 +91,13 @@ TEST(AutoEnhance, FiguresForUniformImages) {
     EXPECT_NEAR(out[0], 0.35f * std::log2(0.42f), 1e-5f);
     EXPECT_FLOAT_EQ(out[3], -40.0f);
 
-    // A checkerboard's figures are pinned by the command-line run.
+    // A sharp checkerboard, edges everywhere and a spread of 0.5 (its shadows are
+    // pinned by the command-line run).
+    cv::Mat rgb(256, 512, CV_8UC3);
+    rgb.forEach<cv::Vec3b>([](cv::Vec3b& v, const int* p) { v = cv::Vec3b::all(((p[1] / 8 + p[0] / 8) % 2) * 255); });
+    ctx->pipeline.source = ImageBuffer(rgb);
+    out = enhance(ctx.get());
+    EXPECT_EQ(cv::Vec2f(out[2], out[14]), cv::Vec2f(-20, 0));  // contrast at its bound; detail, not noise
     // The decoder's image, when there is one, is the one analysed.
     ctx->decoder.image = uniform(32, 32, 0);
     float ev = 0;
