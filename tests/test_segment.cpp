@@ -13,7 +13,6 @@
 
 namespace {
 
-namespace fs = std::filesystem;
 using vornalix::ImageBuffer;
 constexpr float kInf = std::numeric_limits<float>::infinity();
 
@@ -96,7 +95,7 @@ TEST(Segmentation, FailuresKeepTheEarlierMask) {
     EXPECT_STREQ(vornalix_last_error(ctx.get()), "GrabCut failed");
     EXPECT_EQ(vornalix_export_subject_png(ctx.get(), dir.file("no/such/dir/subject.png").c_str()), -2);
     EXPECT_STREQ(vornalix_last_error(ctx.get()), "failed to write PNG");
-    EXPECT_TRUE(fs::is_empty(dir.path()));  // no temporary left behind either
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));  // no temporary left behind either
     ctx->pipeline.source = ImageBuffer(cv::Mat(1, 10000, CV_8UC3, cv::Scalar::all(90)));
     EXPECT_EQ(vornalix_segment_subject(ctx.get(), -1, -1), -2);
     EXPECT_TRUE(ctx->has_segmentation_mask);
@@ -114,5 +113,5 @@ TEST(Segmentation, FailuresKeepTheEarlierMask) {
     EXPECT_EQ(vornalix_get_mask(ctx.get(), mask.data(), static_cast<int>(mask.size())), 0);
     EXPECT_EQ(vornalix_export_subject_png(ctx.get(), out.c_str()), -1);
     EXPECT_STREQ(vornalix_last_error(ctx.get()), "no image loaded");
-    EXPECT_FALSE(fs::exists(out));
+    EXPECT_FALSE(std::filesystem::exists(out));
 }

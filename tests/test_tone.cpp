@@ -22,10 +22,8 @@ using Points = std::vector<std::pair<float, float>>;
 cv::Vec3f coloured(Stage stage, const EditParams& p, cv::Vec3f rgb) { return rgb_at(run_stage(stage, working_row({rgb}), p), 0); }
 
 std::vector<float> lut_of(const Points& pts) {
-    vornalix::CurvePoints c;
-    c.points = pts;
-    std::vector<float> lut(7, 0.5f);
-    Pipeline::build_lut(c, lut);
+    std::vector<float> lut(7, 0.5f);  // a stale table of the wrong size
+    Pipeline::build_lut(vornalix::CurvePoints{pts}, lut);
     return lut;
 }
 
