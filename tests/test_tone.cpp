@@ -32,9 +32,10 @@ float at(const std::vector<float>& lut, float x) { return lut[static_cast<int>(x
 // Every channel combination of a coarse grid, 0 and 1 included.
 cv::Mat varied_image() {
     cv::Mat m(9, 27, CV_32FC4);
-    for (int y = 0; y < 9; ++y)
-        for (int x = 0; x < 27; ++x)
-            m.at<cv::Vec4f>(y, x) = {(x % 3) / 2.0f * (y + 1) / 9, ((x / 3) % 3) / 2.0f, ((x / 9) % 3) / 2.0f * (9 - y) / 9, 1};
+    m.forEach<cv::Vec4f>([](cv::Vec4f& v, const int* at) {
+        const int y = at[0], x = at[1];
+        v = {(x % 3) / 2.0f * (y + 1) / 9, ((x / 3) % 3) / 2.0f, ((x / 9) % 3) / 2.0f * (9 - y) / 9, 1};
+    });
     return m;
 }
 
