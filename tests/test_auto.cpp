@@ -84,24 +84,20 @@ TEST(AutoEnhance, FiguresForUniformAndCheckerboardImages) {
     ctx->pipeline.source = uniform(64, 48, 0);
     const float black[16] = {1, 0, 15, 0, 25, 0, 5, 6500, 0, 0, 8, 0, 0, 0, 20, 1};
     std::vector<float> out = enhance(ctx.get());
-    for (int i = 0; i < 16; ++i) EXPECT_FLOAT_EQ(out[i], black[i]) << "entry " << i;
-    for (int i = 16; i < 32; ++i) EXPECT_EQ(out[i], 0.0f) << "entry " << i;
+    for (int i = 0; i < 32; ++i) EXPECT_FLOAT_EQ(out[i], i < 16 ? black[i] : 0.0f) << "entry " << i;
 
     ctx->pipeline.source = uniform(64, 48, 255);
     out = enhance(ctx.get());
     EXPECT_NEAR(out[0], 0.35f * std::log2(0.42f), 1e-5f);
     EXPECT_FLOAT_EQ(out[3], -40.0f);
 
-    // A sharp checkerboard: half the pixels in each end bin, edges everywhere.
+    // A sharp checkerboard, edges everywhere and a spread of 0.5 (its shadows are
+    // pinned by the command-line run).
     cv::Mat rgb(256, 512, CV_8UC3);
-    for (int y = 0; y < rgb.rows; ++y)
-        for (int x = 0; x < rgb.cols; ++x) rgb.at<cv::Vec3b>(y, x) = cv::Vec3b::all(((x / 8 + y / 8) % 2) * 255);
+    rgb.forEach<cv::Vec3b>([](cv::Vec3b& v, const int* p) { v = cv::Vec3b::all(((p[1] / 8 + p[0] / 8) % 2) * 255); });
     ctx->pipeline.source = ImageBuffer(rgb);
     out = enhance(ctx.get());
-    EXPECT_FLOAT_EQ(out[2], -20.0f);   // spread 0.5
-    EXPECT_FLOAT_EQ(out[4], 25.0f);    // 50 % clipped low
-    EXPECT_FLOAT_EQ(out[14], 0.0f);    // plenty of fine detail
-
+    EXPECT_EQ(cv::Vec2f(out[2], out[14]), cv::Vec2f(-20, 0));  // contrast at its bound; detail, not noise
     // The decoder's image, when there is one, is the one analysed.
     ctx->decoder.image = uniform(32, 32, 0);
     float ev = 0;
@@ -113,8 +109,8 @@ TEST(AutoEnhance, RepeatedCallsAgreeAndChangeNothing) {
     auto ctx = make_context();
     ctx->pipeline.source = horizon(120, 80, 3.0);
     vornalix_set_exposure(ctx.get(), 0.7f);
-    std::vector<unsigned char> before(120 * 80 * 4), after(before.size());
-    ASSERT_EQ(vornalix_get_preview(ctx.get(), before.data(), static_cast<int>(before.size())), 0);
+    ASSERT_EQ(vornalix_process(ctx.get()), 0);
+    const cv::Mat before = ctx->pipeline.result.mat.clone();
 
     EXPECT_EQ(enhance(ctx.get()), enhance(ctx.get()));
     float t = 0, tint = 1, ev = 0, deg = 0, x, y, w, h;
@@ -125,15 +121,13 @@ TEST(AutoEnhance, RepeatedCallsAgreeAndChangeNothing) {
     // The suggestions are only answers: settings, flag and picture stay.
     EXPECT_EQ(ctx->params.exposure, 0.7f);
     EXPECT_TRUE(ctx->processed);
-    ASSERT_EQ(vornalix_get_preview(ctx.get(), after.data(), static_cast<int>(after.size())), 0);
-    EXPECT_EQ(before, after);
+    EXPECT_EQ(cv::norm(before, ctx->pipeline.result.mat, cv::NORM_INF), 0.0);
 }
 
 TEST(AutoAnalyses, NullPointersAndNoImage) {
     auto ctx = make_context();
-    float v[32];
+    float v[32], a = 7, b = 7, c = 7, d = 7;
     std::fill_n(v, 32, 7.0f);
-    float a = 7, b = 7, c = 7, d = 7;
     EXPECT_EQ(vornalix_auto_enhance(nullptr, v), -1);
     EXPECT_EQ(vornalix_auto_crop(ctx.get(), &a, &b, nullptr, &d), -1);
     EXPECT_STREQ(vornalix_last_error(ctx.get()), "");
@@ -171,10 +165,8 @@ TEST(AutoStraighten, RisingHorizonAndVerticalLines) {
 }
 
 TEST(AutoCrop, GeometryOfTheSearch) {
-    const auto crop = [](const cv::Mat& image, float aspect, float margin) {
-        cv::Vec4f r;
-        vornalix::autocrop::compute_auto_crop(image, aspect, margin, r[0], r[1], r[2], r[3]);
-        return r;
+    const auto crop = [](const cv::Mat& image, float aspect, float margin, cv::Vec4f r = {}) {
+        return vornalix::autocrop::compute_auto_crop(image, aspect, margin, r[0], r[1], r[2], r[3]), r;
     };
     EXPECT_EQ(crop(cv::Mat(), 1.5f, 0.02f), cv::Vec4f(0, 0, 1, 1));  // nothing to search: the whole picture
     // 512 x 341, margins 10 and 6: scale 1.0 (511 x 341) does not fit; with

@@ -29,20 +29,17 @@ using Bytes = std::vector<unsigned char>;
 std::tuple<Bytes, Bytes, std::vector<float>> session(const std::string& input, const std::string& prefix) {
     ContextPtr ctx = make_context();
     VornalixContext* c = ctx.get();
-    Bytes preview, exported;
     std::vector<float> suggestions(33);
     if (vornalix_load_arw(c, input.c_str(), 2) != 0) return {};
     vornalix_set_sharpening_amount(c, 40.0f);
-    preview.resize(static_cast<size_t>(vornalix_get_width(c)) * vornalix_get_height(c) * 4);
-    if (vornalix_export_png(c, (prefix + ".png").c_str(), 16) == 0) {
-        std::ifstream in(prefix + ".png", std::ios::binary);
-        exported.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+    Bytes preview(static_cast<size_t>(vornalix_get_width(c)) * vornalix_get_height(c) * 4);
+    if (vornalix_export_png(c, (prefix + ".png").c_str(), 16) != 0) return {};
+    std::ifstream in(prefix + ".png", std::ios::binary);
+    const Bytes exported{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     vornalix_auto_enhance(c, suggestions.data());
     vornalix_auto_straighten(c, &suggestions[32]);
-    std::vector<unsigned int> histogram(4 * 256);
-    unsigned int* h = histogram.data();
-    vornalix_get_histogram(c, h, h + 256, h + 512, h + 768);
+    unsigned int h[4][256];
+    vornalix_get_histogram(c, h[0], h[1], h[2], h[3]);
     vornalix_segment_subject(c, 0.5f, 0.5f);
     vornalix_set_bg_blur(c, 50.0f);
     if (vornalix_export_subject_png(c, (prefix + "-cut.png").c_str()) != 0) return {};

@@ -46,12 +46,6 @@ cv::Vec4f defringed(cv::Vec3f rgb, float amount) {
     return corrected(flat(1, 1, {rgb[0], rgb[1], rgb[2], 0.7f}), 0, 0, 0, amount).at<cv::Vec4f>(0, 0);
 }
 
-cv::Mat clarity_texture(const cv::Mat& in, float clarity, float texture) {
-    return run_stage(&P::apply_clarity_texture, in, {{&E::clarity, clarity}, {&E::texture, texture}});
-}
-
-cv::Mat dehaze(const cv::Mat& in, float amount) { return run_stage(&P::apply_dehaze, in, {{&E::dehaze, amount}}); }
-
 cv::Mat vignetted(const cv::Mat& in, float amount, float midpoint, float roundness) {
     return run_stage(&P::apply_vignette, in, {{&E::vignette_amount, amount}, {&E::vignette_midpoint, midpoint},
                                               {&E::vignette_roundness, roundness}});
@@ -64,13 +58,9 @@ cv::Mat vignetted(const cv::Mat& in, float amount, float midpoint, float roundne
 // the image untouched (out-of-range input shows that not even the clamp runs;
 // a positive sharpening amount with no usable radius skips the stage instead of
 // failing the render), and a huge one still gives a finite image of the same
-// size, clamped by every stage but noise reduction.
+// size and alpha, clamped by every stage but noise reduction.
 TEST(StageSettings, NeutralAndNonFiniteValuesAreSkippedHugeOnesStayInRange) {
-    struct Slider {
-        Stage stage;
-        float E::*field;
-        float neutral;  // NaN where no finite value is neutral with the others active
-    };
+    struct Slider { Stage stage; float E::*field; float neutral; };  // NaN: no finite value is neutral
     const Slider sliders[] = {
         {&P::apply_lens_corrections, &E::distortion, 0}, {&P::apply_lens_corrections, &E::ca_correction, -10},
         {&P::apply_lens_corrections, &E::lens_vignette, -20}, {&P::apply_lens_corrections, &E::defringe, -30},
@@ -85,7 +75,9 @@ TEST(StageSettings, NeutralAndNonFiniteValuesAreSkippedHugeOnesStayInRange) {
     E active;
     active.nr_luminance = active.nr_color = 30;
     active.sharpening_amount = active.clarity = active.vignette_amount = active.grain_amount = 50;
-    const cv::Mat wide = noise(9, 11, -0.5f, 1.5f), unit = noise(8, 6);
+    cv::Mat wide = noise(9, 11, -0.5f, 1.5f), unit = noise(8, 6);
+    wide.reshape(1, 99).col(3).setTo(0.5f);
+    unit.reshape(1, 48).col(3).setTo(0.5f);
     for (const Slider& s : sliders) {
         E e = active;
         for (float v : {s.neutral, kNaN, kInf, -kInf}) {
@@ -94,10 +86,13 @@ TEST(StageSettings, NeutralAndNonFiniteValuesAreSkippedHugeOnesStayInRange) {
         }
         for (float v : {-1e6f, 1e6f, 3.4e38f}) {
             e.*s.field = v;
-            const cv::Mat out = run_stage(s.stage, unit, e);
-            EXPECT_EQ(out.size(), unit.size());
+            // Acting, a stage also clamps what came in out of range; the lens corrections only resample.
+            const cv::Mat& in = v > 0 && s.stage != Stage{&P::apply_lens_corrections} ? wide : unit;
+            const cv::Mat out = run_stage(s.stage, in, e);
+            ASSERT_EQ(out.size(), in.size());
             const bool smoothing = s.field == &E::nr_luminance || s.field == &E::nr_color;
             EXPECT_TRUE(smoothing ? all_finite(out) : bool(colours_in_unit_range(out))) << &s - sliders << ": " << v;
+            EXPECT_TRUE(identical(channel(out, 3), channel(in, 3))) << &s - sliders << ": " << v;
         }
     }
 }
@@ -117,16 +112,12 @@ TEST(NoiseReduction, KernelSizesFollowTheSlidersUpToACap) {
     EXPECT_EQ(vornalix::stage_math::slider_kernel_size(3e38f, 4.0f, cap), 25);
 }
 
-TEST(NoiseReduction, LuminanceSmoothingKeepsRatiosBlackAndAlphaButDoesNotClamp) {
+TEST(NoiseReduction, LuminanceSmoothingKeepsBlackAndDoesNotClamp) {
     cv::Mat in = noise(9, 9, 0.2f, 0.8f);
     in.at<cv::Vec4f>(0, 0) = {0, 0, 0, 0.4f};
-    in.at<cv::Vec4f>(8, 8) = {0.2f, 0.4f, 0.8f, 0.4f};
     const cv::Mat out = noise_reduced(in, 100, 0);
     EXPECT_EQ(out.at<cv::Vec4f>(0, 0), cv::Vec4f(0, 0, 0, 0.4f));
-    const cv::Vec4f c = out.at<cv::Vec4f>(8, 8);
-    EXPECT_NEAR(c[2] / c[0], 4.0f, 1e-5);
     EXPECT_NEAR(noise_reduced(flat(5, 5, {1.2f, 1.2f, 1.2f, 1}), 100, 0).at<cv::Vec4f>(2, 2)[0], 1.2f, 1e-5);
-    EXPECT_TRUE(identical(channel(out, 3), channel(in, 3)));
 }
 
 TEST(Sharpening, ThresholdGatesTheDetailAndTheResultIsClamped) {
@@ -134,10 +125,6 @@ TEST(Sharpening, ThresholdGatesTheDetailAndTheResultIsClamped) {
     in.at<cv::Vec4f>(7, 7) = {0.7f, 0.6f, 0.5f, 0.6f};
     // Detail everywhere is smaller than the 0.2 step: a threshold of 0.2 keeps the image.
     EXPECT_LT(cv::norm(sharpened(in, 150, 0.2f * 65535), in, cv::NORM_INF), 1e-6);
-    const cv::Mat out = sharpened(in, 150, 0);
-    EXPECT_GT(out.at<cv::Vec4f>(7, 7)[0], 0.75f);
-    EXPECT_LT(out.at<cv::Vec4f>(7, 8)[0], 0.5f);
-    EXPECT_TRUE(identical(channel(out, 3), channel(in, 3)));
     // t = 1 amplifies nothing inside 0..1 but still clamps values outside it.
     const cv::Mat wide = noise(9, 9, -0.5f, 1.5f), clamped = cv::max(cv::min(wide, 1.0), 0.0);  // alpha is 1
     EXPECT_TRUE(identical(sharpened(wide, 40, 65535), clamped));
@@ -151,18 +138,7 @@ TEST(LensCorrections, DistortionNormalisesByTheLargerHalfSize) {
     EXPECT_GT(cv::countNonZero(channel(corrected(ramp, -100, 0, 0, 0), 2) == 0.5f), 799);
 }
 
-TEST(LensCorrections, ChromaticAberrationPlacesRedAndBlueAboutTheCentre) {
-    cv::Mat in(4, 1000, CV_32FC4);
-    for (int x = 0; x < 1000; ++x) in.col(x).setTo(cv::Scalar(x / 1000.0, 0.5, 1.0, 1.0));
-    const cv::Mat out = corrected(in, 0, 100, 0, 0);
-    // Red grew to 1003 columns: one dropped on the left, two on the right.
-    EXPECT_NEAR(out.at<cv::Vec4f>(1, 999)[0] * 1000, 1000.5 / 1.003 - 0.5, 1e-3);
-    // Blue shrank to 997 columns placed at column 1.
-    EXPECT_EQ(out.at<cv::Vec4f>(2, 0)[2], 0.0f);
-    EXPECT_NEAR(out.at<cv::Vec4f>(2, 1)[2], 1.0f, 1e-6);
-    EXPECT_EQ(out.at<cv::Vec4f>(2, 998)[2], 0.0f);
-    EXPECT_TRUE(identical(channel(out, 1), channel(in, 1)));
-
+TEST(LensCorrections, ChromaticAberrationPlanesKeepTheirSize) {
     // A plane one pixel off is padded, not cut; wider but shorter: columns
     // cropped from the centre, rows padded about it.
     cv::Mat plane(2, 1003, CV_32F);
@@ -175,16 +151,7 @@ TEST(LensCorrections, ChromaticAberrationPlacesRedAndBlueAboutTheCentre) {
     EXPECT_EQ(cv::Vec2f(odd.at<cv::Vec4f>(0, 1998)[2], odd.at<cv::Vec4f>(0, 1999)[2]), cv::Vec2f(1, 0));
 }
 
-TEST(LensCorrections, LensVignettingBrightensTowardsTheCorners) {
-    EXPECT_EQ(corrected(flat(9, 13, {0.8f, 0.4f, 0.2f, 0.5f}), 0, 0, 100, 0).at<cv::Vec4f>(0, 0),
-              cv::Vec4f(1.0f, 0.6f, 0.3f, 0.5f));
-    const cv::Mat even = flat(8, 12, {0.4f, 0.4f, 0.4f, 1});
-    EXPECT_EQ(corrected(even, 0, 0, 100, 0).at<cv::Vec4f>(4, 6), even.at<cv::Vec4f>(4, 6));
-}
-
-TEST(LensCorrections, DefringeShrinksChromaInsideThePurpleAndGreenWindows) {
-    // Saturated magenta (hue 5/6): hue and lightness kept, chroma halved at 100.
-    EXPECT_LT(cv::norm(defringed({0.8f, 0.2f, 0.8f}, 100) - cv::Vec4f(0.65f, 0.35f, 0.65f, 0.7f)), 1e-6);
+TEST(LensCorrections, DefringeWindowEdgesAndSaturationFloor) {
     // Inside the window edges (0.25 and 0.4, exclusive) hues move; outside they stay.
     for (float h : {0.26f, 0.39f, 0.2f, 0.45f, 0.86f})
         EXPECT_EQ(defringed(rgb_of_hsl(h, 0.8f, 0.5f), 100)[0] != rgb_of_hsl(h, 0.8f, 0.5f)[0], h > 0.25f && h < 0.4f) << h;
@@ -197,19 +164,7 @@ TEST(LensCorrections, DefringeShrinksChromaInsideThePurpleAndGreenWindows) {
     EXPECT_TRUE(all_finite(corrected(noise(8, 8, -1.0f, 2.0f), 0, 0, 0, 3.4e38f)));
 }
 
-// Both add the luminance detail, the same to every colour channel: clarity 0.3
-// of it at 100, texture 0.2 (of a narrower blur's); a flat image has no detail
-// and is only clamped.
-TEST(LocalContrast, ClarityAndTextureAddScaledLuminanceDetail) {
-    cv::Mat step = flat(16, 16, {0.4f, 0.5f, 0.6f, 0.5f});
-    step.colRange(8, 16).setTo(cv::Scalar(0.6f, 0.7f, 0.8f, 0.5f));
-    EXPECT_RGB_NEAR(rgb_at(clarity_texture(step, 100, 0), 9, 4), 0.629998f, 0.729998f, 0.829998f, 1e-5f);
-    EXPECT_RGB_NEAR(rgb_at(clarity_texture(step, 0, -100), 9, 4), 0.587692f, 0.687692f, 0.787692f, 1e-5f);
-    const cv::Mat hot = clarity_texture(flat(8, 8, {1.5f, -0.5f, 0.5f, 1.0f}), -100, 0);
-    EXPECT_EQ(hot.at<cv::Vec4f>(3, 3), cv::Vec4f(1.0f, 0.0f, 0.5f, 1.0f));
-}
-
-TEST(LocalContrast, DehazePatchAndDarkChannel) {
+TEST(LocalContrast, DehazePatchDarkChannelAndGrey) {
     for (auto [width, patch] : {std::pair{150, 3}, {200, 5}, {6000, 121}})
         EXPECT_EQ(vornalix::stage_math::odd_patch_size(width, 0.02f, 3, INT_MAX), patch) << width;
     // The dark channel spreads a dark pixel over the patch; the border never wins.
@@ -219,19 +174,9 @@ TEST(LocalContrast, DehazePatchAndDarkChannel) {
     const cv::Mat dark = vornalix::stage_math::dark_channel(planes, 5);
     EXPECT_EQ(cv::countNonZero(dark < 0.5f), 25);
     EXPECT_FLOAT_EQ(dark.at<float>(0, 0), 0.8f);
-}
-
-// Uniform grey stays; out-of-scale input is clamped and alpha kept.
-TEST(LocalContrast, DehazeStretchesAroundTheLightAndClamps) {
+    // Uniform grey is its own light and stays.
     const cv::Mat grey = flat(12, 12, {0.5f, 0.5f, 0.5f, 1});
-    EXPECT_LT(cv::norm(dehaze(grey, 100), grey, cv::NORM_INF), 1e-6);
-    // Light A = 0.5 and t = 0.1: a channel 0.02 above A moves to 0.7, 0.02 below to 0.3.
-    cv::Mat tinted = flat(20, 20, {0.5f, 0.5f, 0.5f, 0.25f});
-    tinted.at<cv::Vec4f>(10, 10) = {0.52f, 0.5f, 0.48f, 0.25f};
-    EXPECT_LT(cv::norm(dehaze(tinted, 100).at<cv::Vec4f>(10, 10) - cv::Vec4f(0.7f, 0.5f, 0.3f, 0.25f)), 1e-4);
-    const cv::Mat in = noise(16, 21, -0.2f, 1.2f), out = dehaze(in, 106);
-    EXPECT_TRUE(colours_in_unit_range(out));
-    EXPECT_TRUE(identical(channel(out, 3), channel(in, 3)));
+    EXPECT_LT(cv::norm(run_stage(&P::apply_dehaze, grey, {{&E::dehaze, 100}}), grey, cv::NORM_INF), 1e-6);
 }
 
 // Distances are elliptical, each axis normalised by its half size: on 40 x 31
@@ -278,8 +223,4 @@ TEST(Grain, MonochromeNoiseOfTheRequestedDeviation) {
         EXPECT_NEAR(mean[0], 0.0, 0.005) << size;
         EXPECT_NEAR(deviation[0], 0.05, 0.004) << size;
     }
-    // Clamped at both ends, alpha kept.
-    const cv::Mat edges = noise(20, 20, -0.2f, 1.2f), out = run_stage(&P::apply_grain, edges, {{&E::grain_amount, 100}});
-    EXPECT_TRUE(colours_in_unit_range(out));
-    EXPECT_TRUE(identical(channel(out, 3), channel(edges, 3)));
 }

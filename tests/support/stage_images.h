@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 #include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
 
 #include <cmath>
 #include <cstring>
@@ -21,19 +22,14 @@ constexpr float kInf = std::numeric_limits<float>::infinity();
 
 inline cv::Mat flat(int rows, int cols, cv::Vec4f value) { return cv::Mat(rows, cols, CV_32FC4, cv::Scalar(value)); }
 
-// One row with one pixel per colour, alpha 1.
+// One row with one pixel per colour (or grey level), alpha 1.
 inline cv::Mat working_row(std::initializer_list<cv::Vec3f> colours) {
-    cv::Mat m(1, static_cast<int>(colours.size()), CV_32FC4);
-    int x = 0;
-    for (const auto& c : colours) m.at<cv::Vec4f>(0, x++) = {c[0], c[1], c[2], 1.0f};
-    return m;
+    cv::Mat out, in(1, static_cast<int>(colours.size()), CV_32FC3, const_cast<cv::Vec3f*>(colours.begin()));
+    return cv::cvtColor(in, out, cv::COLOR_RGB2RGBA), out;
 }
-
 inline cv::Mat grey_row(std::initializer_list<float> values) {
-    cv::Mat m(1, static_cast<int>(values.size()), CV_32FC4);
-    int x = 0;
-    for (float v : values) m.at<cv::Vec4f>(0, x++) = {v, v, v, 1.0f};
-    return m;
+    cv::Mat out, in(1, static_cast<int>(values.size()), CV_32F, const_cast<float*>(values.begin()));
+    return cv::cvtColor(in, out, cv::COLOR_GRAY2RGBA), out;
 }
 
 // R = column * scale, G = row * scale, B 0.5, alpha 0.25: shows where a stage
