@@ -2,11 +2,13 @@
 // working images.
 
 #include "pipeline/detail_math.h"
+#include "lens/lens_profile.h"
 #include "pipeline/lens_math.h"
 #include "pipeline/plane_math.h"
 #include "support/stage_images.h"
 
 #include <gtest/gtest.h>
+#include <lensfun.h>
 
 #include <algorithm>
 #include <climits>
@@ -55,6 +57,29 @@ cv::Mat dehaze(const cv::Mat& in, float amount) { return run_stage(&P::apply_deh
 cv::Mat vignetted(const cv::Mat& in, float amount, float midpoint, float roundness) {
     return run_stage(&P::apply_vignette, in, {{&E::vignette_amount, amount}, {&E::vignette_midpoint, midpoint},
                                               {&E::vignette_roundness, roundness}});
+}
+
+// Worst distance, over the rows, of each bright vertical line's centroid
+// from where it lies on the middle row (lines 12 px or more from the sides).
+float worst_bend(const cv::Mat& plane) {
+    constexpr int kReach = 10;
+    const float* mid = plane.ptr<float>(plane.rows / 2);
+    float worst = 0.0f;
+    const auto centroid = [&](int y, int x0) {
+        const float* row = plane.ptr<float>(y);
+        float sum = 0.0f, moment = 0.0f;
+        for (int x = x0 - kReach; x <= x0 + kReach; ++x) {
+            sum += row[x];
+            moment += row[x] * x;
+        }
+        return moment / sum;
+    };
+    for (int x = kReach + 2; x < plane.cols - kReach - 2; ++x) {
+        if (mid[x] < 0.5f || mid[x] < mid[x - 1] || mid[x] <= mid[x + 1]) continue;
+        const float at_middle = centroid(plane.rows / 2, x);
+        for (int y = 0; y < plane.rows; ++y) worst = std::max(worst, std::fabs(centroid(y, x) - at_middle));
+    }
+    return worst;
 }
 
 }  // namespace
@@ -200,6 +225,43 @@ TEST(LensCorrections, DefringeShrinksChromaInsideThePurpleAndGreenWindows) {
 // Both add the luminance detail, the same to every colour channel: clarity 0.3
 // of it at 100, texture 0.2 (of a narrower blur's); a flat image has no detail
 // and is only clamped.
+TEST(LensCorrections, ProfileStraightensTheDatabasesOwnDistortion) {
+    namespace lens = vornalix::lens;
+    const lens::Profile profile = lens::find_profile({"Canon", "EOS 30D", "EF-S 18-55mm f/3.5-5.6", 22, 22});
+    ASSERT_TRUE(profile.found());
+    // Lines every 40 px along `axis` (0 vertical, 1 horizontal), drawn where the lens puts them.
+    const cv::Size size(600, 400);
+    lfModifier bend(profile.lens, profile.crop_factor, size.width, size.height);
+    bend.Initialize(profile.lens, LF_PF_F32, 22, 22, 1000, 1, profile.lens->Type, LF_MODIFY_DISTORTION, true);
+    const auto grid = [&](int axis) {
+        cv::Mat out(size, CV_32FC4), at(1, size.width, CV_32FC2);
+        for (int y = 0; y < size.height; ++y) {
+            bend.ApplyGeometryDistortion(0, y, size.width, 1, at.ptr<float>());
+            for (int x = 0; x < size.width; ++x) {
+                const float d = std::remainder(at.at<cv::Vec2f>(x)[axis], 40.0f), v = std::exp(-d * d / 4.5f);
+                out.at<cv::Vec4f>(y, x) = {v, v, v, 1};
+            }
+        }
+        return out;
+    };
+    vornalix::Pipeline pipeline;
+    E on;
+    on.lens_profile = 1;
+    for (int axis : {0, 1}) {
+        const cv::Mat bent = grid(axis);
+        cv::Mat out = bent.clone();
+        pipeline.apply_lens_corrections(out, on);
+        EXPECT_TRUE(identical(out, bent)) << "no profile matched";
+        pipeline.lens_profile = profile;
+        pipeline.apply_lens_corrections(out, on);
+        pipeline.lens_profile = {};
+        const auto green = [axis](const cv::Mat& m) { return axis == 0 ? channel(m, 1) : cv::Mat(channel(m, 1).t()); };
+        EXPECT_GT(worst_bend(green(bent)), 2.0f) << axis;
+        EXPECT_LE(worst_bend(green(out)), 0.5f) << axis;
+    }
+    EXPECT_FALSE(lens::find_profile({"Canon", "EOS 30D", "Nonesuch 7mm f/0.9", 22, 22}).found());
+}
+
 TEST(LocalContrast, ClarityAndTextureAddScaledLuminanceDetail) {
     cv::Mat step = flat(16, 16, {0.4f, 0.5f, 0.6f, 0.5f});
     step.colRange(8, 16).setTo(cv::Scalar(0.6f, 0.7f, 0.8f, 0.5f));
