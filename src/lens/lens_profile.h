@@ -36,10 +36,10 @@ struct Profile {
 // missing from the database, when the shot names no lens or no focal length.
 Profile find_profile(const Shot& shot);
 
-// Corrects vignetting, then distortion and lateral chromatic aberration in one
-// remap per colour plane, of a float R, G, B, A image in place. `spare`
-// receives the old image's memory. Colour values are display-encoded, so the
-// database's linear vignetting gain is applied through kDisplayGamma.
+// Corrects distortion, lateral chromatic aberration and vignetting of a
+// float R, G, B, A image in one resampling pass; `spare` receives the old
+// image's memory. Colour values are display-encoded, so the database's linear
+// vignetting gain is applied through a display gamma.
 void apply_profile(const Profile& profile, cv::Mat& image, cv::Mat& spare);
 
 }  // namespace vornalix::lens
