@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 #include <lensfun.h>
+#include <opencv2/imgproc.hpp>
 
 #include <algorithm>
 #include <climits>
@@ -63,22 +64,15 @@ cv::Mat vignetted(const cv::Mat& in, float amount, float midpoint, float roundne
 // from where it lies on the middle row (lines 12 px or more from the sides).
 float worst_bend(const cv::Mat& plane) {
     constexpr int kReach = 10;
+    const auto centroid = [&](int y, int x) {
+        const cv::Moments m = cv::moments(plane(cv::Rect(x - kReach, y, 2 * kReach + 1, 1)));
+        return static_cast<float>(m.m10 / m.m00) + x - kReach;
+    };
     const float* mid = plane.ptr<float>(plane.rows / 2);
     float worst = 0.0f;
-    const auto centroid = [&](int y, int x0) {
-        const float* row = plane.ptr<float>(y);
-        float sum = 0.0f, moment = 0.0f;
-        for (int x = x0 - kReach; x <= x0 + kReach; ++x) {
-            sum += row[x];
-            moment += row[x] * x;
-        }
-        return moment / sum;
-    };
-    for (int x = kReach + 2; x < plane.cols - kReach - 2; ++x) {
-        if (mid[x] < 0.5f || mid[x] < mid[x - 1] || mid[x] <= mid[x + 1]) continue;
-        const float at_middle = centroid(plane.rows / 2, x);
-        for (int y = 0; y < plane.rows; ++y) worst = std::max(worst, std::fabs(centroid(y, x) - at_middle));
-    }
+    for (int x = kReach + 2; x < plane.cols - kReach - 2; ++x)
+        for (int y = 0; y < plane.rows && mid[x] > 0.5f && mid[x] >= mid[x - 1] && mid[x] > mid[x + 1]; ++y)
+            worst = std::max(worst, std::fabs(centroid(y, x) - centroid(plane.rows / 2, x)));
     return worst;
 }
 
@@ -234,29 +228,26 @@ TEST(LensCorrections, ProfileStraightensTheDatabasesOwnDistortion) {
     lfModifier bend(profile.lens, profile.crop_factor, size.width, size.height);
     bend.Initialize(profile.lens, LF_PF_F32, 22, 22, 1000, 1, profile.lens->Type, LF_MODIFY_DISTORTION, true);
     const auto grid = [&](int axis) {
-        cv::Mat out(size, CV_32FC4), at(1, size.width, CV_32FC2);
-        for (int y = 0; y < size.height; ++y) {
-            bend.ApplyGeometryDistortion(0, y, size.width, 1, at.ptr<float>());
-            for (int x = 0; x < size.width; ++x) {
-                const float d = std::remainder(at.at<cv::Vec2f>(x)[axis], 40.0f), v = std::exp(-d * d / 4.5f);
-                out.at<cv::Vec4f>(y, x) = {v, v, v, 1};
-            }
-        }
+        cv::Mat out(size, CV_32FC4), at(size, CV_32FC2);
+        bend.ApplyGeometryDistortion(0, 0, size.width, size.height, at.ptr<float>());
+        out.forEach<cv::Vec4f>([&](cv::Vec4f& px, const int* p) {
+            const float d = std::remainder(at.at<cv::Vec2f>(p[0], p[1])[axis], 40.0f), v = std::exp(-d * d / 4.5f);
+            px = {v, v, v, 1};
+        });
         return out;
     };
-    vornalix::Pipeline pipeline;
+    vornalix::Pipeline unmatched, matched;
+    matched.lens_profile = profile;
     E on;
     on.lens_profile = 1;
     for (int axis : {0, 1}) {
         const cv::Mat bent = grid(axis);
         cv::Mat out = bent.clone();
-        pipeline.apply_lens_corrections(out, on);
-        EXPECT_TRUE(identical(out, bent)) << "no profile matched";
-        pipeline.lens_profile = profile;
-        pipeline.apply_lens_corrections(out, on);
-        pipeline.lens_profile = {};
+        unmatched.apply_lens_corrections(out, on);
+        EXPECT_TRUE(identical(out, bent));
+        matched.apply_lens_corrections(out, on);
         const auto green = [axis](const cv::Mat& m) { return axis == 0 ? channel(m, 1) : cv::Mat(channel(m, 1).t()); };
-        EXPECT_GT(worst_bend(green(bent)), 2.0f) << axis;
+        EXPECT_GT(worst_bend(green(bent)), 1.5f) << axis;
         EXPECT_LE(worst_bend(green(out)), 0.5f) << axis;
     }
     EXPECT_FALSE(lens::find_profile({"Canon", "EOS 30D", "Nonesuch 7mm f/0.9", 22, 22}).found());
