@@ -225,6 +225,7 @@ void EditFlags::print_help(std::FILE* out) {
         const std::string name =
             "--" + setting["flag"].get<std::string>() + (on_by_default ? " on|off" : is_switch ? "" : " N");
         std::string help = setting["unit"];
+        if (on_by_default) help += " (default on)";
         if (!is_switch) {
             help += (help.empty() ? "" : ", ") + range_of(setting["min"], setting["max"]);
             if (setting["front_end_default"] != 0) help += " (default " + shown(setting["front_end_default"]) + ")";
