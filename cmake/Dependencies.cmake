@@ -34,6 +34,9 @@ vornalix_require_pkg(LIBTIFF libtiff-4 libtiff-dev)
 vornalix_require_pkg(LIBWEBP libwebp libwebp-dev)
 vornalix_require_pkg(LIBWEBPMUX libwebpmux libwebp-dev)
 vornalix_require_pkg(LIBWEBPDEMUX libwebpdemux libwebp-dev)
+# Lens profiles: the library and its database (liblensfun-data-v1); its
+# pkg-config file names glib, hence libglib2.0-dev.
+vornalix_require_pkg(LENSFUN lensfun "liblensfun-dev liblensfun-data-v1 libglib2.0-dev")
 
 # Settings documents are read and written with the header-only JSON library.
 find_package(nlohmann_json 3.9 QUIET)
@@ -46,6 +49,6 @@ add_library(vornalix_deps INTERFACE)
 target_link_libraries(vornalix_deps INTERFACE
   ${VORNALIX_OPENCV_MODULES} PkgConfig::LIBRAW PkgConfig::LCMS2 PkgConfig::LIBEXIF
   PkgConfig::LIBJPEG PkgConfig::LIBPNG PkgConfig::LIBTIFF PkgConfig::LIBWEBP PkgConfig::LIBWEBPMUX
-  PkgConfig::LIBWEBPDEMUX
+  PkgConfig::LIBWEBPDEMUX PkgConfig::LENSFUN
   nlohmann_json::nlohmann_json)
 target_include_directories(vornalix_deps SYSTEM INTERFACE ${OpenCV_INCLUDE_DIRS})

@@ -130,6 +130,13 @@ VORNALIX_API void vornalix_set_hsl(VornalixContext* ctx, int band, float hue, fl
  * and saturation and ignores the balance.
  */
 VORNALIX_API void vornalix_set_split_toning(VornalixContext* ctx, int region, float hue, float saturation, float balance);
+/**
+ * Lens profile when non-zero: distortion, chromatic aberration and
+ * vignetting corrected from the lens database for the loaded RAW file's
+ * camera, lens, focal length and aperture, before the manual lens
+ * corrections.  Nothing changes when no profile matched.
+ */
+VORNALIX_API void vornalix_set_lens_profile(VornalixContext* ctx, int value);
 /** Lens distortion correction, -100..100. */
 VORNALIX_API void vornalix_set_distortion(VornalixContext* ctx, float value);
 /** Chromatic-aberration correction, 0..100 (only positive values act). */
@@ -304,6 +311,15 @@ typedef struct VornalixExif {
  * or when no file is loaded ("no file loaded").
  */
 VORNALIX_API int vornalix_get_exif(VornalixContext* ctx, VornalixExif* out);
+
+/**
+ * The lens profile matched when the file was loaded: 1 when one was found,
+ * with its name copied into `name` (NUL-terminated, at most `size` - 1
+ * characters; `name` may be null); 0 when none was (a standard image, or a
+ * camera or lens the database lacks); -1 for a null context or when no file
+ * is loaded.
+ */
+VORNALIX_API int vornalix_lens_profile_info(VornalixContext* ctx, char* name, int size);
 
 /* ------------------------------------------------------------------------ */
 /* Automatic analyses                                                       */

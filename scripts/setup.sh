@@ -7,6 +7,7 @@ PACKAGES=(
   build-essential cmake pkg-config
   libopencv-dev libopencv-contrib-dev libraw-dev liblcms2-dev libexif-dev
   libjpeg62-turbo-dev libpng-dev libtiff-dev libwebp-dev colord-data
+  liblensfun-dev liblensfun-data-v1 libglib2.0-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   rawtran-doc
   nlohmann-json3-dev python3-numpy python3-pytest python3-distributed doxygen

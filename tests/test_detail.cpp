@@ -2,11 +2,14 @@
 // working images.
 
 #include "pipeline/detail_math.h"
+#include "lens/lens_profile.h"
 #include "pipeline/lens_math.h"
 #include "pipeline/plane_math.h"
 #include "support/stage_images.h"
 
 #include <gtest/gtest.h>
+#include <lensfun.h>
+#include <opencv2/imgproc.hpp>
 
 #include <algorithm>
 #include <climits>
@@ -49,6 +52,22 @@ cv::Vec4f defringed(cv::Vec3f rgb, float amount) {
 cv::Mat vignetted(const cv::Mat& in, float amount, float midpoint, float roundness) {
     return run_stage(&P::apply_vignette, in, {{&E::vignette_amount, amount}, {&E::vignette_midpoint, midpoint},
                                               {&E::vignette_roundness, roundness}});
+}
+
+// Worst distance, over the rows, of each bright vertical line's centroid
+// from where it lies on the middle row (lines 12 px or more from the sides).
+float worst_bend(const cv::Mat& plane) {
+    constexpr int kReach = 10;
+    const auto centroid = [&](int y, int x) {
+        const cv::Moments m = cv::moments(plane(cv::Rect(x - kReach, y, 2 * kReach + 1, 1)));
+        return static_cast<float>(m.m10 / m.m00) + x - kReach;
+    };
+    const float* mid = plane.ptr<float>(plane.rows / 2);
+    float worst = 0.0f;
+    for (int x = kReach + 2; x < plane.cols - kReach - 2; ++x)
+        for (int y = 0; y < plane.rows && mid[x] > 0.5f && mid[x] >= mid[x - 1] && mid[x] > mid[x + 1]; ++y)
+            worst = std::max(worst, std::fabs(centroid(y, x) - centroid(plane.rows / 2, x)));
+    return worst;
 }
 
 }  // namespace
@@ -162,6 +181,40 @@ TEST(LensCorrections, DefringeWindowEdgesAndSaturationFloor) {
     EXPECT_EQ(defringed({1.5f, 0.5f, 1.5f}, 100), cv::Vec4f(1.5f, 0.5f, 1.5f, 0.7f));
     EXPECT_EQ(defringed({1.0f, 1.0f, 1.0f}, 100), cv::Vec4f(1, 1, 1, 0.7f));
     EXPECT_TRUE(all_finite(corrected(noise(8, 8, -1.0f, 2.0f), 0, 0, 0, 3.4e38f)));
+}
+
+TEST(LensCorrections, ProfileStraightensTheDatabasesOwnDistortion) {
+    namespace lens = vornalix::lens;
+    const lens::Profile profile = lens::find_profile({"Canon", "EOS 30D", "EF-S 18-55mm f/3.5-5.6", 22, 22});
+    ASSERT_TRUE(profile.found());
+    // Lines every 40 px along `axis` (0 vertical, 1 horizontal), drawn where the lens puts them.
+    const cv::Size size(600, 400);
+    lfModifier bend(profile.lens, profile.crop_factor, size.width, size.height);
+    bend.Initialize(profile.lens, LF_PF_F32, 22, 22, 1000, 1, profile.lens->Type, LF_MODIFY_DISTORTION, true);
+    const auto grid = [&](int axis) {
+        cv::Mat out(size, CV_32FC4), at(size, CV_32FC2);
+        bend.ApplyGeometryDistortion(0, 0, size.width, size.height, at.ptr<float>());
+        out.forEach<cv::Vec4f>([&](cv::Vec4f& px, const int* p) {
+            const float d = std::remainder(at.at<cv::Vec2f>(p[0], p[1])[axis], 40.0f), v = std::exp(-d * d / 4.5f);
+            px = {v, v, v, 1};
+        });
+        return out;
+    };
+    vornalix::Pipeline unmatched, matched;
+    matched.lens_profile = profile;
+    E on;
+    on.lens_profile = 1;
+    for (int axis : {0, 1}) {
+        const cv::Mat bent = grid(axis);
+        cv::Mat out = bent.clone();
+        unmatched.apply_lens_corrections(out, on);
+        EXPECT_TRUE(identical(out, bent));
+        matched.apply_lens_corrections(out, on);
+        const auto green = [axis](const cv::Mat& m) { return axis == 0 ? channel(m, 1) : cv::Mat(channel(m, 1).t()); };
+        EXPECT_GT(worst_bend(green(bent)), 1.5f) << axis;
+        EXPECT_LE(worst_bend(green(out)), 0.5f) << axis;
+    }
+    EXPECT_FALSE(lens::find_profile({"Canon", "EOS 30D", "Nonesuch 7mm f/0.9", 22, 22}).found());
 }
 
 TEST(LocalContrast, DehazePatchDarkChannelAndGrey) {

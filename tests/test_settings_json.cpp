@@ -80,7 +80,8 @@ TEST(SettingsTable, EverySettingRoundTripsThroughSettersDocumentAndCommandLine) 
     ASSERT_TRUE(cv::imwrite(dir.file("in.png"), cv::Mat(8, 8, CV_8UC3, cv::Scalar::all(90))));
     std::string flags;
 #define FLAG(key, type, value, front, min, max, flag, ...) \
-    flags += " --" flag + (std::is_same_v<type, int> ? "" : "=" + std::to_string(off_default<type>(value, min, max)));
+    flags += " --" flag + (!std::is_same_v<type, int> ? "=" + std::to_string(off_default<type>(value, min, max)) \
+                           : front ? std::string("=on") : std::string());
     VORNALIX_SETTINGS(FLAG, VORNALIX_SETTINGS_SKIP)
     const auto cli = vornalix::testing::run_cli(settings + flags);
     ASSERT_EQ(vornalix_settings_from_json(copy.get(), cli.output.c_str()), 0) << cli.output;

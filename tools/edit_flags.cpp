@@ -143,9 +143,16 @@ EditFlags::Result EditFlags::parse(int argc, char** argv, int& i, std::string& e
     if (flag == "allow-extreme") return inline_value ? bad("takes no value") : Result::parsed;
     if (const nlohmann::json* setting = setting_of_flag(flag)) {
         const std::string key = (*setting)["key"];
-        if ((*setting)["type"] == "int") {  // a switch: present means 1
+        if ((*setting)["type"] == "int" && (*setting)["front_end_default"] == 0) {  // a switch: present means 1
             if (inline_value) return bad("takes no value");
             values_[key] = 1;
+            return Result::parsed;
+        }
+        if ((*setting)["type"] == "int") {  // on by default: on or off
+            if (!values(1, v)) return Result::error;
+            const std::string word = v[0];
+            if (word != "on" && word != "off") return bad("takes on or off");
+            values_[key] = word == "on" ? 1 : 0;
             return Result::parsed;
         }
         if (!values(1, v)) return Result::error;
@@ -214,8 +221,11 @@ void EditFlags::print_help(std::FILE* out) {
     std::fprintf(out, "edit settings (applied after loading; each defaults to its neutral value):\n");
     for (const nlohmann::json& setting : settings_schema()) {
         const bool is_switch = setting["type"] == "int";
-        const std::string name = "--" + setting["flag"].get<std::string>() + (is_switch ? "" : " N");
+        const bool on_by_default = is_switch && setting["front_end_default"] != 0;
+        const std::string name =
+            "--" + setting["flag"].get<std::string>() + (on_by_default ? " on|off" : is_switch ? "" : " N");
         std::string help = setting["unit"];
+        if (on_by_default) help += " (default on)";
         if (!is_switch) {
             help += (help.empty() ? "" : ", ") + range_of(setting["min"], setting["max"]);
             if (setting["front_end_default"] != 0) help += " (default " + shown(setting["front_end_default"]) + ")";

@@ -46,6 +46,7 @@ extern "C" int vornalix_get_exif(VornalixContext* ctx, VornalixExif* out) {
         if (ctx->source_path.empty()) vornalix::fail(kNoFileLoaded);
         VornalixExif record;
         if (!vornalix::metadata::read_exif(ctx->source_path, record)) fill_from_shot_data(ctx->decoder, record);
+        if (!record.lens[0]) std::memcpy(record.lens, ctx->decoder.lens, sizeof record.lens);
         *out = record;
         return 0;
     });

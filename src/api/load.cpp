@@ -27,6 +27,7 @@ void load_standard(VornalixContext* ctx, const std::string& path) {
     ctx->source_path = std::move(new_path);
     ctx->params = std::move(fresh);
     ctx->decoder.reset();
+    ctx->pipeline.lens_profile = {};
 }
 
 void load_raw(VornalixContext* ctx, const std::string& path, int scale) {
@@ -37,6 +38,7 @@ void load_raw(VornalixContext* ctx, const std::string& path, int scale) {
     std::string new_path = path;
     ctx->decoder.commit(std::move(decoded));
     ctx->pipeline.source = std::move(source);
+    ctx->pipeline.lens_profile = ctx->decoder.lens_profile;
     ctx->source_path = std::move(new_path);
     ctx->params = std::move(fresh);
 }
@@ -54,6 +56,7 @@ void load(VornalixContext* ctx, const std::string& path, int scale) {
 
 void unload(VornalixContext* ctx) noexcept {
     ctx->decoder.reset();
+    ctx->pipeline.lens_profile = {};
     ctx->pipeline.source = ImageBuffer();
     ctx->pipeline.result = ImageBuffer();
     ctx->processed = false;

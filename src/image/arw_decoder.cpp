@@ -11,6 +11,17 @@
 
 namespace vornalix {
 
+namespace {
+
+// The lens as EXIF names it, else as the maker's notes do.
+void copy_lens_name(char (&dst)[128], const libraw_lensinfo_t& lens) {
+    const char* name = lens.Lens[0] ? lens.Lens : lens.makernotes.Lens;
+    std::memset(dst, 0, sizeof dst);
+    std::memcpy(dst, name, strnlen(name, sizeof dst - 1));
+}
+
+}  // namespace
+
 RawDecodeResult decode_raw(const std::string& path, int scale) {
     scale = std::clamp(scale, 1, 4);
     LibRawPtr raw = make_libraw_processor();
@@ -49,6 +60,8 @@ RawDecodeResult decode_raw(const std::string& path, int scale) {
     copy_camera_name(r.make, d.idata.make);
     copy_camera_name(r.model, d.idata.model);
     r.flip = d.sizes.flip;
+    copy_lens_name(r.lens, d.lens);
+    r.lens_profile = lens::find_profile({r.make, r.model, r.lens, r.focal_length, r.aperture});
     raw.reset();
 
     if (in_place)

@@ -3,6 +3,7 @@
 // shot data that EXIF reading falls back on.
 
 #include "image/image_buffer.h"
+#include "lens/lens_profile.h"
 
 #include <string>
 
@@ -22,7 +23,9 @@ struct RawDecodeResult {
     float focal_length = 0.0f;
     char make[64] = {};
     char model[64] = {};
+    char lens[128] = {};
     int flip = 0;
+    lens::Profile lens_profile;
 };
 
 // Copies a camera make or model: at most 63 characters, zero-filled, so the

@@ -81,9 +81,12 @@ RowKernel remove_fringes(float amount) {
 
 void Pipeline::apply_lens_corrections(RowPass& pass, const EditParams& params) {
     const EditParams& p = params;
-    if (p.distortion == 0.0f && !(p.ca_correction > 0.0f) && !(p.lens_vignette > 0.0f) && !(p.defringe > 0.0f))
+    const bool profiled = p.lens_profile != 0 && lens_profile.found();
+    if (!profiled && p.distortion == 0.0f && !(p.ca_correction > 0.0f) && !(p.lens_vignette > 0.0f) &&
+        !(p.defringe > 0.0f))
         return;
     if (pass.empty()) return;
+    if (profiled) lens::apply_profile(lens_profile, pass.image(), scratch_.blurred);
     // Each step runs only for a finite value of its own setting.
     if (p.distortion != 0.0f && std::isfinite(p.distortion))
         correct_distortion(pass.image(), scratch_.blurred, scratch_.plane_a, scratch_.plane_b, p.distortion);

@@ -5,6 +5,7 @@
 #include "settings/edit_params.h"
 #include "color/profile_manager.h"
 #include "image/image_buffer.h"
+#include "lens/lens_profile.h"
 #include "pipeline/row_pass.h"
 #include "pipeline/stages.h"
 
@@ -19,6 +20,8 @@ public:
     ImageBuffer source;
     ImageBuffer result;
     color_mgmt::ProfileManager profile_manager;
+    // The loaded RAW file's lens profile, which the `lens_profile` setting applies.
+    lens::Profile lens_profile;
 
     void set_source(const ImageBuffer& image) { source.copy_from(image); }
     void process(const EditParams& params);

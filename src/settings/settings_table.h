@@ -47,6 +47,7 @@ constexpr int kNoSuggestion = -1;
     COMPOSITE(tone_curve)                                                                                                                    \
     COMPOSITE(hsl)                                                                                                                           \
     COMPOSITE(split_toning)                                                                                                                  \
+    PLAIN(lens_profile,         int,   0,       1,       0.0f,     1.0f,     "lens-profile",         "lens profile from the database (RAW files)", vornalix::kNoSuggestion) \
     PLAIN(distortion,           float, 0.0f,    0.0f,    -100.0f,  100.0f,   "distortion",           "lens distortion correction",      vornalix::kNoSuggestion) \
     PLAIN(ca_correction,        float, 0.0f,    0.0f,    0.0f,     100.0f,   "ca-correction",        "chromatic aberration correction", vornalix::kNoSuggestion) \
     PLAIN(lens_vignette,        float, 0.0f,    0.0f,    0.0f,     100.0f,   "lens-vignette",        "lens vignetting correction",      vornalix::kNoSuggestion) \
