@@ -347,10 +347,11 @@ VORNALIX_API int vornalix_auto_crop(VornalixContext* ctx, float* x, float* y, fl
 VORNALIX_API int vornalix_camera_curve(VornalixContext* ctx, int channel, float* points, int max_points, int* count);
 /**
  * A white balance that measures the picture's cast: the temperature and tint
- * for vornalix_set_temperature and vornalix_set_tint that make the average of
- * its trustworthy pixels grey (clipped, very dark and strongly coloured
- * pixels left out).  6500 and 0 for a neutral picture or one with no such
- * pixels.
+ * for vornalix_set_temperature and vornalix_set_tint that make a mean of its
+ * trustworthy pixels grey (clipped, very dark and strongly coloured pixels
+ * left out; bright near-grey surfaces weigh most), within the setters'
+ * ranges (2000..12000 K, tint -150..150).  6500 and 0 for a neutral picture
+ * or one with no such pixels.
  */
 VORNALIX_API int vornalix_measure_white_balance(VornalixContext* ctx, float* temperature, float* tint);
 

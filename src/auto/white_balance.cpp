@@ -13,15 +13,17 @@ namespace {
 constexpr float kClipped = 0.98f;       // any channel at or above: clipped
 constexpr float kVeryDark = 0.02f;      // luminance below: mostly noise
 constexpr float kMaxSaturation = 0.1f;  // (max - min) / max once corrected
-constexpr double kNorm = 16.0;          // power mean: the brighter surfaces count most
+// Power of the mean: high enough that bright near-grey surfaces (clouds,
+// walls) outweigh a picture's dominant colour, short of the single brightest.
+constexpr double kNorm = 16.0;
 constexpr int kRefinements = 3;         // passes that drop coloured pixels
 constexpr float kMinKelvin = 2000.0f;   // the temperature setting's range
 constexpr float kMaxKelvin = 12000.0f;
 constexpr float kMaxTint = 150.0f;
 
-// Mean R, G, B of the trusted pixels; `gains` is the correction found so
-// far, under which a trusted pixel must look nearly grey (none: no check).
-// False when no pixel qualifies.
+// Power mean of R, G, B over the trusted pixels; `gains` is the correction
+// found so far, under which a trusted pixel must look nearly grey (none: no
+// check). False when no pixel qualifies.
 bool trusted_mean(const cv::Mat& rgb, const cv::Vec3d* gains, cv::Vec3d& mean) {
     cv::Vec3d sum(0, 0, 0);
     double count = 0;
