@@ -13,6 +13,7 @@ const char* const kDefaultsNote =
     "Photographs are developed as shot: temperature 6500 and tint 0 keep the camera's white balance\n"
     "(the library's own default is 5500) unless --temperature, --tint, --auto or a settings file\n"
     "say otherwise, and RAW files take the tone curves of the camera's own JPEG (--look flat: none).\n"
+    "For other pictures --auto also measures the white balance.\n"
     "Outputs keep the working size: at most 2000 pixels on the long side for RAW files, 4096 for\n"
     "other images.\n";
 
