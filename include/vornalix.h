@@ -354,6 +354,29 @@ VORNALIX_API int vornalix_auto_straighten(VornalixContext* ctx, float* degrees);
  * fractions of the width and height, ready for vornalix_set_crop.
  */
 VORNALIX_API int vornalix_auto_crop(VornalixContext* ctx, float* x, float* y, float* w, float* h);
+/**
+ * The camera's look: tone curve `channel` (0 master, 1 red, 2 green, 3 blue)
+ * of the set that gives the loaded RAW file's development the tones of the
+ * camera's own embedded JPEG.  The master curve matches the two pictures'
+ * luminance distributions, each colour curve then that channel's; a colour
+ * curve that would barely differ from the diagonal is the identity pair.
+ * Writes the points (16, x rising evenly from 0 to 1, y never falling; 2 for
+ * the identity) as x0, y0, x1, y1, ... into `points`, which holds room for
+ * `max_points` points, and their number into `count`, ready for
+ * vornalix_set_tone_curve(ctx, channel, points, count).  -1 with a message
+ * for a standard image, a RAW file without an embedded picture, a channel
+ * outside 0..3 or room for fewer than 16 points.
+ */
+VORNALIX_API int vornalix_camera_curve(VornalixContext* ctx, int channel, float* points, int max_points, int* count);
+/**
+ * A white balance that measures the picture's cast: the temperature and tint
+ * for vornalix_set_temperature and vornalix_set_tint that make a mean of its
+ * trustworthy pixels grey (clipped, very dark and strongly coloured pixels
+ * left out; bright near-grey surfaces weigh most), within the setters'
+ * ranges (2000..12000 K, tint -150..150).  6500 and 0 for a neutral picture
+ * or one with no such pixels.
+ */
+VORNALIX_API int vornalix_measure_white_balance(VornalixContext* ctx, float* temperature, float* tint);
 
 /* ------------------------------------------------------------------------ */
 /* Subject segmentation                                                     */

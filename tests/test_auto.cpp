@@ -1,12 +1,18 @@
 #include "auto/analysis_image.h"
 #include "auto/autocrop.h"
+#include "auto/camera_curve.h"
 #include "auto/histogram.h"
 #include "auto/suggestions.h"
+#include "auto/white_balance.h"
+#include "image/thumbnail.h"
+#include "pipeline/tone_math.h"
 #include "support/context_access.h"
 
 #include <gtest/gtest.h>
+#include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -134,8 +140,10 @@ TEST(AutoAnalyses, NullPointersAndNoImage) {
 
     EXPECT_EQ(vornalix_auto_enhance(ctx.get(), v), -1);
     EXPECT_EQ(std::count(v, v + 32, 7.0f), 32);
+    int n = 0;
     EXPECT_EQ(vornalix_auto_white_balance(ctx.get(), &a, &b) + vornalix_auto_exposure(ctx.get(), &a) +
-                  vornalix_auto_straighten(ctx.get(), &a) + vornalix_auto_crop(ctx.get(), &a, &b, &c, &d), -4);
+                  vornalix_auto_straighten(ctx.get(), &a) + vornalix_auto_crop(ctx.get(), &a, &b, &c, &d) +
+                  vornalix_measure_white_balance(ctx.get(), &a, &b) + vornalix_camera_curve(ctx.get(), 0, v, 16, &n), -6);
     EXPECT_STREQ(vornalix_last_error(ctx.get()), "no image loaded");
     EXPECT_EQ(a + b + c + d, 28.0f);
 }
@@ -179,4 +187,72 @@ TEST(AutoCrop, GeometryOfTheSearch) {
     // Portrait: width s * W, height cw / 1.5.
     const cv::Vec4f portrait = crop(panel_float(341, 512, 14), 1.5f, 0.02f);
     EXPECT_LT(cv::norm(cv::Vec2f(portrait[2], portrait[3]) - cv::Vec2f(323.0f / 341, 215.0f / 512)), 1e-6);
+}
+
+// A cast of T kelvin is one the white-balance stage removes at T: a grey chart
+// cast so measures back T, and a real photograph (the camera's JPEG inside
+// the test RAW file) cast and then corrected by the measurement measures as
+// it did uncast, each within 300 K.
+TEST(MeasuredWhiteBalance, CastsComeBackToNeutral) {
+    namespace a = vornalix::analysis;
+    using vornalix::tone::white_balance_multipliers;
+    const auto scaled = [](const cv::Mat& rgb, cv::Scalar m) { return cv::Mat(cv::min(rgb.mul(m), 1.0f)); };
+    cv::Mat photo, steps(1, 16, CV_32FC4);
+    for (int x = 0; x < 16; ++x) steps.at<cv::Vec4f>(0, x) = cv::Vec4f::all(0.05f + x * 0.055f);
+    cv::cvtColor(cv::imdecode(vornalix::read_raw_thumbnail(VORNALIX_TEST_CR2).jpeg, cv::IMREAD_COLOR), photo,
+                 cv::COLOR_BGR2RGBA);
+    cv::resize(photo, photo, cv::Size(384, 256), 0, 0, cv::INTER_AREA);
+    photo.convertTo(photo, CV_32F, 1.0 / 255);
+    for (const cv::Mat& picture : {steps, photo}) {
+        const a::WhiteBalance plain = a::measure_white_balance(picture);
+        for (float kelvin : {3000.0f, 9000.0f}) {
+            // The stage's multipliers inverted, scaled so none exceeds 1.
+            const vornalix::tone::Rgb m = white_balance_multipliers(kelvin, 0.0f);
+            const double low = std::min({m.r, m.g, m.b});
+            const cv::Mat cast = scaled(picture, cv::Scalar(low / m.r, low / m.g, low / m.b, 1.0));
+            const a::WhiteBalance wb = a::measure_white_balance(cast);
+            if (picture.cols == 16) {
+                EXPECT_NEAR(wb.temperature, kelvin, 300.0f);
+            }
+            const vornalix::tone::Rgb undo = white_balance_multipliers(wb.temperature, wb.tint);
+            const a::WhiteBalance back = a::measure_white_balance(scaled(cast, cv::Scalar(undo.r, undo.g, undo.b, 1.0)));
+            EXPECT_NEAR(back.temperature, plain.temperature, 300.0f) << kelvin;
+            EXPECT_NEAR(back.tint, plain.tint, 15.0f) << kelvin;
+        }
+    }
+    EXPECT_NEAR(a::measure_white_balance(steps).temperature, 6500.0f, 1.0f);
+}
+
+// The camera's picture: the development through a known curve, clipped above
+// 0.95 and cropped. Off the clipped part the fit follows the curve; the spline
+// through its points never falls.
+TEST(CameraCurve, FitsAKnownCurveOnMatchedDistributions) {
+    cv::Mat developed(200, 300, CV_32FC4), camera;
+    cv::RNG(3).fill(developed, cv::RNG::UNIFORM, 0.0f, 1.0f);
+    cv::cvtColor(developed, developed, cv::COLOR_RGBA2GRAY);
+    cv::cvtColor(developed, developed, cv::COLOR_GRAY2RGBA);
+    cv::pow(developed(cv::Rect(20, 10, 200, 150)), 0.5, camera);
+    camera = cv::min(cv::Mat(camera * 1.1), 1.0);
+    const vornalix::analysis::CameraCurves curves = vornalix::analysis::fit_camera_curves(developed, camera);
+    const vornalix::CurvePoints& curve = curves[0];
+    // Grey: the colour curves only mend the spline's departures, alike.
+    EXPECT_TRUE(curves[1].points == curves[2].points && curves[1].points == curves[3].points);
+    ASSERT_EQ(curve.points.size(), 16u);
+    EXPECT_EQ(curve.points.back(), std::make_pair(1.0f, 1.0f));
+    for (const auto& [x, y] : curve.points)
+        if (x < 0.7f) {
+            EXPECT_NEAR(y, 1.1f * std::sqrt(x), 0.03f) << x;
+        }
+    std::vector<float> lut;
+    vornalix::Pipeline::build_lut(curve, lut);
+    EXPECT_TRUE(std::is_sorted(lut.begin(), lut.end()));
+}
+
+TEST(CameraCurve, RefusedForAStandardImage) {
+    auto ctx = make_context();
+    ctx->pipeline.source = uniform(64, 48, 100);
+    float points[32];
+    int count = 0;
+    EXPECT_EQ(vornalix_camera_curve(ctx.get(), 0, points, 16, &count), -1);
+    EXPECT_STREQ(vornalix_last_error(ctx.get()), "the camera's look needs a RAW file");
 }

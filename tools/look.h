@@ -1,8 +1,10 @@
 #pragma once
 // The look the command line lays over a freshly loaded photograph, weakest
 // first: the camera's own white balance (temperature 6500, tint 0, unlike the
-// library's 5500 default), the automatic suggestions (--auto), a settings
-// document (--settings FILE, only the keys it names), then the edit flags.
+// library's 5500 default) and, for a RAW file, the camera's own tone curve
+// (--look camera, the default; --look flat keeps the plain development), the
+// automatic suggestions (--auto), a settings document (--settings FILE, only
+// the keys it names), then the edit flags.
 
 #include "auto_flags.h"
 #include "edit_flags.h"
@@ -11,6 +13,7 @@
 #include <cstdio>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace cli {
 
@@ -18,8 +21,9 @@ class Look {
 public:
     using Result = EditFlags::Result;
 
-    // Takes --auto, --auto-straighten, --auto-crop, --settings FILE (read and
-    // checked at once) and every edit flag; anything else is not_mine.
+    // Takes --look camera|flat, --auto, --auto-straighten, --auto-crop,
+    // --settings FILE (read and checked at once) and every edit flag;
+    // anything else is not_mine.
     Result parse(int argc, char** argv, int& i, std::string& error);
 
     // Applies the look to the loaded photograph. Returns 0, or non-zero with
@@ -29,6 +33,12 @@ public:
     static void print_help(std::FILE* out);
 
 private:
+    // Lays the camera's tone curve over a RAW file (--look camera) and, for
+    // --auto, measures the white balance of a picture the camera did not
+    // develop; false with `error` when the library fails.
+    bool apply_camera_look(VornalixContext* ctx, std::string& error) const;
+
+    bool camera_look_ = true;
     AutoFlags autos_;
     std::string settings_path_;
     std::string settings_text_;

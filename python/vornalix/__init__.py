@@ -32,12 +32,22 @@ __all__ = [
 ]
 
 
-def open(path: PathLike, scale: int = 1) -> Photo:  # noqa: A001 - the natural name, as in io.open
+def open(path: PathLike, scale: int = 1, look: str = "camera") -> Photo:  # noqa: A001 - the natural name, as in io.open
     """Loads a photograph (RAW, JPEG, PNG, TIFF, BMP or WebP) into a new Photo.
 
     `scale` 1..4 decodes RAW files smaller (2 and 3 half size, 4 quarter).
+    `look` "camera" gives a RAW file the tone curves of the camera's own JPEG
+    (Photo.camera_curve); "flat" keeps the plain development.
     """
-    return Photo(path, scale)
+    if look not in ("camera", "flat"):
+        raise VornalixValueError(f"look must be 'camera' or 'flat', not {look!r}")
+    photo = Photo(path, scale)
+    if look == "camera":
+        try:
+            photo.set(tone_curve=photo.camera_curve())
+        except VornalixError:
+            pass  # a standard image, or a RAW file without the camera's picture
+    return photo
 
 
 def version() -> str:

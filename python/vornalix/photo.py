@@ -405,6 +405,21 @@ class Photo:
         self._check(C.vornalix_auto_white_balance(self._ctx(), ctypes.byref(temperature), ctypes.byref(tint)))
         return temperature.value, tint.value
 
+    def measure_white_balance(self) -> tuple[float, float]:
+        """(temperature, tint) that neutralise the picture's measured colour cast."""
+        temperature, tint = ctypes.c_float(), ctypes.c_float()
+        self._check(C.vornalix_measure_white_balance(self._ctx(), ctypes.byref(temperature), ctypes.byref(tint)))
+        return temperature.value, tint.value
+
+    def camera_curve(self) -> dict[str, list[tuple[float, float]]]:
+        """Curves giving a RAW file the tones of the camera's own JPEG, {name: [(x, y), ...]}
+        keyed by CURVES, ready for set(tone_curve=...)."""
+        points, count, curves = (ctypes.c_float * 32)(), ctypes.c_int(), {}
+        for channel, name in enumerate(CURVES):
+            self._check(C.vornalix_camera_curve(self._ctx(), channel, points, 16, ctypes.byref(count)))
+            curves[name] = [(points[2 * i], points[2 * i + 1]) for i in range(count.value)]
+        return curves
+
     def auto_exposure(self) -> float:
         """Suggested exposure correction in EV."""
         ev = ctypes.c_float()

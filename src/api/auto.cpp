@@ -4,8 +4,15 @@
 #include "api/boundary.h"
 #include "auto/analysis_image.h"
 #include "auto/autocrop.h"
+#include "auto/camera_curve.h"
 #include "auto/suggestions.h"
+#include "auto/white_balance.h"
+#include "codec/image_read.h"
+#include "color/input_profile.h"
+#include "image/thumbnail.h"
 #include "vornalix.h"
+
+#include <opencv2/imgproc.hpp>
 
 #include <algorithm>
 
@@ -25,9 +32,59 @@ analysis::Suggestions enhance(const VornalixContext* ctx) {
     return analysis::enhance_suggestions(analysis_copy(ctx, analysis::kEnhanceWidth));
 }
 
+// The camera's own picture of the loaded RAW file (its embedded JPEG, or a
+// bitmap thumbnail), reduced like the analysis copy of the development.
+cv::Mat camera_picture(const VornalixContext* ctx) {
+    api::require_image(ctx);
+    if (ctx->decoder.image.empty()) fail("the camera's look needs a RAW file");
+    RawThumbnail thumb;
+    try {
+        thumb = read_raw_thumbnail(ctx->source_path);
+    } catch (const Failure&) {
+        fail("the RAW file holds no picture of the camera's own");
+    }
+    cv::Mat rgb = thumb.rgb;
+    if (!thumb.jpeg.empty()) {
+        try {
+            rgb = color_mgmt::to_8bit(color_mgmt::to_srgb(codec::decode_image(thumb.jpeg, ctx->source_path)));
+        } catch (const Failure&) {
+            fail("the camera's embedded JPEG cannot be read");
+        }
+    }
+    return analysis::reduced_copy(ImageBuffer(rgb), analysis::kEnhanceWidth);
+}
+
 }  // namespace
 
 extern "C" {
+
+int vornalix_camera_curve(VornalixContext* ctx, int channel, float* points, int max_points, int* count) {
+    if (!ctx || !points || !count) return api::kFailure;
+    return api::guarded(ctx, [&] {
+        if (channel < 0 || channel > 3) fail("curve channel must be 0..3");
+        if (max_points < analysis::kCameraCurvePoints) fail("the camera curve needs room for 16 points");
+        const cv::Mat camera = camera_picture(ctx);
+        const analysis::CameraCurves curves =
+            analysis::fit_camera_curves(analysis_copy(ctx, analysis::kEnhanceWidth), camera);
+        for (const auto& [x, y] : curves[channel].points) {
+            *points++ = x;
+            *points++ = y;
+        }
+        *count = static_cast<int>(curves[channel].points.size());
+        return 0;
+    });
+}
+
+int vornalix_measure_white_balance(VornalixContext* ctx, float* temperature, float* tint) {
+    if (!ctx || !temperature || !tint) return api::kFailure;
+    return api::guarded(ctx, [&] {
+        const analysis::WhiteBalance wb =
+            analysis::measure_white_balance(analysis_copy(ctx, analysis::kEnhanceWidth));
+        *temperature = wb.temperature;
+        *tint = wb.tint;
+        return 0;
+    });
+}
 
 int vornalix_auto_enhance(VornalixContext* ctx, float* out) {
     if (!ctx || !out) return api::kFailure;

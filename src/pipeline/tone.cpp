@@ -16,13 +16,11 @@ namespace vornalix {
 using pixel::clamp01;
 
 void Pipeline::apply_white_balance(RowPass& pass, const EditParams& params) {
-    constexpr float kNeutralKelvin = 6500.0f;
-    constexpr float kTintPerUnit = 0.15f / 150.0f;
-    const float kelvin = tone::finite_or(params.temperature, kNeutralKelvin);
+    const float kelvin = tone::finite_or(params.temperature, tone::kNeutralKelvin);
     const float tint = tone::finite_or(params.tint, 0.0f);
-    if (std::fabs(kelvin - kNeutralKelvin) < 1.0f && std::fabs(tint) < 0.1f) return;
+    if (std::fabs(kelvin - tone::kNeutralKelvin) < 1.0f && std::fabs(tint) < 0.1f) return;
 
-    const tone::Rgb m = tone::blackbody_multipliers(kelvin, tint, kNeutralKelvin, kTintPerUnit);
+    const tone::Rgb m = tone::white_balance_multipliers(kelvin, tint);
     // Always at the head of a render, so only the 65,536-entry table meets it.
     pass.add(rgb_kernel([m](float& r, float& g, float& b) {
         r = clamp01(r * m.r);

@@ -49,6 +49,14 @@ inline Rgb blackbody_multipliers(float kelvin, float tint, float reference_kelvi
     return {c.r / white.r, c.g / white.g + tint * tint_per_unit, c.b / white.b};
 }
 
+// The white-balance stage's terms: 6500 K leaves the picture as it is, and a
+// unit of tint adds 0.001 to the green multiplier.
+constexpr float kNeutralKelvin = 6500.0f;
+constexpr float kTintPerUnit = 0.15f / 150.0f;
+inline Rgb white_balance_multipliers(float kelvin, float tint) {
+    return blackbody_multipliers(kelvin, tint, kNeutralKelvin, kTintPerUnit);
+}
+
 // Factor 2^ev of an exposure change. From 128 stops on exp2f overflows, and a
 // black pixel times infinity would be NaN, so the factor stops at FLT_MAX.
 inline float exposure_factor(float ev) { return std::min(std::exp2(ev), FLT_MAX); }
