@@ -63,6 +63,23 @@ void develop(VornalixContext* ctx, Job& job, int scale, const cli::Look& look, c
     if (cli::export_rendering(ctx, job.output, options, error) != 0) job.error = error;
 }
 
+// The summary on stderr: how many were developed and skipped, then the failed files.
+void report(const std::vector<Job>& work, const std::string& outdir, double seconds, int jobs) {
+    size_t failed = 0, skipped = 0;
+    for (const Job& job : work) {
+        skipped += job.skip ? 1 : 0;
+        failed += job.error.empty() ? 0 : 1;
+    }
+    if (cli::verbosity != cli::Verbosity::quiet)
+        std::fprintf(stderr, "developed %zu of %zu files (%zu skipped) into %s in %.1f s (%.2f files/s, %d job%s)\n",
+                     work.size() - failed - skipped, work.size(), skipped, outdir.c_str(), seconds,
+                     seconds > 0 ? work.size() / seconds : 0.0, jobs, jobs == 1 ? "" : "s");
+    if (failed == 0) return;
+    std::fprintf(stderr, "failed (%zu):\n", failed);
+    for (const Job& job : work)
+        if (!job.error.empty()) std::fprintf(stderr, "  %s: %s\n", job.input.c_str(), job.error.c_str());
+}
+
 }  // namespace
 
 int cmd_batch(int argc, char** argv) {
@@ -144,6 +161,7 @@ int cmd_batch(int argc, char** argv) {
     for (int t = 1; t < jobs; ++t) threads.emplace_back(worker);
     worker();
     for (std::thread& t : threads) t.join();
-    progress.done();
+    progress.close();
+    report(work, outdir, progress.elapsed(), jobs);
     return progress.failures() ? cli::kFailure : 0;
 }
