@@ -8,8 +8,10 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <tuple>
 
 using fixtures::read_bytes;
 using vornalix::testing::CliRun;
@@ -42,8 +44,8 @@ bool contains(const std::string& text, const std::string& part) { return text.fi
 }  // namespace
 
 // Edit flags reach the picture (each one's parsing is the settings table's
-// test); failures print the library's message with status 1, unusable
-// arguments give 2.
+// test); failures name their cause with status 1, unusable arguments give 2;
+// no output replaces an input, nor an existing file without --overwrite.
 TEST(Cli, DevelopsWithEditsAndReportsFailures) {
     vornalix::testing::TempDir dir;
     const std::string in = dir.file("in put.png"), out = dir.file("out.png"), missing = dir.file("missing.jpg");
@@ -53,55 +55,75 @@ TEST(Cli, DevelopsWithEditsAndReportsFailures) {
     ASSERT_EQ(written.size(), cv::Size(40, 60));
     EXPECT_GT(written.at<cv::Vec3b>(30, 20)[2], 160);  // a stop brighter
     ASSERT_TRUE(vornalix::testing::write_bayer_dng(dir.file("raw.dng"), vornalix::testing::make_test_scene(96, 64)));
-    ASSERT_EQ(run_cli("develop " + quote(dir.file("raw.dng")) + " --scale 2 -o " + quote(out)).status, 0);
+    ASSERT_EQ(run_cli("develop " + quote(dir.file("raw.dng")) + " --scale 2 --overwrite -o " + quote(out)).status, 0);
     EXPECT_EQ(cv::imread(out).size(), cv::Size(48, 32));  // half size
 
-    const CliRun failed = run_cli("develop " + quote(missing) + " -o " + quote(out));
-    EXPECT_EQ(failed.status, 1);
-    EXPECT_TRUE(contains(failed.output, "OpenCV could not read: " + missing)) << failed.output;
-    const std::pair<std::string, int> cases[] = {
-        {"develop x.jpg -o y.png --exposure abc", 2}, {"nosuchcommand", 2},
-        {"develop " + quote(in) + " -o " + quote(dir.file("no/such/dir/o.png")), 1},
-        {"develop " + quote(in) + " -o " + quote(dir.file("o.gif")), 2}};
-    for (const auto& [args, status] : cases) EXPECT_EQ(run_cli(args).status, status) << args;
+    const std::string to = " -o " + quote(dir.file("o.png")), from = "develop " + quote(in);
+    const std::tuple<std::string, int, std::string> cases[] = {
+        {"develop " + quote(missing) + to, 1, missing + ": No such file or directory"},
+        {"develop " + quote(dir.path().string()) + to, 1, ": Is a directory"},
+        {"develop -" + to, 1, "standard input"},
+        {from + " -o " + quote(dir.file("no/such/o.png")), 1, "no/such: No such file or directory"},
+        {from + " -o " + quote(in + "/o.png"), 1, "in put.png: Not a directory"},
+        {from + " --overwrite -o " + quote(in), 1, "is an input"},
+        {from + " -o " + quote(out), 1, "exists (--overwrite replaces it)"},
+        {from + " -o " + quote(dir.file("o.gif")), 2, "unsupported output format"},
+        {from + to + " --exposure abc", 2, "--exposure"}, {"nosuchcommand", 2, "unknown command"},
+        {"cutout " + quote(in) + " -o " + quote(dir.file("c.jpg")), 2, ".png or .webp"},
+        {"cutout " + quote(in) + " -o " + quote(dir.file("c.png")) + " --at 1.5,0.5", 2, "each in 0..1"},
+        {"thumb --version", 0, "vornalix "}};
+    for (const auto& [args, status, message] : cases) {
+        const CliRun r = run_cli(args);
+        EXPECT_EQ(r.status, status) << args;
+        EXPECT_TRUE(contains(r.output, message)) << args << "\n" << r.output;
+    }
 }
 
-// The camera's metadata reaches a developed file only on request; info prints
-// the record as JSON.
-TEST(Cli, DevelopKeepsTheCameraMetadataOnRequest) {
+// The camera's metadata reaches a developed file unless stripped; info prints
+// the record as JSON, an array of them for several files.
+TEST(Cli, DevelopKeepsTheCameraMetadataUnlessStripped) {
     vornalix::testing::TempDir dir;
     const std::string camera = dir.file("camera.jpg"), kept = dir.file("kept.jpg"), plain = dir.file("plain.jpg");
     fixtures::ExifBuilder b;
     b.ascii(EXIF_IFD_0, EXIF_TAG_MAKE, "Say \"cheese\"").ascii(EXIF_IFD_GPS, EXIF_TAG_GPS_LATITUDE_REF, "S")
         .rationals(EXIF_IFD_GPS, EXIF_TAG_GPS_LATITUDE, {{48, 1}, {30, 1}, {0, 1}});
     fixtures::write_bytes(camera, fixtures::jpeg_with_exif(b.block()));
-    ASSERT_EQ(run_cli("develop " + quote(camera) + " --keep-exif -o " + quote(kept)).status, 0);
-    ASSERT_EQ(run_cli("develop " + quote(camera) + " -o " + quote(plain)).status, 0);
+    ASSERT_EQ(run_cli("develop " + quote(camera) + " -o " + quote(kept)).status, 0);
+    ASSERT_EQ(run_cli("develop " + quote(camera) + " --strip-exif -o " + quote(plain)).status, 0);
     const CliRun r = run_cli("info " + quote(kept));
     ASSERT_EQ(r.status, 0) << r.output;
     for (const char* field : {"\"make\": \"Say \\\"cheese\\\"\",", "\"gps_latitude\": -48.5,", "\"gps_longitude\": null\n"})
         EXPECT_TRUE(contains(r.output, field)) << field << "\n" << r.output;
-    EXPECT_TRUE(contains(run_cli("info " + quote(plain)).output, "\"make\": \"\","));
+    const std::string both = run_cli("info " + quote(kept) + " " + quote(plain)).output;
+    EXPECT_EQ(both.substr(0, 5) + both.substr(both.size() - 7), "[\n  {\n  }\n]\n") << both;
+    EXPECT_TRUE(contains(both, "},\n  {\n    \"make\": \"\",")) << both;
 }
 
 // Two inputs named alike both land in the folder; a failure is reported and
-// makes the exit status non-zero without stopping the others.
+// makes the exit status non-zero without stopping the others; a second run
+// keeps what exists; a folder stands for its image files.
 TEST(Cli, ThumbAndPhashWorkThroughManyFiles) {
     vornalix::testing::TempDir dir;
     const std::string png = dir.file("shot.png"), bmp = dir.file("shot.bmp"), folder = dir.file("thumbs");
     const cv::Mat img(90, 300, CV_8UC3, cv::Scalar(40, 90, 160));
     ASSERT_TRUE(cv::imwrite(png, img) && cv::imwrite(bmp, img));
-    CliRun r = run_cli("thumb " + quote(png) + " " + quote(bmp) + " " + quote(dir.file("gone.tif")) + " -o " +
-                       quote(folder));
+    const std::string thumb = "thumb " + quote(png) + " " + quote(bmp) + " " + quote(dir.file("gone.tif")) + " -o " +
+                              quote(folder);
+    CliRun r = run_cli(thumb);
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(contains(r.output, "gone.tif: cannot read the file")) << r.output;
-    EXPECT_EQ(cv::imread(folder + "/shot.jpg").size(), cv::Size(160, 48));
-    EXPECT_EQ(cv::imread(folder + "/shot-2.jpg").size(), cv::Size(160, 48));
+    EXPECT_TRUE(contains(r.output, "gone.tif: No such file or directory")) << r.output;
+    EXPECT_EQ(cv::imread(folder + "/shot.png.jpg").size(), cv::Size(160, 48));
+    EXPECT_EQ(cv::imread(folder + "/shot.bmp.jpg").size(), cv::Size(160, 48));
+    EXPECT_TRUE(contains(run_cli(thumb).output, "3 files, 0 done, 2 skipped, 1 failed")) << r.output;
 
     r = run_cli("phash " + quote(png));
     ASSERT_EQ(r.output.size(), 17u) << r.output;  // 16 hex digits and a newline
     EXPECT_EQ(run_cli("phash --distance " + quote(bmp) + " " + r.output.substr(0, 16)).output, "0\n");
     EXPECT_EQ(run_cli("phash --distance 0 ffff").output, "16\n");
+    const std::string hashes = run_cli("phash -q " + quote(dir.path().string())).output;
+    EXPECT_EQ(hashes.substr(16), "  " + bmp + "\n" + r.output.substr(0, 16) + "  " + png + "\n");
+    const std::string deep = run_cli("phash -q --recursive " + quote(dir.path().string())).output;
+    EXPECT_EQ(std::count(deep.begin(), deep.end(), '\n'), 4) << deep;  // the thumbnails too
 }
 
 // Black and light grey squares, 512 wide so the analysis sees them unresampled.
@@ -150,12 +172,15 @@ TEST(Cli, CutoutWritesTheSubjectWithTransparentBackground) {
     EXPECT_EQ(cut.at<cv::Vec4b>(50, 110)[3], 255);
     EXPECT_EQ(cut.at<cv::Vec4b>(50, 110)[2], 240);  // the subject's own colour (B, G, R, A)
     EXPECT_EQ(cut.at<cv::Vec4b>(110, 10)[3], 0);
+    ASSERT_EQ(run_cli("cutout " + quote(in) + " -o " + quote(dir.file("cut.webp")) + " --at 0.69,0.42").status, 0);
+    EXPECT_EQ(cv::imread(dir.file("cut.webp"), cv::IMREAD_UNCHANGED).at<cv::Vec4b>(110, 10)[3], 0);
 }
 
-// Bad files are named and skipped; a RAW+JPEG pair of one shot gives two
-// outputs; two workers write the same bytes as one; nothing overwrites an
-// input, even when writing into the inputs' own folder, and JPEG outputs carry
-// the source's camera metadata.
+// A folder's bad files are named and passed over; a RAW+JPEG pair of one shot
+// gives two outputs; two workers write the same bytes as one; a second run
+// keeps what exists unless told to overwrite; nothing overwrites an input,
+// even when writing into the inputs' own folder, and JPEG outputs carry the
+// source's camera metadata.
 TEST(CliBatch, GoesOnPastBadFilesAndWritesTheSameFilesWithTwoJobs) {
     vornalix::testing::TempDir dir;
     ASSERT_TRUE(vornalix::testing::write_bayer_dng(dir.file("IMG_1.dng"), vornalix::testing::make_test_scene(96, 64)));
@@ -164,17 +189,16 @@ TEST(CliBatch, GoesOnPastBadFilesAndWritesTheSameFilesWithTwoJobs) {
     write_text(dir.file("broken.cr2"), "not a raw file at all");
     fixtures::write_bytes(dir.file("cut.jpg"), fixtures::plain_jpeg(48, 36));
     fs::resize_file(dir.file("cut.jpg"), 40);
-    std::string inputs;
-    for (const char* name : {"IMG_1.dng", "broken.cr2", "IMG_1.jpg", "cut.jpg", "IMG_2.jpg"})
-        inputs += quote(dir.file(name)) + " ";
+    const std::string batch = "batch " + quote(dir.path().string()) + " --format png --auto --exposure 0.5 -o ";
     for (const char* jobs : {"1", "2"}) {
-        const CliRun r = run_cli("batch " + inputs + "-o " + quote(dir.file(jobs)) + " --jobs " + jobs +
-                                 " --format png --auto --exposure 0.5");
+        const CliRun r = run_cli(batch + quote(dir.file(jobs)) + " --jobs " + jobs);
         EXPECT_EQ(r.status, 1) << r.output;
-        EXPECT_TRUE(contains(r.output, "developed 3 of 5 files")) << r.output;
+        EXPECT_TRUE(contains(r.output, "developed 3 of 5 files (0 skipped)")) << r.output;
         EXPECT_TRUE(contains(r.output.substr(std::min(r.output.find("failed (2):"), r.output.size())), "cut.jpg: "))
             << r.output;
     }
+    for (const auto& [again, summary] : {std::pair{"", "0 of 5 files (3 skipped)"}, {" --overwrite", "3 of 5 files (0 skipped)"}})
+        EXPECT_TRUE(contains(run_cli(batch + quote(dir.file("1")) + again).output, summary)) << again;
     for (const std::string name : {"IMG_1.dng.png", "IMG_1.jpg.png", "IMG_2.png"})
         EXPECT_EQ(read_bytes(dir.file("1/" + name)), read_bytes(dir.file("2/" + name))) << name;
     EXPECT_EQ(cv::imread(dir.file("1/IMG_2.png")).size(), cv::Size(48, 38));

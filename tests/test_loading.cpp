@@ -83,15 +83,16 @@ TEST(StandardRoute, DecodesByContentNotBySuffix) {
     auto ctx = make_context();
     std::vector<unsigned char> png;
     ASSERT_TRUE(cv::imencode(".png", cv::Mat(1, 10000, CV_8UC3, cv::Scalar(10, 40, 200)), png));  // B, G, R
-    const std::string strip = dir.file("strip.WEBP");
-    fixtures::write_bytes(strip, png);
-    vornalix_set_exposure(ctx.get(), 1.0f);
-    ASSERT_EQ(vornalix_load_arw(ctx.get(), strip.c_str(), 1), 0) << vornalix_last_error(ctx.get());
-    EXPECT_EQ(loaded_size(ctx.get()), cv::Size(4096, 1));
-    EXPECT_EQ(ctx->params.exposure, 0.0f);
-    EXPECT_EQ(ctx->source_path, strip);
-    EXPECT_TRUE(ctx->decoder.image.empty());
-    EXPECT_EQ(ctx->pipeline.source.mat.at<cv::Vec4w>(0, 100), cv::Vec4w(200 * 257, 40 * 257, 10 * 257, 65535));
+    for (const std::string strip : {dir.file("strip.WEBP"), dir.file("strip")}) {  // wrong or no extension
+        fixtures::write_bytes(strip, png);
+        vornalix_set_exposure(ctx.get(), 1.0f);
+        ASSERT_EQ(vornalix_load_arw(ctx.get(), strip.c_str(), 1), 0) << vornalix_last_error(ctx.get());
+        EXPECT_EQ(loaded_size(ctx.get()), cv::Size(4096, 1));
+        EXPECT_EQ(ctx->params.exposure, 0.0f);
+        EXPECT_EQ(ctx->source_path, strip);
+        EXPECT_TRUE(ctx->decoder.image.empty());
+        EXPECT_EQ(ctx->pipeline.source.mat.at<cv::Vec4w>(0, 100), cv::Vec4w(200 * 257, 40 * 257, 10 * 257, 65535));
+    }
 }
 
 // Unreadable, foreign and oversized files fail with their message and leave the

@@ -10,6 +10,11 @@ namespace cli {
 
 namespace fs = std::filesystem;
 
+const char* const kNamingRule =
+    "Output names are STEM.EXT; inputs sharing a stem keep their whole name\n"
+    "(IMG_1.CR2.jpg, IMG_1.JPG.jpg), and names that still meet (one name in two\n"
+    "folders) take -2, -3, ...; no output overwrites an input.\n";
+
 namespace {
 
 std::string lower(std::string text) {

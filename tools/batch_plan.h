@@ -1,10 +1,13 @@
 #pragma once
-// Output names of a batch, decided before any job starts.
+// Output names of a batch or of thumbnails, decided before any job starts.
 
 #include <string>
 #include <vector>
 
 namespace cli {
+
+// The naming rule of plan_outputs, for the --help texts.
+extern const char* const kNamingRule;
 
 // One output path in `outdir` per input, with extension `ext` ("jpg", ...):
 // STEM.EXT normally; NAME.EXT (IMG_1.cr2.jpg, IMG_1.jpg.jpg) for inputs that

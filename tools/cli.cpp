@@ -8,6 +8,8 @@
 
 namespace cli {
 
+Verbosity verbosity = Verbosity::normal;
+
 bool parse_float(const char* text, float& value) {
     if (!text || !*text) return false;
     char* end = nullptr;
@@ -30,6 +32,11 @@ bool parse_int(const char* text, int& value) {
 
 int library_failure(VornalixContext* ctx, const std::string& what) {
     std::fprintf(stderr, "vornalix: %s: %s\n", what.c_str(), ctx ? vornalix_last_error(ctx) : "no context");
+    return kFailure;
+}
+
+int file_failure(const std::string& problem) {
+    std::fprintf(stderr, "vornalix: %s\n", problem.c_str());
     return kFailure;
 }
 

@@ -6,6 +6,7 @@
 #include "batch_plan.h"
 #include "cli.h"
 #include "command.h"
+#include "files.h"
 #include "look.h"
 #include "output.h"
 #include "progress.h"
@@ -24,21 +25,21 @@ namespace {
 void print_help(std::FILE* out) {
     std::fprintf(out,
                  "usage: vornalix batch INPUT... -o OUTDIR [options] [look options]\n\n"
-                 "Develops every INPUT with the same look into OUTDIR (created when missing).\n"
-                 "Output names are STEM.EXT; inputs sharing a stem keep their whole name\n"
-                 "(IMG_1.cr2.jpg, IMG_1.jpg.jpg), so no output overwrites an input or another\n"
-                 "output. A file that fails is reported and the batch goes on; the exit status\n"
-                 "is 1 when any file failed.\n\n"
+                 "Develops every INPUT (a folder stands for its image files, in name order)\n"
+                 "with the same look into OUTDIR (created when missing).\n%s"
+                 "An output that exists already is skipped and named on stderr; --overwrite\n"
+                 "develops it again. A file that fails is reported and the batch goes on; the\n"
+                 "exit status is 1 when any file failed. Progress and failures go to stderr.\n\n"
                  "options:\n"
-                 "  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n\n",
+                 "  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n\n%s\n",
+                 cli::kNamingRule,
                  "-o, --output OUTDIR", "the folder to write into (required)",
                  "--format jpg|tif|png", "output format (default jpg: 8-bit with the source's EXIF;",
                  "", "tif: 16-bit; png: 8-bit)",
                  "--jobs N", "worker threads (default: the number of processors)",
                  "--scale N", "RAW decoding size, 1..4: 1 full, 2-3 half, 4 quarter (default 1)",
                  "--quality Q", "JPEG quality, 1..100 (default 92)",
-                 cli::kProfileUsage, cli::kProfileHelp,
-                 "-h, --help", "this text");
+                 cli::kProfileUsage, cli::kProfileHelp, cli::common_help(true, true).c_str());
     cli::Look::print_help(out);
 }
 
@@ -46,10 +47,13 @@ struct Job {
     std::string input;
     std::string output;
     std::string error;  // empty when the file was developed
+    bool skip = false;  // the output exists and is kept
 };
 
 // Develops one file in a worker's context; the reason of a failure lands in job.error.
 void develop(VornalixContext* ctx, Job& job, int scale, const cli::Look& look, const cli::OutputOptions& options) {
+    job.error = cli::input_problem(job.input);
+    if (!job.error.empty()) return;
     if (vornalix_load_arw(ctx, job.input.c_str(), scale) != 0) {
         job.error = vornalix_last_error(ctx);
         return;
@@ -57,6 +61,23 @@ void develop(VornalixContext* ctx, Job& job, int scale, const cli::Look& look, c
     if (look.apply(ctx, job.error) != 0) return;
     std::string error;
     if (cli::export_rendering(ctx, job.output, options, error) != 0) job.error = error;
+}
+
+// The summary on stderr: how many were developed and skipped, then the failed files.
+void report(const std::vector<Job>& work, const std::string& outdir, double seconds, int jobs) {
+    size_t failed = 0, skipped = 0;
+    for (const Job& job : work) {
+        skipped += job.skip ? 1 : 0;
+        failed += job.error.empty() ? 0 : 1;
+    }
+    if (cli::verbosity != cli::Verbosity::quiet)
+        std::fprintf(stderr, "developed %zu of %zu files (%zu skipped) into %s in %.1f s (%.2f files/s, %d job%s)\n",
+                     work.size() - failed - skipped, work.size(), skipped, outdir.c_str(), seconds,
+                     seconds > 0 ? work.size() / seconds : 0.0, jobs, jobs == 1 ? "" : "s");
+    if (failed == 0) return;
+    std::fprintf(stderr, "failed (%zu):\n", failed);
+    for (const Job& job : work)
+        if (!job.error.empty()) std::fprintf(stderr, "  %s: %s\n", job.input.c_str(), job.error.c_str());
 }
 
 }  // namespace
@@ -68,7 +89,7 @@ int cmd_batch(int argc, char** argv) {
     int jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     int scale = 1;
     cli::OutputOptions options;
-    options.keep_exif = true;  // a batch's JPEGs carry each source's camera metadata
+    bool overwrite = false;
     cli::Look look;
     const auto own = [&](const std::string& arg, int& i, std::string& error) {
         const auto profile = cli::profile_option(arg, i, argc, argv, options, error);
@@ -99,6 +120,8 @@ int cmd_batch(int argc, char** argv) {
     rules.look = &look;
     rules.no_input = "no input files";
     rules.no_output = "no output folder (-o OUTDIR)";
+    rules.overwrite = &overwrite;
+    rules.folders = true;
     if (const auto status = cli::read_arguments(rules, argc, argv, own, inputs)) return *status;
 
     // The same file named twice is developed once.
@@ -109,16 +132,12 @@ int cmd_batch(int argc, char** argv) {
         const std::string key = std::filesystem::weakly_canonical(std::filesystem::absolute(in), ec).string();
         if (seen.insert(ec ? in : key).second) unique.push_back(in);
     }
-    std::error_code ec;
-    std::filesystem::create_directories(outdir, ec);
-    if (ec || !std::filesystem::is_directory(outdir)) {
-        std::fprintf(stderr, "vornalix: cannot create the output folder %s\n", outdir.c_str());
-        return cli::kFailure;
-    }
+    if (const std::string problem = cli::make_folder(outdir); !problem.empty()) return cli::file_failure(problem);
 
     const std::vector<std::string> outputs = cli::plan_outputs(unique, outdir, format);
     std::vector<Job> work(unique.size());
-    for (size_t k = 0; k < unique.size(); ++k) work[k] = {unique[k], outputs[k], ""};
+    for (size_t k = 0; k < unique.size(); ++k)
+        work[k] = {unique[k], outputs[k], "", !overwrite && std::filesystem::exists(outputs[k])};
     jobs = static_cast<int>(std::min<size_t>(static_cast<size_t>(jobs), work.size()));
 
     cli::Progress progress(name, work.size());
@@ -127,6 +146,10 @@ int cmd_batch(int argc, char** argv) {
         cli::Context ctx;
         for (size_t k; (k = next.fetch_add(1)) < work.size();) {
             Job& job = work[k];
+            if (job.skip) {
+                progress.skipped(job.input, job.output);
+                continue;
+            }
             if (!ctx)
                 job.error = "could not create a context";
             else
@@ -139,19 +162,6 @@ int cmd_batch(int argc, char** argv) {
     worker();
     for (std::thread& t : threads) t.join();
     progress.close();
-
-    const double seconds = progress.elapsed();
-    size_t failed = 0;
-    for (const Job& job : work) failed += job.error.empty() ? 0 : 1;
-    std::printf("developed %zu of %zu files into %s in %.1f s (%.2f files/s, %d job%s)\n", work.size() - failed,
-                work.size(), outdir.c_str(), seconds, seconds > 0 ? work.size() / seconds : 0.0, jobs,
-                jobs == 1 ? "" : "s");
-    if (failed) {
-        std::printf("failed (%zu):\n", failed);
-        for (const Job& job : work)
-            if (!job.error.empty()) std::printf("  %s: %s\n", job.input.c_str(), job.error.c_str());
-    }
-    std::printf("%s", cli::kDefaultsNote);
-    std::fflush(stdout);
-    return failed ? cli::kFailure : 0;
+    report(work, outdir, progress.elapsed(), jobs);
+    return progress.failures() ? cli::kFailure : 0;
 }

@@ -1,9 +1,10 @@
-// vornalix cutout INPUT -o OUTPUT.png [--at X,Y] [--scale N]
+// vornalix cutout INPUT -o OUTPUT.png|OUTPUT.webp [--at X,Y] [--scale N]
 
 #include "cli.h"
 #include "command.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -13,19 +14,27 @@ void print_help(std::FILE* out) {
     std::fprintf(out,
                  "usage: vornalix cutout INPUT -o OUTPUT.png [--at X,Y] [--scale N]\n\n"
                  "Loads INPUT, separates the subject around a point and writes the picture as\n"
-                 "a PNG whose alpha is the subject mask (opaque subject, transparent background).\n\n"
+                 "a PNG or WebP whose alpha is the subject mask (opaque subject, transparent\n"
+                 "background); other formats, having no alpha, are refused.\n\n"
                  "options:\n"
-                 "  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n",
-                 "-o, --output OUTPUT.png", "the file to write (required)",
+                 "  %-28s %s\n  %-28s %s\n  %-28s %s\n\n%s",
+                 "-o, --output OUTPUT", "the .png or .webp file to write (required)",
                  "--at X,Y", "the subject, as fractions 0..1 of width and height (default: the centre)",
-                 "--scale N", "RAW decoding size, 1..4 (default 1)", "-h, --help", "this text");
+                 "--scale N", "RAW decoding size, 1..4 (default 1)", cli::common_help(true, false).c_str());
 }
 
-// "X,Y", both finite numbers.
+// "X,Y", both numbers in 0..1.
 bool parse_point(const std::string& text, float& x, float& y) {
     const size_t comma = text.find(',');
     if (comma == std::string::npos) return false;
-    return cli::parse_float(text.substr(0, comma).c_str(), x) && cli::parse_float(text.substr(comma + 1).c_str(), y);
+    return cli::parse_float(text.substr(0, comma).c_str(), x) &&
+           cli::parse_float(text.substr(comma + 1).c_str(), y) && x >= 0 && x <= 1 && y >= 0 && y <= 1;
+}
+
+// The formats that keep the mask as alpha.
+bool has_alpha_format(const std::string& path) {
+    const std::string ext = std::filesystem::path(path).extension().string();
+    return ext == ".png" || ext == ".PNG" || ext == ".webp" || ext == ".WEBP";
 }
 
 }  // namespace
@@ -38,7 +47,7 @@ int cmd_cutout(int argc, char** argv) {
     int scale = 1;
     const auto own = [&](const std::string& arg, int& i, std::string& error) {
         if (arg == "--at") {
-            if (++i >= argc || !parse_point(argv[i], x, y)) return cli::option_error(error, "--at needs X,Y");
+            if (++i >= argc || !parse_point(argv[i], x, y)) return cli::option_error(error, "--at needs X,Y, each in 0..1");
             return cli::OptionResult::parsed;
         }
         if (arg == "--scale") {
@@ -53,8 +62,13 @@ int cmd_cutout(int argc, char** argv) {
     rules.one_input = "input file";
     rules.no_input = "no input file";
     rules.no_output = "no output file (-o OUTPUT.png)";
+    bool overwrite = false;
+    rules.overwrite = &overwrite;
     if (const auto status = cli::read_arguments(rules, argc, argv, own, inputs)) return *status;
     const std::string& input = inputs[0];
+    if (!has_alpha_format(output))
+        return cli::usage_error(name, output + ": a cut-out is written as .png or .webp (formats with alpha)");
+    if (const int status = cli::check_output(output, inputs, overwrite)) return status;
 
     cli::Context ctx;
     if (const int status = cli::open_photo(ctx, input, scale)) return status;

@@ -1,4 +1,4 @@
-// vornalix develop INPUT -o OUTPUT [--scale N] [--quality Q] [--profile P] [--bits B] [--keep-exif] [--auto...]
+// vornalix develop INPUT -o OUTPUT [--scale N] [--quality Q] [--profile P] [--bits B] [--strip-exif] [--auto...]
 //                  [edits...]
 
 #include "cli.h"
@@ -17,18 +17,18 @@ void print_help(std::FILE* out) {
     std::fprintf(out,
                  "usage: vornalix develop INPUT -o OUTPUT [options] [edit settings]\n\n"
                  "Loads INPUT (a camera RAW file, or JPEG/PNG/TIFF/BMP/WebP), applies the edit\n"
-                 "settings, renders and writes OUTPUT: .jpg/.jpeg (8-bit, with the source's EXIF on request),\n"
-                 ".png (8- or 16-bit) or .tif/.tiff (16-bit).\n\n"
+                 "settings, renders and writes OUTPUT: .jpg/.jpeg (8-bit, with the source's EXIF),\n"
+                 ".png (8- or 16-bit) or .tif/.tiff (16-bit). An existing OUTPUT is kept unless\n"
+                 "--overwrite is given; INPUT itself is never written over.\n\n"
                  "options:\n"
-                 "  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n\n",
+                 "  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n\n%s\n",
                  "-o, --output OUTPUT", "the file to write (required)",
                  "--scale N", "RAW decoding size, 1..4: 1 full, 2-3 half, 4 quarter (default 1)",
                  "--quality Q", "JPEG quality, 1..100 (default 92)",
                  cli::kProfileUsage, cli::kProfileHelp,
                  "--bits B", "PNG bits per sample, 8 or 16 (default 8)",
-                 "--keep-exif", "JPEG: carry the camera metadata of INPUT (RAW files too)",
-                 "--strip-exif", "JPEG: leave the metadata out (the default)",
-                 "-h, --help", "this text");
+                 "--strip-exif", "JPEG: leave out the camera metadata of INPUT",
+                 "--keep-exif", "JPEG: carry it (RAW files too; the default)", cli::common_help(true, false).c_str());
     cli::Look::print_help(out);
 }
 
@@ -61,14 +61,17 @@ int cmd_develop(int argc, char** argv) {
         }
         return cli::OptionResult::not_mine;
     };
+    bool overwrite = false;
     cli::ArgumentRules rules{name, print_help};
     rules.output = &output;
+    rules.overwrite = &overwrite;
     rules.look = &look;
     rules.one_input = "input file";
     rules.no_input = "no input file";
     rules.no_output = "no output file (-o OUTPUT)";
     if (const auto status = cli::read_arguments(rules, argc, argv, own, inputs)) return *status;
 
+    if (const int status = cli::check_output(output, inputs, overwrite)) return status;
     cli::Context ctx;
     if (const int status = cli::open_photo(ctx, inputs[0], scale, &look)) return status;
     return cli::write_rendering(ctx.get(), output, out_options);

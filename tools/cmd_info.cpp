@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -17,11 +18,14 @@ constexpr int kQuickScale = 4;
 
 void print_help(std::FILE* out) {
     std::fprintf(out,
-                 "usage: vornalix info FILE\n\n"
+                 "usage: vornalix info FILE...\n\n"
                  "Prints the camera metadata of FILE (a camera RAW file, or JPEG/PNG/TIFF/BMP/WebP)\n"
                  "as a JSON object: make, model, lens, focal_length (mm), aperture (f-number),\n"
                  "exposure_time (s), iso, datetime, width, height, orientation, gps_latitude and\n"
-                 "gps_longitude (decimal degrees, null when the file has no position).\n");
+                 "gps_longitude (decimal degrees, null when the file has no position).\n"
+                 "With several files (a folder stands for its image files) prints one JSON\n"
+                 "array of these objects; a file that cannot be read is named on stderr.\n\n%s",
+                 cli::common_help(false, true).c_str());
 }
 
 // Length of a valid UTF-8 sequence starting at s (at most n bytes), or 0.
@@ -75,22 +79,26 @@ std::string json_number(T v, int max_digits) {
 std::string json_number(float v) { return json_number(v, 9); }
 std::string json_number(double v) { return json_number(v, 17); }
 
-void print_json(const VornalixExif& e) {
-    std::printf("{\n");
-    std::printf("  \"make\": %s,\n", json_text(e.make, sizeof e.make).c_str());
-    std::printf("  \"model\": %s,\n", json_text(e.model, sizeof e.model).c_str());
-    std::printf("  \"lens\": %s,\n", json_text(e.lens, sizeof e.lens).c_str());
-    std::printf("  \"focal_length\": %s,\n", json_number(e.focal_length).c_str());
-    std::printf("  \"aperture\": %s,\n", json_number(e.aperture).c_str());
-    std::printf("  \"exposure_time\": %s,\n", json_number(e.exposure_time).c_str());
-    std::printf("  \"iso\": %d,\n", static_cast<int>(e.iso));
-    std::printf("  \"datetime\": %s,\n", json_text(e.datetime, sizeof e.datetime).c_str());
-    std::printf("  \"width\": %d,\n", static_cast<int>(e.width));
-    std::printf("  \"height\": %d,\n", static_cast<int>(e.height));
-    std::printf("  \"orientation\": %d,\n", static_cast<int>(e.orientation));
-    std::printf("  \"gps_latitude\": %s,\n", json_number(e.gps_latitude).c_str());
-    std::printf("  \"gps_longitude\": %s\n", json_number(e.gps_longitude).c_str());
-    std::printf("}\n");
+// The record as a JSON object, each line after the first starting with `indent`.
+std::string json_object(const VornalixExif& e, const std::string& indent) {
+    const std::pair<const char*, std::string> fields[] = {
+        {"make", json_text(e.make, sizeof e.make)},
+        {"model", json_text(e.model, sizeof e.model)},
+        {"lens", json_text(e.lens, sizeof e.lens)},
+        {"focal_length", json_number(e.focal_length)},
+        {"aperture", json_number(e.aperture)},
+        {"exposure_time", json_number(e.exposure_time)},
+        {"iso", std::to_string(static_cast<int>(e.iso))},
+        {"datetime", json_text(e.datetime, sizeof e.datetime)},
+        {"width", std::to_string(static_cast<int>(e.width))},
+        {"height", std::to_string(static_cast<int>(e.height))},
+        {"orientation", std::to_string(static_cast<int>(e.orientation))},
+        {"gps_latitude", json_number(e.gps_latitude)},
+        {"gps_longitude", json_number(e.gps_longitude)}};
+    std::string out = "{";
+    for (const auto& [key, value] : fields)
+        out += (out.size() > 1 ? ",\n" : "\n") + indent + "  \"" + key + "\": " + value;
+    return out + "\n" + indent + "}";
 }
 
 }  // namespace
@@ -99,15 +107,27 @@ int cmd_info(int argc, char** argv) {
     const std::string name = "info";
     std::vector<std::string> inputs;
     cli::ArgumentRules rules{name, print_help};
-    rules.one_input = "file";
     rules.no_input = "no file";
+    rules.folders = true;
     if (const auto status = cli::read_arguments(rules, argc, argv, nullptr, inputs)) return *status;
-    const std::string& input = inputs[0];
 
-    cli::Context ctx;
-    if (const int status = cli::open_photo(ctx, input, kQuickScale)) return status;
-    VornalixExif exif;
-    if (vornalix_get_exif(ctx.get(), &exif) != 0) return cli::library_failure(ctx.get(), "cannot read EXIF of " + input);
-    print_json(exif);
-    return 0;
+    const bool many = inputs.size() > 1;
+    const std::string indent = many ? "  " : "";
+    std::vector<std::string> objects;
+    int status = 0;
+    for (const std::string& input : inputs) {
+        cli::Context ctx;
+        VornalixExif exif;
+        if (const int failed = cli::open_photo(ctx, input, kQuickScale))
+            status = failed;
+        else if (vornalix_get_exif(ctx.get(), &exif) != 0)
+            status = cli::library_failure(ctx.get(), "cannot read EXIF of " + input);
+        else
+            objects.push_back(json_object(exif, indent));
+    }
+    std::string out = many ? "[\n" : "";
+    for (size_t k = 0; k < objects.size(); ++k) out += indent + objects[k] + (k + 1 < objects.size() ? ",\n" : "\n");
+    if (many) out += "]\n";
+    if (many || !objects.empty()) std::fputs(out.c_str(), stdout);
+    return status;
 }

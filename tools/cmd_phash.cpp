@@ -2,6 +2,8 @@
 // vornalix phash --distance A B   Hamming distance of two files or hashes
 
 #include "cli.h"
+#include "command.h"
+#include "files.h"
 #include "progress.h"
 
 #include <cstdio>
@@ -22,7 +24,8 @@ void print_help(std::FILE* out) {
                  "one per line (followed by the file name when several files are given). RAW\n"
                  "files are hashed through the camera's embedded preview. Similar pictures\n"
                  "differ in few bits: --distance prints how many bits differ between A and B,\n"
-                 "each a file or a hash printed earlier.\n");
+                 "each a file or a hash printed earlier. A folder stands for its image files.\n\n%s",
+                 cli::common_help(false, true).c_str());
 }
 
 const char* failure_reason(int code) {
@@ -67,24 +70,26 @@ int distance(int argc, char** argv) {
 }  // namespace
 
 int cmd_phash(int argc, char** argv) {
-    if (argc > 0 && (std::strcmp(argv[0], "-h") == 0 || std::strcmp(argv[0], "--help") == 0)) {
-        print_help(stdout);
-        return 0;
-    }
     if (argc > 0 && std::strcmp(argv[0], "--distance") == 0) return distance(argc - 1, argv + 1);
-    if (argc == 0) return cli::usage_error("phash", "no image file given");
+    std::vector<std::string> inputs;
+    cli::ArgumentRules rules{"phash", print_help};
+    rules.no_input = "no image file given";
+    rules.folders = true;
+    if (const auto status = cli::read_arguments(rules, argc, argv, nullptr, inputs)) return *status;
 
-    cli::Progress progress("phash", static_cast<size_t>(argc));
-    for (int i = 0; i < argc; ++i) {
+    cli::Progress progress("phash", inputs.size());
+    for (const std::string& input : inputs) {
         unsigned long long hash = 0;
-        const int code = vornalix_phash(argv[i], &hash);
-        if (code == 0 && argc == 1) {
+        std::string problem = cli::input_problem(input);
+        const int code = problem.empty() ? vornalix_phash(input.c_str(), &hash) : 0;
+        if (problem.empty() && code != 0) problem = failure_reason(code);
+        if (problem.empty() && inputs.size() == 1) {
             std::printf("%016llx\n", hash);
-        } else if (code == 0) {
-            std::printf("%016llx  %s\n", hash, argv[i]);
+        } else if (problem.empty()) {
+            std::printf("%016llx  %s\n", hash, input.c_str());
             std::fflush(stdout);
         }
-        progress.finished(argv[i], code == 0 ? "" : failure_reason(code));
+        progress.finished(input, problem);
     }
     progress.done();
     return progress.failures() ? cli::kFailure : 0;

@@ -15,8 +15,8 @@ void print_help(std::FILE* out) {
                  "usage: vornalix settings INPUT [--scale N] [look options] > look.json\n\n"
                  "Loads INPUT, lays the look over it and prints the whole edit as a settings\n"
                  "document, for 'vornalix develop --settings' and 'vornalix batch --settings'.\n\n"
-                 "options:\n  %-28s %s\n  %-28s %s\n\n",
-                 "--scale N", "RAW decoding size for the analyses, 1..4 (default 1)", "-h, --help", "this text");
+                 "options:\n  %-28s %s\n\n%s\n",
+                 "--scale N", "RAW decoding size for the analyses, 1..4 (default 1)", cli::common_help(false, false).c_str());
     cli::Look::print_help(out);
 }
 

@@ -1,18 +1,18 @@
 // vornalix thumb FILE -o THUMB.jpg     the file's JPEG preview
 // vornalix thumb FILE... -o FOLDER     one NAME.jpg per file in FOLDER
 
+#include "batch_plan.h"
 #include "cli.h"
 #include "command.h"
+#include "files.h"
 #include "progress.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <set>
+#include <filesystem>
 #include <string>
 #include <vector>
-
-#include <sys/stat.h>
 
 namespace {
 
@@ -22,8 +22,10 @@ void print_help(std::FILE* out) {
                  "       vornalix thumb FILE... -o FOLDER\n\n"
                  "Writes a JPEG preview of each file without developing it: for a RAW file the\n"
                  "camera's own embedded preview, for a JPEG, PNG, TIFF, BMP or WebP file a copy\n"
-                 "reduced to 160 pixels on its longer side. With several files, FOLDER (made\n"
-                 "when missing) receives NAME.jpg for each (NAME-2.jpg, ... when names repeat).\n");
+                 "reduced to 160 pixels on its longer side. With several files (a folder stands\n"
+                 "for its image files), FOLDER (made when missing) receives one for each.\n%s"
+                 "An existing output is kept unless --overwrite is given.\n\n%s",
+                 cli::kNamingRule, cli::common_help(true, true).c_str());
 }
 
 const char* failure_reason(int code) {
@@ -61,56 +63,38 @@ std::string make_thumbnail(const std::string& input, const std::string& output) 
     return written ? "" : "cannot write " + output + ": " + std::strerror(errno);
 }
 
-// The file name without folder and extension.
-std::string stem(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    const size_t dot = name.find_last_of('.');
-    if (dot != std::string::npos && dot > 0) name.erase(dot);
-    return name.empty() ? "thumb" : name;
-}
-
-// NAME.jpg, or NAME-2.jpg, NAME-3.jpg ... when inputs share a name
-// (IMG_1.CR2 beside IMG_1.JPG), so no thumbnail replaces another.
-std::string unique_name(const std::string& input, std::set<std::string>& taken) {
-    const std::string base = stem(input);
-    std::string name = base + ".jpg";
-    for (int n = 2; !taken.insert(name).second; ++n) name = base + "-" + std::to_string(n) + ".jpg";
-    return name;
-}
-
-bool ensure_folder(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
-    return ::mkdir(path.c_str(), 0777) == 0;
-}
-
 }  // namespace
 
 int cmd_thumb(int argc, char** argv) {
     std::vector<std::string> inputs;
     std::string out;
+    bool overwrite = false;
     cli::ArgumentRules rules{"thumb", print_help};
     rules.output = &out;
     rules.output_kind = "a file or folder name";
-    rules.unknown_options_are_errors = false;
     rules.no_input = "no input file given";
     rules.no_output = "-o OUTPUT is required";
+    rules.overwrite = &overwrite;
+    rules.folders = true;
     if (const auto status = cli::read_arguments(rules, argc, argv, nullptr, inputs)) return *status;
 
+    const bool one = inputs.size() == 1 && !std::filesystem::is_directory(out);
+    if (one) {
+        if (const int status = cli::check_output(out, inputs, overwrite)) return status;
+    } else if (const std::string problem = cli::make_folder(out); !problem.empty()) {
+        return cli::file_failure(problem);
+    }
+    const std::vector<std::string> outputs =
+        one ? std::vector<std::string>{out} : cli::plan_outputs(inputs, out, "jpg");
     cli::Progress progress("thumb", inputs.size());
-    if (inputs.size() == 1) {
-        progress.finished(inputs[0], make_thumbnail(inputs[0], out));
-        return progress.failures() ? cli::kFailure : 0;
+    for (size_t k = 0; k < inputs.size(); ++k) {
+        if (!one && !overwrite && std::filesystem::exists(outputs[k]))
+            progress.skipped(inputs[k], outputs[k]);
+        else if (const std::string problem = cli::input_problem(inputs[k]); !problem.empty())
+            progress.finished(inputs[k], problem);
+        else
+            progress.finished(inputs[k], make_thumbnail(inputs[k], outputs[k]));
     }
-
-    if (!ensure_folder(out)) {
-        std::fprintf(stderr, "vornalix thumb: %s is not a folder and cannot be made one\n", out.c_str());
-        return cli::kFailure;
-    }
-    std::set<std::string> taken;
-    for (const std::string& input : inputs)
-        progress.finished(input, make_thumbnail(input, out + "/" + unique_name(input, taken)));
     progress.done();
     return progress.failures() ? cli::kFailure : 0;
 }

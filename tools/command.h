@@ -27,6 +27,8 @@ struct ArgumentRules {
     bool unknown_options_are_errors = true;     // false: anything not taken is an input file
     const char* no_input = nullptr;             // the usage error when no input is given
     const char* no_output = nullptr;            // the usage error when -o is missing
+    bool* overwrite = nullptr;                  // when set, --overwrite sets it
+    bool folders = false;                       // folders stand for their image files (--recursive)
 };
 
 using OptionResult = EditFlags::Result;
@@ -42,7 +44,12 @@ inline OptionResult option_error(std::string& error, const std::string& message)
     return OptionResult::error;
 }
 
-// Walks the arguments, trying each as -h/--help, as -o/--output, as one of
+// The options every command takes, for its --help; with `writes`
+// --overwrite, with `folders` --recursive.
+std::string common_help(bool writes, bool folders);
+
+// Walks the arguments, trying each as -h/--help, --version, -q, -v,
+// --overwrite, --recursive, as -o/--output, as one of
 // `own`, as a look option and as an input file, in that order, then checks
 // that the inputs and the output are there. Returns the exit status when the
 // command ends here (0 after the help, kUsageError after a usage error),
@@ -50,9 +57,13 @@ inline OptionResult option_error(std::string& error, const std::string& message)
 std::optional<int> read_arguments(const ArgumentRules& rules, int argc, char** argv, const OwnOptions& own,
                                   std::vector<std::string>& inputs);
 
-// Loads `input` into the command's context at RAW decoding size `scale`, then
-// lays `look` over it when given. Returns 0, or prints why not and returns
-// kFailure.
+// Prints why `output` may not be written (see output_problem) and returns
+// kFailure; 0 when it may.
+int check_output(const std::string& output, const std::vector<std::string>& inputs, bool overwrite);
+
+// Checks that `input` can be read, loads it into the command's context at RAW
+// decoding size `scale`, then lays `look` over it when given. Returns 0, or
+// prints why not and returns kFailure.
 int open_photo(const Context& ctx, const std::string& input, int scale, const Look* look = nullptr);
 
 }  // namespace cli

@@ -46,7 +46,7 @@ private:
     EditFlags flags_;
 };
 
-// One line for help texts and summaries on what the defaults are.
+// A note for the help texts on what the defaults are.
 extern const char* const kDefaultsNote;
 
 }  // namespace cli

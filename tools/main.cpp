@@ -28,10 +28,10 @@ struct Command {
 
 const Command kCommands[] = {
     {"develop", "develop a photograph with edits into an image file", cmd_develop},
-    {"info", "print a photograph's camera metadata as JSON", cmd_info},
+    {"info", "print the camera metadata of photographs as JSON", cmd_info},
     {"settings", "print a photograph's look as a settings document (JSON)", cmd_settings},
     {"batch", "develop many photographs with one look into a folder", cmd_batch},
-    {"cutout", "write the subject of a photograph as a PNG with transparent background", cmd_cutout},
+    {"cutout", "write the subject of a photograph as a PNG or WebP with transparent background", cmd_cutout},
     {"thumb", "write the JPEG preview of image files", cmd_thumb},
     {"phash", "print perceptual hashes of image files, or their distance", cmd_phash},
 };

@@ -11,7 +11,7 @@ namespace cli {
 struct OutputOptions {
     int jpeg_quality = 92;  // 1..100
     int png_bits = 8;       // 8 or 16
-    bool keep_exif = false;  // JPEG: carry the source file's EXIF block (--keep-exif)
+    bool keep_exif = true;   // JPEG: carry the source file's EXIF block (off with --strip-exif)
     int profile = VORNALIX_PROFILE_SRGB;  // colour space of the file (--profile)
 };
 

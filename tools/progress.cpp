@@ -1,5 +1,7 @@
 #include "progress.h"
 
+#include "cli.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <utility>
@@ -26,7 +28,7 @@ std::string duration(double seconds) {
 }  // namespace
 
 Progress::Progress(std::string command, std::size_t total)
-    : command_(std::move(command)), total_(total), live_(total > 1 && ::isatty(STDERR_FILENO)) {}
+    : command_(std::move(command)), total_(total), live_(total > 1 && verbosity == Verbosity::normal && ::isatty(STDERR_FILENO)) {}
 
 double Progress::elapsed() const { return std::chrono::duration<double>(Clock::now() - start_).count(); }
 
@@ -37,6 +39,8 @@ void Progress::finished(const std::string& file, const std::string& failure) {
     if (!failure.empty()) {
         ++failures_;
         std::fprintf(stderr, "vornalix %s: %s: %s\n", command_.c_str(), file.c_str(), failure.c_str());
+    } else if (verbosity == Verbosity::verbose) {
+        std::fprintf(stderr, "vornalix %s: %s\n", command_.c_str(), file.c_str());
     }
     if (!live_) return;
     const double rate = finished_ / std::max(elapsed(), 1e-3);
@@ -45,15 +49,24 @@ void Progress::finished(const std::string& file, const std::string& failure) {
     std::fflush(stderr);
 }
 
+void Progress::skipped(const std::string& file, const std::string& output) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++finished_;
+    ++skipped_;
+    if (verbosity == Verbosity::quiet) return;
+    std::fprintf(stderr, "%svornalix %s: %s: skipped, %s exists (--overwrite redoes it)\n", live_ ? kClearLine : "",
+                 command_.c_str(), file.c_str(), output.c_str());
+}
+
 void Progress::close() {
     if (live_) std::fprintf(stderr, "%s", kClearLine);
 }
 
 void Progress::done() {
     close();
-    if (total_ <= 1) return;
-    std::fprintf(stderr, "vornalix %s: %zu files, %zu done, %zu failed\n", command_.c_str(), total_,
-                 total_ - failures_, failures_);
+    if (total_ <= 1 || verbosity == Verbosity::quiet) return;
+    std::fprintf(stderr, "vornalix %s: %zu files, %zu done, %zu skipped, %zu failed (%.1f s)\n", command_.c_str(),
+                 total_, total_ - failures_ - skipped_, skipped_, failures_, elapsed());
 }
 
 }  // namespace cli

@@ -1,7 +1,9 @@
 #pragma once
 // Progress of a command that works through many files, on stderr: on a
-// terminal one line rewritten in place (count, rate, time left); failures on
-// lines of their own; at the end a summary of how many succeeded and failed.
+// terminal one line rewritten in place (count, rate, time left); failures and
+// skipped files on lines of their own, each file with -v; at the end a
+// summary of how many succeeded, were skipped and failed. -q leaves only the
+// failures.
 // Workers of one command may report from several threads.
 
 #include <chrono>
@@ -18,6 +20,8 @@ public:
     // Counts FILE as worked on; with a FAILURE, prints
     // "vornalix COMMAND: FILE: FAILURE" on a line of its own.
     void finished(const std::string& file, const std::string& failure = {});
+    // Counts FILE as passed over because its OUTPUT exists, and says so.
+    void skipped(const std::string& file, const std::string& output);
     // Ends the live line.
     void close();
     // Ends the live line and prints the summary.
@@ -32,6 +36,7 @@ private:
     std::size_t total_;
     std::size_t finished_ = 0;
     std::size_t failures_ = 0;
+    std::size_t skipped_ = 0;
     bool live_;  // stderr is a terminal: rewrite one line
     Clock::time_point start_ = Clock::now();
     std::mutex mutex_;

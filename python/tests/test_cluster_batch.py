@@ -35,7 +35,8 @@ def test_cluster_batch_matches_the_local_batch(tmp_path):
         result = subprocess.run([*command, "-o", str(out), "--settings", str(look)], capture_output=True, text=True,
                                 env=env, timeout=300)
         assert result.returncode == 1, result.stdout + result.stderr
-        assert "developed 3 of 4 files" in result.stdout and "bad.jpg" in result.stdout.split("failed (1):")[1]
+        summary = result.stdout + result.stderr  # the program's summary is on stderr
+        assert "developed 3 of 4 files" in summary and "bad.jpg" in summary.split("failed (1):")[1]
         outputs[name] = {p.name: p.read_bytes() for p in out.iterdir()}
     assert sorted(outputs["local"]) == ["a.png.jpg", "a.tif.jpg", "b.jpg"]
     assert outputs["cluster"] == outputs["local"]

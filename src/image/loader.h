@@ -12,8 +12,9 @@ namespace vornalix {
 // Long-side bound of an image loaded through the standard route.
 constexpr int kStandardMaxSide = 4096;
 
-// True when the path, lower-cased (ASCII), ends in .jpg, .jpeg, .png, .tif,
-// .tiff, .bmp or .webp. Every other path is taken as a RAW file.
+// True when the file starts with a JPEG, PNG, BMP or WebP signature, whatever
+// its name, or when its name, lower-cased (ASCII), ends in .jpg, .jpeg, .png,
+// .tif, .tiff, .bmp or .webp. Every other file is taken as a RAW file.
 bool is_standard_image(const std::string& path);
 
 // A JPEG, PNG, TIFF, BMP or WebP file (chosen by its content) in sRGB, as
