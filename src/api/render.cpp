@@ -32,7 +32,7 @@ void render_preview(VornalixContext* ctx, const std::function<cv::Mat(cv::Size)>
     result.to_8bit(header);
     CV_Assert(header.data == preview.data);
     if (ctx->has_segmentation_mask && ctx->bg_blur > 0.0f && !ctx->segmentation_mask.empty())
-        blur_background(preview, ctx->segmentation_mask, ctx->bg_blur);
+        blur_background(preview, ctx->segmentation_mask, ctx->bg_blur, ctx->pipeline.pixel_scale);
 }
 
 }  // namespace vornalix::api

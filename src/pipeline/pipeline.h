@@ -19,6 +19,10 @@ public:
     ImageBuffer source;
     ImageBuffer result;
     color_mgmt::ProfileManager profile_manager;
+    // Working pixels per pixel of the default-bounded image: the stages widen
+    // every blur, kernel and window measured in pixels by it, so a larger
+    // working size keeps the look. 1 at the default bounds.
+    float pixel_scale = 1.0f;
 
     void set_source(const ImageBuffer& image) { source.copy_from(image); }
     void process(const EditParams& params);
