@@ -30,8 +30,9 @@ void print_help(std::FILE* out) {
                  "output. A file that fails is reported and the batch goes on; the exit status\n"
                  "is 1 when any file failed.\n\n"
                  "options:\n"
-                 "  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n\n",
+                 "  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n\n",
                  "-o, --output OUTDIR", "the folder to write into (required)",
+                 cli::kSizeUsage, cli::kSizeHelp,
                  "--format jpg|tif|png", "output format (default jpg: 8-bit with the source's EXIF;",
                  "", "tif: 16-bit; png: 8-bit)",
                  "--jobs N", "worker threads (default: the number of processors)",
@@ -50,6 +51,7 @@ struct Job {
 
 // Develops one file in a worker's context; the reason of a failure lands in job.error.
 void develop(VornalixContext* ctx, Job& job, int scale, const cli::Look& look, const cli::OutputOptions& options) {
+    vornalix_set_size_limit(ctx, options.size_limit);
     if (vornalix_load_arw(ctx, job.input.c_str(), scale) != 0) {
         job.error = vornalix_last_error(ctx);
         return;
@@ -73,6 +75,8 @@ int cmd_batch(int argc, char** argv) {
     const auto own = [&](const std::string& arg, int& i, std::string& error) {
         const auto profile = cli::profile_option(arg, i, argc, argv, options, error);
         if (profile != cli::OptionResult::not_mine) return profile;
+        const auto size = cli::size_option(arg, i, argc, argv, options, error);
+        if (size != cli::OptionResult::not_mine) return size;
         if (arg == "--format") {
             if (++i >= argc) return cli::option_error(error, arg + " needs a value");
             format = argv[i];

@@ -25,12 +25,14 @@ __all__ = [
 ]
 
 
-def open(path, scale=1):  # noqa: A001 - the natural name, as in io.open
+def open(path, scale=1, size=None):  # noqa: A001 - the natural name, as in io.open
     """Loads a photograph (RAW, JPEG, PNG, TIFF, BMP or WebP) into a new Photo.
 
     `scale` 1..4 decodes RAW files smaller (2 and 3 half size, 4 quarter).
+    `size`: None the full size, an int a long side of that many pixels,
+    "preview" the library's default bounds (RAW 2000, others 4096).
     """
-    return Photo(path, scale)
+    return Photo(path, scale, size)
 
 
 def version():

@@ -101,6 +101,17 @@ def _dumps(document):
         raise VornalixError(f"settings: {e}") from None
 
 
+def _size_limit(size):
+    """The library's size limit for open()'s `size`: 0 full, -1 preview bounds, N."""
+    if size is None:
+        return 0
+    if size == "preview":
+        return -1
+    if isinstance(size, int) and not isinstance(size, bool) and size > 0:
+        return size
+    raise VornalixValueError(f"size must be None, a positive int or 'preview', not {size!r}")
+
+
 class Photo:
     """A photograph loaded into its own library context.
 
@@ -109,7 +120,7 @@ class Photo:
     and ``save_subject`` always show the current settings.
     """
 
-    def __init__(self, path=None, scale=1):
+    def __init__(self, path=None, scale=1, size=None):
         self.path = None
         self._handle = C.vornalix_create_context()
         if not self._handle:
@@ -118,17 +129,20 @@ class Photo:
         self._loaded_size = (0, 0)
         if path is not None:
             try:
-                self.load(path, scale)
+                self.load(path, scale, size)
             except BaseException:
                 self.close()
                 raise
 
-    def load(self, path, scale=1):
+    def load(self, path, scale=1, size=None):
         """Loads another photograph into this context; every setting returns to FRONT_END_DEFAULTS.
 
+        `size`: None the full size, an int a long side of that many pixels,
+        "preview" the library's default bounds (RAW 2000, others 4096).
         On failure the previous photograph and its settings stay.
         """
         raw = encode_path(path)
+        C.vornalix_set_size_limit(self._ctx(), _size_limit(size))
         self._check(C.vornalix_load_arw(self._ctx(), raw, int(scale)))
         self.path = os.fsdecode(raw)
         self._dirty = True
