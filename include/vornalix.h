@@ -177,9 +177,10 @@ VORNALIX_API void vornalix_reset_adjustments(VornalixContext* ctx);
 /**
  * Loads a photograph, replacing the loaded one.  Paths ending in .jpg,
  * .jpeg, .png, .tif, .tiff, .bmp or .webp (any letter case) are read as
- * standard images (JPEG, PNG, TIFF, BMP or WebP by content) and reduced to at
- * most 4096 pixels on the long side; every other path is developed as a
- * camera RAW file to 16-bit sRGB and reduced to at most 2000 pixels.
+ * standard images (JPEG, PNG, TIFF, BMP or WebP by content) and, by default,
+ * reduced to at most 4096 pixels on the long side; every other path is
+ * developed as a camera RAW file to 16-bit sRGB and, by default, reduced to at
+ * most 2000 pixels (see vornalix_set_size_limit).
  * `scale` (clamped to 1..4, RAW files only): 1 full size, 2 and 3 half-size
  * decoding, 4 half-size decoding halved once more.  Files whose header claims
  * more than 200 megapixels are refused before decoding.
@@ -187,6 +188,22 @@ VORNALIX_API void vornalix_reset_adjustments(VornalixContext* ctx);
  * with a message; a failed load keeps the previous image and its settings.
  */
 VORNALIX_API int vornalix_load_arw(VornalixContext* ctx, const char* path, int scale);
+/**
+ * Chooses the working size of the next loads: a negative `long_side` the
+ * default bounds above, 0 the image's own size, N > 0 a long side of at most
+ * N pixels (reduced with area averaging, never enlarged).  Settings measured
+ * in pixels (sharpening radius, noise-reduction kernels, clarity, texture and
+ * dehaze blurs, grain size, background blur) grow with the working size, so
+ * a larger working size keeps the look of the default one.  Kept across
+ * loads.  Returns 0; -1 for a NULL ctx.
+ */
+VORNALIX_API int vornalix_set_size_limit(VornalixContext* ctx, int long_side);
+/**
+ * The loaded image's size before the size limit reduced it (for a RAW file
+ * decoded at `scale` 2..4, the half or quarter size).  0, or -1 when nothing
+ * is loaded or a pointer is NULL.
+ */
+VORNALIX_API int vornalix_get_full_size(VornalixContext* ctx, int* width, int* height);
 /** Forgets the loaded image and its renderings; settings and mask stay. */
 VORNALIX_API void vornalix_unload(VornalixContext* ctx);
 /**

@@ -97,8 +97,9 @@ TEST(Export, SixteenBitsToEightBitFormats) {
     EXPECT_EQ(fixtures::read_bytes(dir.file("x.unknown")), keep);
 }
 
-// keep_exif copies the source's block with an upright orientation, even when
-// the target is the source itself; a source without EXIF, or a PNG target, is no failure.
+// keep_exif copies the source's block with an upright orientation and the
+// written pixel size, even when the target is the source itself; a source
+// without EXIF, or a PNG target, is no failure.
 TEST(Export, KeepExifCopiesTheSourceBlockWithUprightOrientation) {
     vornalix::testing::TempDir dir;
     const std::string source = dir.file("camera.jpg");
@@ -113,6 +114,7 @@ TEST(Export, KeepExifCopiesTheSourceBlockWithUprightOrientation) {
         ASSERT_TRUE(vornalix::metadata::read_exif(kept, e));
         EXPECT_STREQ(e.make, "Maker");
         EXPECT_EQ(e.orientation, 1);
+        EXPECT_EQ(cv::Size(e.width, e.height), cv::Size(8, 6));  // the written size, not the camera's
     }
     VornalixExif e;
     EXPECT_FALSE(vornalix::metadata::read_exif(dir.file("drop.jpg"), e));

@@ -31,9 +31,10 @@ void print_help(std::FILE* out) {
                  "develops it again. A file that fails is reported and the batch goes on; the\n"
                  "exit status is 1 when any file failed. Progress and failures go to stderr.\n\n"
                  "options:\n"
-                 "  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n\n%s\n",
+                 "  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n\n%s\n",
                  cli::kNamingRule,
                  "-o, --output OUTDIR", "the folder to write into (required)",
+                 cli::kSizeUsage, cli::kSizeHelp,
                  "--format jpg|tif|png", "output format (default jpg: 8-bit with the source's EXIF;",
                  "", "tif: 16-bit; png: 8-bit)",
                  "--jobs N", "worker threads (default: the number of processors)",
@@ -54,6 +55,7 @@ struct Job {
 void develop(VornalixContext* ctx, Job& job, int scale, const cli::Look& look, const cli::OutputOptions& options) {
     job.error = cli::input_problem(job.input);
     if (!job.error.empty()) return;
+    vornalix_set_size_limit(ctx, options.size_limit);
     if (vornalix_load_arw(ctx, job.input.c_str(), scale) != 0) {
         job.error = vornalix_last_error(ctx);
         return;
@@ -94,6 +96,8 @@ int cmd_batch(int argc, char** argv) {
     const auto own = [&](const std::string& arg, int& i, std::string& error) {
         const auto profile = cli::profile_option(arg, i, argc, argv, options, error);
         if (profile != cli::OptionResult::not_mine) return profile;
+        const auto size = cli::size_option(arg, i, argc, argv, options, error);
+        if (size != cli::OptionResult::not_mine) return size;
         if (arg == "--format") {
             if (++i >= argc) return cli::option_error(error, arg + " needs a value");
             format = argv[i];

@@ -1,4 +1,4 @@
-// vornalix develop INPUT -o OUTPUT [--scale N] [--quality Q] [--profile P] [--bits B] [--strip-exif] [--auto...]
+// vornalix develop INPUT -o OUTPUT [--size N|preview] [--scale N] [--quality Q] [--profile P] [--bits B] [--strip-exif] [--auto...]
 //                  [edits...]
 
 #include "cli.h"
@@ -21,8 +21,9 @@ void print_help(std::FILE* out) {
                  ".png (8- or 16-bit) or .tif/.tiff (16-bit). An existing OUTPUT is kept unless\n"
                  "--overwrite is given; INPUT itself is never written over.\n\n"
                  "options:\n"
-                 "  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n\n%s\n",
+                 "  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n\n%s\n",
                  "-o, --output OUTPUT", "the file to write (required)",
+                 cli::kSizeUsage, cli::kSizeHelp,
                  "--scale N", "RAW decoding size, 1..4: 1 full, 2-3 half, 4 quarter (default 1)",
                  "--quality Q", "JPEG quality, 1..100 (default 92)",
                  cli::kProfileUsage, cli::kProfileHelp,
@@ -44,6 +45,8 @@ int cmd_develop(int argc, char** argv) {
     const auto own = [&](const std::string& arg, int& i, std::string& error) {
         const auto profile = cli::profile_option(arg, i, argc, argv, out_options, error);
         if (profile != cli::OptionResult::not_mine) return profile;
+        const auto size = cli::size_option(arg, i, argc, argv, out_options, error);
+        if (size != cli::OptionResult::not_mine) return size;
         if (arg == "--keep-exif" || arg == "--strip-exif") {
             out_options.keep_exif = arg == "--keep-exif";
             return cli::OptionResult::parsed;
@@ -73,6 +76,7 @@ int cmd_develop(int argc, char** argv) {
 
     if (const int status = cli::check_output(output, inputs, overwrite)) return status;
     cli::Context ctx;
+    vornalix_set_size_limit(ctx.get(), out_options.size_limit);
     if (const int status = cli::open_photo(ctx, inputs[0], scale, &look)) return status;
     return cli::write_rendering(ctx.get(), output, out_options);
 }

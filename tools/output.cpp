@@ -46,6 +46,22 @@ OptionResult profile_option(const std::string& arg, int& i, int argc, char** arg
     return option_error(error, "--profile must be srgb, adobergb, p3 or prophoto");
 }
 
+const char* const kSizeUsage = "--size N|preview";
+const char* const kSizeHelp = "long side written: N pixels, or preview (RAW 2000, others 4096); default full size";
+
+OptionResult size_option(const std::string& arg, int& i, int argc, char** argv, OutputOptions& options,
+                         std::string& error) {
+    if (arg != "--size") return OptionResult::not_mine;
+    if (++i >= argc) return option_error(error, arg + " needs a value");
+    if (argv[i] == std::string("preview")) {
+        options.size_limit = -1;
+        return OptionResult::parsed;
+    }
+    if (!parse_int(argv[i], options.size_limit) || options.size_limit < 1)
+        return option_error(error, "--size must be a positive number of pixels or preview");
+    return OptionResult::parsed;
+}
+
 int export_rendering(VornalixContext* ctx, const std::string& path, const OutputOptions& options, std::string& error) {
     const std::string ext = lower_extension(path);
     const bool jpeg = ext == ".jpg" || ext == ".jpeg";

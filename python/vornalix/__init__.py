@@ -19,6 +19,7 @@ PermissionError or OSError as the OS reports it.
 from __future__ import annotations
 
 import ctypes
+from typing import Union
 
 from ._library import C, VornalixError, VornalixOSError, VornalixValueError
 from ._library import path as library_path
@@ -32,16 +33,20 @@ __all__ = [
 ]
 
 
-def open(path: PathLike, scale: int = 1, look: str = "camera") -> Photo:  # noqa: A001 - the natural name, as in io.open
+def open(  # noqa: A001 - the natural name, as in io.open
+    path: PathLike, scale: int = 1, size: Union[None, int, str] = None, look: str = "camera"
+) -> Photo:
     """Loads a photograph (RAW, JPEG, PNG, TIFF, BMP or WebP) into a new Photo.
 
     `scale` 1..4 decodes RAW files smaller (2 and 3 half size, 4 quarter).
+    `size`: None the full size, an int a long side of that many pixels,
+    "preview" the library's default bounds (RAW 2000, others 4096).
     `look` "camera" gives a RAW file the tone curves of the camera's own JPEG
     (Photo.camera_curve); "flat" keeps the plain development.
     """
     if look not in ("camera", "flat"):
         raise VornalixValueError(f"look must be 'camera' or 'flat', not {look!r}")
-    photo = Photo(path, scale)
+    photo = Photo(path, scale, size)
     if look == "camera":
         try:
             photo.set(tone_curve=photo.camera_curve())

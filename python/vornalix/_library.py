@@ -136,6 +136,7 @@ _PROTOTYPES = {
     "vornalix_last_error": (_c.c_char_p, [_ctx]),
     "vornalix_load_arw": (_c.c_int, [_ctx, _c.c_char_p, _c.c_int]),
     "vornalix_unload": (None, [_ctx]),
+    "vornalix_set_size_limit": (_c.c_int, [_ctx, _c.c_int]),
     "vornalix_get_width": (_c.c_int, [_ctx]),
     "vornalix_get_height": (_c.c_int, [_ctx]),
     "vornalix_process": (_c.c_int, [_ctx]),

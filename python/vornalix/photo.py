@@ -148,6 +148,17 @@ def _dumps(document: Mapping[str, Any]) -> str:
         raise VornalixValueError(f"settings: {e}") from None
 
 
+def _size_limit(size: Union[None, int, str]) -> int:
+    """The library's size limit for open()'s `size`: 0 full, -1 preview bounds, N."""
+    if size is None:
+        return 0
+    if size == "preview":
+        return -1
+    if isinstance(size, int) and not isinstance(size, bool) and size > 0:
+        return size
+    raise VornalixValueError(f"size must be None, a positive int or 'preview', not {size!r}")
+
+
 class Photo:
     """A photograph loaded into its own library context.
 
@@ -156,7 +167,7 @@ class Photo:
     and ``save_subject`` always show the current settings.
     """
 
-    def __init__(self, path: Optional[PathLike] = None, scale: int = 1) -> None:
+    def __init__(self, path: Optional[PathLike] = None, scale: int = 1, size: Union[None, int, str] = None) -> None:
         self.path: Optional[str] = None
         self._handle = C.vornalix_create_context()
         if not self._handle:
@@ -165,19 +176,22 @@ class Photo:
         self._loaded_size = (0, 0)
         if path is not None:
             try:
-                self.load(path, scale)
+                self.load(path, scale, size)
             except BaseException:
                 self.close()
                 raise
 
-    def load(self, path: PathLike, scale: int = 1) -> None:
+    def load(self, path: PathLike, scale: int = 1, size: Union[None, int, str] = None) -> None:
         """Loads another photograph into this context; every setting returns to FRONT_END_DEFAULTS.
 
+        `size`: None the full size, an int a long side of that many pixels,
+        "preview" the library's default bounds (RAW 2000, others 4096).
         On failure the previous photograph and its settings stay.  A missing
         file, a folder or a file without read permission raise
         FileNotFoundError, IsADirectoryError or PermissionError (VornalixOSError).
         """
         raw = readable_path(path)
+        C.vornalix_set_size_limit(self._ctx(), _size_limit(size))
         self._check(C.vornalix_load_arw(self._ctx(), raw, int(scale)))
         self.path = os.fsdecode(raw)
         self._dirty = True

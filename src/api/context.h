@@ -22,6 +22,10 @@ struct VornalixContext {
     bool has_segmentation_mask = false;
     // The space of every written file; a host preference kept across loads.
     vornalix::color_mgmt::ColorSpace output_space = vornalix::color_mgmt::ColorSpace::sRGB;
+    // The working size of the next load (negative: the default bounds, 0: the
+    // file's own size, N: a long side of N), and the loaded image's unbounded size.
+    int size_limit = -1;
+    cv::Size full_size;
 
     // An image counts as loaded when either the decoder or the pipeline holds one.
     bool has_image() const { return !decoder.image.empty() || !pipeline.source.empty(); }

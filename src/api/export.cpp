@@ -45,7 +45,8 @@ int vornalix_export_jpeg(VornalixContext* ctx, const char* path, int quality, in
         std::vector<unsigned char> exif;
         if (keep_exif && !ctx->source_path.empty())
             exif = vornalix::metadata::exif_block_for_export(
-                ctx->source_path, ctx->output_space == vornalix::color_mgmt::ColorSpace::sRGB);
+                ctx->source_path, ctx->output_space == vornalix::color_mgmt::ColorSpace::sRGB, image.width(),
+                image.height());
         require_written(vornalix::output::write_jpeg(path, image, quality, exif, ctx->output_space),
                         "JPEG write failed");
         return 0;

@@ -9,6 +9,7 @@
 
 #include "api/boundary.h"
 #include "image/loader.h"
+#include "image/size_bound.h"
 #include "vornalix.h"
 
 #include <algorithm>
@@ -19,28 +20,34 @@ namespace vornalix::api {
 
 namespace {
 
-void load_standard(VornalixContext* ctx, const std::string& path) {
-    ImageBuffer image = load_standard_image(path);
-    EditParams fresh;
-    std::string new_path = path;
-    ctx->pipeline.source = std::move(image);  // a fresh buffer: already independent
-    ctx->source_path = std::move(new_path);
+// Takes over a loaded image: the pipeline's source, its sizes, fresh settings.
+void commit_source(VornalixContext* ctx, ImageBuffer&& image, cv::Size full_size, int default_max_side,
+                   std::string path) {
+    EditParams fresh;  // the one step that may fail, taken before anything changes
+    ctx->pipeline.pixel_scale = pixel_scale(full_size, image.mat.size(), default_max_side);
+    ctx->pipeline.source = std::move(image);
+    ctx->full_size = full_size;
+    ctx->source_path = std::move(path);
     ctx->params = std::move(fresh);
+}
+
+void load_standard(VornalixContext* ctx, const std::string& path) {
+    cv::Size full_size;
+    ImageBuffer image = load_standard_image(path, working_max_side(ctx->size_limit, kStandardMaxSide), full_size);
+    commit_source(ctx, std::move(image), full_size, kStandardMaxSide, path);
     ctx->decoder.reset();
     ctx->pipeline.lens_profile = {};
 }
 
 void load_raw(VornalixContext* ctx, const std::string& path, int scale) {
-    RawDecodeResult decoded = ctx->decoder.decode(path, scale);
+    RawDecodeResult decoded = ctx->decoder.decode(path, scale, working_max_side(ctx->size_limit, kRawMaxSide));
+    // No stage writes into the source, so the pipeline shares the decoder's pixels.
     ImageBuffer source;
-    source.copy_from(decoded.image);  // the pipeline keeps its own copy
-    EditParams fresh;
-    std::string new_path = path;
+    source.mat = decoded.image.mat;
+    const cv::Size full_size = decoded.full_size;
+    commit_source(ctx, std::move(source), full_size, kRawMaxSide, path);
     ctx->decoder.commit(std::move(decoded));
-    ctx->pipeline.source = std::move(source);
     ctx->pipeline.lens_profile = ctx->decoder.lens_profile;
-    ctx->source_path = std::move(new_path);
-    ctx->params = std::move(fresh);
 }
 
 }  // namespace
@@ -61,6 +68,8 @@ void unload(VornalixContext* ctx) noexcept {
     ctx->pipeline.result = ImageBuffer();
     ctx->processed = false;
     ctx->source_path.clear();
+    ctx->full_size = cv::Size();
+    ctx->pipeline.pixel_scale = 1.0f;
 }
 
 namespace {
@@ -93,6 +102,19 @@ int vornalix_load_arw(VornalixContext* ctx, const char* path, int scale) {
 void vornalix_unload(VornalixContext* ctx) {
     if (!ctx) return;
     vornalix::api::unload(ctx);
+}
+
+int vornalix_set_size_limit(VornalixContext* ctx, int long_side) {
+    if (!ctx) return vornalix::api::kFailure;
+    ctx->size_limit = long_side < 0 ? -1 : long_side;
+    return 0;
+}
+
+int vornalix_get_full_size(VornalixContext* ctx, int* width, int* height) {
+    if (!ctx || !width || !height || !ctx->has_image()) return vornalix::api::kFailure;
+    *width = ctx->full_size.width;
+    *height = ctx->full_size.height;
+    return 0;
 }
 
 int vornalix_get_width(VornalixContext* ctx) {

@@ -22,7 +22,7 @@ void copy_lens_name(char (&dst)[128], const libraw_lensinfo_t& lens) {
 
 }  // namespace
 
-RawDecodeResult decode_raw(const std::string& path, int scale) {
+RawDecodeResult decode_raw(const std::string& path, int scale, int max_side) {
     scale = std::clamp(scale, 1, 4);
     LibRawPtr raw = make_libraw_processor();
 
@@ -47,7 +47,8 @@ RawDecodeResult decode_raw(const std::string& path, int scale) {
     if (!in_place) developed = copy_developed_image(*raw);
     const uchar* full_size = developed.data;
     if (scale == 4) developed = halve(developed);
-    developed = bound_long_side(developed, kRawMaxSide);
+    const cv::Size unbounded = developed.size();
+    developed = bound_long_side(developed, max_side);
     // Unreduced, the image converted in place is still the processor's memory.
     if (in_place && developed.data == full_size) developed = developed.clone();
 
@@ -62,6 +63,7 @@ RawDecodeResult decode_raw(const std::string& path, int scale) {
     r.flip = d.sizes.flip;
     copy_lens_name(r.lens, d.lens);
     r.lens_profile = lens::find_profile({r.make, r.model, r.lens, r.focal_length, r.aperture});
+    r.full_size = unbounded;
     raw.reset();
 
     if (in_place)
@@ -71,11 +73,11 @@ RawDecodeResult decode_raw(const std::string& path, int scale) {
     return r;
 }
 
-RawDecodeResult ArwDecoder::decode(const std::string& new_path, int scale) {
+RawDecodeResult ArwDecoder::decode(const std::string& new_path, int scale, int max_side) {
     path = new_path;
     error.clear();
     try {
-        return decode_raw(new_path, scale);
+        return decode_raw(new_path, scale, max_side);
     } catch (const Failure& failure) {
         error = failure.what();
         throw;

@@ -26,6 +26,7 @@ struct RawDecodeResult {
     char lens[128] = {};
     int flip = 0;
     lens::Profile lens_profile;
+    cv::Size full_size;  // the developed image's size before the long-side bound
 };
 
 // Copies a camera make or model: at most 63 characters, zero-filled, so the
@@ -34,8 +35,8 @@ void copy_camera_name(char (&dst)[64], const char (&src)[64]);
 
 // Decodes `path` through a fresh LibRaw processor to 16-bit sRGB, `scale`
 // (clamped to 1..4) choosing half-size decoding (2..4) and one more halving
-// (4), then bounds the long side to kRawMaxSide. Fails with a one-line message.
-RawDecodeResult decode_raw(const std::string& path, int scale);
+// (4), then bounds the long side to max_side. Fails with a one-line message.
+RawDecodeResult decode_raw(const std::string& path, int scale, int max_side = kRawMaxSide);
 
 // The last decode taken over, with its size, path and error text.
 class ArwDecoder : public RawDecodeResult {
@@ -48,7 +49,7 @@ public:
     // Decodes `path` (see decode_raw) without taking the result over. Always
     // records `path` and clears `error`; a failure's message is kept in
     // `error` as it passes on.
-    RawDecodeResult decode(const std::string& path, int scale);
+    RawDecodeResult decode(const std::string& path, int scale, int max_side = kRawMaxSide);
 
     // Takes over a successful decode's image and shot data.
     void commit(RawDecodeResult&& result) noexcept;

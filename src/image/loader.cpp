@@ -49,8 +49,10 @@ cv::Mat read_standard_srgb(const std::string& path) {
     return color_mgmt::to_srgb(codec::read_image_file(path));
 }
 
-ImageBuffer load_standard_image(const std::string& path) {
-    return ImageBuffer(bound_long_side(read_standard_srgb(path), kStandardMaxSide));
+ImageBuffer load_standard_image(const std::string& path, int max_side, cv::Size& full_size) {
+    const cv::Mat full = read_standard_srgb(path);
+    full_size = full.size();
+    return ImageBuffer(bound_long_side(full, max_side));
 }
 
 }  // namespace vornalix

@@ -26,7 +26,7 @@ bool is_standard_image(const std::string& path);
 cv::Mat read_standard_srgb(const std::string& path);
 
 // The file as read_standard_srgb gives it, its long side bounded to
-// kStandardMaxSide, as 16-bit RGBA.
-ImageBuffer load_standard_image(const std::string& path);
+// max_side, as 16-bit RGBA; `full_size` receives its size before bounding.
+ImageBuffer load_standard_image(const std::string& path, int max_side, cv::Size& full_size);
 
 }  // namespace vornalix

@@ -5,6 +5,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
+#include <climits>
 
 namespace vornalix {
 
@@ -42,6 +43,19 @@ cv::Mat resize_by(const cv::Mat& image, double factor) {
 cv::Mat bound_long_side(const cv::Mat& image, int max_side) {
     if (image.empty() || std::max(image.cols, image.rows) <= max_side) return image;
     return resize_by(image, long_side_factor(image.size(), max_side));
+}
+
+int working_max_side(int limit, int default_max_side) {
+    if (limit < 0) return default_max_side;
+    return limit == 0 ? INT_MAX : limit;
+}
+
+float pixel_scale(cv::Size full, cv::Size working, int default_max_side) {
+    const cv::Size bounded = scaled_size(full, long_side_factor(full, default_max_side));
+    const int bounded_side = std::max(bounded.width, bounded.height);
+    const int working_side = std::max(working.width, working.height);
+    if (bounded_side <= 0 || working_side == bounded_side) return 1.0f;
+    return static_cast<float>(working_side) / static_cast<float>(bounded_side);
 }
 
 cv::Mat halve(const cv::Mat& image) {

@@ -22,6 +22,15 @@ cv::Size scaled_size(cv::Size size, double factor);
 // already fits.
 cv::Mat bound_long_side(const cv::Mat& image, int max_side);
 
+// The long-side bound a load works at for a size limit: the kind's default
+// bound for a negative limit, none (INT_MAX) for 0, else the limit itself.
+int working_max_side(int limit, int default_max_side);
+
+// Working pixels per pixel of the default-bounded image: the ratio of the
+// working long side to the one `default_max_side` gives an image of `full`
+// size. Exactly 1 at the default bound; settings measured in pixels grow by it.
+float pixel_scale(cv::Size full, cv::Size working, int default_max_side);
+
 // `image` resized to half its size in each axis (integer division, at least
 // 1 pixel), INTER_AREA.
 cv::Mat halve(const cv::Mat& image);

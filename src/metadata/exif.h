@@ -32,8 +32,10 @@ double gps_degrees(ExifData* data, ExifTag value_tag, ExifTag ref_tag);
 Bytes exif_block_for_copy(const std::string& path);
 Bytes exif_block_for_copy(const unsigned char* bytes, std::size_t size);
 // The copy's block with its ColorSpace entry (set or added) agreeing with the
-// written pixels: 1 for sRGB, 0xFFFF (uncalibrated) for any other space.
-Bytes exif_block_for_export(const std::string& path, bool srgb_pixels);
+// written pixels: 1 for sRGB, 0xFFFF (uncalibrated) for any other space; and
+// their width and height in PixelX/YDimension (set or added) and in
+// ImageWidth/ImageLength where the block holds them.
+Bytes exif_block_for_export(const std::string& path, bool srgb_pixels, int width, int height);
 
 // Puts `block` into the JPEG in memory as the APP1 segment right after the
 // start-of-image marker, replacing the leading run of APP0/APP1 segments.

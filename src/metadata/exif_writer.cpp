@@ -105,20 +105,52 @@ bool insert_into_file(const std::string& path, const Bytes& block) {
     return output::write_file_atomically(path, jpeg);
 }
 
-// The ColorSpace entry replaced by one saying what the written pixels are.
-void set_colour_space(ExifData* data, bool srgb_pixels) {
-    remove_tag(data->ifd[EXIF_IFD_EXIF], EXIF_TAG_COLOR_SPACE);
-    unsigned char value[2];
-    exif_set_short(value, exif_data_get_byte_order(data), srgb_pixels ? kColourSpaceSrgb : kColourSpaceUncalibrated);
-    add_entry(data, EXIF_IFD_EXIF, EXIF_TAG_COLOR_SPACE, EXIF_FORMAT_SHORT, 1, value, sizeof value);
+// `tag` in `ifd` replaced by one SHORT or LONG holding `value`.
+void replace_number(ExifData* data, ExifIfd ifd, ExifTag tag, ExifFormat format, unsigned value) {
+    remove_tag(data->ifd[ifd], tag);
+    unsigned char bytes[4];
+    const ExifByteOrder order = exif_data_get_byte_order(data);
+    if (format == EXIF_FORMAT_SHORT)
+        exif_set_short(bytes, order, static_cast<ExifShort>(value));
+    else
+        exif_set_long(bytes, order, value);
+    add_entry(data, ifd, tag, format, 1, bytes, exif_format_get_size(format));
 }
 
-// `srgb_pixels`, when given, decides the ColorSpace entry.
-Bytes block_for_copy(LoadedExif loaded, std::optional<bool> srgb_pixels = std::nullopt) {
+// The ColorSpace entry replaced by one saying what the written pixels are.
+void set_colour_space(ExifData* data, bool srgb_pixels) {
+    replace_number(data, EXIF_IFD_EXIF, EXIF_TAG_COLOR_SPACE, EXIF_FORMAT_SHORT,
+                   srgb_pixels ? kColourSpaceSrgb : kColourSpaceUncalibrated);
+}
+
+// The written picture's size in PixelX/YDimension, and in ImageWidth/Length
+// where the block has them: the camera's size is not the copy's.
+void set_pixel_size(ExifData* data, int width, int height) {
+    const auto set = [&](ExifIfd ifd, ExifTag w_tag, ExifTag h_tag) {
+        replace_number(data, ifd, w_tag, EXIF_FORMAT_LONG, static_cast<unsigned>(width));
+        replace_number(data, ifd, h_tag, EXIF_FORMAT_LONG, static_cast<unsigned>(height));
+    };
+    set(EXIF_IFD_EXIF, EXIF_TAG_PIXEL_X_DIMENSION, EXIF_TAG_PIXEL_Y_DIMENSION);
+    if (exif_content_get_entry(data->ifd[EXIF_IFD_0], EXIF_TAG_IMAGE_WIDTH) ||
+        exif_content_get_entry(data->ifd[EXIF_IFD_0], EXIF_TAG_IMAGE_LENGTH))
+        set(EXIF_IFD_0, EXIF_TAG_IMAGE_WIDTH, EXIF_TAG_IMAGE_LENGTH);
+}
+
+// What an export knows of its pixels: their space and size.
+struct WrittenPixels {
+    bool srgb;
+    int width, height;
+};
+
+// `written`, when given, decides the ColorSpace and pixel-size entries.
+Bytes block_for_copy(LoadedExif loaded, std::optional<WrittenPixels> written = std::nullopt) {
     if (!loaded.data) return {};
     if (loaded.from_tiff) drop_raw_image_structure(loaded.data.get());
     set_orientation_upright(loaded.data.get());
-    if (srgb_pixels) set_colour_space(loaded.data.get(), *srgb_pixels);
+    if (written) {
+        set_colour_space(loaded.data.get(), written->srgb);
+        set_pixel_size(loaded.data.get(), written->width, written->height);
+    }
     return serialise(loaded.data.get());
 }
 
@@ -130,8 +162,8 @@ Bytes exif_block_for_copy(const unsigned char* bytes, std::size_t size) {
     return block_for_copy(load_exif_data(bytes, size));
 }
 
-Bytes exif_block_for_export(const std::string& path, bool srgb_pixels) {
-    return block_for_copy(load_exif_data(path), srgb_pixels);
+Bytes exif_block_for_export(const std::string& path, bool srgb_pixels, int width, int height) {
+    return block_for_copy(load_exif_data(path), WrittenPixels{srgb_pixels, width, height});
 }
 
 bool copy_exif(const std::string& src_path, const std::string& dst_path) {

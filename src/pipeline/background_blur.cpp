@@ -1,5 +1,7 @@
 #include "pipeline/background_blur.h"
 
+#include "pipeline/plane_math.h"
+
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
@@ -17,14 +19,15 @@ int background_blur_kernel(float strength) {
     return std::clamp(k, kMinKernel, kMaxKernel);
 }
 
-void blur_background(cv::Mat& preview, const cv::Mat& mask, float strength) {
+void blur_background(cv::Mat& preview, const cv::Mat& mask, float strength, float pixel_scale) {
     if (preview.empty() || mask.empty() || mask.channels() != 1) return;
     cv::Mat m = mask;
     if (m.size() != preview.size()) cv::resize(mask, m, preview.size(), 0, 0, cv::INTER_LINEAR);
 
-    const int k = background_blur_kernel(strength);
+    const auto g = stage_math::scaled_kernel(background_blur_kernel(strength), pixel_scale,
+                                             stage_math::max_kernel_size(preview.size()));
     cv::Mat blurred;
-    cv::GaussianBlur(preview, blurred, cv::Size(k, k), 0, 0, cv::BORDER_DEFAULT);
+    cv::GaussianBlur(preview, blurred, g.size, g.sigma, g.sigma, cv::BORDER_DEFAULT);
 
     cv::Mat a, a4, sharp, soft;
     m.convertTo(a, CV_32F, 1.0 / 255.0);

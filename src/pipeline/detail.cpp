@@ -22,8 +22,9 @@ void Pipeline::apply_noise_reduction(RowPass& pass, const EditParams& params) {
     if (params.nr_luminance > 0.0f) {
         const cv::Mat& working = pass.image();
         stage_math::luminance_of(working, scratch_.plane_a);
-        const int k = stage_math::slider_kernel_size(params.nr_luminance, kLumaSteps, cap);
-        stage_math::gaussian_blur(scratch_.plane_a, scratch_.plane_b, cv::Size(k, k), 0.0);
+        const auto g = stage_math::scaled_kernel(stage_math::slider_kernel_size(params.nr_luminance, kLumaSteps, cap),
+                                                 pixel_scale, cap);
+        stage_math::gaussian_blur(scratch_.plane_a, scratch_.plane_b, g.size, g.sigma);
         // Every channel of a pixel takes the same factor, so colour ratios stay.
         const float s = params.nr_luminance / 100.0f * kLumaBlend;
         const cv::Mat luma = scratch_.plane_a, blurred = scratch_.plane_b;
@@ -38,8 +39,9 @@ void Pipeline::apply_noise_reduction(RowPass& pass, const EditParams& params) {
     }
     if (params.nr_color > 0.0f) {
         const cv::Mat& working = pass.image();
-        const int k = stage_math::slider_kernel_size(params.nr_color, kColorSteps, cap);
-        stage_math::gaussian_blur(working, scratch_.blurred, cv::Size(k, k), 0.0);
+        const auto g =
+            stage_math::scaled_kernel(stage_math::slider_kernel_size(params.nr_color, kColorSteps, cap), pixel_scale, cap);
+        stage_math::gaussian_blur(working, scratch_.blurred, g.size, g.sigma);
         const cv::Mat blurred = scratch_.blurred;
         pass.add([blurred](int y, cv::Vec4f* px, int n) {  // colour channels only: alpha stays
             const auto* b = blurred.ptr<cv::Vec4f>(y);
@@ -60,7 +62,7 @@ void Pipeline::apply_sharpening(RowPass& pass, const EditParams& params) {
 
     const float gain = params.sharpening_amount / kAmountScale;
     const float threshold = params.sharpening_threshold / kCodeValues;
-    const double sigma = stage_math::capped_sigma(params.sharpening_radius, stage_math::max_kernel_size(pass.size()));
+    const double sigma = stage_math::capped_sigma(params.sharpening_radius * pixel_scale, stage_math::max_kernel_size(pass.size()));
     const cv::Mat& working = pass.image();
     stage_math::gaussian_blur(working, scratch_.blurred, cv::Size(), sigma);
     const cv::Mat blurred = scratch_.blurred;

@@ -35,7 +35,7 @@ void Pipeline::apply_grain(RowPass& pass, const EditParams& params) {
     const float size = params.grain_size / 100.0f;
     double blur = 0.0;
     if (size > kMinBlurredSize)
-        blur = stage_math::capped_sigma(size * kBlurPer100 + kBlurBase, stage_math::max_kernel_size(pass.size()));
+        blur = stage_math::capped_sigma((size * kBlurPer100 + kBlurBase) * pixel_scale, stage_math::max_kernel_size(pass.size()));
     // Drawn here, on the calling thread, so the generator is the caller's.
     const cv::Mat field = stage_math::grain_field(pass.size(), sigma, blur, kMinDeviation);
 

@@ -46,11 +46,11 @@ void Pipeline::apply_clarity_texture(RowPass& pass, const EditParams& params) {
     const cv::Mat luma = scratch_.plane_a;
     cv::Mat clarity_blur, texture_blur;
     if (params.clarity != 0.0f) {
-        stage_math::gaussian_blur(luma, scratch_.plane_b, cv::Size(), kClaritySigma);
+        stage_math::gaussian_blur(luma, scratch_.plane_b, cv::Size(), kClaritySigma * pixel_scale);
         clarity_blur = scratch_.plane_b;
     }
     if (params.texture != 0.0f) {
-        stage_math::gaussian_blur(luma, scratch_.plane_c, cv::Size(), kTextureSigma);
+        stage_math::gaussian_blur(luma, scratch_.plane_c, cv::Size(), kTextureSigma * pixel_scale);
         texture_blur = scratch_.plane_c;
     }
     const float clarity_gain = params.clarity / 100.0f * kClarityGain;
@@ -95,7 +95,7 @@ void Pipeline::apply_dehaze(RowPass& pass, const EditParams& params) {
             for (int x = 0; x < dark.cols; ++x) t[x] = std::max(d[x] * scale + 1.0f, kMinRawTransmission);
         }
     });
-    stage_math::gaussian_blur(raw, scratch_.plane_c, cv::Size(), kTransmissionSigma);
+    stage_math::gaussian_blur(raw, scratch_.plane_c, cv::Size(), kTransmissionSigma * pixel_scale);
     const cv::Mat transmission = scratch_.plane_c;
     pass.add([transmission, light, min_transmission = kMinTransmission](int y, cv::Vec4f* px, int n) {
         const float* t = transmission.ptr<float>(y);

@@ -22,6 +22,10 @@ public:
     color_mgmt::ProfileManager profile_manager;
     // The loaded RAW file's lens profile, which the `lens_profile` setting applies.
     lens::Profile lens_profile;
+    // Working pixels per pixel of the default-bounded image: the stages widen
+    // every blur, kernel and window measured in pixels by it, so a larger
+    // working size keeps the look. 1 at the default bounds.
+    float pixel_scale = 1.0f;
 
     void set_source(const ImageBuffer& image) { source.copy_from(image); }
     void process(const EditParams& params);

@@ -50,4 +50,10 @@ int slider_kernel_size(float value, float steps_per_100, int cap) {
 
 double capped_sigma(double sigma, int cap) { return std::min(sigma, (cap - 1) / 8.0); }
 
+GaussianKernel scaled_kernel(int k, float pixel_scale, int cap) {
+    if (pixel_scale == 1.0f) return {cv::Size(k, k), 0.0};
+    const double derived = 0.3 * ((k - 1) * 0.5 - 1.0) + 0.8;  // cv::getGaussianKernel's sigma for k
+    return {cv::Size(), capped_sigma(derived * pixel_scale, cap)};
+}
+
 }  // namespace vornalix::stage_math

@@ -45,4 +45,14 @@ int slider_kernel_size(float value, float steps_per_100, int cap);
 // float data (round(8 sigma + 1), made odd) within `cap`.
 double capped_sigma(double sigma, int cap);
 
+// A Gaussian given as a k x k kernel (sigma derived from k) at the default
+// working size, widened by `pixel_scale` (Pipeline::pixel_scale): exactly
+// k x k with sigma 0 at 1; otherwise the sigma OpenCV derives for k, times
+// the scale, capped, with the kernel derived from it.
+struct GaussianKernel {
+    cv::Size size;
+    double sigma = 0.0;
+};
+GaussianKernel scaled_kernel(int k, float pixel_scale, int cap);
+
 }  // namespace vornalix::stage_math
