@@ -140,20 +140,15 @@ Bytes cmyk_jpeg(const cv::Mat& cmyk) {
     return out;
 }
 
-// A 13 x 7 BMP of the values f(x, y) with a palette of `colours` entries.
-Bytes bmp(int bits, int compression, const std::function<uint32_t(int, int)>& f, int colours = 0,
-          std::vector<uint32_t> masks = {}, bool core = false, bool top_down = false) {
-    vt::BmpLayout layout{13, 7, bits, compression, {}, std::move(masks), core, top_down};
+// A 13-pixel-wide BMP of the given pixel data (7 rows, or 2 run-length ones)
+// with a grey-ramp palette of `colours` entries.
+Bytes bmp(int bits, int compression, const Bytes& pixels, int colours = 0, std::vector<uint32_t> masks = {},
+          bool core = false, bool top_down = false) {
+    vt::BmpLayout layout{13, compression == 1 || compression == 2 ? 2 : 7, bits, compression, {}, std::move(masks),
+                         core, top_down};
     for (int i = 0; i < colours; ++i)
         layout.palette.push_back({static_cast<uchar>(i * 255 / (colours - 1)), static_cast<uchar>(i * 40 % 256), 90});
-    return vt::bmp_bytes(layout, vt::bmp_rows(13, 7, bits, f));
-}
-
-// A 13 x 2 run-length BMP of the given code and a 16-colour palette.
-Bytes rle_bmp(int bits, const Bytes& code) {
-    vt::BmpLayout layout{13, 2, bits, bits == 8 ? 1 : 2, {}, {}};
-    for (int i = 0; i < 16; ++i) layout.palette.push_back({static_cast<uchar>(i * 17), static_cast<uchar>(i * 40 % 256), 90});
-    return vt::bmp_bytes(layout, code);
+    return vt::bmp_bytes(layout, pixels);
 }
 
 struct Variant {
@@ -177,6 +172,7 @@ std::vector<Variant> variants(const std::string& dir) {
     std::vector<png_color> png_palette;
     for (int i = 0; i < 64; ++i) png_palette.push_back({static_cast<uchar>(i * 4), static_cast<uchar>(255 - i * 3), static_cast<uchar>(i * 7 % 256)});
     const auto index = [](int x, int y) { return static_cast<uint32_t>(x * 3 + y); };
+    const auto rows = [](int bits, const std::function<uint32_t(int, int)>& f) { return vt::bmp_rows(13, 7, bits, f); };
     const Bytes rle8{3, 5, 0, 4, 1, 2, 3, 4, 2, 7, 4, 9, 0, 0,  // a run, a literal of four, two runs
                      0, 3, 8, 9, 10, 0, 10, 6, 0, 0, 0, 1};   // an odd literal (padded), a run, end
     const Bytes rle4{5, 0x12, 0, 6, 0x34, 0x56, 0x70, 0, 2, 0xAB, 0, 0, 13, 0xCD, 0, 0, 0, 1};
@@ -211,16 +207,16 @@ std::vector<Variant> variants(const std::string& dir) {
         {"alpha webp", encode(".webp", converted(bgr, cv::COLOR_BGR2BGRA), {cv::IMWRITE_WEBP_QUALITY, 101})},
         {"24-bit bmp", encode(".bmp", bgr)},
         {"8-bit bmp", encode(".bmp", converted(bgr, cv::COLOR_BGR2GRAY))},
-        {"1-bit bmp", bmp(1, 0, [](int x, int y) { return (x + y) % 3 == 0; }, 2)},
-        {"4-bit bmp", bmp(4, 0, [&](int x, int y) { return index(x, y) % 16; }, 16)},
-        {"rle8 bmp", rle_bmp(8, rle8)},
-        {"rle4 bmp", rle_bmp(4, rle4)},
-        {"16-bit bmp", bmp(16, 0, [&](int x, int y) { return index(x, y) * 1237; })},
-        {"565 bmp", bmp(16, 3, [&](int x, int y) { return index(x, y) * 1237; }, 0, {0xF800, 0x07E0, 0x001F})},
-        {"32-bit bmp", bmp(32, 0, [&](int x, int y) { return index(x, y) * 0x3F1D37u; })},
-        {"bit-field 32-bit bmp", bmp(32, 3, [&](int x, int y) { return index(x, y) * 0x3F1D37u; }, 0, {0xFF0000, 0xFF00, 0xFF})},
-        {"top-down bmp", bmp(24, 0, [&](int x, int y) { return index(x, y) * 0x10307u; }, 0, {}, false, true)},
-        {"os/2 bmp", bmp(8, 0, index, 256, {}, true)},
+        {"1-bit bmp", bmp(1, 0, rows(1, [](int x, int y) { return (x + y) % 3 == 0; }), 2)},
+        {"4-bit bmp", bmp(4, 0, rows(4, [&](int x, int y) { return index(x, y) % 16; }), 16)},
+        {"rle8 bmp", bmp(8, 1, rle8, 16)},
+        {"rle4 bmp", bmp(4, 2, rle4, 16)},
+        {"16-bit bmp", bmp(16, 0, rows(16, [&](int x, int y) { return index(x, y) * 1237; }))},
+        {"565 bmp", bmp(16, 3, rows(16, [&](int x, int y) { return index(x, y) * 1237; }), 0, {0xF800, 0x07E0, 0x001F})},
+        {"32-bit bmp", bmp(32, 0, rows(32, [&](int x, int y) { return index(x, y) * 0x3F1D37u; }))},
+        {"bit-field 32-bit bmp", bmp(32, 3, rows(32, [&](int x, int y) { return index(x, y) * 0x3F1D37u; }), 0, {0xFF0000, 0xFF00, 0xFF})},
+        {"top-down bmp", bmp(24, 0, rows(24, [&](int x, int y) { return index(x, y) * 0x10307u; }), 0, {}, false, true)},
+        {"os/2 bmp", bmp(8, 0, rows(8, index), 256, {}, true)},
     };
 }
 

@@ -50,13 +50,6 @@ TEST(Setters, OutOfRangeArgumentsAndReset) {
     vornalix_reset_tone_curve(ctx.get(), 5);
     EXPECT_EQ(p.curves[3].points.size(), 3u);
 
-    // Region 0 is the highlights and sets the balance; any other the shadows.
-    vornalix_set_split_toning(ctx.get(), 0, 40.0f, 30.0f, 10.0f);
-    vornalix_set_split_toning(ctx.get(), 5, 220.0f, 25.0f, -50.0f);
-    EXPECT_EQ(p.split_highlight_hue, 40.0f);
-    EXPECT_EQ(p.split_shadow_hue, 220.0f);
-    EXPECT_EQ(p.split_balance, 10.0f);
-
     vornalix_set_temperature(ctx.get(), 3000.0f);
     ctx->bg_blur = 40.0f;
     vornalix_reset_adjustments(ctx.get());
