@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <tuple>
 
 TEST(Frame, InitNullContextAndErrorBoundary) {
     EXPECT_EQ(vornalix_init(), 0);
@@ -50,6 +51,11 @@ TEST(Setters, OutOfRangeArgumentsAndReset) {
     vornalix_reset_tone_curve(ctx.get(), 5);
     EXPECT_EQ(p.curves[3].points.size(), 3u);
 
+    // Region 0 is the highlights and sets the balance; any other the shadows.
+    vornalix_set_split_toning(ctx.get(), 0, 40.0f, 30.0f, 10.0f);
+    vornalix_set_split_toning(ctx.get(), 5, 220.0f, 25.0f, -50.0f);
+    EXPECT_EQ(std::make_tuple(p.split_highlight_hue, p.split_shadow_hue, p.split_balance),
+              std::make_tuple(40.0f, 220.0f, 10.0f));
     vornalix_set_temperature(ctx.get(), 3000.0f);
     ctx->bg_blur = 40.0f;
     vornalix_reset_adjustments(ctx.get());
