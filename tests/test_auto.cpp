@@ -72,14 +72,13 @@ TEST(AnalysisImage, ReducedSizeKeepsShapesAndBoundsSlivers) {
 
 TEST(AnalysisImage, HistogramBinsAndMedianRule) {
     namespace h = vornalix::histogram;
-    EXPECT_EQ(h::bin(0.5f / 255.0f), 1);  // rounds half up
-    EXPECT_EQ(h::bin(std::numeric_limits<float>::quiet_NaN()), 0);
-    EXPECT_EQ(h::bin(std::numeric_limits<float>::infinity()), 255);
+    // Half rounds up; NaN falls in the first bin, infinity in the last.
+    EXPECT_EQ(cv::Vec3i(h::bin(0.5f / 255.0f), h::bin(std::numeric_limits<float>::quiet_NaN()),
+                        h::bin(std::numeric_limits<float>::infinity())), cv::Vec3i(1, 0, 255));
 
     h::Counts counts{};
     EXPECT_FLOAT_EQ(h::median(counts.data()), 0.5f);  // empty
-    counts[10] = 3;
-    counts[200] = 4;  // N = 7, half = 3: bin 10 already reaches it
+    counts[10] = 3, counts[200] = 4;  // N = 7, half = 3: bin 10 already reaches it
     EXPECT_FLOAT_EQ(h::median(counts.data()), 10.0f / 255.0f);
     counts[10] = 2;
     EXPECT_FLOAT_EQ(h::median(counts.data()), 200.0f / 255.0f);
@@ -96,6 +95,9 @@ TEST(AutoEnhance, FiguresForUniformAndCheckerboardImages) {
     out = enhance(ctx.get());
     EXPECT_NEAR(out[0], 0.35f * std::log2(0.42f), 1e-5f);
     EXPECT_FLOAT_EQ(out[3], -40.0f);
+    int n = 0;  // the camera's curve is refused for a standard image
+    EXPECT_EQ(vornalix_camera_curve(ctx.get(), 0, out.data(), 16, &n), -1);
+    EXPECT_STREQ(vornalix_last_error(ctx.get()), "the camera's look needs a RAW file");
 
     // A sharp checkerboard, edges everywhere and a spread of 0.5 (its shadows are
     // pinned by the command-line run).
@@ -125,9 +127,7 @@ TEST(AutoEnhance, RepeatedCallsAgreeAndChangeNothing) {
     EXPECT_EQ(t, 6500.0f);  // grey: no cast
 
     // The suggestions are only answers: settings, flag and picture stay.
-    EXPECT_EQ(ctx->params.exposure, 0.7f);
-    EXPECT_TRUE(ctx->processed);
-    EXPECT_EQ(cv::norm(before, ctx->pipeline.result.mat, cv::NORM_INF), 0.0);
+    EXPECT_TRUE(ctx->params.exposure == 0.7f && ctx->processed && cv::norm(before, ctx->pipeline.result.mat, cv::NORM_INF) == 0);
 }
 
 TEST(AutoAnalyses, NullPointersAndNoImage) {
@@ -158,8 +158,7 @@ TEST(AutoAnalyses, ThinImagesAreAnalysedWithinBounds) {
         EXPECT_FLOAT_EQ(enhance(ctx.get())[0], 1.0f);
         EXPECT_EQ(vornalix_auto_exposure(ctx.get(), &ev) + vornalix_auto_straighten(ctx.get(), &deg) +
                       vornalix_auto_crop(ctx.get(), &x, &y, &w, &h), 0) << vornalix_last_error(ctx.get());
-        EXPECT_EQ(deg, 0.0f);
-        EXPECT_TRUE(x >= 0.0f && x + w <= 1.0f && y + h <= 1.0f) << x << " " << y << " " << w << " " << h;
+        EXPECT_TRUE(deg == 0 && x >= 0.0f && x + w <= 1.0f && y + h <= 1.0f) << deg << " " << x << " " << y << " " << w << " " << h;
     }
 }
 
@@ -211,9 +210,7 @@ TEST(MeasuredWhiteBalance, CastsComeBackToNeutral) {
             const double low = std::min({m.r, m.g, m.b});
             const cv::Mat cast = scaled(picture, cv::Scalar(low / m.r, low / m.g, low / m.b, 1.0));
             const a::WhiteBalance wb = a::measure_white_balance(cast);
-            if (picture.cols == 16) {
-                EXPECT_NEAR(wb.temperature, kelvin, 300.0f);
-            }
+            EXPECT_TRUE(picture.cols != 16 || std::abs(wb.temperature - kelvin) < 300.0f) << wb.temperature;
             const vornalix::tone::Rgb undo = white_balance_multipliers(wb.temperature, wb.tint);
             const a::WhiteBalance back = a::measure_white_balance(scaled(cast, cv::Scalar(undo.r, undo.g, undo.b, 1.0)));
             EXPECT_NEAR(back.temperature, plain.temperature, 300.0f) << kelvin;
@@ -239,20 +236,8 @@ TEST(CameraCurve, FitsAKnownCurveOnMatchedDistributions) {
     EXPECT_TRUE(curves[1].points == curves[2].points && curves[1].points == curves[3].points);
     ASSERT_EQ(curve.points.size(), 16u);
     EXPECT_EQ(curve.points.back(), std::make_pair(1.0f, 1.0f));
-    for (const auto& [x, y] : curve.points)
-        if (x < 0.7f) {
-            EXPECT_NEAR(y, 1.1f * std::sqrt(x), 0.03f) << x;
-        }
+    for (const auto& [x, y] : curve.points) EXPECT_TRUE(x >= 0.7f || std::abs(y - 1.1f * std::sqrt(x)) < 0.03f) << x;
     std::vector<float> lut;
     vornalix::Pipeline::build_lut(curve, lut);
     EXPECT_TRUE(std::is_sorted(lut.begin(), lut.end()));
-}
-
-TEST(CameraCurve, RefusedForAStandardImage) {
-    auto ctx = make_context();
-    ctx->pipeline.source = uniform(64, 48, 100);
-    float points[32];
-    int count = 0;
-    EXPECT_EQ(vornalix_camera_curve(ctx.get(), 0, points, 16, &count), -1);
-    EXPECT_STREQ(vornalix_last_error(ctx.get()), "the camera's look needs a RAW file");
 }

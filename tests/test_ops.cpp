@@ -85,12 +85,12 @@ TEST(OpsTone, CurveTableCurvesAndWhiteBalance) {
     EXPECT_RGB_NEAR(rgb_at(applied(working_row({{1.0f, 0.5f, -0.2f}}), adj::apply_tone_curves, half.data(), invert.data(),
                                    no_curve, no_curve), 0), 0.5f, 0.25f, 0.0f, 1e-4f);
 
-    float r0, g0, b0, r1, g1, b1;
-    adj::kelvin_tint_to_multipliers(3000.0f, 0.0f, r0, g0, b0);
-    EXPECT_RGB_NEAR(cv::Vec3f(r0, g0, b0), 0.0035f, 0.3941f, 1.0f, 2e-3f);
-    adj::kelvin_tint_to_multipliers(1000.0f, 50.0f, r0, g0, b0);  // below the fit's range: its lower limit
-    adj::kelvin_tint_to_multipliers(1667.0f, 0.0f, r1, g1, b1);
-    EXPECT_NEAR(g0, 0.95f * g1, 1e-6f);  // tint 50 takes 5 % off green
+    const auto multipliers = [](float kelvin, float tint, cv::Vec3f m = {}) {
+        return adj::kelvin_tint_to_multipliers(kelvin, tint, m[0], m[1], m[2]), m;
+    };
+    EXPECT_RGB_NEAR(multipliers(3000.0f, 0.0f), 0.0035f, 0.3941f, 1.0f, 2e-3f);
+    // Below the fit's range: its lower limit; tint 50 takes 5 % off green.
+    EXPECT_NEAR(multipliers(1000.0f, 50.0f)[1], 0.95f * multipliers(1667.0f, 0.0f)[1], 1e-6f);
     EXPECT_RGB_NEAR(rgb_at(applied(grey_row({1.0f}), adj::apply_white_balance, 10000.0f, 0.0f), 0), 1.0f, 0.7185f, 0.491f,
                     2e-3f);
 }
@@ -107,8 +107,7 @@ TEST(OpsColour, SaturationVibranceHslAndSplitToning) {
     t[3].luminance = 100.0f;
     m = applied(working_row({rgb_of_hsl(1.0f / 3 + 0.045f, 0.5f, 0.25f), rgb_of_hsl(1.0f / 3 + 0.18f, 0.5f, 0.25f)}),
                 adj::apply_hsl, t.data());
-    EXPECT_NEAR(hsl_of(rgb_at(m, 0))[2], 0.5f, 1e-4f);
-    EXPECT_NEAR(hsl_of(rgb_at(m, 1))[2], 0.25f, 1e-5f);
+    EXPECT_LT(cv::norm(cv::Vec2f(hsl_of(rgb_at(m, 0))[2], hsl_of(rgb_at(m, 1))[2]) - cv::Vec2f(0.5f, 0.25f)), 1e-4);
     EXPECT_RGB_NEAR(hsl_of(rgb_at(applied(grey_row({0.5f}), adj::apply_split_toning, 40.0f, 100.0f, 220.0f, 100.0f, 0.0f), 0)),
                     130.0f / 360.0f, 0.3f, 0.5f, 1e-5f);
 }
@@ -119,18 +118,14 @@ TEST(OpsEstimates, ExposureToneWhiteBalanceAndHistograms) {
     float c, h, s, w, b, t, tint;
     cv::Mat m = grey_image(0.5f, 10);
     m.at<cv::Vec4f>(0, 0) = {1.0f, 1.0f, 1.0f, 1.0f};  // exactly 1 % clipped: not above the threshold
-    adj::auto_tone(m, c, h, s, w, b);
-    EXPECT_EQ(h, 0.0f);
+    EXPECT_EQ((adj::auto_tone(m, c, h, s, w, b), h), 0.0f);
     m = grey_image(0.0f, 2);
     m.at<cv::Vec4f>(0, 0) = {1.0f, 1.0f, 1.0f, 1.0f};
-    adj::auto_tone(m, c, h, s, w, b);
-    EXPECT_EQ(s, 60.0f);
-    EXPECT_NEAR(c, 40.0f * (0.2f - std::sqrt(3.0f) / 4.0f) / 0.2f, 1e-4f);  // sigma = sqrt(3)/4
+    adj::auto_tone(m, c, h, s, w, b);  // sigma = sqrt(3)/4
+    EXPECT_LT(cv::norm(cv::Vec2f(s, c) - cv::Vec2f(60.0f, 40.0f * (0.2f - std::sqrt(3.0f) / 4.0f) / 0.2f)), 1e-4);
     // Grey-world white balance; black, and no red or blue: no measurable cast.
-    adj::auto_white_balance(flat(2, 2, {0.6f, 0.5f, 0.4f, 0.5f}), t, tint);
-    EXPECT_NEAR(t, 4491.0f, 1.0f);
-    adj::auto_white_balance(flat(2, 2, {0.3f, 0.6f, 0.3f, 0.5f}), t, tint);
-    EXPECT_NEAR(tint, -150.0f * (0.6f / 0.4f - 1.0f), 1e-3f);
+    EXPECT_NEAR((adj::auto_white_balance(flat(2, 2, {0.6f, 0.5f, 0.4f, 0.5f}), t, tint), t), 4491.0f, 1.0f);
+    EXPECT_NEAR((adj::auto_white_balance(flat(2, 2, {0.3f, 0.6f, 0.3f, 0.5f}), t, tint), tint), -150.0f * 0.5f, 1e-3f);
     for (cv::Vec4f none : {cv::Vec4f(0, 0, 0, 1), cv::Vec4f(0, 0.6f, 0, 1)})
         EXPECT_EQ((adj::auto_white_balance(flat(2, 2, none), t, tint), t), 5500.0f);
 
@@ -161,8 +156,7 @@ TEST(OpsDetail, SharpeningClarityNoiseReductionAndDehaze) {
     cv::Mat noisy = noise(8, 8, 0.3f, 0.7f), three;
     noisy.reshape(1, 64).col(3).setTo(0.5f);
     cv::cvtColor(noisy, three, cv::COLOR_RGBA2RGB);
-    adj::apply_nr_luminance(noisy, 50.0f);
-    adj::apply_nr_color(three, 100.0f);
+    adj::apply_nr_luminance(noisy, 50.0f), adj::apply_nr_color(three, 100.0f);
     for (const cv::Mat& out : {noisy, three}) {
         ASSERT_EQ(out.type(), CV_32FC4);
         cv::Mat levels = out * 255.0f, rounded;
@@ -180,13 +174,11 @@ TEST(OpsDetail, SharpeningClarityNoiseReductionAndDehaze) {
     EXPECT_LT(rgb_at(applied(scene, adj::apply_dehaze, 100.0f), 10, 10)[0], 0.5f);
 
     float amount = -1, radius = -1, lum = -1, col = -1;
-    adj::auto_sharpening(grey_image(0.5f, 8), amount, radius);
-    EXPECT_EQ(amount, 100.0f);
-    adj::auto_sharpening(checkerboard(0.45f, 0.55f), amount, radius);
-    EXPECT_EQ(amount, 0.0f);  // Laplacian spread 0.4 is far past 0.125
+    EXPECT_EQ((adj::auto_sharpening(grey_image(0.5f, 8), amount, radius), amount), 100.0f);
+    // Laplacian spread 0.4 is far past 0.125.
+    EXPECT_EQ((adj::auto_sharpening(checkerboard(0.45f, 0.55f), amount, radius), amount), 0.0f);
     adj::auto_noise_reduction(checkerboard(0.49f, 0.51f), lum, col);
-    EXPECT_GT(lum, 5.0f);
-    EXPECT_FLOAT_EQ(col, lum * 0.5f);
+    EXPECT_TRUE(lum > 5.0f && col == lum * 0.5f) << lum << " " << col;
 }
 
 TEST(OpsLens, DistortionVignetteCaAndDefringe) {
@@ -207,10 +199,8 @@ TEST(OpsLens, DistortionVignetteCaAndDefringe) {
     const cv::Vec3f orange = rgb_of_hsl(0.1f, 0.5f, 0.5f), pale = rgb_of_hsl(0.3f, 0.04f, 0.5f);
     cv::Mat m = applied(working_row({rgb_of_hsl(0.9f, 0.5f, 0.5f), rgb_of_hsl(0.23f, 0.5f, 0.5f), orange, pale}),
                         adj::apply_defringe, 50.0f);
-    EXPECT_NEAR(hsl_of(rgb_at(m, 0))[1], 0.25f, 1e-5f);
-    EXPECT_NEAR(hsl_of(rgb_at(m, 1))[1], 0.25f, 1e-5f);
-    EXPECT_EQ(rgb_at(m, 2), orange);
-    EXPECT_EQ(rgb_at(m, 3), pale);
+    EXPECT_LT(cv::norm(cv::Vec2f(hsl_of(rgb_at(m, 0))[1], hsl_of(rgb_at(m, 1))[1]) - cv::Vec2f(0.25f, 0.25f)), 1e-5);
+    EXPECT_TRUE(rgb_at(m, 2) == orange && rgb_at(m, 3) == pale);
     EXPECT_RGB_NEAR(rgb_at(applied(m, adj::apply_defringe, 100.0f), 0), 0.5f, 0.5f, 0.5f, 1e-6f);
 }
 
@@ -230,9 +220,7 @@ TEST(Ops, RefuseWhatTheyCannotReadAndSkipNonFiniteSettings) {
     }
     EXPECT_NO_THROW(adj::apply_contrast(three, 0.0f));  // a neutral value touches nothing
     cv::Mat m = flat(4, 4, {0.2f, 0.4f, 0.6f, 1}), same = m.clone();
-    adj::apply_sharpening(m, 50.0f, kNaN, 0.0f);
-    adj::apply_nr_luminance(m, kInf);
-    adj::apply_clarity(m, kNaN);
+    adj::apply_sharpening(m, 50.0f, kNaN, 0.0f), adj::apply_nr_luminance(m, kInf), adj::apply_clarity(m, kNaN);
     adj::apply_ca_correction(m, kInf);
     EXPECT_TRUE(identical(m, same));
 }
@@ -259,8 +247,7 @@ TEST(OpsGeometry, CropKeystoneRotationAndFlips) {
     // Counter-clockwise about (10.5, 10.5) on 21 x 21: row y samples column 21 - y.
     const cv::Mat m = channel(coordinates(21, 21), 0);
     EXPECT_NEAR(geo::apply_rotation(m, 90.0f).at<float>(15, 10), 6.0f, 0.05f);
-    EXPECT_EQ(geo::apply_flip_h(m).at<float>(3, 0), 20.0f);
-    EXPECT_EQ(geo::apply_flip_v(ys).at<float>(0, 1), 79.0f);
+    EXPECT_EQ(cv::Vec2f(geo::apply_flip_h(m).at<float>(3, 0), geo::apply_flip_v(ys).at<float>(0, 1)), cv::Vec2f(20, 79));
 }
 
 // Blank, three-channel and sliver images have nothing to measure; a sliver
@@ -279,8 +266,7 @@ TEST(OpsHorizon, MeasuresAndLevelsTiltedLines) {
     EXPECT_NEAR(geo::detect_horizon_angle(geo::auto_straighten(tilted_lines(-4.0f))), 0.0f, 0.3f);
 
     const cv::Mat blank = flat(60, 80, cv::Vec4f::all(0.5f));
-    EXPECT_EQ(geo::auto_straighten(blank).data, blank.data);
-    EXPECT_TRUE(geo::auto_straighten(cv::Mat()).empty());
+    EXPECT_TRUE(geo::auto_straighten(blank).data == blank.data && geo::auto_straighten(cv::Mat()).empty());
     EXPECT_THROW(geo::detect_horizon_angle(cv::Mat(4, 4, CV_16UC3)), std::invalid_argument);
     for (const cv::Mat& m : {blank, cv::Mat(60, 80, CV_32FC3, cv::Scalar::all(0.5)), cv::Mat(1, 2000, CV_8UC1, cv::Scalar(9)),
                              cv::Mat(20000, 1, CV_8UC1, cv::Scalar(9))})
@@ -295,8 +281,7 @@ TEST(OpsAutoCrop, WindowsFollowTheInterest) {
     cv::circle(m, cv::Point(75, 15), 5, cv::Scalar(1.0f, 1.0f, 1.0f, 1.0f), cv::FILLED);
     float x = -1, y = -1, w = -1, h = -1;
     geo::auto_crop(m, 0.0f, x, y, w, h);  // aspect 0 means 1.5
-    EXPECT_NEAR(w * 90.0f / (h * 30.0f), 1.5f, 0.05f);
-    EXPECT_GT(x, 0.0f);
+    EXPECT_TRUE(std::abs(w * 90.0f / (h * 30.0f) - 1.5f) < 0.05f && x > 0.0f) << x << " " << w / h;
     for (const auto& [img, aspect] : {std::pair{cv::Mat(), 1.5f}, {cv::Mat(30, 90, CV_32FC3, cv::Scalar::all(0.5)), 1.5f},
                                       {grey_image(0.2f, 30), kInf}}) {
         geo::auto_crop(img, aspect, x, y, w, h);
@@ -316,9 +301,8 @@ TEST(OpsEffects, VignetteShapeAndGrain) {
     EXPECT_LT(cv::norm(applied(ends, fx::apply_grain, 100.0f, 1.0f), ends, cv::NORM_INF), 1e-6);
     const cv::Mat fine = applied(grey_image(0.5f, 64), fx::apply_grain, 100.0f, 1.0f),
                   coarse = applied(grey_image(0.5f, 64), fx::apply_grain, 100.0f, 100.0f);
-    cv::Scalar mean, dev;
-    cv::meanStdDev(fine, mean, dev);
-    EXPECT_NEAR(dev[0], 0.06, 0.006);  // full strength at mid-grey (the shared field is pinned elsewhere)
+    const cv::Mat red = channel(fine, 0);
+    EXPECT_NEAR(cv::norm(red - cv::mean(red)[0]) / 64, 0.06, 0.006);  // full strength at mid-grey (the shared field is pinned elsewhere)
     // A large grain size blurs the field: neighbours differ far less.
     const auto step = [](const cv::Mat& g) { return cv::norm(g.colRange(1, 64), g.colRange(0, 63), cv::NORM_L1); };
     EXPECT_LT(step(coarse), 0.5 * step(fine));

@@ -24,6 +24,10 @@ ImageBuffer disc_on_texture() {
     return ImageBuffer(rgb);
 }
 
+// A call's result code and the error it left behind.
+using Outcome = std::pair<int, std::string>;
+Outcome outcome(VornalixContext* ctx, int code) { return {code, vornalix_last_error(ctx)}; }
+
 ContextPtr segmented_disc() {
     auto ctx = make_context();
     ctx->pipeline.source = disc_on_texture();
@@ -36,15 +40,14 @@ ContextPtr segmented_disc() {
 TEST(Segmentation, WorkingSizeAndRectangleFigures) {
     using vornalix::segment::subject_rect;
     using vornalix::segment::working_size;
-    EXPECT_EQ(working_size({3000, 4000}), cv::Size(384, 512));
-    EXPECT_EQ(working_size({512, 300}), cv::Size(512, 300));
-    EXPECT_EQ(working_size({10000, 1}), cv::Size(512, 1));  // a sliver keeps one pixel
+    // A sliver keeps one pixel.
+    for (const auto& [in, out] : {std::pair{cv::Size(3000, 4000), cv::Size(384, 512)}, {{512, 300}, {512, 300}}, {{10000, 1}, {512, 1}}})
+        EXPECT_EQ(working_size(in), out) << in;
     EXPECT_EQ(subject_rect({512, 384}, std::numeric_limits<float>::quiet_NaN(), -1.0f), cv::Rect(103, 77, 307, 230));
     // The left edge: one pixel inside the border, not narrowed.
     EXPECT_EQ(subject_rect({512, 384}, 0.0f, -1.0f), cv::Rect(1, 77, 307, 230));
     // Points far outside leave no rectangle; the conversion never overflows.
-    EXPECT_LE(subject_rect({512, 384}, kInf, 0.5f).width, 0);
-    EXPECT_LE(subject_rect({512, 384}, 0.5f, 1e30f).height, 0);
+    EXPECT_TRUE(subject_rect({512, 384}, kInf, 0.5f).width <= 0 && subject_rect({512, 384}, 0.5f, 1e30f).height <= 0);
 }
 
 TEST(Segmentation, BrightDiscOnTextureMask) {
@@ -60,8 +63,7 @@ TEST(Segmentation, BrightDiscOnTextureMask) {
 
     // A read-out buffer one byte short is -2.
     std::vector<unsigned char> buffer(160 * 120 - 1);
-    EXPECT_EQ(vornalix_get_mask(ctx.get(), buffer.data(), 160 * 120 - 1), -2);
-    EXPECT_STREQ(vornalix_last_error(ctx.get()), "output buffer too small");
+    EXPECT_EQ(outcome(ctx.get(), vornalix_get_mask(ctx.get(), buffer.data(), 160 * 120 - 1)), Outcome(-2, "output buffer too small"));
     // The cut-out is pinned by the command-line run.
 }
 
@@ -72,8 +74,7 @@ TEST(Segmentation, LargeImageIsReducedAndMaskComesBackFullSize) {
     ctx->pipeline.source = ImageBuffer(cv::Mat(10, 10, CV_8UC3, cv::Scalar::all(0)));
     ASSERT_EQ(vornalix_segment_subject(ctx.get(), 0.5f, 0.5f), 0) << vornalix_last_error(ctx.get());
     ASSERT_EQ(ctx->segmentation_mask.size(), cv::Size(1024, 128));
-    EXPECT_EQ(ctx->segmentation_mask.at<unsigned char>(64, 512), 255);
-    EXPECT_EQ(ctx->segmentation_mask.at<unsigned char>(10, 40), 0);
+    EXPECT_EQ(cv::Vec2b(ctx->segmentation_mask.at<uchar>(64, 512), ctx->segmentation_mask.at<uchar>(10, 40)), cv::Vec2b(255, 0));
 }
 
 // Failures keep the earlier mask, and a failed cut-out writes nothing.
@@ -82,24 +83,22 @@ TEST(Segmentation, FailuresKeepTheEarlierMask) {
     auto ctx = make_context();
     unsigned char byte = 0;
     EXPECT_EQ(vornalix_segment_subject(ctx.get(), -1, -1), -1);
-    EXPECT_EQ(vornalix_get_mask(ctx.get(), &byte, 1), -1);
-    EXPECT_STREQ(vornalix_last_error(ctx.get()), "no segmentation mask \xe2\x80\x94 call vornalix_segment_subject first");
+    EXPECT_EQ(outcome(ctx.get(), vornalix_get_mask(ctx.get(), &byte, 1)),
+              Outcome(-1, "no segmentation mask \xe2\x80\x94 call vornalix_segment_subject first"));
     ctx->pipeline.source = disc_on_texture();
-    EXPECT_EQ(vornalix_export_subject_png(ctx.get(), dir.file("subject.png").c_str()), -1);
-    EXPECT_STREQ(vornalix_last_error(ctx.get()), "no segmentation mask");
+    EXPECT_EQ(outcome(ctx.get(), vornalix_export_subject_png(ctx.get(), dir.file("subject.png").c_str())),
+              Outcome(-1, "no segmentation mask"));
 
     ctx = segmented_disc();
     const cv::Mat before = ctx->segmentation_mask.clone();
     // A point that leaves GrabCut no rectangle (and, further down, a sliver with no room for one).
-    EXPECT_EQ(vornalix_segment_subject(ctx.get(), kInf, 0.5f), -2);
-    EXPECT_STREQ(vornalix_last_error(ctx.get()), "GrabCut failed");
-    EXPECT_EQ(vornalix_export_subject_png(ctx.get(), dir.file("no/such/dir/subject.png").c_str()), -2);
-    EXPECT_STREQ(vornalix_last_error(ctx.get()), "failed to write PNG");
+    EXPECT_EQ(outcome(ctx.get(), vornalix_segment_subject(ctx.get(), kInf, 0.5f)), Outcome(-2, "GrabCut failed"));
+    EXPECT_EQ(outcome(ctx.get(), vornalix_export_subject_png(ctx.get(), dir.file("no/such/dir/subject.png").c_str())),
+              Outcome(-2, "failed to write PNG"));
     EXPECT_TRUE(std::filesystem::is_empty(dir.path()));  // no temporary left behind either
     ctx->pipeline.source = ImageBuffer(cv::Mat(1, 10000, CV_8UC3, cv::Scalar::all(90)));
     EXPECT_EQ(vornalix_segment_subject(ctx.get(), -1, -1), -2);
-    EXPECT_TRUE(ctx->has_segmentation_mask);
-    EXPECT_EQ(cv::norm(before, ctx->segmentation_mask, cv::NORM_INF), 0.0);
+    EXPECT_TRUE(ctx->has_segmentation_mask && cv::norm(before, ctx->segmentation_mask, cv::NORM_INF) == 0);
 
     // A new image of another size keeps the old mask, which no longer fits;
     // after an unload the mask is still there, the image is not.
@@ -111,7 +110,6 @@ TEST(Segmentation, FailuresKeepTheEarlierMask) {
     vornalix_unload(ctx.get());
     std::vector<unsigned char> mask(160 * 120);
     EXPECT_EQ(vornalix_get_mask(ctx.get(), mask.data(), static_cast<int>(mask.size())), 0);
-    EXPECT_EQ(vornalix_export_subject_png(ctx.get(), out.c_str()), -1);
-    EXPECT_STREQ(vornalix_last_error(ctx.get()), "no image loaded");
+    EXPECT_EQ(outcome(ctx.get(), vornalix_export_subject_png(ctx.get(), out.c_str())), Outcome(-1, "no image loaded"));
     EXPECT_FALSE(std::filesystem::exists(out));
 }
