@@ -12,6 +12,7 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <tuple>
 
 using fixtures::Bytes;
 using fixtures::ExifBuilder;
@@ -50,15 +51,10 @@ TEST(ExifRead, FieldsFromTheirTagsLongTextAndGps) {
         .rationals(kGps, EXIF_TAG_GPS_LATITUDE, {{48, 1}, {51, 1}, {2400, 100}})
         .ascii(kGps, EXIF_TAG_GPS_LONGITUDE_REF, "W").rationals(kGps, EXIF_TAG_GPS_LONGITUDE, {{2, 1}, {21, 1}, {0, 0}});
     const VornalixExif e = read_block(dir, b);
-    EXPECT_EQ(std::string(e.make), std::string(63, 'M'));
-    EXPECT_EQ(std::string(e.lens), std::string(127, 'L'));
-    EXPECT_FLOAT_EQ(e.aperture, 2.8f);
-    EXPECT_FLOAT_EQ(e.exposure_time, 0.004f);
-    EXPECT_EQ(e.iso, 400);
-    EXPECT_STREQ(e.datetime, "2021:05:06 07:08:09");
-    EXPECT_EQ(e.orientation, 6);
-    EXPECT_EQ(e.width, 640);
-    EXPECT_EQ(e.height, 480);
+    EXPECT_EQ(std::tuple(std::string(e.make), std::string(e.lens), std::string(e.datetime)),
+              std::tuple(std::string(63, 'M'), std::string(127, 'L'), std::string("2021:05:06 07:08:09")));
+    EXPECT_EQ(std::tuple(e.aperture, e.exposure_time, e.iso, e.orientation, e.width, e.height),
+              std::tuple(2.8f, 0.004f, 400, 6, 640, 480));
     EXPECT_NEAR(e.gps_latitude, 48.0 + 51.0 / 60.0 + 24.0 / 3600.0, 1e-9);
     EXPECT_NEAR(e.gps_longitude, -(2.0 + 21.0 / 60.0), 1e-9);
 }
@@ -71,16 +67,15 @@ TEST(ExifRead, ApexFallbacksAndZeroDenominators) {
     ExifBuilder b, apex_zero, direct_zero;
     b.rational(kExif, EXIF_TAG_APERTURE_VALUE, 4, 1).srational(kExif, EXIF_TAG_SHUTTER_SPEED_VALUE, -2, 1)
         .ascii(kIfd0, EXIF_TAG_DATE_TIME, "1999:01:01 00:00:00");
-    VornalixExif e = read_block(dir, b);
-    EXPECT_FLOAT_EQ(e.aperture, 4.0f);
-    EXPECT_FLOAT_EQ(e.exposure_time, 4.0f);  // 1 / 2^-2 seconds
-    EXPECT_STREQ(e.datetime, "1999:01:01 00:00:00");
+    const VornalixExif e = read_block(dir, b);
+    EXPECT_EQ(std::tuple(e.aperture, e.exposure_time, std::string(e.datetime)),
+              std::tuple(4.0f, 4.0f, std::string("1999:01:01 00:00:00")));  // 1 / 2^-2 seconds
     apex_zero.rational(kExif, EXIF_TAG_APERTURE_VALUE, 4, 0).srational(kExif, EXIF_TAG_SHUTTER_SPEED_VALUE, 8, 0);
-    e = read_block(dir, apex_zero);
-    EXPECT_EQ(e.aperture + e.exposure_time, 2.0f);
     direct_zero.rational(kExif, EXIF_TAG_FNUMBER, 28, 0).rational(kExif, EXIF_TAG_EXPOSURE_TIME, 1, 0);
-    e = read_block(dir, direct_zero);
-    EXPECT_EQ(e.aperture + e.exposure_time, 0.0f);
+    for (const auto& [block, sum] : {std::pair{&apex_zero, 2.0f}, {&direct_zero, 0.0f}}) {
+        const VornalixExif z = read_block(dir, *block);
+        EXPECT_EQ(z.aperture + z.exposure_time, sum);
+    }
 }
 
 // Entries whose stored format or size does not match are never read at a
@@ -94,16 +89,14 @@ TEST(ExifRead, MalformedEntriesStayZero) {
         .srational(kExif, EXIF_TAG_SHUTTER_SPEED_VALUE, -300, 1)         // 1/2^-300 overflows
         .rationals(kGps, EXIF_TAG_GPS_LATITUDE, {{48, 1}, {51, 1}});  // two of three
     const VornalixExif e = read_block(dir, b);
-    EXPECT_EQ(e.focal_length + e.aperture + e.exposure_time, 0.0f);
-    EXPECT_EQ(e.iso, 0);
+    EXPECT_EQ(e.focal_length + e.aperture + e.exposure_time + static_cast<float>(e.iso), 0.0f);
     EXPECT_TRUE(std::isnan(e.gps_latitude));
 
     // An entry claiming more values than its bytes hold is not read either.
     unsigned char three[3] = {1, 0, 0};
     ExifEntry short_entry{EXIF_TAG_FNUMBER, EXIF_FORMAT_RATIONAL, 1, three, sizeof three, nullptr, nullptr};
     EXPECT_FALSE(md::entry_holds(&short_entry, EXIF_FORMAT_RATIONAL, 1));
-    short_entry.size = 0;
-    short_entry.data = nullptr;
+    short_entry = {EXIF_TAG_FNUMBER, EXIF_FORMAT_RATIONAL, 1, nullptr, 0, nullptr, nullptr};
     EXPECT_FALSE(md::entry_holds(&short_entry, EXIF_FORMAT_RATIONAL, 1));
 }
 
@@ -127,21 +120,15 @@ TEST(ExifRead, FilesWithoutExifAndTheDecoderFallback) {
     ctx->source_path = dir.file("plain.jpg");
     auto& d = ctx->decoder;
     std::memset(d.make, 'K', sizeof d.make);  // no terminator: at most 63 characters are taken
-    d.iso_speed = 99.9f;
     d.shutter = 0.5f;
     d.flip = 6;
-    ASSERT_EQ(vornalix_get_exif(ctx.get(), &e), 0);
-    EXPECT_EQ(std::string(e.make), std::string(63, 'K'));
-    EXPECT_EQ(e.iso, 99);
-    EXPECT_EQ(e.exposure_time, 0.5f);
-    EXPECT_EQ(e.orientation, 6);
     // An ISO beyond the int range is clamped, not converted out of range.
-    d.iso_speed = 1e12f;
-    ASSERT_EQ(vornalix_get_exif(ctx.get(), &e), 0);
-    EXPECT_EQ(e.iso, INT_MAX);
-    d.iso_speed = std::nanf("");
-    ASSERT_EQ(vornalix_get_exif(ctx.get(), &e), 0);
-    EXPECT_EQ(e.iso, 0);
+    for (const auto& [iso, expected] : {std::pair{99.9f, 99}, {1e12f, INT_MAX}, {std::nanf(""), 0}}) {
+        d.iso_speed = iso;
+        ASSERT_EQ(vornalix_get_exif(ctx.get(), &e), 0);
+        EXPECT_EQ(std::tuple(std::string(e.make), e.iso, e.exposure_time, e.orientation),
+                  std::tuple(std::string(63, 'K'), expected, 0.5f, 6));
+    }
 }
 
 TEST(ExifCopy, ReplacesLeadingAppSegmentsAndKeepsThePicture) {
@@ -150,7 +137,6 @@ TEST(ExifCopy, ReplacesLeadingAppSegmentsAndKeepsThePicture) {
     fixtures::write_bytes(src, fixtures::jpeg_with_exif(fixtures::camera_block()));
     const Bytes plain = fixtures::plain_jpeg();  // begins with a JFIF APP0
     fixtures::write_bytes(dst, plain);
-
     ASSERT_TRUE(md::copy_exif(src, dst));
     const Bytes out = fixtures::read_bytes(dst);
     ASSERT_EQ(Bytes(out.begin(), out.begin() + 4), (Bytes{0xFF, 0xD8, 0xFF, 0xE1}));
@@ -163,9 +149,7 @@ TEST(ExifCopy, ReplacesLeadingAppSegmentsAndKeepsThePicture) {
     // What the block says once copied (upright orientation) is the export tests' concern.
 
     // An existing APP1 is replaced too, but one behind an APP2 (XMP, say) is kept.
-    ExifBuilder old;
-    old.ascii(EXIF_IFD_0, EXIF_TAG_MAKE, "Old");
-    fixtures::write_bytes(dst, fixtures::jpeg_with_exif(old.block()));
+    fixtures::write_bytes(dst, fixtures::jpeg_with_exif(ExifBuilder().ascii(EXIF_IFD_0, EXIF_TAG_MAKE, "Old").block()));
     ASSERT_TRUE(md::copy_exif(src, dst));
     EXPECT_EQ(fixtures::segments_with_marker(fixtures::read_bytes(dst), 0xE1).size(), 1u);
     const Bytes xmp(40, 'x');
@@ -204,15 +188,14 @@ TEST(ExifCopy, CameraRawBlockForADevelopedJpeg) {
     const Bytes block = fixtures::segments_with_marker(fixtures::read_bytes(dst), 0xE1).at(0);
     ExifData* data = exif_data_new_from_data(block.data(), static_cast<unsigned>(block.size()));
     ASSERT_TRUE(data);
-    EXPECT_FALSE(exif_content_get_entry(data->ifd[EXIF_IFD_0], EXIF_TAG_STRIP_OFFSETS));
-    EXPECT_FALSE(exif_content_get_entry(data->ifd[EXIF_IFD_0], EXIF_TAG_IMAGE_WIDTH));
+    for (ExifTag tag : {EXIF_TAG_STRIP_OFFSETS, EXIF_TAG_IMAGE_WIDTH})
+        EXPECT_FALSE(exif_content_get_entry(data->ifd[EXIF_IFD_0], tag));
     exif_data_unref(data);
     VornalixExif e;
     ASSERT_TRUE(md::read_exif(dst, e));
-    EXPECT_STREQ(e.model, "Canon EOS 30D");
-    EXPECT_FLOAT_EQ(e.exposure_time, 1.0f / 400.0f);  // from the EXIF sub-IFD
-    EXPECT_STREQ(e.datetime, "2009:07:21 13:03:20");
-    EXPECT_EQ(e.orientation, 1);
+    // The exposure time comes from the EXIF sub-IFD.
+    EXPECT_EQ(std::tuple(std::string(e.model), e.exposure_time, std::string(e.datetime), e.orientation),
+              std::tuple(std::string("Canon EOS 30D"), 1.0f / 400.0f, std::string("2009:07:21 13:03:20"), 1));
 }
 
 TEST(ExifStrip, DropsEveryApp1BeforeTheScanAndStopsThere) {
@@ -256,10 +239,9 @@ TEST(ExifSegments, TruncatedGarbageAndOversizedAreNeverDamaged) {
     // both walks, and as a source it gives nothing rather than a damaged target.
     vornalix::testing::TempDir dir;
     const std::string src = dir.file("src.jpg"), path = dir.file("t.jpg"), other = dir.file("other.jpg");
-    fixtures::write_bytes(src, full);
-    fixtures::write_bytes(other, original);
     const Bytes cut = fixtures::concat({{0xFF, 0xD8, 0xFF, 0xE1, 0x40, 0x00}, Bytes(20, 0)});
-    fixtures::write_bytes(path, cut);
+    for (const auto& [name, bytes] : {std::pair{src, full}, {other, original}, {path, cut}})
+        fixtures::write_bytes(name, bytes);
     EXPECT_FALSE(md::strip_exif(path));
     EXPECT_FALSE(md::copy_exif(src, path));
     EXPECT_EQ(fixtures::read_bytes(path), cut);

@@ -16,6 +16,7 @@
 #include <functional>
 #include <numeric>
 #include <stdexcept>
+#include <tuple>
 
 #include <sys/resource.h>
 
@@ -52,8 +53,7 @@ void expect_failed_writes_leave_target(const Bytes& original, const std::vector<
         rlimit saved{};
         getrlimit(RLIMIT_FSIZE, &saved);
         const auto previous = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limited = saved;
-        limited.rlim_cur = kLimit;
+        const rlimit limited{kLimit, saved.rlim_max};
         setrlimit(RLIMIT_FSIZE, &limited);
         const bool written = write(target);
         setrlimit(RLIMIT_FSIZE, &saved);
@@ -83,8 +83,7 @@ TEST(Export, SixteenBitsToEightBitFormats) {
     EXPECT_EQ(cv::imread(dir.file("16.png"), cv::IMREAD_UNCHANGED).type(), CV_16UC3);
     for (const char* name : {"8.png", "p.bmp"}) {
         const cv::Mat eight = cv::imread(dir.file(name), cv::IMREAD_UNCHANGED);
-        ASSERT_EQ(eight.type(), CV_8UC3) << name;
-        EXPECT_EQ(eight.at<cv::Vec3b>(0, 0), cv::Vec3b(191, 128, 64)) << name;
+        EXPECT_EQ(std::pair(eight.type(), eight.at<cv::Vec3b>(0, 0)), std::pair(CV_8UC3, cv::Vec3b(191, 128, 64))) << name;
     }
     EXPECT_NEAR(cv::imread(dir.file("t.jpg")).at<cv::Vec3b>(2, 2)[0], 191, 3);
 
@@ -106,15 +105,13 @@ TEST(Export, KeepExifCopiesTheSourceBlockWithUprightOrientation) {
     fixtures::write_bytes(source, fixtures::jpeg_with_exif(fixtures::camera_block()));
     auto ctx = flat_context(30000, 30000, 30000);
     ctx->source_path = source;
-    ASSERT_EQ(vornalix_export_jpeg(ctx.get(), dir.file("keep.jpg").c_str(), 90, 0, 1), 0);
-    ASSERT_EQ(vornalix_export_jpeg(ctx.get(), dir.file("drop.jpg").c_str(), 90, 0, 0), 0);
-    ASSERT_EQ(vornalix_export_jpeg(ctx.get(), source.c_str(), 90, 0, 1), 0);
+    for (const auto& [path, keep] : {std::pair{dir.file("keep.jpg"), 1}, {dir.file("drop.jpg"), 0}, {source, 1}})
+        ASSERT_EQ(vornalix_export_jpeg(ctx.get(), path.c_str(), 90, 0, keep), 0);
     for (const std::string& kept : {dir.file("keep.jpg"), source}) {
         VornalixExif e;
         ASSERT_TRUE(vornalix::metadata::read_exif(kept, e));
-        EXPECT_STREQ(e.make, "Maker");
-        EXPECT_EQ(e.orientation, 1);
-        EXPECT_EQ(cv::Size(e.width, e.height), cv::Size(8, 6));  // the written size, not the camera's
+        // The written size, not the camera's.
+        EXPECT_EQ(std::tuple(std::string(e.make), e.orientation, e.width, e.height), std::tuple("Maker", 1, 8, 6));
     }
     VornalixExif e;
     EXPECT_FALSE(vornalix::metadata::read_exif(dir.file("drop.jpg"), e));
@@ -129,13 +126,11 @@ TEST(Export, KeepExifCopiesTheSourceBlockWithUprightOrientation) {
 TEST(Export, RenderingRulesOfExportsAndHistograms) {
     vornalix::testing::TempDir dir;
     auto ctx = flat_context(65535, 65535, 65535, 4, 3);
-    ctx->pipeline.result = vornalix::ImageBuffer();
-    ctx->processed = false;
+    ctx->pipeline.result = vornalix::ImageBuffer(), ctx->processed = false;
     ASSERT_EQ(vornalix_export_png(ctx.get(), dir.file("r.png").c_str(), 8), 0);
     EXPECT_FALSE(ctx->processed);
     // With the flag set, the existing result is written as it stands.
-    ctx->pipeline.result.fill(0);
-    ctx->processed = true;
+    ctx->pipeline.result.fill(0), ctx->processed = true;
     ASSERT_EQ(vornalix_export_png(ctx.get(), dir.file("r.png").c_str(), 8), 0);
     EXPECT_EQ(cv::imread(dir.file("r.png")).at<cv::Vec3b>(0, 0), cv::Vec3b(0, 0, 0));
 
@@ -155,10 +150,8 @@ TEST(Histogram, BinsAndSums) {
     unsigned r[256], g[256], b[256], l[256];
     auto grey = flat_context(32768, 32768, 32768, 5, 4);
     ASSERT_EQ(vornalix_get_histogram(grey.get(), r, g, b, l), 0);
-    for (const unsigned* h : {r, g, b, l}) {
-        EXPECT_EQ(h[128], 20u);
-        EXPECT_EQ(std::accumulate(h, h + 256, 0u), 20u);
-    }
+    for (const unsigned* h : {r, g, b, l})
+        EXPECT_EQ(std::pair(h[128], std::accumulate(h, h + 256, 0u)), std::pair(20u, 20u));
     auto red = flat_context(65535, 0, 0, 3, 3);
     ASSERT_EQ(vornalix_get_histogram(red.get(), r, g, b, l), 0);
     EXPECT_EQ(r[255] + g[0] + l[54], 27u);  // luminance weights red by 0.2126

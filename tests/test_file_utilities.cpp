@@ -67,8 +67,8 @@ TEST(Thumbnail, StandardImagesAreBoundedAndRawFilesGiveTheCamerasJpeg) {
     LibRaw raw(0);
     ASSERT_EQ(raw.open_file(VORNALIX_TEST_CR2), LIBRAW_SUCCESS);
     ASSERT_EQ(raw.unpack_thumb(), LIBRAW_SUCCESS);
-    const std::vector<unsigned char> embedded(raw.imgdata.thumbnail.thumb,
-                                              raw.imgdata.thumbnail.thumb + raw.imgdata.thumbnail.tlength);
+    const libraw_thumbnail_t& t = raw.imgdata.thumbnail;
+    const std::vector<unsigned char> embedded(t.thumb, t.thumb + t.tlength);
     Thumb thumb(VORNALIX_TEST_CR2);
     ASSERT_EQ(thumb.code, 0);
     const std::vector<unsigned char> bytes = thumb.bytes();
@@ -93,9 +93,7 @@ TEST(FileUtilities, RefuseForeignFormatsAndRawFilesWithoutPreview) {
             else
                 EXPECT_EQ(code, -1);
         }
-        EXPECT_EQ(thumb.data, nullptr);
-        EXPECT_EQ(thumb.size, 0u);
-        EXPECT_EQ(hashed.hash, 0u);
+        EXPECT_EQ(std::tuple(thumb.data, thumb.size, hashed.hash), std::tuple(nullptr, 0u, 0u));
     }
     unsigned int size = 0;
     EXPECT_EQ(vornalix_extract_thumbnail(dng.c_str(), nullptr, &size), -1);
@@ -116,10 +114,7 @@ TEST(Thumbnail, BitmapIsCheckedBeforeItIsRead) {
         free(t.thumb);
         t.thumb = static_cast<char*>(std::malloc(length));
         std::memset(t.thumb, 100, length);
-        t.tlength = length;
-        t.twidth = 40;
-        t.theight = 30;
-        t.tformat = LIBRAW_THUMBNAIL_BITMAP;
+        t.tlength = length, t.twidth = 40, t.theight = 30, t.tformat = LIBRAW_THUMBNAIL_BITMAP;
         const bool whole = length == 40u * 30u * 3u;
         const auto take = [&] { vornalix::take_raw_thumbnail(raw, thumb); return 0; };
         ASSERT_EQ(vornalix::api::guarded(nullptr, take), whole ? 0 : -3);
@@ -156,11 +151,9 @@ TEST(PerceptualHash, FilesOfAllKinds) {
     TempDir dir;
     cv::Mat row(1, 600, CV_8UC3);
     for (int x = 0; x < 600; ++x) row.at<cv::Vec3b>(0, x) = cv::Vec3b::all(static_cast<uchar>(x * 255 / 599));
-    ASSERT_TRUE(cv::imwrite(dir.file("a.png"), scene(1)));
-    ASSERT_TRUE(cv::imwrite(dir.file("a.JPG"), scene(1), {cv::IMWRITE_JPEG_QUALITY, 80}));
-    ASSERT_TRUE(cv::imwrite(dir.file("b.png"), scene(2)));
-    ASSERT_TRUE(cv::imwrite(dir.file("black.bmp"), cv::Mat(30, 40, CV_8UC3, cv::Scalar::all(0))));
-    ASSERT_TRUE(cv::imwrite(dir.file("thin.png"), row));
+    for (const auto& [name, picture] : {std::pair{"a.png", scene(1)}, {"a.JPG", scene(1)}, {"b.png", scene(2)},
+                                        {"black.bmp", cv::Mat(30, 40, CV_8UC3, cv::Scalar::all(0))}, {"thin.png", row}})
+        ASSERT_TRUE(cv::imwrite(dir.file(name), picture, {cv::IMWRITE_JPEG_QUALITY, 80}));
     const Hashed png(dir.file("a.png")), jpeg(dir.file("a.JPG")), other(dir.file("b.png")), raw(VORNALIX_TEST_CR2),
         black(dir.file("black.bmp")), thin(dir.file("thin.png"));
     for (const Hashed* h : {&png, &jpeg, &other, &raw, &black, &thin}) ASSERT_EQ(h->code, 0);

@@ -74,8 +74,7 @@ TEST(SizeLimit, ChoosesTheWorkingSizeAndKeepsTheLook) {
         vornalix_set_size_limit(ctx.get(), limit);
         EXPECT_EQ(vornalix_load_arw(ctx.get(), dng.c_str(), 1), 0) << vornalix_last_error(ctx.get());
         int w = 0, h = 0;
-        EXPECT_EQ(vornalix_get_full_size(ctx.get(), &w, &h), 0);
-        EXPECT_EQ(cv::Size(w, h), cv::Size(1200, 800));
+        EXPECT_EQ((std::tuple{vornalix_get_full_size(ctx.get(), &w, &h), w, h}), std::tuple(0, 1200, 800));
         edit_profiles::set_profile(ctx.get(), profile, false);
         EXPECT_EQ(vornalix_process(ctx.get()), 0);  // a crop changes the size
         cv::Mat preview(loaded_size(ctx.get()), CV_8UC4);
@@ -117,10 +116,8 @@ TEST(StandardRoute, DecodesByContentNotBySuffix) {
         fixtures::write_bytes(strip, png);
         vornalix_set_exposure(ctx.get(), 1.0f);
         ASSERT_EQ(vornalix_load_arw(ctx.get(), strip.c_str(), 1), 0) << vornalix_last_error(ctx.get());
-        EXPECT_EQ(loaded_size(ctx.get()), cv::Size(4096, 1));
-        EXPECT_EQ(ctx->params.exposure, 0.0f);
-        EXPECT_EQ(ctx->source_path, strip);
-        EXPECT_TRUE(ctx->decoder.image.empty());
+        EXPECT_EQ(std::tuple(loaded_size(ctx.get()), ctx->params.exposure, ctx->source_path, ctx->decoder.image.empty()),
+                  std::tuple(cv::Size(4096, 1), 0.0f, strip, true));
         EXPECT_EQ(ctx->pipeline.source.mat.at<cv::Vec4w>(0, 100), cv::Vec4w(200 * 257, 40 * 257, 10 * 257, 65535));
     }
 }
@@ -201,8 +198,7 @@ TEST(RawRoute, ProcessedImageViewChecksLayoutAndSize) {
     const size_t payload = 4 * 3 * 3 * 2;
     std::vector<unsigned char> storage(sizeof(libraw_processed_image_t) + payload);
     auto* img = reinterpret_cast<libraw_processed_image_t*>(storage.data());
-    img->width = 4;
-    img->height = 3;
+    img->width = 4, img->height = 3;
     auto* samples = reinterpret_cast<unsigned short*>(img->data);
     for (int i = 0; i < 4 * 3 * 3; ++i) samples[i] = static_cast<unsigned short>(i);
     // `last` is the bottom-right pixel of the copy; zero where the view is refused.
@@ -213,10 +209,7 @@ TEST(RawRoute, ProcessedImageViewChecksLayoutAndSize) {
                           Case{3, payload - 1, 16, LIBRAW_IMAGE_BITMAP, {}}, Case{4, payload, 16, LIBRAW_IMAGE_BITMAP, {}},
                           Case{3, payload, 8, LIBRAW_IMAGE_BITMAP, {}}, Case{3, payload, 16, LIBRAW_IMAGE_JPEG, {}}}) {
         SCOPED_TRACE(::testing::Message() << c.colors << " colours, " << c.size << " bytes, " << c.bits << " bits");
-        img->colors = c.colors;
-        img->data_size = c.size;
-        img->bits = c.bits;
-        img->type = c.type;
+        img->colors = c.colors, img->data_size = c.size, img->bits = c.bits, img->type = c.type;
         cv::Mat rgb;
         const auto copy = [&] { rgb = vornalix::copy_processed_image(*img, 16); return 0; };
         EXPECT_EQ(vornalix::api::guarded(nullptr, copy), c.last == cv::Vec3w() ? -1 : 0);
@@ -241,14 +234,12 @@ TEST(RawRoute, FailuresKeepThePreviousImageAndShotData) {
 
     fixtures::write_bytes(dir.file("garbage.cr2"), fixtures::Bytes(5000, 'x'));
     vt::DngOptions huge;
-    huge.declared_width = 30000;
-    huge.declared_height = 20000;
+    huge.declared_width = 30000, huge.declared_height = 20000;
     ASSERT_TRUE(vt::write_bayer_dng(dir.file("huge.dng"), vt::make_test_scene(64, 48), huge));
     expect_failed_loads_keep(ctx.get(), {{dir.file("n\xC3\xA4me.cr2"), "LibRaw open_file failed: "},
                                          {dir.file("garbage.cr2"), "LibRaw "},
                                          {dir.file("huge.dng"), "RAW frame too large: 30000 x 20000 pixels"}});
     EXPECT_EQ(ctx->decoder.error, vornalix_last_error(ctx.get()));
     EXPECT_EQ(ctx->decoder.path, dir.file("huge.dng"));  // the one decoder field a failure changes
-    EXPECT_EQ(ctx->decoder.width, 64);
-    EXPECT_STREQ(ctx->decoder.make, "FirstMake");
+    EXPECT_EQ(std::pair(ctx->decoder.width, std::string(ctx->decoder.make)), std::pair(64, std::string("FirstMake")));
 }

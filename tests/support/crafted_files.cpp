@@ -1,10 +1,10 @@
 #include "support/crafted_files.h"
+#include "support/exif_fixtures.h"
 
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
 
 #include <cstdint>
-#include <fstream>
 #include <vector>
 
 namespace vornalix::testing {
@@ -15,12 +15,6 @@ void put_le(std::vector<unsigned char>& bytes, uint32_t value, int n) {
     for (int i = 0; i < n; ++i) bytes.push_back(static_cast<unsigned char>(value >> (8 * i)));
 }
 
-bool write_bytes(const std::string& path, const std::vector<unsigned char>& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
-}
-
 }  // namespace
 
 Bytes bmp_bytes(const BmpLayout& l, const Bytes& pixels) {
@@ -29,19 +23,14 @@ Bytes bmp_bytes(const BmpLayout& l, const Bytes& pixels) {
     const uint32_t offset = kFileHeader + (l.core ? kCoreHeader : kInfoHeader) +
                             4 * static_cast<uint32_t>(l.masks.size()) + entry * static_cast<uint32_t>(l.palette.size());
     Bytes b = {'B', 'M'};
-    put_le(b, offset + static_cast<uint32_t>(pixels.size()), 4);
-    put_le(b, 0, 4);
-    put_le(b, offset, 4);
+    for (uint32_t v : {offset + static_cast<uint32_t>(pixels.size()), 0u, offset}) put_le(b, v, 4);
     const auto width = static_cast<uint32_t>(l.width), height = static_cast<uint32_t>(l.top_down ? -l.height : l.height);
     if (l.core) {
         put_le(b, kCoreHeader, 4);
         for (uint32_t v : {width, height, 1u, static_cast<uint32_t>(l.bits)}) put_le(b, v, 2);  // sizes, planes, depth
     } else {
-        put_le(b, kInfoHeader, 4);
-        put_le(b, width, 4);
-        put_le(b, height, 4);
-        put_le(b, 1, 2);  // planes
-        put_le(b, static_cast<uint32_t>(l.bits), 2);
+        for (uint32_t v : {kInfoHeader, width, height}) put_le(b, v, 4);
+        for (uint32_t v : {1u, static_cast<uint32_t>(l.bits)}) put_le(b, v, 2);  // planes, depth
         for (uint32_t v : {static_cast<uint32_t>(l.compression), static_cast<uint32_t>(pixels.size()), kDotsPerMetre,
                            kDotsPerMetre, static_cast<uint32_t>(l.palette.size()), 0u})
             put_le(b, v, 4);
@@ -94,14 +83,16 @@ Bytes jpeg_with_icc(const Bytes& jpeg, const Bytes& profile) {
 bool write_rle_bmp(const std::string& path, int width, int height) {
     BmpLayout layout{width, height, 8, 1, {}, {}};  // RLE8
     for (int i = 0; i < 256; ++i) layout.palette.push_back({static_cast<unsigned char>(i), static_cast<unsigned char>(i), static_cast<unsigned char>(i)});
-    return write_bytes(path, bmp_bytes(layout, {0, 1}));  // end of bitmap at once
+    fixtures::write_bytes(path, bmp_bytes(layout, {0, 1}));  // end of bitmap at once
+    return true;
 }
 
 bool write_pfm(const std::string& path) {
     cv::Mat image(24, 32, CV_32FC3, cv::Scalar(0.25f, 0.5f, 0.75f));
     std::vector<unsigned char> bytes;
     if (!cv::imencode(".pfm", image, bytes)) return false;
-    return write_bytes(path, bytes);
+    fixtures::write_bytes(path, bytes);
+    return true;
 }
 
 }  // namespace vornalix::testing

@@ -11,12 +11,8 @@ namespace {
 
 enum Type : std::uint16_t { kByte = 1, kAscii = 2, kShort = 3, kLong = 4, kRational = 5, kSRational = 10 };
 
-struct Entry {
-    std::uint16_t tag;
-    std::uint16_t type;
-    std::uint32_t count;
-    std::vector<std::uint8_t> bytes;  // little-endian value(s)
-};
+// A field of the IFD; `bytes` holds its little-endian value(s).
+struct Entry { std::uint16_t tag, type; std::uint32_t count; std::vector<std::uint8_t> bytes; };
 
 void put(std::vector<std::uint8_t>& v, std::uint32_t x, int bytes) {
     for (int i = 0; i < bytes; ++i) v.push_back(static_cast<std::uint8_t>(x >> (8 * i)));
@@ -40,8 +36,8 @@ Entry ascii(std::uint16_t tag, const std::string& text) {
 // single IFD followed by the values too long to sit in it.
 bool write_tiff(const std::string& path, std::vector<Entry> entries, const std::vector<std::uint8_t>& strip) {
     const std::uint32_t strip_offset = 8, ifd_offset = strip_offset + ((strip.size() + 1) & ~1u);
-    entries.push_back(entry(273, kLong, {strip_offset}));
-    entries.push_back(entry(279, kLong, {static_cast<std::int64_t>(strip.size())}));
+    entries.insert(entries.end(),
+                   {entry(273, kLong, {strip_offset}), entry(279, kLong, {static_cast<std::int64_t>(strip.size())})});
     std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.tag < b.tag; });
     std::vector<std::uint8_t> file = {'I', 'I', 42, 0}, data;
     put(file, ifd_offset, 4);
@@ -50,9 +46,8 @@ bool write_tiff(const std::string& path, std::vector<Entry> entries, const std::
     const auto data_offset = static_cast<std::uint32_t>(ifd_offset + 2 + 12 * entries.size() + 4);
     put(file, static_cast<std::uint32_t>(entries.size()), 2);
     for (Entry& e : entries) {
-        put(file, e.tag, 2);
-        put(file, e.type, 2);
-        put(file, e.count, 4);
+        for (auto [value, width] : {std::pair<std::uint32_t, int>{e.tag, 2}, {e.type, 2}, {e.count, 4}})
+            put(file, value, width);
         if (e.bytes.size() > 4) {
             put(file, data_offset + static_cast<std::uint32_t>(data.size()), 4);
             data.insert(data.end(), e.bytes.begin(), e.bytes.end());
@@ -105,8 +100,7 @@ bool write_bayer_dng(const std::string& path, const cv::Mat& rgb, const DngOptio
             mosaic.at<std::uint16_t>(y, x) = rgb.at<cv::Vec3w>(y, x)[channel];
         }
     std::vector<Entry> entries = common_entries(rgb.cols, rgb.rows, 32803, options);
-    entries.push_back(entry(33421, kShort, {2, 2}));
-    entries.push_back(entry(33422, kByte, {0, 1, 1, 2}));
+    entries.insert(entries.end(), {entry(33421, kShort, {2, 2}), entry(33422, kByte, {0, 1, 1, 2})});  // CFA 2 x 2, RGGB
     return write_tiff(path, entries, samples_le(mosaic));
 }
 

@@ -36,9 +36,7 @@ ExifBuilder::~ExifBuilder() { exif_data_unref(data_); }
 ExifBuilder& ExifBuilder::raw(ExifIfd ifd, unsigned tag, ExifFormat format, unsigned components,
                               const Bytes& bytes) {
     ExifEntry* e = exif_entry_new();
-    e->tag = static_cast<ExifTag>(tag);
-    e->format = format;
-    e->components = components;
+    e->tag = static_cast<ExifTag>(tag), e->format = format, e->components = components;
     e->size = static_cast<unsigned>(bytes.size());
     e->data = static_cast<unsigned char*>(std::malloc(bytes.size() + 1));
     std::copy(bytes.begin(), bytes.end(), e->data);
@@ -64,22 +62,22 @@ ExifBuilder& ExifBuilder::rational(ExifIfd ifd, unsigned tag, unsigned num, unsi
     return rationals(ifd, tag, {{num, den}});
 }
 
+// One value of `format`, set in place by libexif's writer for it.
+template <class Set, class Value>
+ExifBuilder& scalar(ExifBuilder& b, ExifIfd ifd, unsigned tag, ExifFormat format, Set set, Value v) {
+    Bytes bytes(exif_format_get_size(format));
+    set(bytes.data(), kOrder, v);
+    return b.raw(ifd, tag, format, 1, bytes);
+}
+
 ExifBuilder& ExifBuilder::srational(ExifIfd ifd, unsigned tag, int num, int den) {
-    Bytes b(8);
-    exif_set_srational(b.data(), kOrder, {num, den});
-    return raw(ifd, tag, EXIF_FORMAT_SRATIONAL, 1, b);
+    return scalar(*this, ifd, tag, EXIF_FORMAT_SRATIONAL, exif_set_srational, ExifSRational{num, den});
 }
-
 ExifBuilder& ExifBuilder::short_value(ExifIfd ifd, unsigned tag, unsigned short v) {
-    Bytes b(2);
-    exif_set_short(b.data(), kOrder, v);
-    return raw(ifd, tag, EXIF_FORMAT_SHORT, 1, b);
+    return scalar(*this, ifd, tag, EXIF_FORMAT_SHORT, exif_set_short, v);
 }
-
 ExifBuilder& ExifBuilder::long_value(ExifIfd ifd, unsigned tag, unsigned v) {
-    Bytes b(4);
-    exif_set_long(b.data(), kOrder, v);
-    return raw(ifd, tag, EXIF_FORMAT_LONG, 1, b);
+    return scalar(*this, ifd, tag, EXIF_FORMAT_LONG, exif_set_long, v);
 }
 
 Bytes ExifBuilder::block() const {
