@@ -81,10 +81,9 @@ TEST(Render, ProcessedFlagSizeQueriesAndUnload) {
 }
 
 TEST(BackgroundBlur, MaskBlendsPreviewAndBlurredCopy) {
-    using vornalix::background_blur_kernel;
-    EXPECT_EQ(background_blur_kernel(50.0f), 31);  // 30.5 -> 30 -> odd 31
-    EXPECT_EQ(background_blur_kernel(3.0f), 3);    // 1.83 -> 1, raised to 3
-    EXPECT_EQ(background_blur_kernel(std::numeric_limits<float>::infinity()), 61);
+    // 50: 30.5 -> 30 -> odd 31; 3: 1.83 -> 1, raised to 3.
+    for (auto [strength, kernel] : {std::pair{50.0f, 31}, {3.0f, 3}, {std::numeric_limits<float>::infinity(), 61}})
+        EXPECT_EQ(vornalix::background_blur_kernel(strength), kernel) << strength;
     vornalix_set_bg_blur(nullptr, 10.0f);  // the setter holds the strength to 0..100
 
     auto ctx = context_with_image(64, 40);
