@@ -109,8 +109,8 @@ TEST(StageSettings, NeutralAndNonFiniteValuesAreSkippedHugeOnesStayInRange) {
             const cv::Mat& in = v > 0 && s.stage != Stage{&P::apply_lens_corrections} ? wide : unit;
             const cv::Mat out = run_stage(s.stage, in, e);
             ASSERT_EQ(out.size(), in.size());
-            const bool smoothing = s.field == &E::nr_luminance || s.field == &E::nr_color;
-            EXPECT_TRUE(smoothing ? all_finite(out) : bool(colours_in_unit_range(out))) << &s - sliders << ": " << v;
+            EXPECT_TRUE(s.stage == Stage{&P::apply_noise_reduction} ? all_finite(out) : bool(colours_in_unit_range(out)))
+                << &s - sliders << ": " << v;
             EXPECT_TRUE(identical(channel(out, 3), channel(in, 3))) << &s - sliders << ": " << v;
         }
     }
@@ -126,16 +126,14 @@ TEST(NoiseReduction, KernelSizesFollowTheSlidersUpToACap) {
         EXPECT_EQ(changed_reach(noise_reduced(spot, luminance, colour), noise_reduced(grey, luminance, colour)), reach)
             << luminance << " " << colour;
     // Huge sliders stop near twice the long side.
-    const int cap = vornalix::stage_math::max_kernel_size(cv::Size(12, 7));
-    EXPECT_EQ(cap, 25);
-    EXPECT_EQ(vornalix::stage_math::slider_kernel_size(3e38f, 4.0f, cap), 25);
+    namespace sm = vornalix::stage_math;
+    EXPECT_EQ(sm::slider_kernel_size(3e38f, 4.0f, sm::max_kernel_size(cv::Size(12, 7))), 25);
 }
 
 TEST(NoiseReduction, LuminanceSmoothingKeepsBlackAndDoesNotClamp) {
     cv::Mat in = noise(9, 9, 0.2f, 0.8f);
     in.at<cv::Vec4f>(0, 0) = {0, 0, 0, 0.4f};
-    const cv::Mat out = noise_reduced(in, 100, 0);
-    EXPECT_EQ(out.at<cv::Vec4f>(0, 0), cv::Vec4f(0, 0, 0, 0.4f));
+    EXPECT_EQ(noise_reduced(in, 100, 0).at<cv::Vec4f>(0, 0), cv::Vec4f(0, 0, 0, 0.4f));
     EXPECT_NEAR(noise_reduced(flat(5, 5, {1.2f, 1.2f, 1.2f, 1}), 100, 0).at<cv::Vec4f>(2, 2)[0], 1.2f, 1e-5);
 }
 
@@ -145,8 +143,8 @@ TEST(Sharpening, ThresholdGatesTheDetailAndTheResultIsClamped) {
     // Detail everywhere is smaller than the 0.2 step: a threshold of 0.2 keeps the image.
     EXPECT_LT(cv::norm(sharpened(in, 150, 0.2f * 65535), in, cv::NORM_INF), 1e-6);
     // t = 1 amplifies nothing inside 0..1 but still clamps values outside it.
-    const cv::Mat wide = noise(9, 9, -0.5f, 1.5f), clamped = cv::max(cv::min(wide, 1.0), 0.0);  // alpha is 1
-    EXPECT_TRUE(identical(sharpened(wide, 40, 65535), clamped));
+    const cv::Mat wide = noise(9, 9, -0.5f, 1.5f);  // alpha is 1
+    EXPECT_TRUE(identical(sharpened(wide, 40, 65535), cv::max(cv::min(wide, 1.0), 0.0)));
 }
 
 TEST(LensCorrections, DistortionNormalisesByTheLargerHalfSize) {
@@ -174,12 +172,11 @@ TEST(LensCorrections, DefringeWindowEdgesAndSaturationFloor) {
     // Inside the window edges (0.25 and 0.4, exclusive) hues move; outside they stay.
     for (float h : {0.26f, 0.39f, 0.2f, 0.45f, 0.86f})
         EXPECT_EQ(defringed(rgb_of_hsl(h, 0.8f, 0.5f), 100)[0] != rgb_of_hsl(h, 0.8f, 0.5f)[0], h > 0.25f && h < 0.4f) << h;
-    // Saturation threshold: at 1 only pixels above S = 0.495 count.
-    EXPECT_EQ(defringed({0.6f, 0.4f, 0.6f}, 1)[0], 0.6f);  // S = 0.2
-    EXPECT_LT(defringed({0.8f, 0.2f, 0.8f}, 1)[0], 0.8f);  // S = 0.6
+    // Saturation threshold: at 1 only pixels above S = 0.495 count (S = 0.2 stays, 0.6 moves);
     // max + min = 2: the HSL saturation's denominator is 0; such a pixel is no fringe.
-    EXPECT_EQ(defringed({1.5f, 0.5f, 1.5f}, 100), cv::Vec4f(1.5f, 0.5f, 1.5f, 0.7f));
-    EXPECT_EQ(defringed({1.0f, 1.0f, 1.0f}, 100), cv::Vec4f(1, 1, 1, 0.7f));
+    for (auto [rgb, amount, moves] : {std::tuple{cv::Vec3f(0.6f, 0.4f, 0.6f), 1.0f, false}, {{0.8f, 0.2f, 0.8f}, 1.0f, true},
+                                      {{1.5f, 0.5f, 1.5f}, 100.0f, false}, {{1.0f, 1.0f, 1.0f}, 100.0f, false}})
+        EXPECT_EQ(defringed(rgb, amount) != cv::Vec4f(rgb[0], rgb[1], rgb[2], 0.7f), moves) << rgb;
     EXPECT_TRUE(all_finite(corrected(noise(8, 8, -1.0f, 2.0f), 0, 0, 0, 3.4e38f)));
 }
 
@@ -221,12 +218,10 @@ TEST(LocalContrast, DehazePatchDarkChannelAndGrey) {
     for (auto [width, patch] : {std::pair{150, 3}, {200, 5}, {6000, 121}})
         EXPECT_EQ(vornalix::stage_math::odd_patch_size(width, 0.02f, 3, INT_MAX), patch) << width;
     // The dark channel spreads a dark pixel over the patch; the border never wins.
-    std::vector<cv::Mat> planes(3, cv::Mat(7, 7, CV_32F, cv::Scalar(0.8f)));
-    planes[1] = planes[1].clone();
-    planes[1].at<float>(3, 3) = 0.1f;
-    const cv::Mat dark = vornalix::stage_math::dark_channel(planes, 5);
-    EXPECT_EQ(cv::countNonZero(dark < 0.5f), 25);
-    EXPECT_FLOAT_EQ(dark.at<float>(0, 0), 0.8f);
+    cv::Mat light(7, 7, CV_32F, cv::Scalar(0.8f)), spot = light.clone();
+    spot.at<float>(3, 3) = 0.1f;
+    const cv::Mat dark = vornalix::stage_math::dark_channel({light, spot, light}, 5);
+    EXPECT_EQ(cv::Vec2f(cv::countNonZero(dark < 0.5f), dark.at<float>(0, 0)), cv::Vec2f(25, 0.8f));
     // Uniform grey is its own light and stays.
     const cv::Mat grey = flat(12, 12, {0.5f, 0.5f, 0.5f, 1});
     EXPECT_LT(cv::norm(run_stage(&P::apply_dehaze, grey, {{&E::dehaze, 100}}), grey, cv::NORM_INF), 1e-6);
@@ -242,8 +237,7 @@ TEST(Vignette, ShapeFollowsMidpointAndRoundness) {
     EXPECT_EQ(vignetted(grey, -100, 50, 0).at<cv::Vec4f>(0, 0), cv::Vec4f(1, 1, 1, 0.3f));
     // Midpoint 100: a hard step at r = 1.
     const cv::Mat step = vignetted(grey, 100, 100, 0);
-    EXPECT_EQ(step.at<cv::Vec4f>(15, 1)[1], 0.5f);
-    EXPECT_EQ(step.at<cv::Vec4f>(2, 3)[1], 0.0f);
+    EXPECT_EQ(cv::Vec2f(step.at<cv::Vec4f>(15, 1)[1], step.at<cv::Vec4f>(2, 3)[1]), cv::Vec2f(0.5f, 0));
     // Roundness -100 follows the rectangle: equal along the column at 0.9 of the
     // width while |dy| <= 0.8, where the round shape varies.
     const cv::Mat box = vignetted(grey, 100, 50, -100);
@@ -273,7 +267,6 @@ TEST(Grain, MonochromeNoiseOfTheRequestedDeviation) {
         EXPECT_TRUE(identical(r, channel(out, 1)) && identical(r, channel(out, 2)));
         cv::Scalar mean, deviation;
         cv::meanStdDev(r - 0.5f, mean, deviation);
-        EXPECT_NEAR(mean[0], 0.0, 0.005) << size;
-        EXPECT_NEAR(deviation[0], 0.05, 0.004) << size;
+        EXPECT_LE(cv::norm(cv::Vec2d(mean[0], deviation[0] - 0.05), cv::NORM_INF), 0.005) << size;
     }
 }

@@ -10,9 +10,8 @@ TEST(Frame, InitNullContextAndErrorBoundary) {
     EXPECT_EQ(vornalix_init(), 0);
     vornalix_shutdown();
     auto ctx = make_context();
-    ASSERT_TRUE(ctx);
+    ASSERT_TRUE(ctx && !ctx->has_image());
     EXPECT_STREQ(vornalix_last_error(ctx.get()), "");
-    EXPECT_FALSE(ctx->has_image());
 
     // Every entry point takes a null context without crashing.
     EXPECT_STREQ(vornalix_last_error(nullptr), "null context");
@@ -46,10 +45,8 @@ TEST(Setters, OutOfRangeArgumentsAndReset) {
 
     // Descending x is stored in the caller's order, unchanged.
     vornalix_set_tone_curve(ctx.get(), 3, pts, 3);
-    ASSERT_EQ(p.curves[3].points.size(), 3u);
-    EXPECT_EQ(p.curves[3].points[0], std::make_pair(1.0f, 0.9f));
     vornalix_reset_tone_curve(ctx.get(), 5);
-    EXPECT_EQ(p.curves[3].points.size(), 3u);
+    EXPECT_EQ(p.curves[3].points, (std::vector<std::pair<float, float>>{{1.0f, 0.9f}, {0.5f, 0.4f}, {0.0f, 0.1f}}));
 
     // Region 0 is the highlights and sets the balance; any other the shadows.
     vornalix_set_split_toning(ctx.get(), 0, 40.0f, 30.0f, 10.0f);

@@ -54,8 +54,7 @@ TEST(ProfileManager, AdobeRgbRoundTripWithinOneLevelAndUnknownSpacesAreSrgb) {
 TEST(ProfileManager, CameraProfileLoadsReplacesAndApplies) {
     ProfileManager pm;
     const std::string missing = "/nonexistent/camera.icc";
-    EXPECT_FALSE(pm.load_camera_profile(missing));
-    EXPECT_EQ(pm.error_message, "Failed to load camera ICC profile: " + missing);
+    EXPECT_FALSE(pm.load_camera_profile(missing) || pm.error_message != "Failed to load camera ICC profile: " + missing);
 
     // Profiles as the library serialises them, loaded back as camera profiles.
     vornalix::testing::TempDir dir;
@@ -72,10 +71,8 @@ TEST(ProfileManager, CameraProfileLoadsReplacesAndApplies) {
 
     // 8-bit rows are half as long as the 16-bit format the transform would use.
     cv::Mat bytes(2, 2, CV_8UC4, cv::Scalar(10, 20, 30, 40));
-    EXPECT_FALSE(pm.apply_camera_profile(bytes));
-    EXPECT_EQ(pm.error_message, "Unsupported image depth for camera profile");
+    EXPECT_FALSE(pm.apply_camera_profile(bytes) || pm.error_message != "Unsupported image depth for camera profile");
     EXPECT_EQ(bytes.at<cv::Vec4b>(1, 1), cv::Vec4b(10, 20, 30, 40));
 
-    EXPECT_FALSE(pm.load_camera_profile(missing));  // a failed load drops the earlier profile
-    EXPECT_EQ(pm.camera_profile, nullptr);
+    EXPECT_FALSE(pm.load_camera_profile(missing) || pm.camera_profile);  // a failed load drops the earlier profile
 }

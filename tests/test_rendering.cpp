@@ -64,8 +64,7 @@ TEST(Render, ProcessedFlagSizeQueriesAndUnload) {
     ctx->pipeline.result = vornalix::ImageBuffer(3, 2);  // a stand-in for a cropped rendering
     EXPECT_EQ(vornalix_get_width(ctx.get()), 3);
     vornalix_reset_adjustments(ctx.get());
-    EXPECT_FALSE(ctx->processed);
-    EXPECT_EQ(vornalix_get_width(ctx.get()), 8);
+    EXPECT_TRUE(!ctx->processed && vornalix_get_width(ctx.get()) == 8);
     ctx->decoder.image = vornalix::ImageBuffer(11, 9);  // the decoder's image wins over the source
     EXPECT_EQ(vornalix_get_width(ctx.get()), 11);
 
@@ -74,17 +73,14 @@ TEST(Render, ProcessedFlagSizeQueriesAndUnload) {
     vornalix_set_contrast(ctx.get(), 25.0f);
     ASSERT_EQ(vornalix_process(ctx.get()), 0);
     vornalix_unload(ctx.get());
-    EXPECT_FALSE(ctx->processed);
-    EXPECT_EQ(vornalix_get_width(ctx.get()), 0);
-    EXPECT_TRUE(ctx->source_path.empty());
+    EXPECT_TRUE(!ctx->processed && ctx->source_path.empty() && vornalix_get_width(ctx.get()) == 0);
     EXPECT_EQ(cv::Vec2f(ctx->params.contrast, ctx->bg_blur), cv::Vec2f(25, 40));
 }
 
 TEST(BackgroundBlur, MaskBlendsPreviewAndBlurredCopy) {
-    using vornalix::background_blur_kernel;
-    EXPECT_EQ(background_blur_kernel(50.0f), 31);  // 30.5 -> 30 -> odd 31
-    EXPECT_EQ(background_blur_kernel(3.0f), 3);    // 1.83 -> 1, raised to 3
-    EXPECT_EQ(background_blur_kernel(std::numeric_limits<float>::infinity()), 61);
+    // 50: 30.5 -> 30 -> odd 31; 3: 1.83 -> 1, raised to 3.
+    for (auto [strength, kernel] : {std::pair{50.0f, 31}, {3.0f, 3}, {std::numeric_limits<float>::infinity(), 61}})
+        EXPECT_EQ(vornalix::background_blur_kernel(strength), kernel) << strength;
     vornalix_set_bg_blur(nullptr, 10.0f);  // the setter holds the strength to 0..100
 
     auto ctx = context_with_image(64, 40);

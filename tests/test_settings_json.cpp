@@ -97,12 +97,9 @@ TEST(SettingsTable, EverySettingRoundTripsThroughSettersDocumentAndCommandLine) 
 // A bad document changes nothing; a good one replaces the whole edit and makes rendering due.
 TEST(SettingsJson, FaultyDocumentsNameTheKeyAndChangeNothingOmittedKeysTakeTheDefaults) {
     const std::pair<const char*, const char*> cases[] = {
-        {R"({"exposure": 1, "bg_blur": 10})", "'bg_blur'"},
-        {R"({"exposure": 2, "contrast": "20"})", "'contrast'"},
-        {R"({"exposure": 1,)", "not valid JSON"},
-        {R"({"hsl": {"red": [0, null, 0]}})", "'hsl.red[1]'"},
-        {R"({"hsl": {"red": [0, 1e39, 0]}})", "'hsl.red'"},
-        {R"({"exposure": 1, "exposure": 2})", "'exposure'"},
+        {R"({"exposure": 1, "bg_blur": 10})", "'bg_blur'"}, {R"({"exposure": 2, "contrast": "20"})", "'contrast'"},
+        {R"({"exposure": 1,)", "not valid JSON"}, {R"({"hsl": {"red": [0, null, 0]}})", "'hsl.red[1]'"},
+        {R"({"hsl": {"red": [0, 1e39, 0]}})", "'hsl.red'"}, {R"({"exposure": 1, "exposure": 2})", "'exposure'"},
         {R"({"version": 2, "exposure": 1})", "'version'"},
     };
     auto ctx = make_context();
@@ -114,8 +111,7 @@ TEST(SettingsJson, FaultyDocumentsNameTheKeyAndChangeNothingOmittedKeysTakeTheDe
         EXPECT_EQ(vornalix_settings_from_json(ctx.get(), document), -1);
         EXPECT_NE(std::string(vornalix_last_error(ctx.get())).find(named), std::string::npos)
             << vornalix_last_error(ctx.get());
-        EXPECT_EQ(to_json(ctx.get()), before);
-        EXPECT_TRUE(ctx->processed);
+        EXPECT_TRUE(to_json(ctx.get()) == before && ctx->processed);
     }
     EXPECT_EQ(vornalix_settings_from_json(ctx.get(), nullptr), -1);
 
