@@ -41,6 +41,7 @@ export VORNALIX_FUZZ_SCRATCH=$scratch
 export OPENCV_LOG_LEVEL=ERROR OMP_NUM_THREADS=1
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:allocator_may_return_null=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/tests/lsan.supp}
 
 for target in "${targets[@]}"; do
   corpus=$build/corpus/$target

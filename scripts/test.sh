@@ -31,6 +31,7 @@ scripts/build.sh build-asan -DVORNALIX_SANITIZE=ON -DVORNALIX_BUILD_TOOLS=ON \
   -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g"
 phase "sanitizer tests"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp \
   ctest --test-dir build-asan --output-on-failure -j"$jobs"
 phase "thread sanitizer build"
 scripts/build.sh build-tsan -DVORNALIX_TSAN=ON -DVORNALIX_BUILD_TOOLS=OFF -DVORNALIX_BUILD_PYTHON=OFF \
