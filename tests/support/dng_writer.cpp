@@ -74,7 +74,7 @@ std::vector<Entry> common_entries(int width, int height, std::uint32_t photometr
     return {
         entry(254, kLong, {0}), entry(256, kLong, {w}), entry(257, kLong, {h}), entry(258, kShort, {16}),
         entry(259, kShort, {1}), entry(262, kShort, {photometric}), ascii(271, o.make), ascii(272, "Test Camera"),
-        entry(274, kShort, {1}), entry(277, kShort, {1}), entry(278, kLong, {h}), entry(284, kShort, {1}),
+        entry(274, kShort, {o.orientation}), entry(277, kShort, {1}), entry(278, kLong, {h}), entry(284, kShort, {1}),
         entry(50706, kByte, {1, 4, 0, 0}), entry(50707, kByte, {1, 1, 0, 0}), ascii(50708, o.make + " Test Camera"),
         entry(50714, kShort, {0}), entry(50717, kLong, {65535}), entry(50721, kSRational, xyz_to_srgb),
         entry(50728, kRational, {1, 1, 1, 1, 1, 1}), entry(50778, kShort, {21}),  // D65

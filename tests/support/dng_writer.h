@@ -13,6 +13,7 @@ namespace vornalix::testing {
 
 struct DngOptions {
     std::string make = "Vornalix";
+    int orientation = 1;  // TIFF orientation code
     // Frame size written into the header when non-zero, whatever the data
     // holds: for files that claim more than they carry.
     int declared_width = 0;
