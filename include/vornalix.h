@@ -386,6 +386,15 @@ VORNALIX_API int vornalix_auto_crop(VornalixContext* ctx, float* x, float* y, fl
  */
 VORNALIX_API int vornalix_camera_curve(VornalixContext* ctx, int channel, float* points, int max_points, int* count);
 /**
+ * The rest of the camera's look: the saturation (-100..100, for
+ * vornalix_set_saturation) that gives the development, through the camera's
+ * curves, the mean colourfulness of the camera's JPEG.  Each curve follows
+ * one channel's tones alone and leaves how far a pixel's colours lie apart
+ * to this.  0 for a grey picture; -1 with a message where
+ * vornalix_camera_curve fails.
+ */
+VORNALIX_API int vornalix_camera_saturation(VornalixContext* ctx, float* saturation);
+/**
  * A white balance that measures the picture's cast: the temperature and tint
  * for vornalix_set_temperature and vornalix_set_tint that make a mean of its
  * trustworthy pixels grey (clipped, very dark and strongly coloured pixels

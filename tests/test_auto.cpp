@@ -230,9 +230,11 @@ TEST(CameraCurve, FitsAKnownCurveOnMatchedDistributions) {
     cv::cvtColor(developed, developed, cv::COLOR_GRAY2RGBA);
     cv::pow(developed(cv::Rect(20, 10, 200, 150)), 0.5, camera);
     camera = cv::min(cv::Mat(camera * 1.1), 1.0);
-    const vornalix::analysis::CameraCurves curves = vornalix::analysis::fit_camera_curves(developed, camera);
+    const vornalix::analysis::CameraLook look = vornalix::analysis::fit_camera_look(developed, camera);
+    const vornalix::analysis::CameraCurves& curves = look.curves;
     const vornalix::CurvePoints& curve = curves[0];
-    // Grey: the colour curves only mend the spline's departures, alike.
+    // Grey: the colour curves only mend the spline's departures, alike; no saturation.
+    EXPECT_EQ(look.saturation, 0.0f);
     EXPECT_TRUE(curves[1].points == curves[2].points && curves[1].points == curves[3].points);
     ASSERT_EQ(curve.points.size(), 16u);
     EXPECT_EQ(curve.points.back(), std::make_pair(1.0f, 1.0f));

@@ -12,7 +12,8 @@ namespace cli {
 const char* const kDefaultsNote =
     "Photographs are developed as shot: temperature 6500 and tint 0 keep the camera's white balance\n"
     "(the library's own default is 5500) unless --temperature, --tint, --auto or a settings file\n"
-    "say otherwise, and RAW files take the tone curves of the camera's own JPEG (--look flat: none).\n"
+    "say otherwise, and RAW files take the tone curves and saturation of the camera's own JPEG\n"
+    "(--look flat: none).\n"
     "For other pictures --auto also measures the white balance.\n"
     "Outputs keep the working size: at most 2000 pixels on the long side for RAW files, 4096 for\n"
     "other images.\n";
@@ -76,9 +77,14 @@ bool Look::apply_camera_look(VornalixContext* ctx, std::string& error) const {
     bool developed_by_camera = true;
     for (int channel = 0; channel < (camera_look_ ? 4 : 1) && developed_by_camera; ++channel)
         developed_by_camera = vornalix_camera_curve(ctx, channel, points[channel], kCurveRoom, &counts[channel]) == 0;
-    if (developed_by_camera && camera_look_)
+    if (developed_by_camera && camera_look_) {
         for (int channel = 0; channel < 4; ++channel)
             vornalix_set_tone_curve(ctx, channel, points[channel], counts[channel]);
+        // A saturation that --auto suggested stays.
+        float saturation = 0.0f;
+        if (!autos_.enhance && vornalix_camera_saturation(ctx, &saturation) == 0)
+            vornalix_set_saturation(ctx, saturation);
+    }
     if (!autos_.enhance || developed_by_camera) return true;
     // The suggestions keep a RAW file's white balance as shot; any other
     // picture gets its cast measured.
@@ -115,7 +121,7 @@ int Look::apply(VornalixContext* ctx, std::string& error) const {
 
 void Look::print_help(std::FILE* out) {
     std::fprintf(out, "look of a RAW file:\n  %-28s %s\n\n", "--look camera|flat",
-                 "camera: the tone curves of the camera's own JPEG (default); flat: the plain development");
+                 "camera: the curves and saturation of the camera's own JPEG (default); flat: the plain development");
     AutoFlags::print_help(out);
     std::fprintf(out, "settings document (wins over the suggestions; the edit flags win over it):\n  %-28s %s\n\n",
                  "--settings FILE", "a settings document (vornalix settings IN > FILE); only the keys it names");

@@ -41,15 +41,16 @@ def open(  # noqa: A001 - the natural name, as in io.open
     `scale` 1..4 decodes RAW files smaller (2 and 3 half size, 4 quarter).
     `size`: None the full size, an int a long side of that many pixels,
     "preview" the library's default bounds (RAW 2000, others 4096).
-    `look` "camera" gives a RAW file the tone curves of the camera's own JPEG
-    (Photo.camera_curve); "flat" keeps the plain development.
+    `look` "camera" gives a RAW file the tone curves and saturation of the
+    camera's own JPEG (Photo.camera_curve, Photo.camera_saturation); "flat"
+    keeps the plain development.
     """
     if look not in ("camera", "flat"):
         raise VornalixValueError(f"look must be 'camera' or 'flat', not {look!r}")
     photo = Photo(path, scale, size)
     if look == "camera":
         try:
-            photo.set(tone_curve=photo.camera_curve())
+            photo.set(tone_curve=photo.camera_curve(), saturation=photo.camera_saturation())
         except VornalixError:
             pass  # a standard image, or a RAW file without the camera's picture
     return photo

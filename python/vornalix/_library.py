@@ -155,6 +155,7 @@ _PROTOTYPES = {
     "vornalix_auto_straighten": (_c.c_int, [_ctx, _c.POINTER(_c.c_float)]),
     "vornalix_auto_crop": (_c.c_int, [_ctx] + [_c.POINTER(_c.c_float)] * 4),
     "vornalix_camera_curve": (_c.c_int, [_ctx, _c.c_int, _c.c_void_p, _c.c_int, _c.POINTER(_c.c_int)]),
+    "vornalix_camera_saturation": (_c.c_int, [_ctx, _c.POINTER(_c.c_float)]),
     "vornalix_measure_white_balance": (_c.c_int, [_ctx, _c.POINTER(_c.c_float), _c.POINTER(_c.c_float)]),
     "vornalix_segment_subject": (_c.c_int, [_ctx, _c.c_float, _c.c_float]),
     "vornalix_set_bg_blur": (None, [_ctx, _c.c_float]),

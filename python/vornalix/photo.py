@@ -434,6 +434,12 @@ class Photo:
             curves[name] = [(points[2 * i], points[2 * i + 1]) for i in range(count.value)]
         return curves
 
+    def camera_saturation(self) -> float:
+        """Saturation giving a RAW file, through camera_curve(), the colourfulness of the camera's JPEG."""
+        saturation = ctypes.c_float()
+        self._check(C.vornalix_camera_saturation(self._ctx(), ctypes.byref(saturation)))
+        return saturation.value
+
     def auto_exposure(self) -> float:
         """Suggested exposure correction in EV."""
         ev = ctypes.c_float()

@@ -54,6 +54,11 @@ cv::Mat camera_picture(const VornalixContext* ctx) {
     return analysis::reduced_copy(ImageBuffer(rgb), analysis::kEnhanceWidth);
 }
 
+analysis::CameraLook camera_look(const VornalixContext* ctx) {
+    const cv::Mat camera = camera_picture(ctx);
+    return analysis::fit_camera_look(analysis_copy(ctx, analysis::kEnhanceWidth), camera);
+}
+
 }  // namespace
 
 extern "C" {
@@ -63,14 +68,20 @@ int vornalix_camera_curve(VornalixContext* ctx, int channel, float* points, int 
     return api::guarded(ctx, [&] {
         if (channel < 0 || channel > 3) fail("curve channel must be 0..3");
         if (max_points < analysis::kCameraCurvePoints) fail("the camera curve needs room for 16 points");
-        const cv::Mat camera = camera_picture(ctx);
-        const analysis::CameraCurves curves =
-            analysis::fit_camera_curves(analysis_copy(ctx, analysis::kEnhanceWidth), camera);
-        for (const auto& [x, y] : curves[channel].points) {
+        const CurvePoints curve = camera_look(ctx).curves[channel];
+        for (const auto& [x, y] : curve.points) {
             *points++ = x;
             *points++ = y;
         }
-        *count = static_cast<int>(curves[channel].points.size());
+        *count = static_cast<int>(curve.points.size());
+        return 0;
+    });
+}
+
+int vornalix_camera_saturation(VornalixContext* ctx, float* saturation) {
+    if (!ctx || !saturation) return api::kFailure;
+    return api::guarded(ctx, [&] {
+        *saturation = camera_look(ctx).saturation;
         return 0;
     });
 }

@@ -2,6 +2,7 @@
 
 #include "auto/analysis_image.h"
 #include "pipeline/pipeline.h"
+#include "pipeline/pixel.h"
 
 #include <algorithm>
 #include <cmath>
@@ -17,6 +18,8 @@ constexpr float kClipped = 0.98f;  // camera level at or above: clipped
 // Above the level with fewer than this share of the development's pixels
 // brighter, the match rests on a handful of pixels; the curve goes straight on.
 constexpr double kMinBrighterShare = 0.005;
+// A mean colour spread below this is a grey picture: no saturation to match.
+constexpr double kNoColour = 1e-3;
 
 int bin_of(float v) { return static_cast<int>(std::clamp(v, 0.0f, 1.0f) * (kBins - 1) + 0.5f); }
 
@@ -88,11 +91,30 @@ cv::Mat through(const CurvePoints& curve, const cv::Mat& plane) {
     return out;
 }
 
+// Mean distance of R, G and B from their luminance, the spread the saturation
+// stage scales, over the pixels no channel of which is clipped.
+double mean_colour_spread(const std::vector<cv::Mat>& rgb) {
+    const cv::Mat lum = pixel::luminance(rgb[0], rgb[1], rgb[2]);
+    double spread = 0.0;
+    long counted = 0;
+    for (int y = 0; y < lum.rows; ++y) {
+        const float* l = lum.ptr<float>(y);
+        const float *r = rgb[0].ptr<float>(y), *g = rgb[1].ptr<float>(y), *b = rgb[2].ptr<float>(y);
+        for (int x = 0; x < lum.cols; ++x) {
+            if (std::max({r[x], g[x], b[x]}) >= kClipped) continue;
+            spread += std::fabs(r[x] - l[x]) + std::fabs(g[x] - l[x]) + std::fabs(b[x] - l[x]);
+            ++counted;
+        }
+    }
+    return counted ? spread / counted : 0.0;
+}
+
 }  // namespace
 
-CameraCurves fit_camera_curves(const cv::Mat& developed, const cv::Mat& camera) {
+CameraLook fit_camera_look(const cv::Mat& developed, const cv::Mat& camera) {
     if (developed.empty() || camera.empty()) throw std::invalid_argument("camera curves need two pictures");
-    CameraCurves curves;
+    CameraLook look;
+    CameraCurves& curves = look.curves;
     curves[0] = matching_curve(luminance_plane(developed), luminance_plane(camera));
     std::vector<cv::Mat> from, to;
     cv::split(developed, from);
@@ -100,8 +122,14 @@ CameraCurves fit_camera_curves(const cv::Mat& developed, const cv::Mat& camera) 
     for (int c = 0; c < 3; ++c) {
         const CurvePoints colour = matching_curve(through(curves[0], from[c]), to[c]);
         if (!negligible(colour)) curves[c + 1] = colour;
+        from[c] = through(curves[c + 1], through(curves[0], from[c]));
     }
-    return curves;
+    // Each channel's curve is fixed by that channel's distribution alone, so
+    // how far the colours of a pixel lie apart is left to the saturation.
+    const double curved = mean_colour_spread(from), wanted = mean_colour_spread(to);
+    if (curved > kNoColour && wanted > kNoColour)
+        look.saturation = static_cast<float>(std::clamp(100.0 * (wanted / curved - 1.0), -100.0, 100.0));
+    return look;
 }
 
 }  // namespace vornalix::analysis

@@ -1,5 +1,5 @@
 #pragma once
-// The camera's look: tone curves that carry the library's development of a
+// The camera's look: tone curves and a saturation that carry the library's development of a
 // RAW file to the camera's own JPEG of the same shot.
 
 #include "settings/edit_params.h"
@@ -25,8 +25,14 @@ using CameraCurves = std::array<CurvePoints, 4>;
 // land on the camera's clipped highlights, or rest on the development's last
 // few bright pixels, a curve runs straight to (1, 1) instead. A colour curve
 // within kNegligibleCurve of the diagonal stays the identity. Every curve is
-// non-decreasing.
+// non-decreasing. `saturation` (the setting, -100..100) then gives the curved
+// development the camera's mean colour spread, which no per-channel curve can
+// set; 0 for grey pictures.
 constexpr float kNegligibleCurve = 0.01f;
-CameraCurves fit_camera_curves(const cv::Mat& developed, const cv::Mat& camera);
+struct CameraLook {
+    CameraCurves curves;
+    float saturation = 0.0f;
+};
+CameraLook fit_camera_look(const cv::Mat& developed, const cv::Mat& camera);
 
 }  // namespace vornalix::analysis
