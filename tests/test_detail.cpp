@@ -182,12 +182,13 @@ TEST(LensCorrections, DefringeWindowEdgesAndSaturationFloor) {
 
 TEST(LensCorrections, ProfileStraightensTheDatabasesOwnDistortion) {
     namespace lens = vornalix::lens;
-    const lens::Profile profile = lens::find_profile({"Canon", "EOS 30D", "EF-S 18-55mm f/3.5-5.6", 22, 22});
+    const lens::Profile profile({"Canon", "EOS 30D", "EF-S 18-55mm f/3.5-5.6", 22, 22});
     ASSERT_TRUE(profile.found());
+    const lens::Match& match = profile.match();
     // Lines every 40 px along `axis` (0 vertical, 1 horizontal), drawn where the lens puts them.
     const cv::Size size(600, 400);
-    lfModifier bend(profile.lens, profile.crop_factor, size.width, size.height);
-    bend.Initialize(profile.lens, LF_PF_F32, 22, 22, 1000, 1, profile.lens->Type, LF_MODIFY_DISTORTION, true);
+    lfModifier bend(match.lens, match.crop_factor, size.width, size.height);
+    bend.Initialize(match.lens, LF_PF_F32, 22, 22, 1000, 1, match.lens->Type, LF_MODIFY_DISTORTION, true);
     const auto grid = [&](int axis) {
         cv::Mat out(size, CV_32FC4), at(size, CV_32FC2);
         bend.ApplyGeometryDistortion(0, 0, size.width, size.height, at.ptr<float>());
@@ -211,7 +212,7 @@ TEST(LensCorrections, ProfileStraightensTheDatabasesOwnDistortion) {
         EXPECT_GT(worst_bend(green(bent)), 1.5f) << axis;
         EXPECT_LE(worst_bend(green(out)), 0.5f) << axis;
     }
-    EXPECT_FALSE(lens::find_profile({"Canon", "EOS 30D", "Nonesuch 7mm f/0.9", 22, 22}).found());
+    EXPECT_FALSE(lens::Profile({"Canon", "EOS 30D", "Nonesuch 7mm f/0.9", 22, 22}).found());
 }
 
 TEST(LocalContrast, DehazePatchDarkChannelAndGrey) {

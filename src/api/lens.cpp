@@ -1,4 +1,4 @@
-// The lens profile matched at load.
+// The lens profile of the loaded RAW file, matched in the database when first asked for.
 
 #include "api/boundary.h"
 #include "vornalix.h"

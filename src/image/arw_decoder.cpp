@@ -62,7 +62,7 @@ RawDecodeResult decode_raw(const std::string& path, int scale, int max_side) {
     copy_camera_name(r.model, d.idata.model);
     r.flip = d.sizes.flip;
     copy_lens_name(r.lens, d.lens);
-    r.lens_profile = lens::find_profile({r.make, r.model, r.lens, r.focal_length, r.aperture});
+    r.lens_profile = lens::Profile({r.make, r.model, r.lens, r.focal_length, r.aperture});
     r.full_size = unbounded;
     raw.reset();
 

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace vornalix::lens {
@@ -49,9 +50,7 @@ std::string full_model(const Shot& shot) {
 
 }  // namespace
 
-std::string Profile::name() const { return found() ? lf_mlstr_get(lens->Model) : ""; }
-
-Profile find_profile(const Shot& shot) {
+Match find_match(const Shot& shot) {
     if (shot.make.empty() || shot.lens.empty() || !(shot.focal_length > 0.0f)) return {};
     const lfDatabase& db = database();
     const List<lfCamera> cameras(db.FindCameras(shot.make.c_str(), full_model(shot).c_str()));
@@ -59,8 +58,30 @@ Profile find_profile(const Shot& shot) {
     // Ordered best match first.
     const List<lfLens> lenses(db.FindLenses(cameras[0], nullptr, shot.lens.c_str()));
     if (!lenses || !lenses[0]) return {};
-    return {lenses[0], cameras[0]->CropFactor, shot.focal_length, shot.aperture};
+    return {lenses[0], cameras[0]->CropFactor};
 }
+
+struct Profile::Lookup {
+    Shot shot;
+    std::once_flag once;
+    Match match;
+};
+
+Profile::Profile(const Shot& shot) : lookup_(std::make_shared<Lookup>()) { lookup_->shot = shot; }
+
+const Shot& Profile::shot() const {
+    static const Shot none;
+    return lookup_ ? lookup_->shot : none;
+}
+
+const Match& Profile::match() const {
+    static const Match none;
+    if (!lookup_) return none;
+    std::call_once(lookup_->once, [this] { lookup_->match = find_match(lookup_->shot); });
+    return lookup_->match;
+}
+
+std::string Profile::name() const { return found() ? lf_mlstr_get(match().lens->Model) : ""; }
 
 namespace {
 
@@ -154,13 +175,14 @@ void resample(const cv::Mat& image, cv::Mat& out, const cv::Mat& field) {
 }  // namespace
 
 void apply_profile(const Profile& profile, cv::Mat& image, cv::Mat& spare) {
-    if (!profile.found() || image.empty()) return;
+    if (image.empty() || !profile.found()) return;
+    const Match& match = profile.match();
     // The model is relative to the frame, so a reduced working image needs
     // nothing more than its own size here.
-    lfModifier modifier(profile.lens, profile.crop_factor, image.cols, image.rows);
-    const int active = modifier.Initialize(profile.lens, LF_PF_F32, profile.focal_length, profile.aperture,
-                                           kUnknownDistance, kAutomaticScale, profile.lens->Type, kCorrections,
-                                           false);
+    lfModifier modifier(match.lens, match.crop_factor, image.cols, image.rows);
+    const int active =
+        modifier.Initialize(match.lens, LF_PF_F32, profile.shot().focal_length, profile.shot().aperture,
+                            kUnknownDistance, kAutomaticScale, match.lens->Type, kCorrections, false);
     if (!(active & (LF_MODIFY_VIGNETTING | LF_MODIFY_DISTORTION | LF_MODIFY_TCA | LF_MODIFY_SCALE))) return;
     resample(image, spare, coarse_field(modifier, image.size(), active & LF_MODIFY_VIGNETTING));
     cv::swap(image, spare);
