@@ -118,4 +118,16 @@ void Pipeline::apply_geometry(RowPass& pass, const EditParams& params) {
     apply_geometric_edits(pass.image(), scratch_.blurred, params);
 }
 
+cv::Mat Pipeline::follow_render(const cv::Mat& plane) const {
+    cv::Mat moved, spare, map_x, map_y;
+    // A mask of another image is stretched over this one.
+    if (plane.size() != source.mat.size())
+        cv::resize(plane, moved, source.mat.size(), 0, 0, cv::INTER_LINEAR);
+    else
+        moved = plane.clone();
+    if (lens_moves_pixels(lens_profile, rendered_)) move_like_lens(moved, spare, map_x, map_y, lens_profile, rendered_);
+    if (edits_geometry(rendered_)) apply_geometric_edits(moved, spare, rendered_);
+    return moved;
+}
+
 }  // namespace vornalix
