@@ -416,7 +416,10 @@ VORNALIX_API int vornalix_measure_white_balance(VornalixContext* ctx, float* tem
  * point leaves no room for the subject rectangle), the earlier mask kept.
  */
 VORNALIX_API int vornalix_segment_subject(VornalixContext* ctx, float subject_x, float subject_y);
-/** Background blur of the preview behind the subject, 0..100 (clamped; 0 = off). */
+/**
+ * Background blur of the preview behind the subject, whose mask follows the
+ * rendering's geometry as in the cut-out; 0..100 (clamped; 0 = off).
+ */
 VORNALIX_API void vornalix_set_bg_blur(VornalixContext* ctx, float amount);
 /**
  * Copies the mask, rows x cols bytes row by row (size: vornalix_get_width
@@ -425,10 +428,11 @@ VORNALIX_API void vornalix_set_bg_blur(VornalixContext* ctx, float amount);
  */
 VORNALIX_API int vornalix_get_mask(VornalixContext* ctx, unsigned char* buffer, int buffer_size);
 /**
- * Writes the rendered image with the mask as alpha (PNG, 8 bits).  -1 for no
- * mask, no image loaded, or a mask whose size differs from the rendered
- * image (after a crop, rotation or another load: segment again); -2 "failed
- * to write PNG".  Nothing is written on failure.
+ * Writes the rendered image with the mask as alpha (PNG, 8 bits), the mask
+ * moved as the rendering moved the picture (lens corrections, flips,
+ * rotation, perspective, crop).  -1 for no mask, no image loaded, or a mask
+ * made on an image of another size (after another load: segment again); -2
+ * "failed to write PNG".  Nothing is written on failure.
  */
 VORNALIX_API int vornalix_export_subject_png(VornalixContext* ctx, const char* path);
 

@@ -174,6 +174,10 @@ TEST(Cli, CutoutWritesTheSubjectWithTransparentBackground) {
     EXPECT_EQ(cut.at<cv::Vec4b>(110, 10)[3], 0);
     ASSERT_EQ(run_cli("cutout " + quote(in) + " -o " + quote(dir.file("cut.webp")) + " --at 0.69,0.42").status, 0);
     EXPECT_EQ(cv::imread(dir.file("cut.webp"), cv::IMREAD_UNCHANGED).at<cv::Vec4b>(110, 10)[3], 0);
+    // Edits reach the cut-out, the mask mirrored with the picture.
+    ASSERT_EQ(run_cli("cutout " + quote(in) + " -o " + quote(dir.file("flip.png")) + " --at 0.69,0.42 --flip-h").status, 0);
+    const cv::Mat flip = cv::imread(dir.file("flip.png"), cv::IMREAD_UNCHANGED);
+    EXPECT_EQ(cv::Vec2b(flip.at<cv::Vec4b>(50, 49)[3], flip.at<cv::Vec4b>(50, 110)[3]), cv::Vec2b(255, 0));
 }
 
 // A folder's bad files are named and passed over; a RAW+JPEG pair of one shot

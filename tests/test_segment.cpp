@@ -1,3 +1,4 @@
+#include "lens/lens_profile.h"
 #include "segment/segmentation.h"
 #include "support/context_access.h"
 #include "support/temp_dir.h"
@@ -16,11 +17,11 @@ namespace {
 using vornalix::ImageBuffer;
 constexpr float kInf = std::numeric_limits<float>::infinity();
 
-// A bright disc of radius 30 centred in 160 x 120 on dark, textured ground.
-ImageBuffer disc_on_texture() {
+// A bright disc of radius 30 in 160 x 120 on dark, textured ground.
+ImageBuffer disc_on_texture(cv::Point centre = {80, 60}) {
     cv::Mat rgb(120, 160, CV_8UC3);
     cv::RNG(11).fill(rgb, cv::RNG::UNIFORM, cv::Scalar(20, 40, 10), cv::Scalar(90, 110, 70));
-    cv::circle(rgb, {80, 60}, 30, cv::Scalar(240, 225, 200), cv::FILLED);
+    cv::circle(rgb, centre, 30, cv::Scalar(240, 225, 200), cv::FILLED);
     return ImageBuffer(rgb);
 }
 
@@ -106,10 +107,31 @@ TEST(Segmentation, FailuresKeepTheEarlierMask) {
     ASSERT_TRUE(cv::imwrite(other, cv::Mat(100, 150, CV_8UC3, cv::Scalar::all(80))));
     ASSERT_EQ(vornalix_load_arw(ctx.get(), other.c_str(), 1), 0) << vornalix_last_error(ctx.get());
     EXPECT_EQ(vornalix_export_subject_png(ctx.get(), out.c_str()), -1);
-    EXPECT_NE(std::string(vornalix_last_error(ctx.get())).find("mask size differs"), std::string::npos);
+    EXPECT_NE(std::string(vornalix_last_error(ctx.get())).find("made on a 160x120 image, the loaded image is 150x100"), std::string::npos);
     vornalix_unload(ctx.get());
     std::vector<unsigned char> mask(160 * 120);
     EXPECT_EQ(vornalix_get_mask(ctx.get(), mask.data(), static_cast<int>(mask.size())), 0);
     EXPECT_EQ(outcome(ctx.get(), vornalix_export_subject_png(ctx.get(), out.c_str())), Outcome(-1, "no image loaded"));
     EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+// The cut-out's alpha moves with the picture through crops, turns,
+// keystones, flips and lens corrections: it is the mask carried through the
+// render as the picture's own alpha.
+TEST(Segmentation, CutoutFollowsTheRenderedGeometry) {
+    vornalix::testing::TempDir dir;
+    auto ctx = make_context();
+    ctx->pipeline.source = disc_on_texture({56, 44});  // off-centre, so that every edit moves it
+    ASSERT_EQ(vornalix_segment_subject(ctx.get(), 0.35f, 0.37f), 0);
+    cv::insertChannel(cv::Mat_<ushort>(ctx->segmentation_mask) * 257, ctx->pipeline.source.mat, 3);
+    ctx->pipeline.lens_profile = vornalix::lens::find_profile({"Canon", "EOS 30D", "EF-S 18-55mm f/3.5-5.6", 22, 22});
+    for (const char* edit : {R"("crop": [0.3, 0.1, 0.6, 0.8])", R"("rotation": 35)", R"("perspective_h": 90, "perspective_v": -70)",
+                             R"("flip_h": 1, "flip_v": 1, "distortion": 90)", R"("lens_profile": 1, "rotation": -20, "crop": [0, 0, 0.7, 0.7])"}) {
+        ASSERT_EQ(vornalix_settings_from_json(ctx.get(), ("{" + std::string(edit) + "}").c_str()), 0) << edit;
+        ASSERT_EQ(vornalix_export_subject_png(ctx.get(), dir.file("cut.png").c_str()), 0) << vornalix_last_error(ctx.get());
+        cv::Mat alpha, carried;
+        cv::extractChannel(cv::imread(dir.file("cut.png"), cv::IMREAD_UNCHANGED), alpha, 3);
+        cv::extractChannel(ctx->pipeline.result.to_8bit(), carried, 3);
+        EXPECT_LE(cv::norm(alpha, carried, cv::NORM_INF), 1.0) << edit;
+    }
 }

@@ -1,7 +1,8 @@
-// vornalix cutout INPUT -o OUTPUT.png|OUTPUT.webp [--at X,Y] [--scale N]
+// vornalix cutout INPUT -o OUTPUT.png|OUTPUT.webp [--at X,Y] [--scale N] [edits...]
 
 #include "cli.h"
 #include "command.h"
+#include "look.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -12,15 +13,17 @@ namespace {
 
 void print_help(std::FILE* out) {
     std::fprintf(out,
-                 "usage: vornalix cutout INPUT -o OUTPUT.png [--at X,Y] [--scale N]\n\n"
-                 "Loads INPUT, separates the subject around a point and writes the picture as\n"
-                 "a PNG or WebP whose alpha is the subject mask (opaque subject, transparent\n"
-                 "background); other formats, having no alpha, are refused.\n\n"
+                 "usage: vornalix cutout INPUT -o OUTPUT.png [--at X,Y] [--scale N] [edit settings]\n\n"
+                 "Loads INPUT, separates the subject around a point, renders the picture with the\n"
+                 "edit settings and writes it as a PNG or WebP whose alpha is the subject mask\n"
+                 "(opaque subject, transparent background), turned, mirrored and cropped with the\n"
+                 "picture; other formats, having no alpha, are refused.\n\n"
                  "options:\n"
                  "  %-28s %s\n  %-28s %s\n  %-28s %s\n\n%s",
                  "-o, --output OUTPUT", "the .png or .webp file to write (required)",
                  "--at X,Y", "the subject, as fractions 0..1 of width and height (default: the centre)",
                  "--scale N", "RAW decoding size, 1..4 (default 1)", cli::common_help(true, false).c_str());
+    cli::Look::print_help(out);
 }
 
 // "X,Y", both numbers in 0..1.
@@ -45,6 +48,7 @@ int cmd_cutout(int argc, char** argv) {
     std::string output;
     float x = -1.0f, y = -1.0f;  // negative: the centre
     int scale = 1;
+    cli::Look look;
     const auto own = [&](const std::string& arg, int& i, std::string& error) {
         if (arg == "--at") {
             if (++i >= argc || !parse_point(argv[i], x, y)) return cli::option_error(error, "--at needs X,Y, each in 0..1");
@@ -59,6 +63,7 @@ int cmd_cutout(int argc, char** argv) {
     };
     cli::ArgumentRules rules{name, print_help};
     rules.output = &output;
+    rules.look = &look;
     rules.one_input = "input file";
     rules.no_input = "no input file";
     rules.no_output = "no output file (-o OUTPUT.png)";
@@ -71,7 +76,7 @@ int cmd_cutout(int argc, char** argv) {
     if (const int status = cli::check_output(output, inputs, overwrite)) return status;
 
     cli::Context ctx;
-    if (const int status = cli::open_photo(ctx, input, scale)) return status;
+    if (const int status = cli::open_photo(ctx, input, scale, &look)) return status;
     if (vornalix_segment_subject(ctx.get(), x, y) != 0)
         return cli::library_failure(ctx.get(), "cannot separate the subject");
     if (vornalix_export_subject_png(ctx.get(), output.c_str()) != 0)

@@ -35,7 +35,8 @@ void render_preview(VornalixContext* ctx, const std::function<cv::Mat(cv::Size)>
         result.mat.copyTo(header);
     CV_Assert(header.data == preview.data);
     if (ctx->has_segmentation_mask && ctx->bg_blur > 0.0f && !ctx->segmentation_mask.empty())
-        blur_background(preview, ctx->segmentation_mask, ctx->bg_blur, ctx->pipeline.pixel_scale);
+        blur_background(preview, ctx->pipeline.follow_render(ctx->segmentation_mask), ctx->bg_blur,
+                        ctx->pipeline.pixel_scale);
 }
 
 // The C entry points' preview into a caller's buffer of `out_bytes` bytes,

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -17,6 +18,8 @@ using namespace vornalix;
 
 constexpr int kBufferTooSmall = -2;
 constexpr int kWriteFailed = -2;
+
+std::string size_text(cv::Size size) { return std::to_string(size.width) + "x" + std::to_string(size.height); }
 
 }  // namespace
 
@@ -58,11 +61,14 @@ int vornalix_export_subject_png(VornalixContext* ctx, const char* path) {
         if (!ctx->has_segmentation_mask || ctx->segmentation_mask.empty()) fail("no segmentation mask");
         // The mask outlives unloading; without an image there is nothing to cut out.
         const ImageBuffer& rendered = api::current_result(ctx);
-        if (rendered.mat.size() != ctx->segmentation_mask.size())
-            fail("segmentation mask size differs from the rendered image "
-                 "(crop, rotation or another image) \xe2\x80\x94 call vornalix_segment_subject again");
+        // The mask follows the rendering's geometry, but only from the image it was made on.
+        const cv::Size made_on = ctx->segmentation_mask.size(), loaded = ctx->pipeline.source.mat.size();
+        if (made_on != loaded)
+            fail("segmentation mask was made on a " + size_text(made_on) + " image, the loaded image is " +
+                 size_text(loaded) + " (another image or size) \xe2\x80\x94 call vornalix_segment_subject again");
+        const cv::Mat mask = ctx->pipeline.follow_render(ctx->segmentation_mask);
         const ImageBuffer in_space = output::in_output_space(rendered, ctx->output_space);
-        if (!output::write_cutout(path, segment::cutout_bgra(in_space, ctx->segmentation_mask), ctx->output_space))
+        if (!output::write_cutout(path, segment::cutout_bgra(in_space, mask), ctx->output_space))
             fail("failed to write PNG", kWriteFailed);
         return 0;
     });

@@ -20,9 +20,7 @@ int background_blur_kernel(float strength) {
 }
 
 void blur_background(cv::Mat& preview, const cv::Mat& mask, float strength, float pixel_scale) {
-    if (preview.empty() || mask.empty() || mask.channels() != 1) return;
-    cv::Mat m = mask;
-    if (m.size() != preview.size()) cv::resize(mask, m, preview.size(), 0, 0, cv::INTER_LINEAR);
+    if (preview.empty() || mask.size() != preview.size() || mask.channels() != 1) return;
 
     const auto g = stage_math::scaled_kernel(background_blur_kernel(strength), pixel_scale,
                                              stage_math::max_kernel_size(preview.size()));
@@ -30,7 +28,7 @@ void blur_background(cv::Mat& preview, const cv::Mat& mask, float strength, floa
     cv::GaussianBlur(preview, blurred, g.size, g.sigma, g.sigma, cv::BORDER_DEFAULT);
 
     cv::Mat a, a4, sharp, soft;
-    m.convertTo(a, CV_32F, 1.0 / 255.0);
+    mask.convertTo(a, CV_32F, 1.0 / 255.0);
     cv::merge(std::vector<cv::Mat>{a, a, a, a}, a4);
     preview.convertTo(sharp, CV_32FC4);
     blurred.convertTo(soft, CV_32FC4);

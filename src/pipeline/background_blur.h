@@ -12,9 +12,8 @@ int background_blur_kernel(float strength);
 
 // Blends an 8- or 16-bit four-channel preview with its Gaussian-blurred copy:
 // mask 255 keeps the preview, 0 takes the blurred copy, values between mix.
-// A mask of another size is resized (bilinear) to the preview's. A mask that
-// is not one-channel leaves the preview alone. The kernel widens by the
-// pipeline's pixel_scale.
+// A mask that is not one-channel or not of the preview's size leaves the
+// preview alone. The kernel widens by the pipeline's pixel_scale.
 void blur_background(cv::Mat& preview, const cv::Mat& mask, float strength, float pixel_scale);
 
 }  // namespace vornalix

@@ -1,10 +1,13 @@
-// Geometry: flips, free rotation, a two-axis keystone and the crop. Only the
-// crop changes the frame size.
+// Geometry: flips, free rotation, a two-axis keystone and the crop (only the
+// crop changes the frame size), and the lens stage's resampling, shared with
+// the subject mask.
 
-#include "pipeline/pipeline.h"
+#include "pipeline/geometry.h"
 
 #include "image/image_memory.h"
 #include "pipeline/geometry_math.h"
+#include "pipeline/lens_math.h"
+#include "pipeline/pipeline.h"
 #include "pipeline/plane_math.h"
 
 #include <opencv2/imgproc.hpp>
@@ -15,24 +18,31 @@ namespace vornalix {
 
 namespace {
 
-// Warps write into `spare`, which then trades places with the working image,
-// so both keep their memory for the next render.
-void rotate(cv::Mat& working, cv::Mat& spare, float degrees) {
-    const cv::Point2f centre(working.cols * 0.5f, working.rows * 0.5f);
+// Warps write into `spare`, which then trades places with the image, so both
+// keep their memory for the next render.
+void rotate(cv::Mat& image, cv::Mat& spare, float degrees) {
+    const cv::Point2f centre(image.cols * 0.5f, image.rows * 0.5f);
     const cv::Mat m = cv::getRotationMatrix2D(centre, degrees, 1.0);
-    create_image(spare, working.size(), working.type());
-    cv::warpAffine(working, spare, m, working.size(), cv::INTER_LINEAR, cv::BORDER_REFLECT, cv::Scalar());
-    cv::swap(working, spare);
+    create_image(spare, image.size(), image.type());
+    cv::warpAffine(image, spare, m, image.size(), cv::INTER_LINEAR, cv::BORDER_REFLECT, cv::Scalar());
+    cv::swap(image, spare);
 }
 
-void correct_perspective(cv::Mat& working, cv::Mat& spare, float horizontal, float vertical) {
+void correct_perspective(cv::Mat& image, cv::Mat& spare, float horizontal, float vertical) {
     constexpr float kInsetPer100 = 0.15f;
     const float a = horizontal / 100.0f * kInsetPer100;
     const float b = vertical / 100.0f * kInsetPer100;
-    const cv::Mat m = stage_math::perspective_matrix(working.size(), a * working.cols, b * working.rows);
-    create_image(spare, working.size(), working.type());
-    cv::warpPerspective(working, spare, m, working.size(), cv::INTER_LINEAR, cv::BORDER_REFLECT, cv::Scalar());
-    cv::swap(working, spare);
+    const cv::Mat m = stage_math::perspective_matrix(image.size(), a * image.cols, b * image.rows);
+    create_image(spare, image.size(), image.type());
+    cv::warpPerspective(image, spare, m, image.size(), cv::INTER_LINEAR, cv::BORDER_REFLECT, cv::Scalar());
+    cv::swap(image, spare);
+}
+
+bool rotates(const EditParams& p) { return p.rotation != 0.0f && std::isfinite(p.rotation); }
+
+bool keystones(const EditParams& p) {
+    return (p.perspective_h != 0.0f || p.perspective_v != 0.0f) &&
+           stage_math::all_finite({p.perspective_h, p.perspective_v});
 }
 
 bool wants_crop(const EditParams& p) {
@@ -42,28 +52,82 @@ bool wants_crop(const EditParams& p) {
     return p.crop_h < kNearlyWhole || p.crop_w < kNearlyWhole || p.crop_x != 0.0f || p.crop_y != 0.0f;
 }
 
-void crop(cv::Mat& working, const EditParams& p) {
+void crop(cv::Mat& image, const EditParams& p) {
     constexpr int kMinSide = 10;  // a crop must keep more than this many pixels each way
-    const cv::Rect r = stage_math::crop_rectangle(working.size(), p.crop_x, p.crop_y, p.crop_w, p.crop_h);
+    const cv::Rect r = stage_math::crop_rectangle(image.size(), p.crop_x, p.crop_y, p.crop_w, p.crop_h);
     // A view into the same memory: the next render starts from the whole of it again.
-    if (r.width > kMinSide && r.height > kMinSide) working = working(r);
+    if (r.width > kMinSide && r.height > kMinSide) image = image(r);
+}
+
+bool profiled(const lens::Profile& profile, const EditParams& p) { return p.lens_profile != 0 && profile.found(); }
+
+bool distorts(const EditParams& p) { return p.distortion != 0.0f && std::isfinite(p.distortion); }
+
+void correct_distortion(cv::Mat& image, cv::Mat& spare, cv::Mat& map_x, cv::Mat& map_y, float distortion) {
+    constexpr float kStrengthPer100 = -0.5f;
+    stage_math::radial_distortion(image, spare, map_x, map_y, distortion / 100.0f * kStrengthPer100,
+                                  cv::INTER_LINEAR, cv::BORDER_REFLECT);
+    cv::swap(image, spare);
+}
+
+// The profile resamples float R, G, B, A images, alpha following green: any
+// other image rides along as that alpha, one channel at a time.
+void apply_lens_profile(const lens::Profile& profile, cv::Mat& image, cv::Mat& spare) {
+    if (image.type() == CV_32FC4) {
+        lens::apply_profile(profile, image, spare);
+        return;
+    }
+    cv::Mat carrier(image.size(), CV_32FC4, cv::Scalar::all(0)), plane;
+    for (int c = 0; c < image.channels(); ++c) {
+        cv::extractChannel(image, plane, c);
+        plane.convertTo(plane, CV_32F);
+        cv::insertChannel(plane, carrier, 3);
+        lens::apply_profile(profile, carrier, spare);
+        cv::extractChannel(carrier, plane, 3);
+        plane.convertTo(plane, image.depth());
+        cv::insertChannel(plane, image, c);
+    }
 }
 
 }  // namespace
 
-void Pipeline::apply_geometry(RowPass& pass, const EditParams& params) {
-    if (pass.empty()) return;
-    const bool rotates = params.rotation != 0.0f && std::isfinite(params.rotation);
-    const bool keystones = (params.perspective_h != 0.0f || params.perspective_v != 0.0f) &&
-                           stage_math::all_finite({params.perspective_h, params.perspective_v});
-    if (params.flip_h == 0 && params.flip_v == 0 && !rotates && !keystones && !wants_crop(params)) return;
+bool lens_moves_pixels(const lens::Profile& profile, const EditParams& params) {
+    return profiled(profile, params) || distorts(params);
+}
 
-    cv::Mat& working = pass.image();
-    if (params.flip_h != 0) cv::flip(working, working, 1);
-    if (params.flip_v != 0) cv::flip(working, working, 0);
-    if (rotates) rotate(working, scratch_.blurred, params.rotation);
-    if (keystones) correct_perspective(working, scratch_.blurred, params.perspective_h, params.perspective_v);
-    if (wants_crop(params)) crop(working, params);
+void move_like_lens(cv::Mat& image, cv::Mat& spare, cv::Mat& map_x, cv::Mat& map_y, const lens::Profile& profile,
+                    const EditParams& params) {
+    if (profiled(profile, params)) apply_lens_profile(profile, image, spare);
+    if (distorts(params)) correct_distortion(image, spare, map_x, map_y, params.distortion);
+}
+
+bool edits_geometry(const EditParams& params) {
+    return params.flip_h != 0 || params.flip_v != 0 || rotates(params) || keystones(params) || wants_crop(params);
+}
+
+void apply_geometric_edits(cv::Mat& image, cv::Mat& spare, const EditParams& params) {
+    if (params.flip_h != 0) cv::flip(image, image, 1);
+    if (params.flip_v != 0) cv::flip(image, image, 0);
+    if (rotates(params)) rotate(image, spare, params.rotation);
+    if (keystones(params)) correct_perspective(image, spare, params.perspective_h, params.perspective_v);
+    if (wants_crop(params)) crop(image, params);
+}
+
+void Pipeline::apply_geometry(RowPass& pass, const EditParams& params) {
+    if (pass.empty() || !edits_geometry(params)) return;
+    apply_geometric_edits(pass.image(), scratch_.blurred, params);
+}
+
+cv::Mat Pipeline::follow_render(const cv::Mat& plane) const {
+    cv::Mat moved, spare, map_x, map_y;
+    // A mask of another image is stretched over this one.
+    if (plane.size() != source.mat.size())
+        cv::resize(plane, moved, source.mat.size(), 0, 0, cv::INTER_LINEAR);
+    else
+        moved = plane.clone();
+    if (lens_moves_pixels(lens_profile, rendered_)) move_like_lens(moved, spare, map_x, map_y, lens_profile, rendered_);
+    if (edits_geometry(rendered_)) apply_geometric_edits(moved, spare, rendered_);
+    return moved;
 }
 
 }  // namespace vornalix

@@ -1,6 +1,7 @@
 // Lens corrections in one stage: radial distortion, lateral chromatic
 // aberration, lens vignetting and colour fringes, each under its own guard.
 
+#include "pipeline/geometry.h"
 #include "pipeline/lens_math.h"
 #include "pipeline/pipeline.h"
 #include "pipeline/row_pass.h"
@@ -14,14 +15,6 @@
 namespace vornalix {
 
 namespace {
-
-// Remapped into `spare`, which then trades places with the working image.
-void correct_distortion(cv::Mat& working, cv::Mat& spare, cv::Mat& map_x, cv::Mat& map_y, float distortion) {
-    constexpr float kStrengthPer100 = -0.5f;
-    stage_math::radial_distortion(working, spare, map_x, map_y, distortion / 100.0f * kStrengthPer100,
-                                  cv::INTER_LINEAR, cv::BORDER_REFLECT);
-    cv::swap(working, spare);
-}
 
 // Resizes a plane about its centre by `factor`; the size OpenCV rounds to is
 // kept at one pixel or more.
@@ -81,15 +74,11 @@ RowKernel remove_fringes(float amount) {
 
 void Pipeline::apply_lens_corrections(RowPass& pass, const EditParams& params) {
     const EditParams& p = params;
-    const bool profiled = p.lens_profile != 0 && lens_profile.found();
-    if (!profiled && p.distortion == 0.0f && !(p.ca_correction > 0.0f) && !(p.lens_vignette > 0.0f) &&
-        !(p.defringe > 0.0f))
-        return;
+    const bool moves = lens_moves_pixels(lens_profile, p);
+    if (!moves && !(p.ca_correction > 0.0f) && !(p.lens_vignette > 0.0f) && !(p.defringe > 0.0f)) return;
     if (pass.empty()) return;
-    if (profiled) lens::apply_profile(lens_profile, pass.image(), scratch_.blurred);
     // Each step runs only for a finite value of its own setting.
-    if (p.distortion != 0.0f && std::isfinite(p.distortion))
-        correct_distortion(pass.image(), scratch_.blurred, scratch_.plane_a, scratch_.plane_b, p.distortion);
+    if (moves) move_like_lens(pass.image(), scratch_.blurred, scratch_.plane_a, scratch_.plane_b, lens_profile, p);
     if (p.ca_correction > 0.0f && std::isfinite(p.ca_correction))
         pass.add(correct_chromatic_aberration(pass.image(), p.ca_correction));
     if (p.lens_vignette > 0.0f && std::isfinite(p.lens_vignette))

@@ -6,6 +6,7 @@ namespace vornalix {
 
 void Pipeline::process(const EditParams& params) {
     if (source.empty()) return;
+    rendered_ = params;
 #define VORNALIX_STAGE_ENTRY(name) &Pipeline::apply_##name,
     static const Stage kStages[] = {VORNALIX_STAGES(VORNALIX_STAGE_ENTRY)};
 #undef VORNALIX_STAGE_ENTRY

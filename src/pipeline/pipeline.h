@@ -42,6 +42,11 @@ public:
     VORNALIX_STAGES(VORNALIX_DECLARE_STAGE)
 #undef VORNALIX_DECLARE_STAGE
 
+    // `plane` (any type; one of another size than the source is stretched to
+    // it first) moved as the last render moved the source's pixels, at the
+    // result's size: how a subject mask follows crops, turns and corrections.
+    cv::Mat follow_render(const cv::Mat& plane) const;
+
     static void build_lut(const CurvePoints& points, std::vector<float>& lut);
 
 private:
@@ -56,6 +61,7 @@ private:
         cv::Mat blurred;  // a second full image: blurred copies, then warps and remaps
         cv::Mat plane_a, plane_b, plane_c;  // single planes (luminance, masks, maps)
     } scratch_;
+    EditParams rendered_;  // the settings of the last process()
 };
 
 }  // namespace vornalix
