@@ -124,7 +124,7 @@ TEST(Segmentation, CutoutFollowsTheRenderedGeometry) {
     ctx->pipeline.source = disc_on_texture({56, 44});  // off-centre, so that every edit moves it
     ASSERT_EQ(vornalix_segment_subject(ctx.get(), 0.35f, 0.37f), 0);
     cv::insertChannel(cv::Mat_<ushort>(ctx->segmentation_mask) * 257, ctx->pipeline.source.mat, 3);
-    ctx->pipeline.lens_profile = vornalix::lens::find_profile({"Canon", "EOS 30D", "EF-S 18-55mm f/3.5-5.6", 22, 22});
+    ctx->pipeline.lens_profile = vornalix::lens::Profile({"Canon", "EOS 30D", "EF-S 18-55mm f/3.5-5.6", 22, 22});
     for (const char* edit : {R"("crop": [0.3, 0.1, 0.6, 0.8])", R"("rotation": 35)", R"("perspective_h": 90, "perspective_v": -70)",
                              R"("flip_h": 1, "flip_v": 1, "distortion": 90)", R"("lens_profile": 1, "rotation": -20, "crop": [0, 0, 0.7, 0.7])"}) {
         ASSERT_EQ(vornalix_settings_from_json(ctx.get(), ("{" + std::string(edit) + "}").c_str()), 0) << edit;
