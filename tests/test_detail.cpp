@@ -1,5 +1,6 @@
 // Lens, detail, local-contrast and finishing stages driven directly on small
-// working images.
+// working images, the geometry stage, and every stage's answer to neutral,
+// non-finite and extreme settings.
 
 #include "pipeline/detail_math.h"
 #include "lens/lens_profile.h"
@@ -12,6 +13,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
+#include <cfloat>
 #include <climits>
 #include <tuple>
 
@@ -70,49 +72,78 @@ float worst_bend(const cv::Mat& plane) {
     return worst;
 }
 
+cv::Mat transformed(const cv::Mat& in, const E& e) { return run_stage(&P::apply_geometry, in, e); }
+
+E cropped(float x, float y, float w, float h) {
+    E e;
+    std::tie(e.crop_x, e.crop_y, e.crop_w, e.crop_h) = std::tie(x, y, w, h);
+    return e;
+}
+
+// Every float setting of the stages beside the stage that reads it, with a
+// value that leaves it idle (NaN: no finite value does).
+struct Slider { Stage stage; float* field; float neutral; };
+std::vector<Slider> sliders(E& e) {
+    const Stage wb = &P::apply_white_balance, hs = &P::apply_highlights_shadows, wbl = &P::apply_whites_blacks,
+                sv = &P::apply_saturation_vibrance, split = &P::apply_split_toning, lens = &P::apply_lens_corrections,
+                nr = &P::apply_noise_reduction, sharp = &P::apply_sharpening, vig = &P::apply_vignette;
+    return {{wb, &e.temperature, 6500}, {wb, &e.tint, 0}, {&P::apply_exposure, &e.exposure, 0},
+            {&P::apply_brightness, &e.brightness, 0}, {hs, &e.highlights, 0}, {hs, &e.shadows, 0},
+            {wbl, &e.whites, 0}, {wbl, &e.blacks, 0}, {&P::apply_contrast, &e.contrast, 0}, {sv, &e.saturation, 0},
+            {sv, &e.vibrance, 0}, {&P::apply_hsl, &e.hsl[0].hue, 0}, {&P::apply_hsl, &e.hsl[1].saturation, 0},
+            {&P::apply_hsl, &e.hsl[2].luminance, 0}, {split, &e.split_highlight_hue, 0},
+            {split, &e.split_highlight_saturation, 0}, {split, &e.split_shadow_hue, 0},
+            {split, &e.split_shadow_saturation, 0}, {split, &e.split_balance, 0}, {lens, &e.distortion, 0},
+            {lens, &e.ca_correction, -10}, {lens, &e.lens_vignette, -20}, {lens, &e.defringe, -30},
+            {nr, &e.nr_luminance, kNaN}, {nr, &e.nr_color, kNaN}, {sharp, &e.sharpening_amount, -20},
+            {sharp, &e.sharpening_radius, -1}, {sharp, &e.sharpening_threshold, kNaN},
+            {&P::apply_clarity_texture, &e.clarity, 0}, {&P::apply_clarity_texture, &e.texture, kNaN},
+            {&P::apply_dehaze, &e.dehaze, -50}, {vig, &e.vignette_amount, 0}, {vig, &e.vignette_midpoint, kNaN},
+            {vig, &e.vignette_roundness, kNaN}, {&P::apply_grain, &e.grain_amount, -10}, {&P::apply_grain, &e.grain_size, kNaN}};
+}
+
 }  // namespace
 
-// Every slider of the lens, detail, local-contrast and finishing stages, the
-// others set to an active value: a neutral, negative or non-finite value leaves
+// Each setting, the others neutral but for each stage's main slider (so a
+// secondary setting has work): a neutral, negative or non-finite value leaves
 // the image untouched (out-of-range input shows that not even the clamp runs;
-// a positive sharpening amount with no usable radius skips the stage instead of
-// failing the render), and a huge one still gives a finite image of the same
-// size and alpha, clamped by every stage but noise reduction.
-TEST(StageSettings, NeutralAndNonFiniteValuesAreSkippedHugeOnesStayInRange) {
-    struct Slider { Stage stage; float E::*field; float neutral; };  // NaN: no finite value is neutral
-    const Slider sliders[] = {
-        {&P::apply_lens_corrections, &E::distortion, 0}, {&P::apply_lens_corrections, &E::ca_correction, -10},
-        {&P::apply_lens_corrections, &E::lens_vignette, -20}, {&P::apply_lens_corrections, &E::defringe, -30},
-        {&P::apply_noise_reduction, &E::nr_luminance, kNaN}, {&P::apply_noise_reduction, &E::nr_color, kNaN},
-        {&P::apply_sharpening, &E::sharpening_amount, -20}, {&P::apply_sharpening, &E::sharpening_radius, -1},
-        {&P::apply_sharpening, &E::sharpening_threshold, kNaN}, {&P::apply_clarity_texture, &E::clarity, 0},
-        {&P::apply_clarity_texture, &E::texture, kNaN}, {&P::apply_dehaze, &E::dehaze, -50},
-        {&P::apply_vignette, &E::vignette_amount, 0}, {&P::apply_vignette, &E::vignette_midpoint, kNaN},
-        {&P::apply_vignette, &E::vignette_roundness, kNaN}, {&P::apply_grain, &E::grain_amount, -10},
-        {&P::apply_grain, &E::grain_size, kNaN},
-    };
-    E active;
+// a tone setting counts as neutral, a detail stage is skipped instead of
+// failing the render). An extreme or non-finite one, alone or with all the
+// others at 80, gives a finite image of the same size and alpha, clamped by
+// every stage but noise reduction; the tone and colour stages take colours
+// inside 0..1.
+TEST(StageSettings, NeutralAndNonFiniteValuesAreSkippedExtremeOnesStayInRange) {
+    E active, busy;
+    active.temperature = 6500;
     active.nr_luminance = active.nr_color = 30;
     active.sharpening_amount = active.clarity = active.vignette_amount = active.grain_amount = 50;
+    for (const Slider& s : sliders(busy)) *s.field = 80;
+    const Stage local[] = {&P::apply_noise_reduction, &P::apply_sharpening, &P::apply_clarity_texture,
+                           &P::apply_dehaze, &P::apply_vignette, &P::apply_grain};
     cv::Mat wide = noise(9, 11, -0.5f, 1.5f), unit = noise(8, 6);
     wide.reshape(1, 99).col(3).setTo(0.5f);
     unit.reshape(1, 48).col(3).setTo(0.5f);
-    for (const Slider& s : sliders) {
+    for (size_t i = 0; i < sliders(active).size(); ++i) {
         E e = active;
+        const Slider s = sliders(e)[i];
         for (float v : {s.neutral, kNaN, kInf, -kInf}) {
-            e.*s.field = v;
-            EXPECT_TRUE(identical(run_stage(s.stage, wide, e), wide)) << &s - sliders << ": " << v;
+            *s.field = v;
+            EXPECT_TRUE(identical(run_stage(s.stage, wide, e), wide)) << i << ": " << v;
         }
-        for (float v : {-1e6f, 1e6f, 3.4e38f}) {
-            e.*s.field = v;
-            // Acting, a stage also clamps what came in out of range; the lens corrections only resample.
-            const cv::Mat& in = v > 0 && s.stage != Stage{&P::apply_lens_corrections} ? wide : unit;
-            const cv::Mat out = run_stage(s.stage, in, e);
-            ASSERT_EQ(out.size(), in.size());
-            EXPECT_TRUE(s.stage == Stage{&P::apply_noise_reduction} ? all_finite(out) : bool(colours_in_unit_range(out)))
-                << &s - sliders << ": " << v;
-            EXPECT_TRUE(identical(channel(out, 3), channel(in, 3))) << &s - sliders << ": " << v;
-        }
+        EXPECT_TRUE(run_stage(s.stage, cv::Mat(0, 0, CV_32FC4), busy).empty());
+        for (const E& base : {active, busy})
+            for (float v : {-FLT_MAX, -1e6f, -200.0f, 1e6f, FLT_MAX, kNaN, kInf, -kInf}) {
+                e = base;
+                *sliders(e)[i].field = v;
+                // Acting, a local stage also clamps what came in out of range.
+                const bool clamps = v > 0 && v < kInf && std::count(std::begin(local), std::end(local), s.stage);
+                const cv::Mat& in = clamps ? wide : unit;
+                const cv::Mat out = run_stage(s.stage, in, e);
+                ASSERT_EQ(out.size(), in.size());
+                EXPECT_TRUE(s.stage == Stage{&P::apply_noise_reduction} ? all_finite(out) : bool(colours_in_unit_range(out)))
+                    << i << ": " << v;
+                EXPECT_TRUE(identical(channel(out, 3), channel(in, 3))) << i << ": " << v;
+            }
     }
 }
 
@@ -268,5 +299,62 @@ TEST(Grain, MonochromeNoiseOfTheRequestedDeviation) {
         cv::Scalar mean, deviation;
         cv::meanStdDev(r - 0.5f, mean, deviation);
         EXPECT_LE(cv::norm(cv::Vec2d(mean[0], deviation[0] - 0.05), cv::NORM_INF), 0.005) << size;
+    }
+}
+
+// Neutral settings, and steps with non-finite settings, leave the image as it
+// is; the steps with usable settings still run.
+TEST(Geometry, NeutralAndNonFiniteStepsAreSkippedButTheOthersStillRun) {
+    const cv::Mat in = noise(12, 17, -0.5f, 1.5f);
+    EXPECT_TRUE(identical(transformed(in, E{}), in));
+    EXPECT_TRUE(identical(run_stage(&P::apply_geometry, in, {{&E::crop_x, kNaN}, {&E::crop_w, 0.5f},
+                                                                    {&E::crop_h, 0.5f}, {&E::rotation, kInf}}), in));
+
+    E e = cropped(0.5f, 0, 0.5f, 1);
+    e.flip_h = 1;
+    e.rotation = kNaN;
+    e.perspective_v = -kInf;
+    const cv::Mat out = transformed(coordinates(40, 60), e);
+    ASSERT_EQ(out.size(), cv::Size(30, 40));
+    EXPECT_EQ(out.at<cv::Vec4f>(0, 0)[0], 29.0f);  // mirrored, then the right half kept
+    for (float v : {1e6f, -1e30f, 3.4e38f}) {
+        const cv::Mat out = run_stage(&P::apply_geometry, noise(8, 9),
+                                      {{&E::rotation, v}, {&E::perspective_h, v}, {&E::perspective_v, -v}});
+        EXPECT_TRUE(all_finite(out)) << v;
+    }
+}
+
+TEST(Geometry, FlipsBothWaysEqualAHalfTurnAndComeBeforeRotation) {
+    const cv::Mat in = noise(9, 14);
+    E both, mirror_then_turn, turn;
+    both.flip_h = both.flip_v = mirror_then_turn.flip_h = 1;
+    mirror_then_turn.rotation = turn.rotation = 10;
+    cv::Mat turned, mirrored;
+    cv::rotate(in, turned, cv::ROTATE_180);
+    EXPECT_TRUE(identical(transformed(in, both), turned));
+    cv::flip(in, mirrored, 1);
+    EXPECT_TRUE(identical(transformed(in, mirror_then_turn), transformed(mirrored, turn)));
+}
+
+TEST(Geometry, CropCases) {
+    const cv::Mat in = coordinates(800, 1000);
+    struct Case { float x, y, w, h; cv::Rect expected; };
+    const Case cases[] = {
+        {0.25f, 0.25f, 0.5f, 0.5f, {250, 200, 500, 400}},
+        {0, 0, 0.995f, 0.995f, {0, 0, 1000, 800}},  // nearly whole: skipped
+        {0, 0, 0.98f, 1, {0, 0, 980, 800}},
+        {0, 0, 0.01f, 1, {0, 0, 1000, 800}},    // 10 pixels wide: skipped
+        {-0.1f, 0, 0.5f, 1, {0, 0, 500, 800}},  // starts at column 0
+        {1.2f, 0, 0.5f, 0.5f, {0, 0, 1000, 800}},  // starts beyond the image: skipped
+        // Products far beyond the int range are clamped before conversion.
+        {-1e12f, -3.4e38f, 0.5f, 0.5f, {0, 0, 500, 400}},
+        {0.5f, 0.5f, 3.4e38f, 3.4e38f, {500, 400, 500, 400}},
+        {0, 0, kInf, 0.5f, {0, 0, 1000, 800}},  // non-finite: no crop
+    };
+    for (const Case& c : cases) {
+        const cv::Mat out = transformed(in, cropped(c.x, c.y, c.w, c.h));
+        ASSERT_EQ(out.size(), c.expected.size()) << c.x << " " << c.y << " " << c.w << " " << c.h;
+        EXPECT_EQ(cv::Point(rgb_at(out, 0)[0], rgb_at(out, 0)[1]), c.expected.tl());
+        EXPECT_FALSE(out.data >= in.data && out.data < in.dataend) << "crop must not share pixels";
     }
 }
