@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <tuple>
 
 using fixtures::read_bytes;
@@ -20,10 +21,6 @@ using vornalix::testing::run_cli;
 namespace fs = std::filesystem;
 
 namespace {
-
-void write_text(const std::string& path, const std::string& text) {
-    fixtures::write_bytes(path, fixtures::Bytes(text.begin(), text.end()));
-}
 
 // A small noisy photograph, different for each seed (its height too).
 void write_photo(const std::string& path, int seed) {
@@ -69,6 +66,7 @@ TEST(Cli, DevelopsWithEditsAndReportsFailures) {
         {from + " -o " + quote(out), 1, "exists (--overwrite replaces it)"},
         {from + " -o " + quote(dir.file("o.gif")), 2, "unsupported output format"},
         {from + to + " --exposure abc", 2, "--exposure"}, {"nosuchcommand", 2, "unknown command"},
+        {from + to + " --profile rec2020", 2, "--profile must be"},
         {"cutout " + quote(in) + " -o " + quote(dir.file("c.jpg")), 2, ".png or .webp"},
         {"cutout " + quote(in) + " -o " + quote(dir.file("c.png")) + " --at 1.5,0.5", 2, "each in 0..1"},
         {"thumb --version", 0, "vornalix "}};
@@ -186,7 +184,7 @@ TEST(CliBatch, GoesOnPastBadFilesAndWritesTheSameFilesWithTwoJobs) {
     ASSERT_TRUE(vornalix::testing::write_bayer_dng(dir.file("IMG_1.dng"), vornalix::testing::make_test_scene(96, 64)));
     write_photo(dir.file("IMG_1.jpg"), 1);
     write_photo(dir.file("IMG_2.jpg"), 2);
-    write_text(dir.file("broken.cr2"), "not a raw file at all");
+    std::ofstream(dir.file("broken.cr2")) << "not a raw file at all";
     fixtures::write_bytes(dir.file("cut.jpg"), fixtures::plain_jpeg(48, 36));
     fs::resize_file(dir.file("cut.jpg"), 40);
     const std::string batch = "batch " + quote(dir.path().string()) + " --format png --auto --exposure 0.5 -o ";
@@ -229,14 +227,14 @@ TEST(CliBatch, SettingsDocumentsAndWhatWinsOverWhat) {
     ASSERT_EQ(run_cli(develop + quote(dir.file("b.png")) + look).status, 0);
     EXPECT_EQ(read_bytes(dir.file("a.png")), read_bytes(dir.file("b.png")));
 
-    write_text(dir.file("partial.json"), R"({"exposure": 0.5, "tint": 12})");
+    std::ofstream(dir.file("partial.json")) << R"({"exposure": 0.5, "tint": 12})";
     r = run_cli("settings " + in + " --settings " + quote(dir.file("partial.json")) + " --exposure 2");
     ASSERT_EQ(r.status, 0) << r.output;
     EXPECT_EQ(value_of(r.output, "temperature"), 6500.0f);  // not named: as shot
     EXPECT_EQ(value_of(r.output, "tint"), 12.0f);            // named: the document's
     EXPECT_EQ(value_of(r.output, "exposure"), 2.0f);         // the flag wins
 
-    write_text(dir.file("bad.json"), R"({"exposure": 0.5, "contrast": [1]})");
+    std::ofstream(dir.file("bad.json")) << R"({"exposure": 0.5, "contrast": [1]})";
     r = run_cli("batch " + in + " -o " + quote(dir.file("never")) + " --settings " + quote(dir.file("bad.json")));
     EXPECT_EQ(r.status, 2) << r.output;
     EXPECT_TRUE(contains(r.output, "'contrast'")) << r.output;

@@ -162,20 +162,24 @@ TEST(ExifCopy, ReplacesLeadingAppSegmentsAndKeepsThePicture) {
     EXPECT_EQ(fixtures::file_names(dir), (std::vector<std::string>{"dst.jpg", "src.jpg"}));  // no temporaries left
 }
 
-// Without EXIF in the source, onto a PNG or onto nothing: no copy, the target untouched.
-TEST(ExifCopy, RefusesWithoutTouchingTheTarget) {
+// Refused copies and strips leave every file as it was: a source without
+// EXIF, a PNG or missing target, and an APP1 whose length runs past the end
+// (as source or as target).
+TEST(ExifCopy, RefusalsLeaveEveryFileAsItWas) {
     vornalix::testing::TempDir dir;
-    const std::string exif_src = dir.file("exif.jpg");
-    fixtures::write_bytes(exif_src, fixtures::jpeg_with_exif(fixtures::camera_block()));
-    struct Case { std::string source, target; Bytes bytes; };
-    for (const Case& c : {Case{dir.file("plain.jpg"), dir.file("plain.jpg"), fixtures::plain_jpeg()},
-                          Case{exif_src, dir.file("a.png"), {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 0}}}) {
-        fixtures::write_bytes(c.target, c.bytes);
-        EXPECT_FALSE(md::copy_exif(c.source, c.target)) << c.target;
-        EXPECT_EQ(fixtures::read_bytes(c.target), c.bytes) << c.target;
-    }
-    EXPECT_FALSE(md::copy_exif(exif_src, dir.file("missing.jpg")));
-    EXPECT_EQ(fixtures::file_names(dir), (std::vector<std::string>{"a.png", "exif.jpg", "plain.jpg"}));
+    const std::string exif = dir.file("exif.jpg"), plain = dir.file("plain.jpg"), png = dir.file("a.png"),
+                      cut = dir.file("cut.jpg");
+    const std::pair<std::string, Bytes> files[] = {
+        {exif, fixtures::jpeg_with_exif(fixtures::camera_block())}, {plain, fixtures::plain_jpeg()},
+        {png, {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 0}},
+        {cut, fixtures::concat({{0xFF, 0xD8, 0xFF, 0xE1, 0x40, 0x00}, Bytes(20, 0)})}};
+    for (const auto& [path, bytes] : files) fixtures::write_bytes(path, bytes);
+    for (const auto& [source, target] : {std::pair{plain, plain}, {exif, png}, {exif, cut}, {cut, plain},
+                                         {exif, dir.file("missing.jpg")}})
+        EXPECT_FALSE(md::copy_exif(source, target)) << source << " -> " << target;
+    EXPECT_FALSE(md::strip_exif(cut));
+    for (const auto& [path, bytes] : files) EXPECT_EQ(fixtures::read_bytes(path), bytes) << path;
+    EXPECT_EQ(fixtures::file_names(dir), (std::vector<std::string>{"a.png", "cut.jpg", "exif.jpg", "plain.jpg"}));
 }
 
 // The RAW file's TIFF structure becomes a block a JPEG can carry: camera
@@ -234,17 +238,4 @@ TEST(ExifSegments, TruncatedGarbageAndOversizedAreNeverDamaged) {
     EXPECT_EQ(jpeg, original);
     ASSERT_TRUE(md::insert_app1(jpeg, Bytes(65533, 1)));
     EXPECT_EQ(jpeg[4] << 8 | jpeg[5], 0xFFFF);
-
-    // Through the files: an APP1 whose length runs past the end is refused by
-    // both walks, and as a source it gives nothing rather than a damaged target.
-    vornalix::testing::TempDir dir;
-    const std::string src = dir.file("src.jpg"), path = dir.file("t.jpg"), other = dir.file("other.jpg");
-    const Bytes cut = fixtures::concat({{0xFF, 0xD8, 0xFF, 0xE1, 0x40, 0x00}, Bytes(20, 0)});
-    for (const auto& [name, bytes] : {std::pair{src, full}, {other, original}, {path, cut}})
-        fixtures::write_bytes(name, bytes);
-    EXPECT_FALSE(md::strip_exif(path));
-    EXPECT_FALSE(md::copy_exif(src, path));
-    EXPECT_EQ(fixtures::read_bytes(path), cut);
-    EXPECT_FALSE(md::copy_exif(path, other));
-    EXPECT_EQ(fixtures::read_bytes(other), original);
 }

@@ -24,15 +24,6 @@ using fixtures::Bytes;
 
 namespace {
 
-// A context holding `rgba` (16-bit R, G, B, A) as its rendered result.
-ContextPtr rendered_context(const cv::Mat& rgba, const std::string& source = "") {
-    auto ctx = make_context();
-    ctx->pipeline.source = ctx->pipeline.result = vornalix::ImageBuffer(rgba);
-    ctx->processed = true;
-    ctx->source_path = source;
-    return ctx;
-}
-
 ContextPtr flat_context(unsigned short r, unsigned short g, unsigned short b, int w = 8, int h = 6) {
     return rendered_context(cv::Mat(h, w, CV_16UC4, cv::Scalar(r, g, b, 65535)));
 }
@@ -78,22 +69,13 @@ TEST(Export, SixteenBitsToEightBitFormats) {
     ASSERT_EQ(vornalix_export_png(ctx.get(), dir.file("8.png").c_str(), 24), 0);  // anything but 16 is 8
 
     const cv::Mat tif = cv::imread(dir.file("a.tif"), cv::IMREAD_UNCHANGED);
-    EXPECT_EQ(tif.type(), CV_16UC3);
-    EXPECT_EQ(tif.at<cv::Vec3w>(0, 0), cv::Vec3w(0xC000, 0x8000, 0x4000));  // B, G, R on disk
+    EXPECT_EQ(std::pair(tif.type(), tif.at<cv::Vec3w>(0, 0)), std::pair(CV_16UC3, cv::Vec3w(0xC000, 0x8000, 0x4000)));  // B, G, R
     EXPECT_EQ(cv::imread(dir.file("16.png"), cv::IMREAD_UNCHANGED).type(), CV_16UC3);
     for (const char* name : {"8.png", "p.bmp"}) {
         const cv::Mat eight = cv::imread(dir.file(name), cv::IMREAD_UNCHANGED);
         EXPECT_EQ(std::pair(eight.type(), eight.at<cv::Vec3b>(0, 0)), std::pair(CV_8UC3, cv::Vec3b(191, 128, 64))) << name;
     }
     EXPECT_NEAR(cv::imread(dir.file("t.jpg")).at<cv::Vec3b>(2, 2)[0], 191, 3);
-
-    // An unknown extension, or a missing folder, fails and writes nothing.
-    const Bytes keep{'k', 'e', 'e', 'p'};
-    fixtures::write_bytes(dir.file("x.unknown"), keep);
-    EXPECT_EQ(vornalix_export_jpeg(ctx.get(), dir.file("x.unknown").c_str(), 90, 0, 0), -1);
-    EXPECT_STREQ(vornalix_last_error(ctx.get()), "JPEG write failed");
-    EXPECT_EQ(vornalix_export_png(ctx.get(), dir.file("none/x.png").c_str(), 16), -1);
-    EXPECT_EQ(fixtures::read_bytes(dir.file("x.unknown")), keep);
 }
 
 // keep_exif copies the source's block with an upright orientation and the
@@ -122,7 +104,7 @@ TEST(Export, KeepExifCopiesTheSourceBlockWithUprightOrientation) {
 }
 
 // An export renders only when nothing is rendered and leaves the flag; the
-// histogram renders once and sets it.
+// histogram renders once and sets it, and bins each channel and the luminance.
 TEST(Export, RenderingRulesOfExportsAndHistograms) {
     vornalix::testing::TempDir dir;
     auto ctx = flat_context(65535, 65535, 65535, 4, 3);
@@ -144,10 +126,7 @@ TEST(Export, RenderingRulesOfExportsAndHistograms) {
     ctx->pipeline.result.fill(65535);
     ASSERT_EQ(vornalix_get_histogram(ctx.get(), r, g, b, l), 0);
     EXPECT_EQ(l[255], 12u);
-}
 
-TEST(Histogram, BinsAndSums) {
-    unsigned r[256], g[256], b[256], l[256];
     auto grey = flat_context(32768, 32768, 32768, 5, 4);
     ASSERT_EQ(vornalix_get_histogram(grey.get(), r, g, b, l), 0);
     for (const unsigned* h : {r, g, b, l})

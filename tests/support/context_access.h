@@ -6,6 +6,7 @@
 #include "vornalix.h"
 
 #include <memory>
+#include <string>
 
 struct ContextDeleter {
     void operator()(VornalixContext* ctx) const { vornalix_destroy_context(ctx); }
@@ -13,3 +14,12 @@ struct ContextDeleter {
 using ContextPtr = std::unique_ptr<VornalixContext, ContextDeleter>;
 
 inline ContextPtr make_context() { return ContextPtr(vornalix_create_context()); }
+
+// A context holding `rgba` (16-bit R, G, B, A) as its image and its rendered result.
+inline ContextPtr rendered_context(const cv::Mat& rgba, const std::string& source = "") {
+    auto ctx = make_context();
+    ctx->pipeline.source = ctx->pipeline.result = vornalix::ImageBuffer(rgba);
+    ctx->processed = true;
+    ctx->source_path = source;
+    return ctx;
+}
