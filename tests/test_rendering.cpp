@@ -22,12 +22,6 @@ ContextPtr context_with_image(int width, int height) {
     return ctx;
 }
 
-cv::Mat preview_of(VornalixContext* ctx) {
-    cv::Mat out(vornalix_get_height(ctx), vornalix_get_width(ctx), CV_8UC4);
-    EXPECT_EQ(vornalix_get_preview(ctx, out.data, static_cast<int>(out.total() * 4)), 0) << vornalix_last_error(ctx);
-    return out;
-}
-
 }  // namespace
 
 TEST(Render, PreviewFailuresAndBufferSizes) {

@@ -64,7 +64,9 @@ def test_outputs_render_the_latest_settings(png, tmp_path):
         photo.set(exposure=1.0)  # no preview in between: each output must render
         photo.export(tmp_path / "after.png", bits=16)
         photo.export(str(tmp_path / "after.jpg"), quality=80, keep_exif=False)
-        photo.export(tmp_path / "after.tif")
+        photo.export(tmp_path / "after.tif", profile="p3")
+        with pytest.raises(VornalixError, match="unknown profile"):
+            photo.export(tmp_path / "x.jpg", profile="rec2020")
         photo.set(exposure=1.5)
         bright = photo.histogram()
     assert png_header(tmp_path / "before.png") == (64, 48, 8, 2)
@@ -72,7 +74,8 @@ def test_outputs_render_the_latest_settings(png, tmp_path):
     with vornalix.open(tmp_path / "before.png") as before, vornalix.open(tmp_path / "after.png") as after:
         assert after.preview()[..., :3].mean() > before.preview()[..., :3].mean() + 20
     assert (tmp_path / "after.jpg").read_bytes()[:2] == b"\xff\xd8"
-    assert (tmp_path / "after.tif").read_bytes()[:2] in (b"II", b"MM")
+    assert (tmp_path / "after.tif").read_bytes()[:2] in (b"II", b"MM") and not (tmp_path / "x.jpg").exists()
+    assert "Display P3".encode("utf-16-be") in (tmp_path / "after.tif").read_bytes()
     assert list(bright) == ["red", "green", "blue", "luminance"] and bright["red"].sum() == 64 * 48
     assert (np.arange(256) * bright["luminance"]).sum() > (np.arange(256) * dark).sum()
 
@@ -143,11 +146,3 @@ def test_thumbnails_and_hashes(png, tmp_path):
     with pytest.raises(VornalixError, match="cannot be read"):
         vornalix.phash(write_png(tmp_path / "empty.png", synthetic_rgb(0, 0)))
 
-
-def test_export_embeds_the_chosen_profile(png, tmp_path):
-    with vornalix.open(png) as photo:
-        photo.export(tmp_path / "p3.jpg", profile="p3")
-        with pytest.raises(VornalixError, match="unknown profile"):
-            photo.export(tmp_path / "x.jpg", profile="rec2020")
-    assert "Display P3".encode("utf-16-be") in (tmp_path / "p3.jpg").read_bytes()
-    assert not (tmp_path / "x.jpg").exists()

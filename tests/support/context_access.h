@@ -5,6 +5,8 @@
 #include "api/context.h"
 #include "vornalix.h"
 
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <string>
 
@@ -22,4 +24,11 @@ inline ContextPtr rendered_context(const cv::Mat& rgba, const std::string& sourc
     ctx->processed = true;
     ctx->source_path = source;
     return ctx;
+}
+
+// The 8-bit preview, rendered if it is due.
+inline cv::Mat preview_of(VornalixContext* ctx) {
+    cv::Mat out(vornalix_get_height(ctx), vornalix_get_width(ctx), CV_8UC4);
+    EXPECT_EQ(vornalix_get_preview(ctx, out.data, static_cast<int>(out.total() * 4)), 0) << vornalix_last_error(ctx);
+    return out;
 }
