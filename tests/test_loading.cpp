@@ -170,7 +170,9 @@ TEST(StandardRoute, BadFilesKeepThePreviousImage) {
 
     const fixtures::Bytes png = fixtures::read_bytes(good);
     fixtures::write_bytes(dir.file("header-only.JPEG"), fixtures::Bytes(png.begin(), png.begin() + 40));
-    ASSERT_TRUE(vt::write_rle_bmp(dir.file("huge.bmp"), 15000, 14000));  // 1 KB claiming 210 megapixels
+    vt::BmpLayout huge{15000, 14000, 8, 1, {}, {}};  // RLE8, ending at once: 1 KB claiming 210 megapixels
+    huge.palette.assign(256, {90, 90, 90});
+    fixtures::write_bytes(dir.file("huge.bmp"), vt::bmp_bytes(huge, {0, 1}));
     // A format OpenCV could decode but the library does not accept.
     ASSERT_TRUE(vt::write_pfm(dir.file("p.png")));
     fixtures::write_bytes(dir.file("garbage.jpg"), {'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'});
