@@ -238,7 +238,7 @@ TEST(CodecWrite, CommandLineProfileOption) {
 }
 
 // Signed depths and one or two channels (an RGB row format would run past the row).
-TEST(ProfileManager, RefusesDepthsAndChannelCountsItCannotDescribe) {
+TEST(ProfileManager, ConvertsRefusesAndAppliesCameraProfiles) {
     ProfileManager pm;
     for (int type : {CV_16SC3, CV_8UC1, CV_16UC2}) {
         cv::Mat image(2, 3, type, cv::Scalar::all(9));
@@ -247,13 +247,10 @@ TEST(ProfileManager, RefusesDepthsAndChannelCountsItCannotDescribe) {
                                                      : "Unsupported channel count for colour conversion");
         EXPECT_EQ(max_difference(image, cv::Mat(2, 3, type, cv::Scalar::all(9))), 0.0);
     }
-}
 
-// Float pixels go through lcms2 unquantised, so a round trip comes back
-// within one 8-bit level (sRGB lies inside the AdobeRGB gamut); alpha stays.
-// Unknown spaces are taken as sRGB.
-TEST(ProfileManager, AdobeRgbRoundTripWithinOneLevelAndUnknownSpacesAreSrgb) {
-    ProfileManager pm;
+    // Float pixels go through lcms2 unquantised, so a round trip comes back
+    // within one 8-bit level (sRGB lies inside the AdobeRGB gamut); alpha stays.
+    // Unknown spaces are taken as sRGB.
     cv::Mat image;
     colour_patch16().convertTo(image, CV_32F, 1.0 / 65535);
     cv::merge(std::vector<cv::Mat>{image, cv::Mat(image.size(), CV_32F, cv::Scalar(0.3f))}, image);
@@ -267,10 +264,7 @@ TEST(ProfileManager, AdobeRgbRoundTripWithinOneLevelAndUnknownSpacesAreSrgb) {
     cv::Mat patch = colour_patch16();
     ASSERT_TRUE(pm.convert(patch, static_cast<ColorSpace>(7), ColorSpace::sRGB));
     EXPECT_LE(max_difference(patch, colour_patch16()), 2.0);
-}
 
-TEST(ProfileManager, CameraProfileLoadsReplacesAndApplies) {
-    ProfileManager pm;
     const std::string missing = "/nonexistent/camera.icc";
     EXPECT_FALSE(pm.load_camera_profile(missing) || pm.error_message != "Failed to load camera ICC profile: " + missing);
 

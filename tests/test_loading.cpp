@@ -92,18 +92,16 @@ cv::Mat scene(int seed) {
 
 // Thin frames whose short side would round to 0 (the rounding of the bound
 // itself is pinned by the routes below).
-TEST(SizeBound, KeepsEverySideAtLeastOnePixel) {
+TEST(SizeBound, KeepsEverySideAtLeastOnePixelAndTheLimitKeepsTheLook) {
     EXPECT_EQ(vornalix::bound_long_side(cv::Mat(3000, 1, CV_16UC3), 2000).size(), cv::Size(1, 2000));
     EXPECT_EQ(vornalix::halve(cv::Mat(1, 45, CV_16UC3)).size(), cv::Size(22, 1));  // the RAW route's scale 4
     // Working pixels per pixel of the default bound: exactly 1 at that bound.
     EXPECT_EQ(vornalix::pixel_scale({5000, 3000}, {4096, 2458}, 4096), 1.0f);
     EXPECT_FLOAT_EQ(vornalix::pixel_scale({3504, 2336}, {3504, 2336}, 2000), 1.752f);
     EXPECT_FLOAT_EQ(vornalix::pixel_scale({1200, 800}, {600, 400}, 2000), 0.5f);
-}
 
-// The size limit chooses the working size of the next load; a development at
-// one size, reduced to another, keeps the look of the development at that size.
-TEST(SizeLimit, ChoosesTheWorkingSizeAndKeepsTheLook) {
+    // The size limit chooses the working size of the next load; a development at
+    // one size, reduced to another, keeps the look of the development at that size.
     TempDir dir;
     const std::string dng = dir.file("scene.dng");
     ASSERT_TRUE(vt::write_bayer_dng(dng, vt::make_test_scene(1200, 800)));
@@ -143,7 +141,9 @@ TEST(ImageProbe, ReadsSignaturesAndHeaderSizes) {
 
 // A 10000 x 1 PNG strip named .WEBP loads by its content, bounded to 4096
 // columns but keeping its one row, in R, G, B order, and resets the settings.
-TEST(StandardRoute, DecodesByContentNotBySuffix) {
+// Unreadable, foreign and oversized files fail with their message and leave the
+// previous image, its settings and its shot data as they were.
+TEST(StandardRoute, DecodesByContentAndBadFilesKeepThePreviousImage) {
     TempDir dir;
     auto ctx = make_context();
     std::vector<unsigned char> png;
@@ -156,19 +156,12 @@ TEST(StandardRoute, DecodesByContentNotBySuffix) {
                   std::tuple(cv::Size(4096, 1), 0.0f, strip, true));
         EXPECT_EQ(ctx->pipeline.source.mat.at<cv::Vec4w>(0, 100), cv::Vec4w(200 * 257, 40 * 257, 10 * 257, 65535));
     }
-}
 
-// Unreadable, foreign and oversized files fail with their message and leave the
-// previous image, its settings and its shot data as they were.
-TEST(StandardRoute, BadFilesKeepThePreviousImage) {
-    TempDir dir;
-    auto ctx = make_context();
     const std::string good = dir.file("good.png");
     ASSERT_TRUE(cv::imwrite(good, cv::Mat(48, 64, CV_8UC3, cv::Scalar(200, 40, 10))));
     ASSERT_EQ(vornalix_load_arw(ctx.get(), good.c_str(), 1), 0);
     vornalix_set_exposure(ctx.get(), 0.75f);
 
-    const fixtures::Bytes png = fixtures::read_bytes(good);
     fixtures::write_bytes(dir.file("header-only.JPEG"), fixtures::Bytes(png.begin(), png.begin() + 40));
     vt::BmpLayout huge{15000, 14000, 8, 1, {}, {}};  // RLE8, ending at once: 1 KB claiming 210 megapixels
     huge.palette.assign(256, {90, 90, 90});
@@ -194,7 +187,7 @@ TEST(StandardRoute, BadFilesKeepThePreviousImage) {
     EXPECT_EQ(vornalix_load_arw(nullptr, good.c_str(), 1), -1);
 }
 
-TEST(RawRoute, DecodesDngsAtEveryScaleWithinTheBound) {
+TEST(RawRoute, DecodesDngsAtEveryScaleWithinTheBoundFailuresKeepThePrevious) {
     TempDir dir;
     const std::string dng = dir.file("scene.dng");
     ASSERT_TRUE(vt::write_bayer_dng(dng, vt::make_test_scene(96, 64)));
@@ -223,6 +216,27 @@ TEST(RawRoute, DecodesDngsAtEveryScaleWithinTheBound) {
     decoder.commit(decoder.decode(dng, 1));
     const cv::Vec4w px = decoder.image.mat.at<cv::Vec4w>(20, 30);
     EXPECT_TRUE(px[0] > 30000 && px[0] == px[1] && px[1] == px[2] && px[3] == 65535) << px;
+
+    // Missing, foreign, truncated and oversized RAW files keep the previous image
+    // and its shot data; the decoder records the failure and the failed path.
+    vt::DngOptions first;
+    first.make = "FirstMake";
+    ASSERT_TRUE(vt::write_bayer_dng(dng, vt::make_test_scene(64, 48), first));
+    ASSERT_EQ(vornalix_load_arw(ctx.get(), dng.c_str(), 1), 0);
+    vornalix_set_exposure(ctx.get(), 0.5f);
+    ASSERT_EQ(vornalix_process(ctx.get()), 0);
+    ctx->processed = false;
+
+    fixtures::write_bytes(dir.file("garbage.cr2"), fixtures::Bytes(5000, 'x'));
+    vt::DngOptions huge;
+    huge.declared_width = 30000, huge.declared_height = 20000;
+    ASSERT_TRUE(vt::write_bayer_dng(dir.file("huge.dng"), vt::make_test_scene(64, 48), huge));
+    expect_failed_loads_keep(ctx.get(), {{dir.file("n\xC3\xA4me.cr2"), "LibRaw open_file failed: "},
+                                         {dir.file("garbage.cr2"), "LibRaw "},
+                                         {dir.file("huge.dng"), "RAW frame too large: 30000 x 20000 pixels"}});
+    EXPECT_EQ(ctx->decoder.error, vornalix_last_error(ctx.get()));
+    EXPECT_EQ(ctx->decoder.path, dir.file("huge.dng"));  // the one decoder field a failure changes
+    EXPECT_EQ(std::pair(ctx->decoder.width, std::string(ctx->decoder.make)), std::pair(64, std::string("FirstMake")));
 }
 
 TEST(RawRoute, ProcessedImageViewChecksLayoutAndSize) {
@@ -250,33 +264,7 @@ TEST(RawRoute, ProcessedImageViewChecksLayoutAndSize) {
     }
 }
 
-// Missing, foreign, truncated and oversized RAW files keep the previous image
-// and its shot data; the decoder records the failure and the failed path.
-TEST(RawRoute, FailuresKeepThePreviousImageAndShotData) {
-    TempDir dir;
-    const std::string dng = dir.file("first.dng");
-    vt::DngOptions first;
-    first.make = "FirstMake";
-    ASSERT_TRUE(vt::write_bayer_dng(dng, vt::make_test_scene(64, 48), first));
-    auto ctx = make_context();
-    ASSERT_EQ(vornalix_load_arw(ctx.get(), dng.c_str(), 1), 0);
-    vornalix_set_exposure(ctx.get(), 0.5f);
-    ASSERT_EQ(vornalix_process(ctx.get()), 0);
-    ctx->processed = false;
-
-    fixtures::write_bytes(dir.file("garbage.cr2"), fixtures::Bytes(5000, 'x'));
-    vt::DngOptions huge;
-    huge.declared_width = 30000, huge.declared_height = 20000;
-    ASSERT_TRUE(vt::write_bayer_dng(dir.file("huge.dng"), vt::make_test_scene(64, 48), huge));
-    expect_failed_loads_keep(ctx.get(), {{dir.file("n\xC3\xA4me.cr2"), "LibRaw open_file failed: "},
-                                         {dir.file("garbage.cr2"), "LibRaw "},
-                                         {dir.file("huge.dng"), "RAW frame too large: 30000 x 20000 pixels"}});
-    EXPECT_EQ(ctx->decoder.error, vornalix_last_error(ctx.get()));
-    EXPECT_EQ(ctx->decoder.path, dir.file("huge.dng"));  // the one decoder field a failure changes
-    EXPECT_EQ(std::pair(ctx->decoder.width, std::string(ctx->decoder.make)), std::pair(64, std::string("FirstMake")));
-}
-
-TEST(ImageBuffer, ConstructsFromEverySupportedTypeAndRefusesOthers) {
+TEST(ImageBuffer, ConstructsConvertsFillsAndCopies) {
     // 8-bit values scale by 257 (three channels, pinned by loading, gain an opaque alpha).
     EXPECT_EQ(ImageBuffer(cv::Mat(1, 1, CV_8UC4, cv::Scalar(1, 2, 3, 0))).mat.at<cv::Vec4w>(0, 0),
               cv::Vec4w(257, 514, 771, 0));
@@ -285,9 +273,8 @@ TEST(ImageBuffer, ConstructsFromEverySupportedTypeAndRefusesOthers) {
     EXPECT_TRUE(ImageBuffer(cv::Mat()).empty());
     for (int type : {CV_8UC1, CV_32FC3, CV_16SC3})
         EXPECT_THROW(ImageBuffer(cv::Mat(2, 2, type, cv::Scalar::all(0))), std::invalid_argument) << type;
-}
 
-TEST(ImageBuffer, ConversionsFillAndCopyRoundSaturateAndHandleEmpty) {
+    // Conversions round and saturate; empty buffers and matrices give and change nothing.
     ImageBuffer b(3, 1);
     b.mat.at<cv::Vec4w>(0, 0) = {65535, 32896, 128, 65535};
     EXPECT_EQ(b.to_8bit().at<cv::Vec4b>(0, 0), cv::Vec4b(255, 128, 0, 255));
@@ -315,8 +302,9 @@ TEST(ImageBuffer, ConversionsFillAndCopyRoundSaturateAndHandleEmpty) {
 
 // Standard images are reduced to 160 pixels on the long side, never enlarged,
 // never to zero rows; a RAW file gives the camera's own JPEG at its size, with
-// an EXIF segment of the shot inserted after the start marker.
-TEST(Thumbnail, StandardImagesAreBoundedAndRawFilesGiveTheCamerasJpeg) {
+// an EXIF segment of the shot inserted after the start marker; a RAW bitmap
+// preview is checked before it is read.
+TEST(Thumbnail, StandardImagesAreBoundedRawFilesGiveTheCamerasPreview) {
     TempDir dir;
     const std::pair<cv::Size, cv::Size> cases[] = {
         {{4000, 3000}, {160, 120}}, {{120, 80}, {120, 80}}, {{1000, 2}, {160, 1}}};
@@ -329,13 +317,31 @@ TEST(Thumbnail, StandardImagesAreBoundedAndRawFilesGiveTheCamerasJpeg) {
     LibRaw raw(0);
     ASSERT_EQ(raw.open_file(VORNALIX_TEST_CR2), LIBRAW_SUCCESS);
     ASSERT_EQ(raw.unpack_thumb(), LIBRAW_SUCCESS);
-    const libraw_thumbnail_t& t = raw.imgdata.thumbnail;
-    const std::vector<unsigned char> embedded(t.thumb, t.thumb + t.tlength);
+    const libraw_thumbnail_t& shot = raw.imgdata.thumbnail;
+    const std::vector<unsigned char> embedded(shot.thumb, shot.thumb + shot.tlength);
     Thumb thumb(VORNALIX_TEST_CR2);
     ASSERT_EQ(thumb.code, 0);
     const std::vector<unsigned char> bytes = thumb.bytes();
     ASSERT_GT(bytes.size(), embedded.size());
     EXPECT_TRUE(std::equal(embedded.begin() + 2, embedded.end(), bytes.end() - (embedded.size() - 2)));
+
+    // A bitmap thumbnail whose data is shorter than its declared frame (one
+    // sample per pixel under a 3-colour type) is refused, not read past its end;
+    // the image LibRaw made for it is released (the leak check sees it).
+    LibRaw blank(0);
+    libraw_thumbnail_t& t = blank.imgdata.thumbnail;
+    vornalix::RawThumbnail bitmap;
+    for (unsigned length : {40u * 30u, 40u * 30u * 3u}) {
+        free(t.thumb);
+        t.thumb = static_cast<char*>(std::malloc(length));
+        std::memset(t.thumb, 100, length);
+        t.tlength = length, t.twidth = 40, t.theight = 30, t.tformat = LIBRAW_THUMBNAIL_BITMAP;
+        const bool whole = length == 40u * 30u * 3u;
+        const auto take = [&] { vornalix::take_raw_thumbnail(blank, bitmap); return 0; };
+        ASSERT_EQ(vornalix::api::guarded(nullptr, take), whole ? 0 : -3);
+        EXPECT_EQ(bitmap.rgb.empty(), !whole);
+    }
+    EXPECT_EQ(bitmap.rgb.at<cv::Vec3b>(29, 39), cv::Vec3b(100, 100, 100));
 }
 
 // OpenCV would decode the float map; neither utility hands it (the bounds on
@@ -365,30 +371,10 @@ TEST(FileUtilities, RefuseForeignFormatsAndRawFilesWithoutPreview) {
     EXPECT_EQ(untouched, 42u);
 }
 
-// A bitmap thumbnail whose data is shorter than its declared frame (one
-// sample per pixel under a 3-colour type) is refused, not read past its end;
-// the image LibRaw made for it is released (the leak check sees it).
-TEST(Thumbnail, BitmapIsCheckedBeforeItIsRead) {
-    LibRaw raw(0);
-    libraw_thumbnail_t& t = raw.imgdata.thumbnail;
-    vornalix::RawThumbnail thumb;
-    for (unsigned length : {40u * 30u, 40u * 30u * 3u}) {
-        free(t.thumb);
-        t.thumb = static_cast<char*>(std::malloc(length));
-        std::memset(t.thumb, 100, length);
-        t.tlength = length, t.twidth = 40, t.theight = 30, t.tformat = LIBRAW_THUMBNAIL_BITMAP;
-        const bool whole = length == 40u * 30u * 3u;
-        const auto take = [&] { vornalix::take_raw_thumbnail(raw, thumb); return 0; };
-        ASSERT_EQ(vornalix::api::guarded(nullptr, take), whole ? 0 : -3);
-        EXPECT_EQ(thumb.rgb.empty(), !whole);
-    }
-    EXPECT_EQ(thumb.rgb.at<cv::Vec3b>(29, 39), cv::Vec3b(100, 100, 100));
-}
-
 // A 32 x 32 picture built from chosen low-frequency coefficients: the bit of
 // row r, column c must be 63 - (8 r + c), set exactly for the coefficients
 // above the median of the 63 non-DC ones.
-TEST(PerceptualHash, BitLayoutFollowsTheCoefficients) {
+TEST(PerceptualHash, BitLayoutFollowsTheCoefficientsFilesOfAllKinds) {
     std::vector<int> ranks(63);
     std::iota(ranks.begin(), ranks.end(), 0);
     std::shuffle(ranks.begin(), ranks.end(), std::mt19937(7));
@@ -404,12 +390,10 @@ TEST(PerceptualHash, BitLayoutFollowsTheCoefficients) {
     pixels.convertTo(grey, CV_8U);
     ASSERT_TRUE(cv::checkRange(pixels, true, nullptr, 0.0, 255.0));  // no pixel clipped
     EXPECT_EQ(vornalix::perceptual_hash(grey), expected);
-}
 
-// The same picture as a JPEG hashes close, another far; a RAW file hashes its
-// embedded preview. Black hashes to 0; a one-row ramp that a reduction to 256
-// pixels would round away sets the top (mean) bit.
-TEST(PerceptualHash, FilesOfAllKinds) {
+    // The same picture as a JPEG hashes close, another far; a RAW file hashes its
+    // embedded preview. Black hashes to 0; a one-row ramp that a reduction to 256
+    // pixels would round away sets the top (mean) bit.
     TempDir dir;
     cv::Mat row(1, 600, CV_8UC3);
     for (int x = 0; x < 600; ++x) row.at<cv::Vec3b>(0, x) = cv::Vec3b::all(static_cast<uchar>(x * 255 / 599));

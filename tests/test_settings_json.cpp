@@ -47,20 +47,18 @@ void set_a_look(VornalixContext* ctx) {
 }  // namespace
 
 // The header's single-value setters, the table and the document name the same settings.
-TEST(SettingsTable, HeaderTableAndDocumentAgree) {
+TEST(SettingsTable, HeaderTableAndDocumentAgreeEverySettingRoundTrips) {
     std::ifstream header(VORNALIX_GOLDEN_DIR "/../../../include/vornalix.h");
     const std::regex setter(R"(vornalix_set_(\w+)\(VornalixContext\* ctx, (float|int) value\);)");
     std::set<std::string> in_header, in_table;
     std::smatch match;
     for (std::string line; std::getline(header, line);)
         if (std::regex_search(line, match, setter)) in_header.insert(match[1]);
-    const std::string document = vornalix::settings_to_json({});
-#define IN_TABLE(key, ...) in_table.insert(#key); EXPECT_NE(document.find("\"" #key "\": "), std::string::npos);
+    const std::string defaults = vornalix::settings_to_json({});
+#define IN_TABLE(key, ...) in_table.insert(#key); EXPECT_NE(defaults.find("\"" #key "\": "), std::string::npos);
     VORNALIX_SETTINGS(IN_TABLE, VORNALIX_SETTINGS_SKIP)
     EXPECT_EQ(in_header, in_table);
-}
 
-TEST(SettingsTable, EverySettingRoundTripsThroughSettersDocumentAndCommandLine) {
     auto original = make_context(), copy = make_context();
     set_a_look(nullptr);
     set_a_look(original.get());
@@ -96,8 +94,9 @@ TEST(SettingsTable, EverySettingRoundTripsThroughSettersDocumentAndCommandLine) 
     EXPECT_EQ(vornalix::testing::run_cli(settings + " --exposure 99 --allow-extreme").status, 0);
 }
 
-// A bad document changes nothing; a good one replaces the whole edit and makes rendering due.
-TEST(SettingsJson, FaultyDocumentsNameTheKeyAndChangeNothingOmittedKeysTakeTheDefaults) {
+// A bad document changes nothing; a good one replaces the whole edit and makes
+// rendering due; a document is written only whole and finite.
+TEST(SettingsJson, FaultyDocumentsChangeNothingOmittedKeysTakeTheDefaultsWritingIsChecked) {
     const std::pair<const char*, const char*> cases[] = {
         {R"({"exposure": 1, "bg_blur": 10})", "'bg_blur'"}, {R"({"exposure": 2, "contrast": "20"})", "'contrast'"},
         {R"({"exposure": 1,)", "not valid JSON"}, {R"({"hsl": {"red": [0, null, 0]}})", "'hsl.red[1]'"},
@@ -123,10 +122,8 @@ TEST(SettingsJson, FaultyDocumentsNameTheKeyAndChangeNothingOmittedKeysTakeTheDe
     expected.contrast = 5.0f;
     expected.hsl[4] = {1.0f, 2.0f, 3.0f};
     EXPECT_EQ(vornalix::settings_to_json(ctx->params), vornalix::settings_to_json(expected));
-}
 
-TEST(SettingsJson, WritingChecksTheBufferAndRefusesNonFiniteValues) {
-    auto ctx = make_context();
+    // Writing checks the buffer and refuses non-finite values.
     const int needed = vornalix_settings_to_json(ctx.get(), nullptr, 0);
     std::string buffer(static_cast<std::size_t>(needed), 'x');
     EXPECT_EQ(vornalix_settings_to_json(ctx.get(), buffer.data(), needed - 1), -2);
@@ -138,7 +135,7 @@ TEST(SettingsJson, WritingChecksTheBufferAndRefusesNonFiniteValues) {
     EXPECT_NE(std::string(vornalix_last_error(ctx.get())).find("'hsl.yellow'"), std::string::npos);
 }
 
-TEST(Frame, InitNullContextAndErrorBoundary) {
+TEST(Frame, InitNullContextErrorBoundaryAndSetterArguments) {
     EXPECT_EQ(vornalix_init(), 0);
     vornalix_shutdown();
     auto ctx = make_context();
@@ -159,12 +156,9 @@ TEST(Frame, InitNullContextAndErrorBoundary) {
     // A later success leaves the text of the last failure in place.
     EXPECT_EQ(vornalix::api::guarded(ctx.get(), [] { return 0; }), 0);
     EXPECT_STREQ(vornalix_last_error(ctx.get()), "internal error");
-}
 
-// Out-of-range channels, bands and counts are ignored; a reset restores every
-// default but keeps the background blur.
-TEST(Setters, OutOfRangeArgumentsAndReset) {
-    auto ctx = make_context();
+    // Out-of-range channels, bands and counts are ignored; a reset restores every
+    // default but keeps the background blur.
     auto& p = ctx->params;
     const float pts[] = {1.0f, 0.9f, 0.5f, 0.4f, 0.0f, 0.1f};
     const auto identity = vornalix::CurvePoints().points;

@@ -130,7 +130,7 @@ std::vector<Slider> sliders(E& e) {
 
 }  // namespace
 
-TEST(ToneWhiteBalance, KeepsTheReddestLimitAndSkipsNearNeutral) {
+TEST(ToneWhiteBalanceExposureWhites, ReddestLimitNearNeutralOverflowAndCollapsedRange) {
     const Stage wb = &P::apply_white_balance;
     // The fit is already pure red below about 500 K; 0 K and below continue it
     // instead of taking the logarithm of zero or a negative number.
@@ -142,12 +142,10 @@ TEST(ToneWhiteBalance, KeepsTheReddestLimitAndSkipsNearNeutral) {
     for (float kelvin : {6500.5f, 6501.0f})
         EXPECT_EQ(identical(run_stage(wb, original, {{&E::temperature, kelvin}, {&E::tint, 0.05f}}), original),
                   kelvin == 6500.5f);
-}
 
-// 2^128 overflows to infinity, and 0 * infinity would be NaN; with blacks 100,
-// whites -500 puts the white point on the black point 0.1 (divisor 0), and
-// beyond, the negative divisor would invert the picture. Both become a step.
-TEST(ToneExposureWhites, OverflowAndCollapsedRangeGiveAStep) {
+    // 2^128 overflows to infinity, and 0 * infinity would be NaN; with blacks 100,
+    // whites -500 puts the white point on the black point 0.1 (divisor 0), and
+    // beyond, the negative divisor would invert the picture. Both become a step.
     struct Case { Stage stage; float E::*field; float value, dark, light; };
     for (const Case& c : {Case{&P::apply_exposure, &E::exposure, 128.0f, 0.0f, 1e-6f},
                           Case{&P::apply_exposure, &E::exposure, FLT_MAX, 0.0f, 1e-6f},
@@ -159,36 +157,30 @@ TEST(ToneExposureWhites, OverflowAndCollapsedRangeGiveAStep) {
     }
 }
 
-TEST(ToneBrightness, PowerCurveKeepsEndsAndClampsItsExponent) {
-    // -200 divides by zero, below it the divisor turns negative: both take the
-    // strongest darkening (exponent 10) rather than jumping to the brightest.
+// Brightness: -200 divides by zero, below it the divisor turns negative: both
+// take the strongest darkening (exponent 10) rather than jumping to the
+// brightest. Shadows: at -100 the exponent's divisor is zero near L = 0.063 and
+// negative below; such pixels get the strongest deepening (exponent 3), not a
+// lift. Contrast: 100 is pinned by the whole render; -500 holds the slope at 0.2.
+TEST(ToneSliders, BrightnessShadowsAndContrastAtTheirEdges) {
     for (auto [value, out] : {std::pair{100.0f, 0.39685f}, {-200.0f, 9.5367e-7f}, {-300.0f, 9.5367e-7f}, {1e30f, 0.87055f}}) {
         const cv::Mat img = run_stage(&P::apply_brightness, grey_row({0.0f, 0.25f, 1.0f}), {{&E::brightness, value}});
         EXPECT_NEAR(rgb_at(img, 0)[0], 0.0f, value == 1e30f ? 2e-4f : kTol) << value;  // cv::pow's log floor
         EXPECT_NEAR(rgb_at(img, 1)[1], out, kTol) << value;
         EXPECT_EQ(rgb_at(img, 2)[2], 1.0f) << value;
     }
-}
-
-TEST(ToneHighlightsShadows, NegativeShadowsDeepenNearBlackToo) {
-    // At shadows -100 the exponent's divisor is zero near L = 0.063 and negative
-    // below; such pixels get the strongest deepening (exponent 3), not a lift.
-    const cv::Mat img = run_stage(&P::apply_highlights_shadows, grey_row({0.0039f, 0.03f, 0.063f}),
+    cv::Mat img = run_stage(&P::apply_highlights_shadows, grey_row({0.0039f, 0.03f, 0.063f}),
                                   {{&E::shadows, -100.0f}});
     EXPECT_NEAR(rgb_at(img, 0)[0], std::pow(0.0039f, 3.0f), 1e-9f);
     EXPECT_NEAR(rgb_at(img, 1)[0], std::pow(0.03f, 3.0f), 1e-7f);
     EXPECT_LT(rgb_at(img, 2)[0], 0.0039f);
-}
-
-TEST(ToneContrast, SoftSCurveTables) {
-    // 100 is pinned by the whole render; -500 holds the slope at 0.2.
-    const cv::Mat img = run_stage(&P::apply_contrast, grey_row({0.0f, 0.25f, 0.5f}), {{&E::contrast, -500}});
+    img = run_stage(&P::apply_contrast, grey_row({0.0f, 0.25f, 0.5f}), {{&E::contrast, -500}});
     EXPECT_RGB_NEAR(cv::Vec3f(rgb_at(img, 0)[0], rgb_at(img, 1)[0], rgb_at(img, 2)[0]), 0.40385f, 0.45098f, 0.5f, kTol);
     EXPECT_NEAR(rgb_at(run_stage(&P::apply_contrast, grey_row({0.0f}), {{&E::contrast, 0.001f}}), 0)[0],
                 0.08333f, kTol);
 }
 
-TEST(ToneCurveTable, FlatEndsOvershootTooFewPointsAndAMillion) {
+TEST(ToneCurves, TableEndsOrderNonFinitePointsAMillionAndTheStage) {
     const auto one = lut_of({{0.3f, 0.9f}});
     ASSERT_EQ(one.size(), 65536u);
     EXPECT_EQ(one[32768], 32768.0f / 65535.0f);
@@ -203,17 +195,12 @@ TEST(ToneCurveTable, FlatEndsOvershootTooFewPointsAndAMillion) {
     Points many(1000000);
     for (size_t j = 0; j < many.size(); ++j) many[j] = {j / 999999.0f, 1.0f - j / 999999.0f};
     EXPECT_NEAR(at(lut_of(many), 0.25f), 0.75f, kTol);
-}
-
-TEST(ToneCurveTable, NonFinitePointsGiveNumbers) {
+    // Non-finite points give numbers; where a NaN point enters the spline the entries are 0.
     for (const Points& pts : {Points{{0.0f, 0.0f}, {kNaN, 0.5f}}, Points{{0.0f, kInf}, {1.0f, -kInf}},
                               Points{{-kInf, 0.2f}, {0.5f, 0.5f}, {kInf, 0.9f}}})
         EXPECT_TRUE(cv::checkRange(lut_of(pts), true, nullptr, 0.0, std::nextafter(1.0f, 2.0f)));
-    // Where a NaN point enters the spline the entries are 0.
     EXPECT_EQ(at(lut_of({{0.0f, 0.0f}, {0.5f, kNaN}, {1.0f, 1.0f}}), 0.25f), 0.0f);
-}
 
-TEST(ToneCurveStage, OutOfRangeAndNaNReadTheEndEntries) {
     E p;
     p.curves[0].points = {{0.0f, 0.2f}, {1.0f, 0.8f}};
     const cv::Mat img = run_stage(&P::apply_tone_curves, working_row({{0.25f, 0.5f, 1.0f}, {1.7f, -0.2f, kNaN}}), p);
@@ -296,7 +283,7 @@ TEST(StageSettings, NeutralAndNonFiniteValuesAreSkippedExtremeOnesStayInRange) {
     }
 }
 
-TEST(NoiseReduction, KernelSizesFollowTheSlidersUpToACap) {
+TEST(DetailStages, NoiseReductionKernelsFollowTheSlidersSharpeningThresholdGates) {
     // A bright pixel on flat grey: the stage changes exactly the kernel's reach around it.
     const cv::Mat grey = flat(31, 31, {0.5f, 0.4f, 0.3f, 1});
     cv::Mat spot = grey.clone();
@@ -308,35 +295,28 @@ TEST(NoiseReduction, KernelSizesFollowTheSlidersUpToACap) {
     // Huge sliders stop near twice the long side.
     namespace sm = vornalix::stage_math;
     EXPECT_EQ(sm::slider_kernel_size(3e38f, 4.0f, sm::max_kernel_size(cv::Size(12, 7))), 25);
-}
-
-TEST(NoiseReduction, LuminanceSmoothingKeepsBlackAndDoesNotClamp) {
+    // Luminance smoothing keeps black and does not clamp.
     cv::Mat in = noise(9, 9, 0.2f, 0.8f);
     in.at<cv::Vec4f>(0, 0) = {0, 0, 0, 0.4f};
     EXPECT_EQ(noise_reduced(in, 100, 0).at<cv::Vec4f>(0, 0), cv::Vec4f(0, 0, 0, 0.4f));
     EXPECT_NEAR(noise_reduced(flat(5, 5, {1.2f, 1.2f, 1.2f, 1}), 100, 0).at<cv::Vec4f>(2, 2)[0], 1.2f, 1e-5);
-}
 
-TEST(Sharpening, ThresholdGatesTheDetailAndTheResultIsClamped) {
-    cv::Mat in = flat(15, 15, {0.5f, 0.5f, 0.5f, 0.6f});
-    in.at<cv::Vec4f>(7, 7) = {0.7f, 0.6f, 0.5f, 0.6f};
-    // Detail everywhere is smaller than the 0.2 step: a threshold of 0.2 keeps the image.
-    EXPECT_LT(cv::norm(sharpened(in, 150, 0.2f * 65535), in, cv::NORM_INF), 1e-6);
+    // Sharpening: detail everywhere is smaller than the 0.2 step, so a threshold of 0.2 keeps the image.
+    cv::Mat bump = flat(15, 15, {0.5f, 0.5f, 0.5f, 0.6f});
+    bump.at<cv::Vec4f>(7, 7) = {0.7f, 0.6f, 0.5f, 0.6f};
+    EXPECT_LT(cv::norm(sharpened(bump, 150, 0.2f * 65535), bump, cv::NORM_INF), 1e-6);
     // t = 1 amplifies nothing inside 0..1 but still clamps values outside it.
     const cv::Mat wide = noise(9, 9, -0.5f, 1.5f);  // alpha is 1
     EXPECT_TRUE(identical(sharpened(wide, 40, 65535), cv::max(cv::min(wide, 1.0), 0.0)));
 }
 
-TEST(LensCorrections, DistortionNormalisesByTheLargerHalfSize) {
+TEST(LensCorrections, DistortionNormalisesByTheLargerHalfSizeCaPlanesKeepTheirSize) {
     // 40 x 20: centre (20, 10), radius normalised by 20.
     const cv::Mat ramp = coordinates(20, 40, 1.0f / 64);  // R = column / 64, G = row / 64
     EXPECT_FLOAT_EQ(corrected(ramp, 100, 0, 0, 0).at<cv::Vec4f>(10, 0)[0] * 64, 10.0f);  // radius 1 samples 0.5
     // Pincushion reads beyond the frame: reflected pixels, no black border.
     EXPECT_GT(cv::countNonZero(channel(corrected(ramp, -100, 0, 0, 0), 2) == 0.5f), 799);
-}
-
-TEST(LensCorrections, ChromaticAberrationPlanesKeepTheirSize) {
-    // A plane one pixel off is padded, not cut; wider but shorter: columns
+    // Chromatic aberration: a plane one pixel off is padded, not cut; wider but shorter: columns
     // cropped from the centre, rows padded about it.
     cv::Mat plane(2, 1003, CV_32F);
     for (int x = 0; x < plane.cols; ++x) plane.col(x).setTo(x);
@@ -409,7 +389,7 @@ TEST(LocalContrast, DehazePatchDarkChannelAndGrey) {
 
 // Distances are elliptical, each axis normalised by its half size: on 40 x 31
 // the centre is (20, 15.5), so column 0 of row 15 lies just beyond r = 1.
-TEST(Vignette, ShapeFollowsMidpointAndRoundness) {
+TEST(FinishingStages, VignetteShapeFollowsMidpointAndRoundnessGrainIsMonochrome) {
     const cv::Mat grey = flat(31, 40, {0.5f, 0.5f, 0.5f, 0.3f});
     const cv::Mat dark = vignetted(grey, 100, 50, 0);
     EXPECT_EQ(dark.at<cv::Vec4f>(11, 20), grey.at<cv::Vec4f>(11, 20));  // r = 0.26 <= 0.5
@@ -425,10 +405,7 @@ TEST(Vignette, ShapeFollowsMidpointAndRoundness) {
     EXPECT_LE(box.at<cv::Vec4f>(4, 36)[0], 0.5f * (1 - 0.648f) + 1e-6f);  // r >= 0.8: t >= 0.6
     EXPECT_NE(dark.at<cv::Vec4f>(4, 36), dark.at<cv::Vec4f>(15, 36));
     EXPECT_TRUE(identical(vignetted(grey, 60, 30, 0), vignetted(grey, 60, 30, 100)));
-}
-
-// Column width - x lies as far right of the centre as x lies left of it.
-TEST(Vignette, ColumnsMirrorExactlyAboutTheCentre) {
+    // Column width - x lies as far right of the centre as x lies left of it.
     EXPECT_TRUE(all_finite(vignetted(flat(9, 1, {0.6f, 0.5f, 0.4f, 1.0f}), 80, 20, -30)));
     for (int width : {37, 40, 2}) {
         const cv::Mat v = vignetted(flat(9, width, {0.6f, 0.5f, 0.4f, 1.0f}), 80, 20, -30);
@@ -436,13 +413,12 @@ TEST(Vignette, ColumnsMirrorExactlyAboutTheCentre) {
         cv::flip(v.colRange(1, width), mirrored, 1);
         EXPECT_TRUE(identical(v.colRange(1, width).clone(), mirrored)) << width;
     }
-}
 
-TEST(Grain, MonochromeNoiseOfTheRequestedDeviation) {
     cv::theRNG().state = 12345;
-    const cv::Mat grey = flat(96, 96, {0.5f, 0.5f, 0.5f, 0.3f});
+    // Grain: monochrome noise of the requested deviation.
+    const cv::Mat field = flat(96, 96, {0.5f, 0.5f, 0.5f, 0.3f});
     for (float size : {0.0f, 25.0f, 100.0f}) {
-        const cv::Mat out = run_stage(&P::apply_grain, grey, {{&E::grain_amount, 100}, {&E::grain_size, size}});
+        const cv::Mat out = run_stage(&P::apply_grain, field, {{&E::grain_amount, 100}, {&E::grain_size, size}});
         const cv::Mat r = channel(out, 0);
         EXPECT_TRUE(identical(r, channel(out, 1)) && identical(r, channel(out, 2)));
         cv::Scalar mean, deviation;
@@ -453,7 +429,7 @@ TEST(Grain, MonochromeNoiseOfTheRequestedDeviation) {
 
 // Neutral settings, and steps with non-finite settings, leave the image as it
 // is; the steps with usable settings still run.
-TEST(Geometry, NeutralAndNonFiniteStepsAreSkippedButTheOthersStillRun) {
+TEST(Geometry, NeutralAndNonFiniteStepsSkippedFlipsComeFirstCropCases) {
     const cv::Mat in = noise(12, 17, -0.5f, 1.5f);
     EXPECT_TRUE(identical(transformed(in, E{}), in));
     EXPECT_TRUE(identical(run_stage(&P::apply_geometry, in, {{&E::crop_x, kNaN}, {&E::crop_w, 0.5f},
@@ -471,10 +447,7 @@ TEST(Geometry, NeutralAndNonFiniteStepsAreSkippedButTheOthersStillRun) {
                                       {{&E::rotation, v}, {&E::perspective_h, v}, {&E::perspective_v, -v}});
         EXPECT_TRUE(all_finite(out)) << v;
     }
-}
-
-TEST(Geometry, FlipsBothWaysEqualAHalfTurnAndComeBeforeRotation) {
-    const cv::Mat in = noise(9, 14);
+    // Flips both ways equal a half turn and come before rotation.
     E both, mirror_then_turn, turn;
     both.flip_h = both.flip_v = mirror_then_turn.flip_h = 1;
     mirror_then_turn.rotation = turn.rotation = 10;
@@ -483,10 +456,8 @@ TEST(Geometry, FlipsBothWaysEqualAHalfTurnAndComeBeforeRotation) {
     EXPECT_TRUE(identical(transformed(in, both), turned));
     cv::flip(in, mirrored, 1);
     EXPECT_TRUE(identical(transformed(in, mirror_then_turn), transformed(mirrored, turn)));
-}
 
-TEST(Geometry, CropCases) {
-    const cv::Mat in = coordinates(800, 1000);
+    const cv::Mat grid = coordinates(800, 1000);
     struct Case { float x, y, w, h; cv::Rect expected; };
     const Case cases[] = {
         {0.25f, 0.25f, 0.5f, 0.5f, {250, 200, 500, 400}},
@@ -501,9 +472,9 @@ TEST(Geometry, CropCases) {
         {0, 0, kInf, 0.5f, {0, 0, 1000, 800}},  // non-finite: no crop
     };
     for (const Case& c : cases) {
-        const cv::Mat out = transformed(in, cropped(c.x, c.y, c.w, c.h));
+        const cv::Mat out = transformed(grid, cropped(c.x, c.y, c.w, c.h));
         ASSERT_EQ(out.size(), c.expected.size()) << c.x << " " << c.y << " " << c.w << " " << c.h;
         EXPECT_EQ(cv::Point(rgb_at(out, 0)[0], rgb_at(out, 0)[1]), c.expected.tl());
-        EXPECT_FALSE(out.data >= in.data && out.data < in.dataend) << "crop must not share pixels";
+        EXPECT_FALSE(out.data >= grid.data && out.data < grid.dataend) << "crop must not share pixels";
     }
 }
