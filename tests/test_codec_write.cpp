@@ -162,7 +162,7 @@ TEST(CodecWrite, SamePixelsAsOpenCvsWriter) {
 // back to sRGB through that profile land on the sRGB export's: every patch
 // within 1 level (2 for ProPhoto in 8 bits) where the format is lossless; on
 // average where JPEG rounds through 8-bit YCbCr in both files.
-TEST(CodecWrite, EveryFileCarriesTheProfileOfItsPixels) {
+TEST(CodecWrite, EveryFileCarriesTheProfileOfItsPixelsChosenByNameOnTheCommandLine) {
     struct Profile { int id; const char* description; };
     const Profile profiles[] = {{VORNALIX_PROFILE_SRGB, "sRGB"},
                                 {VORNALIX_PROFILE_ADOBE_RGB, "Adobe RGB (1998)"},
@@ -190,6 +190,14 @@ TEST(CodecWrite, EveryFileCarriesTheProfileOfItsPixels) {
     }
     EXPECT_EQ(vornalix_set_output_profile(ctx.get(), 4), -1);
     EXPECT_STREQ(vornalix_last_error(ctx.get()), "unknown output profile");
+
+    // The command line chooses the profile by name.
+    ASSERT_TRUE(cv::imwrite(dir.file("in.png"), colour_chart()));
+    const std::string out = dir.file("out.tif");
+    ASSERT_EQ(vornalix::testing::run_cli("develop " + dir.file("in.png") + " -o " + out + " --profile prophoto").status, 0);
+    std::string embedded;
+    srgb_patch_means(fixtures::read_bytes(out), embedded);
+    EXPECT_EQ(embedded, "ProPhoto RGB");
 }
 
 TEST(CodecWrite, ExifColorSpaceAgreesAndOtherExtensionsWriteNothing) {
@@ -225,16 +233,6 @@ TEST(CodecWrite, ExifColorSpaceAgreesAndOtherExtensionsWriteNothing) {
         EXPECT_STREQ(vornalix_last_error(ctx.get()), "PNG write failed");
     }
     EXPECT_TRUE(fixtures::file_names(empty).empty());
-}
-
-TEST(CodecWrite, CommandLineProfileOption) {
-    vornalix::testing::TempDir dir;
-    ASSERT_TRUE(cv::imwrite(dir.file("in.png"), colour_chart()));
-    const std::string out = dir.file("out.tif");
-    ASSERT_EQ(vornalix::testing::run_cli("develop " + dir.file("in.png") + " -o " + out + " --profile prophoto").status, 0);
-    std::string embedded;
-    srgb_patch_means(fixtures::read_bytes(out), embedded);
-    EXPECT_EQ(embedded, "ProPhoto RGB");
 }
 
 // Signed depths and one or two channels (an RGB row format would run past the row).

@@ -54,7 +54,7 @@ cv::Mat tilted_lines(float tilt) {
 }  // namespace
 
 // Each moves its own end (or both) and leaves the other half alone.
-TEST(OpsTone, GreyFiguresCurvesAndWhiteBalance) {
+TEST(OpsToneAndColour, GreyFiguresCurvesWhiteBalanceSaturationHslAndToning) {
     struct Case { void (*op)(cv::Mat&, float); float value, in, out; };
     const Case cases[] = {
         {adj::apply_brightness, 100, 0.25f, 0.57435f}, {adj::apply_contrast, 100, 0.75f, 0.976190f},  // k = 2.5
@@ -91,9 +91,8 @@ TEST(OpsTone, GreyFiguresCurvesAndWhiteBalance) {
     EXPECT_NEAR(multipliers(1000.0f, 50.0f)[1], 0.95f * multipliers(1667.0f, 0.0f)[1], 1e-6f);
     EXPECT_RGB_NEAR(rgb_at(applied(grey_row({1.0f}), adj::apply_white_balance, 10000.0f, 0.0f), 0), 1.0f, 0.7185f, 0.491f,
                     2e-3f);
-}
 
-TEST(OpsColour, SaturationVibranceHslAndSplitToning) {
+    // Saturation and vibrance (a saturated colour stays), an HSL band and split toning.
     const cv::Vec3f half_sat = rgb_of_hsl(0.0f, 0.5f, 0.5f), full = rgb_of_hsl(0.3f, 1.0f, 0.5f);
     EXPECT_NEAR(hsl_of(rgb_at(applied(working_row({half_sat}), adj::apply_saturation, 50.0f), 0))[1], 0.75f, 1e-5f);
     cv::Mat m = applied(working_row({half_sat, full}), adj::apply_vibrance, 100.0f);

@@ -214,7 +214,7 @@ TEST(ToneCurves, TableEndsOrderNonFinitePointsAMillionAndTheStage) {
 // Saturation clamps; hue shifts beyond -720 degrees still wrap (-1000 is +80);
 // lightness 1 stays white under split toning, and the shadow hue enters the
 // target through the shadow weight even at saturation 0 (hue 0.0729, s 0.15).
-TEST(ColourStages, ClampWrapAndToningEdges) {
+TEST(ColourStages, ClampWrapToningEdgesAndAHueRemainderExactToTheLastBit) {
     E p;
     p.saturation = 100;
     EXPECT_RGB_NEAR(coloured(&P::apply_saturation_vibrance, p, {0.9f, 0.1f, 0.5f}), 1.0f, 0.0f, 0.70104f, kTol);
@@ -226,9 +226,8 @@ TEST(ColourStages, ClampWrapAndToningEdges) {
     EXPECT_RGB_NEAR(coloured(&P::apply_split_toning, p, {1.0f, 1.0f, 1.0f}), 1.0f, 1.0f, 1.0f, kTol);
     p.split_shadow_hue = 180.0f;
     EXPECT_RGB_NEAR(coloured(&P::apply_split_toning, p, {0.5f, 0.5f, 0.5f}), 0.575f, 0.490625f, 0.425f, kTol);
-}
 
-TEST(PixelHelpers, RemainderMatchesFmodToTheLastBit) {
+    // The hue remainder matches fmod to the last bit.
     cv::RNG rng(5);
     std::vector<float> values = {0.0f, -0.0f, 2.0f, 5.9999995f, 6.0f, 11.999999f, -5.9999995f, 1e-30f, 1e30f, kInf, kNaN};
     for (int i = 0; i < 20000; ++i) values.push_back(rng.uniform(-25.0f, 25.0f));
@@ -283,7 +282,7 @@ TEST(StageSettings, NeutralAndNonFiniteValuesAreSkippedExtremeOnesStayInRange) {
     }
 }
 
-TEST(DetailStages, NoiseReductionKernelsFollowTheSlidersSharpeningThresholdGates) {
+TEST(DetailStages, NoiseReductionKernelsSharpeningThresholdAndDehaze) {
     // A bright pixel on flat grey: the stage changes exactly the kernel's reach around it.
     const cv::Mat grey = flat(31, 31, {0.5f, 0.4f, 0.3f, 1});
     cv::Mat spot = grey.clone();
@@ -308,9 +307,21 @@ TEST(DetailStages, NoiseReductionKernelsFollowTheSlidersSharpeningThresholdGates
     // t = 1 amplifies nothing inside 0..1 but still clamps values outside it.
     const cv::Mat wide = noise(9, 9, -0.5f, 1.5f);  // alpha is 1
     EXPECT_TRUE(identical(sharpened(wide, 40, 65535), cv::max(cv::min(wide, 1.0), 0.0)));
+
+    // Dehaze: an odd patch of 2 % of the width.
+    for (auto [width, patch] : {std::pair{150, 3}, {200, 5}, {6000, 121}})
+        EXPECT_EQ(vornalix::stage_math::odd_patch_size(width, 0.02f, 3, INT_MAX), patch) << width;
+    // The dark channel spreads a dark pixel over the patch; the border never wins.
+    cv::Mat light(7, 7, CV_32F, cv::Scalar(0.8f)), dip = light.clone();
+    dip.at<float>(3, 3) = 0.1f;
+    const cv::Mat dark = vornalix::stage_math::dark_channel({light, dip, light}, 5);
+    EXPECT_EQ(cv::Vec2f(cv::countNonZero(dark < 0.5f), dark.at<float>(0, 0)), cv::Vec2f(25, 0.8f));
+    // Uniform grey is its own light and stays.
+    const cv::Mat haze = flat(12, 12, {0.5f, 0.5f, 0.5f, 1});
+    EXPECT_LT(cv::norm(run_stage(&P::apply_dehaze, haze, {{&E::dehaze, 100}}), haze, cv::NORM_INF), 1e-6);
 }
 
-TEST(LensCorrections, DistortionNormalisesByTheLargerHalfSizeCaPlanesKeepTheirSize) {
+TEST(LensCorrections, DistortionCaPlanesAndTheDefringeWindow) {
     // 40 x 20: centre (20, 10), radius normalised by 20.
     const cv::Mat ramp = coordinates(20, 40, 1.0f / 64);  // R = column / 64, G = row / 64
     EXPECT_FLOAT_EQ(corrected(ramp, 100, 0, 0, 0).at<cv::Vec4f>(10, 0)[0] * 64, 10.0f);  // radius 1 samples 0.5
@@ -326,10 +337,8 @@ TEST(LensCorrections, DistortionNormalisesByTheLargerHalfSizeCaPlanesKeepTheirSi
     EXPECT_EQ(cv::countNonZero(plane.row(0)) + cv::countNonZero(plane.row(3)), 0);
     const cv::Mat odd = corrected(flat(2, 2000, {1, 1, 1, 1}), 0, 10, 0, 0);  // blue 1999 wide
     EXPECT_EQ(cv::Vec2f(odd.at<cv::Vec4f>(0, 1998)[2], odd.at<cv::Vec4f>(0, 1999)[2]), cv::Vec2f(1, 0));
-}
 
-TEST(LensCorrections, DefringeWindowEdgesAndSaturationFloor) {
-    // Inside the window edges (0.25 and 0.4, exclusive) hues move; outside they stay.
+    // Defringe: inside the window edges (0.25 and 0.4, exclusive) hues move; outside they stay.
     for (float h : {0.26f, 0.39f, 0.2f, 0.45f, 0.86f})
         EXPECT_EQ(defringed(rgb_of_hsl(h, 0.8f, 0.5f), 100)[0] != rgb_of_hsl(h, 0.8f, 0.5f)[0], h > 0.25f && h < 0.4f) << h;
     // Saturation threshold: at 1 only pixels above S = 0.495 count (S = 0.2 stays, 0.6 moves);
@@ -372,19 +381,6 @@ TEST(LensCorrections, ProfileStraightensTheDatabasesOwnDistortion) {
         EXPECT_LE(worst_bend(green(out)), 0.5f) << axis;
     }
     EXPECT_FALSE(lens::find_profile({"Canon", "EOS 30D", "Nonesuch 7mm f/0.9", 22, 22}).found());
-}
-
-TEST(LocalContrast, DehazePatchDarkChannelAndGrey) {
-    for (auto [width, patch] : {std::pair{150, 3}, {200, 5}, {6000, 121}})
-        EXPECT_EQ(vornalix::stage_math::odd_patch_size(width, 0.02f, 3, INT_MAX), patch) << width;
-    // The dark channel spreads a dark pixel over the patch; the border never wins.
-    cv::Mat light(7, 7, CV_32F, cv::Scalar(0.8f)), spot = light.clone();
-    spot.at<float>(3, 3) = 0.1f;
-    const cv::Mat dark = vornalix::stage_math::dark_channel({light, spot, light}, 5);
-    EXPECT_EQ(cv::Vec2f(cv::countNonZero(dark < 0.5f), dark.at<float>(0, 0)), cv::Vec2f(25, 0.8f));
-    // Uniform grey is its own light and stays.
-    const cv::Mat grey = flat(12, 12, {0.5f, 0.5f, 0.5f, 1});
-    EXPECT_LT(cv::norm(run_stage(&P::apply_dehaze, grey, {{&E::dehaze, 100}}), grey, cv::NORM_INF), 1e-6);
 }
 
 // Distances are elliptical, each axis normalised by its half size: on 40 x 31
