@@ -304,7 +304,7 @@ TEST(ImageBuffer, ConstructsConvertsFillsAndCopies) {
 // never to zero rows; a RAW file gives the camera's own JPEG at its size, with
 // an EXIF segment of the shot inserted after the start marker; a RAW bitmap
 // preview is checked before it is read.
-TEST(Thumbnail, StandardImagesAreBoundedRawFilesGiveTheCamerasPreview) {
+TEST(Thumbnail, StandardImagesAreBoundedRawFilesGiveTheCamerasPreviewForeignFilesAreRefused) {
     TempDir dir;
     const std::pair<cv::Size, cv::Size> cases[] = {
         {{4000, 3000}, {160, 120}}, {{120, 80}, {120, 80}}, {{1000, 2}, {160, 1}}};
@@ -342,12 +342,9 @@ TEST(Thumbnail, StandardImagesAreBoundedRawFilesGiveTheCamerasPreview) {
         EXPECT_EQ(bitmap.rgb.empty(), !whole);
     }
     EXPECT_EQ(bitmap.rgb.at<cv::Vec3b>(29, 39), cv::Vec3b(100, 100, 100));
-}
 
-// OpenCV would decode the float map; neither utility hands it (the bounds on
-// what is read are the loader's). Every failure leaves no buffer and a zero hash behind.
-TEST(FileUtilities, RefuseForeignFormatsAndRawFilesWithoutPreview) {
-    TempDir dir;
+    // OpenCV would decode the float map; neither utility hands it (the bounds on
+    // what is read are the loader's). Every failure leaves no buffer and a zero hash behind.
     const std::string pfm = dir.file("float.png"), dng = dir.file("plain.dng");
     ASSERT_TRUE(vornalix::testing::write_pfm(pfm));
     ASSERT_TRUE(vornalix::testing::write_bayer_dng(dng, vornalix::testing::make_test_scene(64, 48)));
