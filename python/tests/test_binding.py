@@ -120,7 +120,7 @@ def test_failures_raise_the_matching_builtin(png, tmp_path, action, target, culp
         assert caught.value.filename == str(tmp_path / culprit) and str(tmp_path / culprit) in caught.value.message
 
 
-def test_failures_raise_with_the_library_message_and_closed_photos_refuse(png, tmp_path):
+def test_failures_raise_with_the_library_message_and_closed_photos_refuse(tmp_path):
     with pytest.raises(VornalixError, match="NUL"):
         vornalix.open("a\0b.png")
     with vornalix.Photo() as empty:
@@ -129,8 +129,6 @@ def test_failures_raise_with_the_library_message_and_closed_photos_refuse(png, t
     with pytest.raises(VornalixError, match="closed"):
         empty.preview()
     empty.close()  # twice is harmless
-    for _ in range(200):  # many short-lived photos: contexts are released, not leaked
-        vornalix.open(png).close()
 
 
 @pytest.mark.skipif(not available("vornalix_phash"), reason="library without file utilities")
