@@ -129,9 +129,7 @@ TEST(Cli, ThumbAndPhashWorkThroughManyFiles) {
 // to the right by 5 degrees is levelled by a rotation of +5.
 TEST(Cli, AutoFlagsApplySuggestionsButExplicitSettingsWin) {
     cv::Mat checker(64, 512, CV_8UC3), tilted(160, 400, CV_8UC3, cv::Scalar::all(210));
-    for (int y = 0; y < checker.rows; ++y)
-        for (int x = 0; x < checker.cols; ++x)
-            checker.at<cv::Vec3b>(y, x) = cv::Vec3b::all(((x / 8 + y / 8) % 2) * 200);
+    checker.forEach<cv::Vec3b>([](cv::Vec3b& v, const int* p) { v = cv::Vec3b::all(((p[1] / 8 + p[0] / 8) % 2) * 200); });
     const int drop = static_cast<int>(std::tan(5.0 * CV_PI / 180.0) * 200);
     cv::fillPoly(tilted, std::vector<std::vector<cv::Point>>{{{0, 80 - drop}, {399, 80 + drop}, {399, 159}, {0, 159}}},
                  cv::Scalar::all(50));
