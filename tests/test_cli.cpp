@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <tuple>
 
 using fixtures::read_bytes;
@@ -20,10 +21,6 @@ using vornalix::testing::run_cli;
 namespace fs = std::filesystem;
 
 namespace {
-
-void write_text(const std::string& path, const std::string& text) {
-    fixtures::write_bytes(path, fixtures::Bytes(text.begin(), text.end()));
-}
 
 // A small noisy photograph, different for each seed (its height too).
 void write_photo(const std::string& path, int seed) {
@@ -69,6 +66,7 @@ TEST(Cli, DevelopsWithEditsAndReportsFailures) {
         {from + " -o " + quote(out), 1, "exists (--overwrite replaces it)"},
         {from + " -o " + quote(dir.file("o.gif")), 2, "unsupported output format"},
         {from + to + " --exposure abc", 2, "--exposure"}, {"nosuchcommand", 2, "unknown command"},
+        {from + to + " --profile rec2020", 2, "--profile must be"},
         {"cutout " + quote(in) + " -o " + quote(dir.file("c.jpg")), 2, ".png or .webp"},
         {"cutout " + quote(in) + " -o " + quote(dir.file("c.png")) + " --at 1.5,0.5", 2, "each in 0..1"},
         {"thumb --version", 0, "vornalix "}};
@@ -112,8 +110,7 @@ TEST(Cli, ThumbAndPhashWorkThroughManyFiles) {
     CliRun r = run_cli(thumb);
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(contains(r.output, "gone.tif: No such file or directory")) << r.output;
-    EXPECT_EQ(cv::imread(folder + "/shot.png.jpg").size(), cv::Size(160, 48));
-    EXPECT_EQ(cv::imread(folder + "/shot.bmp.jpg").size(), cv::Size(160, 48));
+    for (const char* name : {"/shot.png.jpg", "/shot.bmp.jpg"}) EXPECT_EQ(cv::imread(folder + name).size(), cv::Size(160, 48));
     EXPECT_TRUE(contains(run_cli(thumb).output, "3 files, 0 done, 2 skipped, 1 failed")) << r.output;
 
     r = run_cli("phash " + quote(png));
@@ -132,9 +129,7 @@ TEST(Cli, ThumbAndPhashWorkThroughManyFiles) {
 // to the right by 5 degrees is levelled by a rotation of +5.
 TEST(Cli, AutoFlagsApplySuggestionsButExplicitSettingsWin) {
     cv::Mat checker(64, 512, CV_8UC3), tilted(160, 400, CV_8UC3, cv::Scalar::all(210));
-    for (int y = 0; y < checker.rows; ++y)
-        for (int x = 0; x < checker.cols; ++x)
-            checker.at<cv::Vec3b>(y, x) = cv::Vec3b::all(((x / 8 + y / 8) % 2) * 200);
+    checker.forEach<cv::Vec3b>([](cv::Vec3b& v, const int* p) { v = cv::Vec3b::all(((p[1] / 8 + p[0] / 8) % 2) * 200); });
     const int drop = static_cast<int>(std::tan(5.0 * CV_PI / 180.0) * 200);
     cv::fillPoly(tilted, std::vector<std::vector<cv::Point>>{{{0, 80 - drop}, {399, 80 + drop}, {399, 159}, {0, 159}}},
                  cv::Scalar::all(50));
@@ -190,7 +185,7 @@ TEST(CliBatch, GoesOnPastBadFilesAndWritesTheSameFilesWithTwoJobs) {
     ASSERT_TRUE(vornalix::testing::write_bayer_dng(dir.file("IMG_1.dng"), vornalix::testing::make_test_scene(96, 64)));
     write_photo(dir.file("IMG_1.jpg"), 1);
     write_photo(dir.file("IMG_2.jpg"), 2);
-    write_text(dir.file("broken.cr2"), "not a raw file at all");
+    std::ofstream(dir.file("broken.cr2")) << "not a raw file at all";
     fixtures::write_bytes(dir.file("cut.jpg"), fixtures::plain_jpeg(48, 36));
     fs::resize_file(dir.file("cut.jpg"), 40);
     const std::string batch = "batch " + quote(dir.path().string()) + " --format png --auto --exposure 0.5 -o ";
@@ -233,14 +228,14 @@ TEST(CliBatch, SettingsDocumentsAndWhatWinsOverWhat) {
     ASSERT_EQ(run_cli(develop + quote(dir.file("b.png")) + look).status, 0);
     EXPECT_EQ(read_bytes(dir.file("a.png")), read_bytes(dir.file("b.png")));
 
-    write_text(dir.file("partial.json"), R"({"exposure": 0.5, "tint": 12})");
+    std::ofstream(dir.file("partial.json")) << R"({"exposure": 0.5, "tint": 12})";
     r = run_cli("settings " + in + " --settings " + quote(dir.file("partial.json")) + " --exposure 2");
     ASSERT_EQ(r.status, 0) << r.output;
     EXPECT_EQ(value_of(r.output, "temperature"), 6500.0f);  // not named: as shot
     EXPECT_EQ(value_of(r.output, "tint"), 12.0f);            // named: the document's
     EXPECT_EQ(value_of(r.output, "exposure"), 2.0f);         // the flag wins
 
-    write_text(dir.file("bad.json"), R"({"exposure": 0.5, "contrast": [1]})");
+    std::ofstream(dir.file("bad.json")) << R"({"exposure": 0.5, "contrast": [1]})";
     r = run_cli("batch " + in + " -o " + quote(dir.file("never")) + " --settings " + quote(dir.file("bad.json")));
     EXPECT_EQ(r.status, 2) << r.output;
     EXPECT_TRUE(contains(r.output, "'contrast'")) << r.output;

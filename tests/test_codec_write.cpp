@@ -1,8 +1,9 @@
 // Writing image files through the format libraries: the same pixels OpenCV's
 // writer gave, the output colour profile embedded in every format, and the
-// EXIF ColorSpace entry agreeing with it.
+// EXIF ColorSpace entry agreeing with it; the profile manager's conversions.
 
 #include "codec/image_read.h"
+#include "color/profile_manager.h"
 #include "codec/image_write.h"
 #include "support/cli_run.h"
 #include "support/context_access.h"
@@ -19,6 +20,8 @@
 
 using fixtures::Bytes;
 namespace codec = vornalix::codec;
+using vornalix::color_mgmt::ColorSpace;
+using vornalix::color_mgmt::ProfileManager;
 
 namespace {
 
@@ -109,12 +112,9 @@ cv::Mat srgb_patch_means(const Bytes& file, std::string& profile_name) {
 }
 
 ContextPtr chart_context() {
-    auto ctx = make_context();
     cv::Mat rgba;
     cv::cvtColor(colour_chart(), rgba, cv::COLOR_RGB2RGBA);  // opaque
-    ctx->pipeline.source = ctx->pipeline.result = vornalix::ImageBuffer(rgba);
-    ctx->processed = true;
-    return ctx;
+    return rendered_context(rgba);
 }
 
 int export_as(VornalixContext* ctx, const std::string& path) {
@@ -122,6 +122,15 @@ int export_as(VornalixContext* ctx, const std::string& path) {
     if (ext == ".tif") return vornalix_export_tiff(ctx, path.c_str());
     if (ext == ".png") return vornalix_export_png(ctx, path.c_str(), path.find("16") != std::string::npos ? 16 : 8);
     return vornalix_export_jpeg(ctx, path.c_str(), 100, 0, 0);
+}
+
+double max_difference(const cv::Mat& a, const cv::Mat& b) { return cv::norm(a, b, cv::NORM_INF); }
+
+// A colourful 16-bit RGB patch well inside the sRGB gamut.
+cv::Mat colour_patch16() {
+    cv::Mat patch(4, 5, CV_16UC3);
+    cv::RNG(20261207).fill(patch, cv::RNG::UNIFORM, cv::Scalar::all(3000), cv::Scalar::all(62000));
+    return patch;
 }
 
 }  // namespace
@@ -153,7 +162,7 @@ TEST(CodecWrite, SamePixelsAsOpenCvsWriter) {
 // back to sRGB through that profile land on the sRGB export's: every patch
 // within 1 level (2 for ProPhoto in 8 bits) where the format is lossless; on
 // average where JPEG rounds through 8-bit YCbCr in both files.
-TEST(CodecWrite, EveryFileCarriesTheProfileOfItsPixels) {
+TEST(CodecWrite, EveryFileCarriesTheProfileOfItsPixelsChosenByNameOnTheCommandLine) {
     struct Profile { int id; const char* description; };
     const Profile profiles[] = {{VORNALIX_PROFILE_SRGB, "sRGB"},
                                 {VORNALIX_PROFILE_ADOBE_RGB, "Adobe RGB (1998)"},
@@ -181,6 +190,14 @@ TEST(CodecWrite, EveryFileCarriesTheProfileOfItsPixels) {
     }
     EXPECT_EQ(vornalix_set_output_profile(ctx.get(), 4), -1);
     EXPECT_STREQ(vornalix_last_error(ctx.get()), "unknown output profile");
+
+    // The command line chooses the profile by name.
+    ASSERT_TRUE(cv::imwrite(dir.file("in.png"), colour_chart()));
+    const std::string out = dir.file("out.tif");
+    ASSERT_EQ(vornalix::testing::run_cli("develop " + dir.file("in.png") + " -o " + out + " --profile prophoto").status, 0);
+    std::string embedded;
+    srgb_patch_means(fixtures::read_bytes(out), embedded);
+    EXPECT_EQ(embedded, "ProPhoto RGB");
 }
 
 TEST(CodecWrite, ExifColorSpaceAgreesAndOtherExtensionsWriteNothing) {
@@ -218,16 +235,54 @@ TEST(CodecWrite, ExifColorSpaceAgreesAndOtherExtensionsWriteNothing) {
     EXPECT_TRUE(fixtures::file_names(empty).empty());
 }
 
-TEST(CodecWrite, CommandLineProfileOption) {
-    using vornalix::testing::quote;
+// Signed depths and one or two channels (an RGB row format would run past the row).
+TEST(ProfileManager, ConvertsRefusesAndAppliesCameraProfiles) {
+    ProfileManager pm;
+    for (int type : {CV_16SC3, CV_8UC1, CV_16UC2}) {
+        cv::Mat image(2, 3, type, cv::Scalar::all(9));
+        EXPECT_FALSE(pm.convert(image, ColorSpace::AdobeRGB, ColorSpace::sRGB));
+        EXPECT_EQ(pm.error_message, type == CV_16SC3 ? "Unsupported image depth for colour conversion"
+                                                     : "Unsupported channel count for colour conversion");
+        EXPECT_EQ(max_difference(image, cv::Mat(2, 3, type, cv::Scalar::all(9))), 0.0);
+    }
+
+    // Float pixels go through lcms2 unquantised, so a round trip comes back
+    // within one 8-bit level (sRGB lies inside the AdobeRGB gamut); alpha stays.
+    // Unknown spaces are taken as sRGB.
+    cv::Mat image;
+    colour_patch16().convertTo(image, CV_32F, 1.0 / 65535);
+    cv::merge(std::vector<cv::Mat>{image, cv::Mat(image.size(), CV_32F, cv::Scalar(0.3f))}, image);
+    const cv::Mat original = image.clone();
+    ASSERT_TRUE(pm.convert(image, ColorSpace::sRGB, ColorSpace::AdobeRGB));
+    EXPECT_GT(max_difference(image, original), 1.0 / 255);
+    ASSERT_TRUE(pm.convert(image, ColorSpace::AdobeRGB, ColorSpace::sRGB));
+    EXPECT_LE(max_difference(image, original), 1.0 / 255);
+    EXPECT_EQ(image.at<cv::Vec4f>(3, 4)[3], 0.3f);
+
+    cv::Mat patch = colour_patch16();
+    ASSERT_TRUE(pm.convert(patch, static_cast<ColorSpace>(7), ColorSpace::sRGB));
+    EXPECT_LE(max_difference(patch, colour_patch16()), 2.0);
+
+    const std::string missing = "/nonexistent/camera.icc";
+    EXPECT_FALSE(pm.load_camera_profile(missing) || pm.error_message != "Failed to load camera ICC profile: " + missing);
+
+    // Profiles as the library serialises them, loaded back as camera profiles.
     vornalix::testing::TempDir dir;
-    cv::Mat chart;
-    cv::cvtColor(colour_chart(), chart, cv::COLOR_RGB2BGR);
-    ASSERT_TRUE(cv::imwrite(dir.file("in.png"), chart));
-    const std::string develop = "develop " + quote(dir.file("in.png")) + " -o " + quote(dir.file("out.tif"));
-    ASSERT_EQ(vornalix::testing::run_cli(develop + " --profile prophoto").status, 0);
-    std::string embedded;
-    srgb_patch_means(fixtures::read_bytes(dir.file("out.tif")), embedded);
-    EXPECT_EQ(embedded, "ProPhoto RGB");
-    EXPECT_EQ(vornalix::testing::run_cli(develop + " --profile rec2020").status, 2);
+    for (auto space : {ColorSpace::ProPhotoRGB, ColorSpace::AdobeRGB}) {
+        fixtures::write_bytes(dir.file("camera.icc"), pm.get_icc_bytes(space));
+        ASSERT_TRUE(pm.load_camera_profile(dir.file("camera.icc")));  // the leak check sees the first one closed
+    }
+    cv::Mat camera = colour_patch16(), expected = camera.clone();
+    ASSERT_TRUE(pm.apply_camera_profile(camera));
+    ASSERT_TRUE(pm.convert(expected, ColorSpace::AdobeRGB, ColorSpace::sRGB));
+    // lcms2's 16-bit transform against its float one: they part by up to
+    // ~17 of 65,535 on random colours, far below one 8-bit level (257).
+    EXPECT_LE(max_difference(camera, expected), 32.0);
+
+    // 8-bit rows are half as long as the 16-bit format the transform would use.
+    cv::Mat bytes(2, 2, CV_8UC4, cv::Scalar(10, 20, 30, 40));
+    EXPECT_FALSE(pm.apply_camera_profile(bytes) || pm.error_message != "Unsupported image depth for camera profile");
+    EXPECT_EQ(bytes.at<cv::Vec4b>(1, 1), cv::Vec4b(10, 20, 30, 40));
+
+    EXPECT_FALSE(pm.load_camera_profile(missing) || pm.camera_profile);  // a failed load drops the earlier profile
 }

@@ -58,7 +58,7 @@ cv::Mat picture(int w, int h) {
 
 }  // namespace
 
-TEST(Concurrency, ContextsOnSeveralThreadsMatchOneThreadAlone) {
+TEST(Concurrency, ContextsOnSeveralThreadsMatchOneThreadAloneAndLeaveTheHostsRandomState) {
 #ifdef VORNALIX_TSAN
     // OpenCV's and LibRaw's own worker pools synchronise in code the sanitizer
     // cannot see; run their kernels on the calling threads so every access
@@ -80,9 +80,8 @@ TEST(Concurrency, ContextsOnSeveralThreadsMatchOneThreadAlone) {
         threads.emplace_back([&, t] { together[t] = session(inputs[t % inputs.size()], dir.file("thread" + std::to_string(t))); });
     for (std::thread& th : threads) th.join();
     for (size_t t = 0; t < together.size(); ++t) EXPECT_TRUE(together[t] == alone[t % inputs.size()]) << "thread " << t;
-}
 
-TEST(Concurrency, SegmentationDependsOnThePictureAloneNotOnTheThreadsRandomState) {
+    // Segmentation depends on the picture alone, not on the thread's random state.
     ContextPtr ctx = make_context();
     ctx->pipeline.source = vornalix::ImageBuffer(picture(96, 64));
     Bytes masks[2] = {Bytes(96 * 64), Bytes(96 * 64)};

@@ -54,7 +54,7 @@ cv::Mat tilted_lines(float tilt) {
 }  // namespace
 
 // Each moves its own end (or both) and leaves the other half alone.
-TEST(OpsTone, GreyFigures) {
+TEST(OpsToneAndColour, GreyFiguresCurvesWhiteBalanceSaturationHslAndToning) {
     struct Case { void (*op)(cv::Mat&, float); float value, in, out; };
     const Case cases[] = {
         {adj::apply_brightness, 100, 0.25f, 0.57435f}, {adj::apply_contrast, 100, 0.75f, 0.976190f},  // k = 2.5
@@ -65,9 +65,7 @@ TEST(OpsTone, GreyFigures) {
         {adj::apply_whites, 100, 1, 1 / 1.15f}, {adj::apply_blacks, 100, 0, 0.1f}, {adj::apply_blacks, -100, 0.05f, 0},
     };
     for (const Case& c : cases) EXPECT_NEAR(rgb_at(applied(grey_row({c.in}), c.op, c.value), 0)[0], c.out, 1e-4f) << &c - cases;
-}
 
-TEST(OpsTone, CurveTableCurvesAndWhiteBalance) {
     adj::Spline two;
     two.build({{0.2f, 0.1f}, {0.8f, 0.9f}});
     EXPECT_EQ(cv::Vec2f(two.eval(0.1f), two.eval(0.9f)), cv::Vec2f(0.1f, 0.9f));  // flat beyond the end points
@@ -93,9 +91,8 @@ TEST(OpsTone, CurveTableCurvesAndWhiteBalance) {
     EXPECT_NEAR(multipliers(1000.0f, 50.0f)[1], 0.95f * multipliers(1667.0f, 0.0f)[1], 1e-6f);
     EXPECT_RGB_NEAR(rgb_at(applied(grey_row({1.0f}), adj::apply_white_balance, 10000.0f, 0.0f), 0), 1.0f, 0.7185f, 0.491f,
                     2e-3f);
-}
 
-TEST(OpsColour, SaturationVibranceHslAndSplitToning) {
+    // Saturation and vibrance (a saturated colour stays), an HSL band and split toning.
     const cv::Vec3f half_sat = rgb_of_hsl(0.0f, 0.5f, 0.5f), full = rgb_of_hsl(0.3f, 1.0f, 0.5f);
     EXPECT_NEAR(hsl_of(rgb_at(applied(working_row({half_sat}), adj::apply_saturation, 50.0f), 0))[1], 0.75f, 1e-5f);
     cv::Mat m = applied(working_row({half_sat, full}), adj::apply_vibrance, 100.0f);
@@ -144,7 +141,7 @@ TEST(OpsEstimates, ExposureToneWhiteBalanceAndHistograms) {
     EXPECT_TRUE(c >= -20.0f && c < 0.0f) << c;
 }
 
-TEST(OpsDetail, SharpeningClarityNoiseReductionAndDehaze) {
+TEST(OpsDetailAndLens, SharpeningClarityNoiseReductionDehazeDistortionCaAndDefringe) {
     // Amount 75 is gain 1: the edge pixel gains exactly its detail, 0.7 - the Gaussian of sigma 1 there.
     EXPECT_NEAR(rgb_at(applied(step_row(0.3f, 0.7f), adj::apply_sharpening, 75.0f, 1.0f, 0.0f), 8)[0], 0.8202112f, 1e-5f);
     // Threshold 25 means 0.1: more than any detail here.
@@ -179,9 +176,7 @@ TEST(OpsDetail, SharpeningClarityNoiseReductionAndDehaze) {
     EXPECT_EQ((adj::auto_sharpening(checkerboard(0.45f, 0.55f), amount, radius), amount), 0.0f);
     adj::auto_noise_reduction(checkerboard(0.49f, 0.51f), lum, col);
     EXPECT_TRUE(lum > 5.0f && col == lum * 0.5f) << lum << " " << col;
-}
 
-TEST(OpsLens, DistortionVignetteCaAndDefringe) {
     // Red ramp x / 20 on 21 x 21: the middle row's left pixel samples x = 10.5 - 10.5 (1 - 0.6 r^2).
     const float ny = -0.5f / 10.5f, f = 1.0f - 0.6f * (1.0f + ny * ny);
     EXPECT_NEAR(applied(coordinates(21, 21, 1.0f / 20), adj::apply_distortion, 100.0f).at<cv::Vec4f>(10, 0)[0],
@@ -225,7 +220,7 @@ TEST(Ops, RefuseWhatTheyCannotReadAndSkipNonFiniteSettings) {
     EXPECT_TRUE(identical(m, same));
 }
 
-TEST(OpsGeometry, CropKeystoneRotationAndFlips) {
+TEST(OpsGeometry, CropKeystoneRotationFlipsHorizonAndCropWindows) {
     const cv::Mat xs = channel(coordinates(80, 100), 0), ys = channel(coordinates(80, 100), 1);
     EXPECT_NE(geo::apply_crop(xs, 0, 0, 1, 1).data, xs.data);  // a deep copy
     const cv::Mat quarter = geo::apply_crop(xs, 0.5f, 0.5f, 1, 1);
@@ -248,11 +243,9 @@ TEST(OpsGeometry, CropKeystoneRotationAndFlips) {
     const cv::Mat m = channel(coordinates(21, 21), 0);
     EXPECT_NEAR(geo::apply_rotation(m, 90.0f).at<float>(15, 10), 6.0f, 0.05f);
     EXPECT_EQ(cv::Vec2f(geo::apply_flip_h(m).at<float>(3, 0), geo::apply_flip_v(ys).at<float>(0, 1)), cv::Vec2f(20, 79));
-}
 
-// Blank, three-channel and sliver images have nothing to measure; a sliver
-// keeps its reduced copy at least one row high and bounded.
-TEST(OpsHorizon, MeasuresAndLevelsTiltedLines) {
+    // Blank, three-channel and sliver images have nothing to measure; a sliver
+    // keeps its reduced copy at least one row high and bounded.
     EXPECT_EQ(geo::negated_median_tilt({{-1.0f, 30.0f}, {0.0f, 30.0f}, {4.0f, 100.0f}}), -4.0f);  // length-weighted
     EXPECT_EQ(geo::negated_median_tilt({}), 0.0f);
     // Measured on the copy squeezed to three quarters vertically: atan(0.75 tan 5 deg).
@@ -271,21 +264,19 @@ TEST(OpsHorizon, MeasuresAndLevelsTiltedLines) {
     for (const cv::Mat& m : {blank, cv::Mat(60, 80, CV_32FC3, cv::Scalar::all(0.5)), cv::Mat(1, 2000, CV_8UC1, cv::Scalar(9)),
                              cv::Mat(20000, 1, CV_8UC1, cv::Scalar(9))})
         EXPECT_EQ(geo::detect_horizon_angle(m), 0.0f) << m.size;
-}
 
-// The window follows the interest (the search's figures are pinned with the
-// C interface); no image, three channels, or windows of zero height (which
-// would score NaN and never be taken): the whole frame.
-TEST(OpsAutoCrop, WindowsFollowTheInterest) {
-    cv::Mat m = flat(30, 90, {0.2f, 0.2f, 0.2f, 1});
-    cv::circle(m, cv::Point(75, 15), 5, cv::Scalar(1.0f, 1.0f, 1.0f, 1.0f), cv::FILLED);
-    float x = -1, y = -1, w = -1, h = -1;
-    geo::auto_crop(m, 0.0f, x, y, w, h);  // aspect 0 means 1.5
-    EXPECT_TRUE(std::abs(w * 90.0f / (h * 30.0f) - 1.5f) < 0.05f && x > 0.0f) << x << " " << w / h;
+    // The window follows the interest (the search's figures are pinned with the
+    // C interface); no image, three channels, or windows of zero height (which
+    // would score NaN and never be taken): the whole frame.
+    cv::Mat spot = flat(30, 90, {0.2f, 0.2f, 0.2f, 1});
+    cv::circle(spot, cv::Point(75, 15), 5, cv::Scalar(1.0f, 1.0f, 1.0f, 1.0f), cv::FILLED);
+    float x = -1, y = -1, w = -1, ch = -1;
+    geo::auto_crop(spot, 0.0f, x, y, w, ch);  // aspect 0 means 1.5
+    EXPECT_TRUE(std::abs(w * 90.0f / (ch * 30.0f) - 1.5f) < 0.05f && x > 0.0f) << x << " " << w / ch;
     for (const auto& [img, aspect] : {std::pair{cv::Mat(), 1.5f}, {cv::Mat(30, 90, CV_32FC3, cv::Scalar::all(0.5)), 1.5f},
                                       {grey_image(0.2f, 30), kInf}}) {
-        geo::auto_crop(img, aspect, x, y, w, h);
-        EXPECT_EQ(cv::Vec4f(x, y, w, h), cv::Vec4f(0, 0, 1, 1)) << aspect;
+        geo::auto_crop(img, aspect, x, y, w, ch);
+        EXPECT_EQ(cv::Vec4f(x, y, w, ch), cv::Vec4f(0, 0, 1, 1)) << aspect;
     }
 }
 

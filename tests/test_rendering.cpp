@@ -22,15 +22,9 @@ ContextPtr context_with_image(int width, int height) {
     return ctx;
 }
 
-cv::Mat preview_of(VornalixContext* ctx) {
-    cv::Mat out(vornalix_get_height(ctx), vornalix_get_width(ctx), CV_8UC4);
-    EXPECT_EQ(vornalix_get_preview(ctx, out.data, static_cast<int>(out.total() * 4)), 0) << vornalix_last_error(ctx);
-    return out;
-}
-
 }  // namespace
 
-TEST(Render, PreviewFailuresAndBufferSizes) {
+TEST(Render, PreviewFailuresBufferSizesProcessedFlagAndUnload) {
     auto ctx = make_context();
     unsigned char buf[16];
     EXPECT_EQ(vornalix_process(ctx.get()), -1);
@@ -51,13 +45,11 @@ TEST(Render, PreviewFailuresAndBufferSizes) {
     EXPECT_EQ(std::count(out.begin(), out.end(), 0xAB), needed);
     EXPECT_EQ(vornalix_get_preview(ctx.get(), out.data(), -5), -1);
     // The preview's layout is pinned by the Python binding's tests.
-}
 
-// Setters leave the processed flag, a reset or an unload clears it; the size
-// queries follow the result only while it is set. An unload keeps the settings
-// (and the mask, pinned by the segmentation round trip).
-TEST(Render, ProcessedFlagSizeQueriesAndUnload) {
-    auto ctx = context_with_image(8, 6);
+    // Setters leave the processed flag, a reset or an unload clears it; the size
+    // queries follow the result only while it is set. An unload keeps the settings
+    // (and the mask, pinned by the segmentation round trip).
+    ctx = context_with_image(8, 6);
     EXPECT_EQ(vornalix_process(ctx.get()), 0);
     vornalix_set_exposure(ctx.get(), 1.0f);
     EXPECT_TRUE(ctx->processed);
@@ -77,7 +69,7 @@ TEST(Render, ProcessedFlagSizeQueriesAndUnload) {
     EXPECT_EQ(cv::Vec2f(ctx->params.contrast, ctx->bg_blur), cv::Vec2f(25, 40));
 }
 
-TEST(BackgroundBlur, MaskBlendsPreviewAndBlurredCopy) {
+TEST(Render, BackgroundBlurMaskAndResultConversion) {
     // 50: 30.5 -> 30 -> odd 31; 3: 1.83 -> 1, raised to 3.
     for (auto [strength, kernel] : {std::pair{50.0f, 31}, {3.0f, 3}, {std::numeric_limits<float>::infinity(), 61}})
         EXPECT_EQ(vornalix::background_blur_kernel(strength), kernel) << strength;
@@ -102,12 +94,10 @@ TEST(BackgroundBlur, MaskBlendsPreviewAndBlurredCopy) {
     vornalix_set_bg_blur(ctx.get(), std::numeric_limits<float>::quiet_NaN());
     EXPECT_EQ(cv::norm(preview_of(ctx.get()), sharp, cv::NORM_INF), 0.0);
     EXPECT_EQ(cv::norm(ctx->pipeline.result.to_8bit(), sharp, cv::NORM_INF), 0.0);
-}
 
-// The result conversion rounds half to even and clamps, with NaN and values
-// past the integer range giving 0, in the vector steps and in a row's last
-// odd pixel alike.
-TEST(Render, ResultConversionRoundsAndClampsLikeTheScalarCast) {
+    // The result conversion rounds half to even and clamps, with NaN and values
+    // past the integer range giving 0, in the vector steps and in a row's last
+    // odd pixel alike.
     const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
     float samples[] = {0.0f, 1.0f, -0.5f, 2.0f, nan, inf, -inf, 1e30f, 0.5f / 65535, 1.5f / 65535,
                        2.5f / 65535, 65534.5f / 65535, 0.25f, -1e-9f, 1.0000001f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f};

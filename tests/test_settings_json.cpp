@@ -1,4 +1,4 @@
-// The settings table and settings documents: every setting reaches its field
+// The context frame, the setters, the settings table and settings documents: every setting reaches its field
 // through its setter, the document and the command line; the edit survives a
 // trip through JSON bit for bit; every faulty document is refused with the key
 // named and nothing changed.
@@ -17,6 +17,8 @@
 #include <limits>
 #include <regex>
 #include <set>
+#include <stdexcept>
+#include <tuple>
 
 namespace {
 
@@ -45,20 +47,18 @@ void set_a_look(VornalixContext* ctx) {
 }  // namespace
 
 // The header's single-value setters, the table and the document name the same settings.
-TEST(SettingsTable, HeaderTableAndDocumentAgree) {
+TEST(SettingsTable, HeaderTableAndDocumentAgreeEverySettingRoundTrips) {
     std::ifstream header(VORNALIX_GOLDEN_DIR "/../../../include/vornalix.h");
     const std::regex setter(R"(vornalix_set_(\w+)\(VornalixContext\* ctx, (float|int) value\);)");
     std::set<std::string> in_header, in_table;
     std::smatch match;
     for (std::string line; std::getline(header, line);)
         if (std::regex_search(line, match, setter)) in_header.insert(match[1]);
-    const std::string document = vornalix::settings_to_json({});
-#define IN_TABLE(key, ...) in_table.insert(#key); EXPECT_NE(document.find("\"" #key "\": "), std::string::npos);
+    const std::string defaults = vornalix::settings_to_json({});
+#define IN_TABLE(key, ...) in_table.insert(#key); EXPECT_NE(defaults.find("\"" #key "\": "), std::string::npos);
     VORNALIX_SETTINGS(IN_TABLE, VORNALIX_SETTINGS_SKIP)
     EXPECT_EQ(in_header, in_table);
-}
 
-TEST(SettingsTable, EverySettingRoundTripsThroughSettersDocumentAndCommandLine) {
     auto original = make_context(), copy = make_context();
     set_a_look(nullptr);
     set_a_look(original.get());
@@ -94,8 +94,9 @@ TEST(SettingsTable, EverySettingRoundTripsThroughSettersDocumentAndCommandLine) 
     EXPECT_EQ(vornalix::testing::run_cli(settings + " --exposure 99 --allow-extreme").status, 0);
 }
 
-// A bad document changes nothing; a good one replaces the whole edit and makes rendering due.
-TEST(SettingsJson, FaultyDocumentsNameTheKeyAndChangeNothingOmittedKeysTakeTheDefaults) {
+// A bad document changes nothing; a good one replaces the whole edit and makes
+// rendering due; a document is written only whole and finite.
+TEST(SettingsJson, FaultyDocumentsChangeNothingOmittedKeysTakeTheDefaultsWritingIsChecked) {
     const std::pair<const char*, const char*> cases[] = {
         {R"({"exposure": 1, "bg_blur": 10})", "'bg_blur'"}, {R"({"exposure": 2, "contrast": "20"})", "'contrast'"},
         {R"({"exposure": 1,)", "not valid JSON"}, {R"({"hsl": {"red": [0, null, 0]}})", "'hsl.red[1]'"},
@@ -121,10 +122,8 @@ TEST(SettingsJson, FaultyDocumentsNameTheKeyAndChangeNothingOmittedKeysTakeTheDe
     expected.contrast = 5.0f;
     expected.hsl[4] = {1.0f, 2.0f, 3.0f};
     EXPECT_EQ(vornalix::settings_to_json(ctx->params), vornalix::settings_to_json(expected));
-}
 
-TEST(SettingsJson, WritingChecksTheBufferAndRefusesNonFiniteValues) {
-    auto ctx = make_context();
+    // Writing checks the buffer and refuses non-finite values.
     const int needed = vornalix_settings_to_json(ctx.get(), nullptr, 0);
     std::string buffer(static_cast<std::size_t>(needed), 'x');
     EXPECT_EQ(vornalix_settings_to_json(ctx.get(), buffer.data(), needed - 1), -2);
@@ -134,4 +133,55 @@ TEST(SettingsJson, WritingChecksTheBufferAndRefusesNonFiniteValues) {
     vornalix_set_hsl(ctx.get(), 2, 0.0f, std::numeric_limits<float>::quiet_NaN(), 0.0f);
     EXPECT_EQ(vornalix_settings_to_json(ctx.get(), nullptr, 0), -1);
     EXPECT_NE(std::string(vornalix_last_error(ctx.get())).find("'hsl.yellow'"), std::string::npos);
+}
+
+TEST(Frame, InitNullContextErrorBoundaryAndSetterArguments) {
+    EXPECT_EQ(vornalix_init(), 0);
+    vornalix_shutdown();
+    auto ctx = make_context();
+    ASSERT_TRUE(ctx && !ctx->has_image());
+    EXPECT_STREQ(vornalix_last_error(ctx.get()), "");
+
+    // Every entry point takes a null context without crashing.
+    EXPECT_STREQ(vornalix_last_error(nullptr), "null context");
+    vornalix_destroy_context(nullptr);
+    vornalix_reset_adjustments(nullptr);
+    vornalix_reset_tone_curve(nullptr, 0);
+
+    // Exceptions become one-line messages.
+    EXPECT_EQ(vornalix::api::guarded(ctx.get(), []() -> int { throw std::runtime_error("first\nsecond\n"); }), -1);
+    EXPECT_STREQ(vornalix_last_error(ctx.get()), "first second");
+    EXPECT_EQ(vornalix::api::guarded(ctx.get(), []() -> int { throw 42; }), -1);
+    EXPECT_STREQ(vornalix_last_error(ctx.get()), "internal error");
+    // A later success leaves the text of the last failure in place.
+    EXPECT_EQ(vornalix::api::guarded(ctx.get(), [] { return 0; }), 0);
+    EXPECT_STREQ(vornalix_last_error(ctx.get()), "internal error");
+
+    // Out-of-range channels, bands and counts are ignored; a reset restores every
+    // default but keeps the background blur.
+    auto& p = ctx->params;
+    const float pts[] = {1.0f, 0.9f, 0.5f, 0.4f, 0.0f, 0.1f};
+    const auto identity = vornalix::CurvePoints().points;
+    for (int count : {1, 0, -3}) vornalix_set_tone_curve(ctx.get(), 0, pts, count);
+    vornalix_set_tone_curve(ctx.get(), 0, nullptr, 3);
+    for (int channel : {4, -1}) vornalix_set_tone_curve(ctx.get(), channel, pts, 3);
+    for (const auto& curve : p.curves) EXPECT_EQ(curve.points, identity);
+    for (int band : {8, -1}) vornalix_set_hsl(ctx.get(), band, 9.0f, 9.0f, 9.0f);
+    for (const auto& band : p.hsl) EXPECT_EQ(band.hue, 0.0f);
+
+    // Descending x is stored in the caller's order, unchanged.
+    vornalix_set_tone_curve(ctx.get(), 3, pts, 3);
+    vornalix_reset_tone_curve(ctx.get(), 5);
+    EXPECT_EQ(p.curves[3].points, (std::vector<std::pair<float, float>>{{1.0f, 0.9f}, {0.5f, 0.4f}, {0.0f, 0.1f}}));
+
+    // Region 0 is the highlights and sets the balance; any other the shadows.
+    vornalix_set_split_toning(ctx.get(), 0, 40.0f, 30.0f, 10.0f);
+    vornalix_set_split_toning(ctx.get(), 5, 220.0f, 25.0f, -50.0f);
+    EXPECT_EQ(std::make_tuple(p.split_highlight_hue, p.split_shadow_hue, p.split_balance),
+              std::make_tuple(40.0f, 220.0f, 10.0f));
+    vornalix_set_temperature(ctx.get(), 3000.0f);
+    ctx->bg_blur = 40.0f;
+    vornalix_reset_adjustments(ctx.get());
+    EXPECT_EQ(vornalix::settings_to_json(p), vornalix::settings_to_json({}));
+    EXPECT_EQ(ctx->bg_blur, 40.0f);
 }

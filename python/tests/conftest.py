@@ -1,5 +1,6 @@
 """Shared fixtures: small synthetic photographs written as PNG files."""
 
+import pathlib
 import struct
 import zlib
 
@@ -10,17 +11,13 @@ import pytest
 def write_png(path, rgb):
     """Writes an (H, W, 3) uint8 array as an 8-bit RGB PNG."""
     rgb = np.ascontiguousarray(rgb, dtype=np.uint8)
-    height, width, _ = rgb.shape
-    rows = b"".join(b"\0" + rgb[y].tobytes() for y in range(height))
 
     def chunk(kind, data):
         return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
 
-    with open(path, "wb") as f:
-        f.write(b"\x89PNG\r\n\x1a\n")
-        f.write(chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)))
-        f.write(chunk(b"IDAT", zlib.compress(rows)))
-        f.write(chunk(b"IEND", b""))
+    header = chunk(b"IHDR", struct.pack(">IIBBBBB", rgb.shape[1], rgb.shape[0], 8, 2, 0, 0, 0))
+    pixels = chunk(b"IDAT", zlib.compress(b"".join(b"\0" + row.tobytes() for row in rgb)))
+    pathlib.Path(path).write_bytes(b"\x89PNG\r\n\x1a\n" + header + pixels + chunk(b"IEND", b""))
     return str(path)
 
 

@@ -2,7 +2,6 @@
 
 import math
 import os
-import struct
 
 import numpy as np
 import pytest
@@ -14,10 +13,8 @@ from vornalix._library import C, available
 from conftest import synthetic_rgb, write_png
 
 
-def png_header(path):
-    """(width, height, bit depth, colour type) of a PNG file."""
-    with open(path, "rb") as f:
-        return struct.unpack(">IIBB", f.read(26)[16:26])
+def png_depth_and_colour_type(path):
+    return tuple(open(path, "rb").read(26)[24:26])
 
 
 def test_set_converts_python_values_and_merges_named_parts(png):
@@ -64,15 +61,16 @@ def test_outputs_render_the_latest_settings(png, tmp_path):
         photo.set(exposure=1.0)  # no preview in between: each output must render
         photo.export(tmp_path / "after.png", bits=16)
         photo.export(str(tmp_path / "after.jpg"), quality=80, keep_exif=False)
-        photo.export(tmp_path / "after.tif")
+        photo.export(tmp_path / "after.tif", profile="p3")
+        with pytest.raises(VornalixError, match="unknown profile"):
+            photo.export(tmp_path / "x.jpg", profile="rec2020")
         photo.set(exposure=1.5)
         bright = photo.histogram()
-    assert png_header(tmp_path / "before.png") == (64, 48, 8, 2)
-    assert png_header(tmp_path / "after.png") == (64, 48, 16, 2)
+    assert [png_depth_and_colour_type(tmp_path / n) for n in ("before.png", "after.png")] == [(8, 2), (16, 2)]
     with vornalix.open(tmp_path / "before.png") as before, vornalix.open(tmp_path / "after.png") as after:
         assert after.preview()[..., :3].mean() > before.preview()[..., :3].mean() + 20
-    assert (tmp_path / "after.jpg").read_bytes()[:2] == b"\xff\xd8"
-    assert (tmp_path / "after.tif").read_bytes()[:2] in (b"II", b"MM")
+    assert (tmp_path / "after.jpg").read_bytes()[:2] == b"\xff\xd8" and not (tmp_path / "x.jpg").exists()
+    assert "Display P3".encode("utf-16-be") in (tmp_path / "after.tif").read_bytes()
     assert list(bright) == ["red", "green", "blue", "luminance"] and bright["red"].sum() == 64 * 48
     assert (np.arange(256) * bright["luminance"]).sum() > (np.arange(256) * dark).sum()
 
@@ -90,7 +88,7 @@ def test_metadata_analyses_and_subject(png, tmp_path):
         mask = photo.mask()
         assert mask.shape == (48, 64) and mask.dtype == np.uint8 and mask[24, 32] > mask[2, 2]
         photo.save_subject(tmp_path / "subject.png")
-    assert png_header(tmp_path / "subject.png")[3] == 6  # RGBA
+    assert png_depth_and_colour_type(tmp_path / "subject.png") == (8, 6)  # RGBA
 
 
 @pytest.mark.parametrize("dtype, top", [(np.uint8, 255), (np.uint16, 65535), (np.float32, 1)])
@@ -122,7 +120,7 @@ def test_failures_raise_the_matching_builtin(png, tmp_path, action, target, culp
         assert caught.value.filename == str(tmp_path / culprit) and str(tmp_path / culprit) in caught.value.message
 
 
-def test_failures_raise_with_the_library_message_and_closed_photos_refuse(png, tmp_path):
+def test_failures_raise_with_the_library_message_and_closed_photos_refuse(tmp_path):
     with pytest.raises(VornalixError, match="NUL"):
         vornalix.open("a\0b.png")
     with vornalix.Photo() as empty:
@@ -131,23 +129,12 @@ def test_failures_raise_with_the_library_message_and_closed_photos_refuse(png, t
     with pytest.raises(VornalixError, match="closed"):
         empty.preview()
     empty.close()  # twice is harmless
-    for _ in range(200):  # many short-lived photos: contexts are released, not leaked
-        vornalix.open(png).close()
 
 
 @pytest.mark.skipif(not available("vornalix_phash"), reason="library without file utilities")
 def test_thumbnails_and_hashes(png, tmp_path):
-    assert vornalix.thumbnail(png)[:2] == b"\xff\xd8"
-    assert vornalix.hamming(vornalix.phash(png), vornalix.phash(png)) == 0
+    assert vornalix.thumbnail(png)[:2] == b"\xff\xd8" and 0 < vornalix.phash(png) < 2**64
     assert vornalix.hamming(0, 2**64 - 1) == 64 and vornalix.hamming(0b1011, 0b0001) == 2
     with pytest.raises(VornalixError, match="cannot be read"):
         vornalix.phash(write_png(tmp_path / "empty.png", synthetic_rgb(0, 0)))
 
-
-def test_export_embeds_the_chosen_profile(png, tmp_path):
-    with vornalix.open(png) as photo:
-        photo.export(tmp_path / "p3.jpg", profile="p3")
-        with pytest.raises(VornalixError, match="unknown profile"):
-            photo.export(tmp_path / "x.jpg", profile="rec2020")
-    assert "Display P3".encode("utf-16-be") in (tmp_path / "p3.jpg").read_bytes()
-    assert not (tmp_path / "x.jpg").exists()

@@ -80,13 +80,6 @@ Bytes jpeg_with_icc(const Bytes& jpeg, const Bytes& profile) {
     return out;
 }
 
-bool write_rle_bmp(const std::string& path, int width, int height) {
-    BmpLayout layout{width, height, 8, 1, {}, {}};  // RLE8
-    for (int i = 0; i < 256; ++i) layout.palette.push_back({static_cast<unsigned char>(i), static_cast<unsigned char>(i), static_cast<unsigned char>(i)});
-    fixtures::write_bytes(path, bmp_bytes(layout, {0, 1}));  // end of bitmap at once
-    return true;
-}
-
 bool write_pfm(const std::string& path) {
     cv::Mat image(24, 32, CV_32FC3, cv::Scalar(0.25f, 0.5f, 0.75f));
     std::vector<unsigned char> bytes;

@@ -58,10 +58,6 @@ ExifBuilder& ExifBuilder::rationals(ExifIfd ifd, unsigned tag,
     return raw(ifd, tag, EXIF_FORMAT_RATIONAL, static_cast<unsigned>(values.size()), b);
 }
 
-ExifBuilder& ExifBuilder::rational(ExifIfd ifd, unsigned tag, unsigned num, unsigned den) {
-    return rationals(ifd, tag, {{num, den}});
-}
-
 // One value of `format`, set in place by libexif's writer for it.
 template <class Set, class Value>
 ExifBuilder& scalar(ExifBuilder& b, ExifIfd ifd, unsigned tag, ExifFormat format, Set set, Value v) {
@@ -76,9 +72,6 @@ ExifBuilder& ExifBuilder::srational(ExifIfd ifd, unsigned tag, int num, int den)
 ExifBuilder& ExifBuilder::short_value(ExifIfd ifd, unsigned tag, unsigned short v) {
     return scalar(*this, ifd, tag, EXIF_FORMAT_SHORT, exif_set_short, v);
 }
-ExifBuilder& ExifBuilder::long_value(ExifIfd ifd, unsigned tag, unsigned v) {
-    return scalar(*this, ifd, tag, EXIF_FORMAT_LONG, exif_set_long, v);
-}
 
 Bytes ExifBuilder::block() const {
     unsigned char* buf = nullptr;
@@ -92,7 +85,7 @@ Bytes ExifBuilder::block() const {
 Bytes camera_block() {
     ExifBuilder b;
     b.ascii(EXIF_IFD_0, EXIF_TAG_MAKE, "Maker").ascii(EXIF_IFD_0, EXIF_TAG_MODEL, "Model X")
-        .short_value(EXIF_IFD_0, EXIF_TAG_ORIENTATION, 6).rational(EXIF_IFD_EXIF, EXIF_TAG_EXPOSURE_TIME, 1, 250);
+        .short_value(EXIF_IFD_0, EXIF_TAG_ORIENTATION, 6).rationals(EXIF_IFD_EXIF, EXIF_TAG_EXPOSURE_TIME, {{1, 250}});
     return b.block();
 }
 

@@ -27,11 +27,9 @@ public:
     ExifBuilder& operator=(const ExifBuilder&) = delete;
 
     ExifBuilder& ascii(ExifIfd ifd, unsigned tag, const std::string& text);
-    ExifBuilder& rational(ExifIfd ifd, unsigned tag, unsigned num, unsigned den);
     ExifBuilder& rationals(ExifIfd ifd, unsigned tag, const std::vector<std::pair<unsigned, unsigned>>& values);
     ExifBuilder& srational(ExifIfd ifd, unsigned tag, int num, int den);
     ExifBuilder& short_value(ExifIfd ifd, unsigned tag, unsigned short v);
-    ExifBuilder& long_value(ExifIfd ifd, unsigned tag, unsigned v);
     ExifBuilder& raw(ExifIfd ifd, unsigned tag, ExifFormat format, unsigned components, const Bytes& bytes);
     Bytes block() const;  // serialised, starting "Exif\0\0"
 
@@ -52,7 +50,6 @@ Bytes concat(std::initializer_list<Bytes> parts);
 
 Bytes read_bytes(const std::string& path);
 void write_bytes(const std::string& path, const Bytes& bytes);
-
 
 // Payloads of every APPn segment with the given marker, in file order.
 std::vector<Bytes> segments_with_marker(const Bytes& jpeg, unsigned char marker);
