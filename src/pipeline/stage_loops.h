@@ -84,6 +84,27 @@ RowKernel planar_kernel(Fn fn) {
     };
 }
 
+// As planar_kernel, for a formula whose four-lane form covers the ordinary
+// pixels only: where four(r, g, b) returns false (leaving the planes as they
+// were), the four pixels go one by one through one(r, g, b), as do the last
+// pixels of a row that do not fill four lanes.
+template <typename Four, typename One>
+RowKernel planar_kernel(Four four, One one) {
+    return [four, one](int, cv::Vec4f* px, int n) {
+        int x = 0;
+        for (; x + 4 <= n; x += 4) {
+            lanes::V r, g, b, a;
+            cv::v_load_deinterleave(px[x].val, r, g, b, a);
+            if (four(r, g, b)) {
+                cv::v_store_interleave(px[x].val, r, g, b, a);
+                continue;
+            }
+            for (int i = x; i < x + 4; ++i) one(px[i][0], px[i][1], px[i][2]);
+        }
+        for (; x < n; ++x) one(px[x][0], px[x][1], px[x][2]);
+    };
+}
+
 // A row kernel handing fn(values) the row's colour values (R, G, B of every
 // pixel, alpha left out) as one single-row float matrix, for OpenCV's own
 // element-wise functions, and writing them back.
