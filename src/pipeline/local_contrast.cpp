@@ -18,14 +18,30 @@ namespace vornalix {
 namespace {
 
 // Mean of the brightest 0.1 % of the dark channel, at least 0.01. Only the
-// brightest values are put in order, and summed from the brightest down.
+// brightest values are put in order, and summed from the brightest down. A
+// histogram between the extremes finds a floor they all reach, so only the
+// values from it up are gathered.
 float atmospheric_light(const cv::Mat& dark) {
     constexpr double kBrightestFraction = 0.001;
     constexpr float kMinLight = 0.01f;
+    constexpr int kBins = 4096;
+    const int n = std::max(static_cast<int>(dark.total() * kBrightestFraction), 1);
+    double lowest, highest;
+    cv::minMaxLoc(dark, &lowest, &highest);
+    const double per_bin = highest > lowest ? kBins / (highest - lowest) : 0.0;
+    auto bin_of = [&](float v) {  // NaN falls in the first bin
+        const double at = (v - lowest) * per_bin;
+        return at >= kBins - 1 ? kBins - 1 : (at > 0.0 ? static_cast<int>(at) : 0);
+    };
+    std::vector<int> counts(kBins, 0);
+    for (int y = 0; y < dark.rows; ++y)
+        for (const float* v = dark.ptr<float>(y); v != dark.ptr<float>(y) + dark.cols; ++v) ++counts[bin_of(*v)];
+    int floor_bin = kBins - 1;
+    for (int above = counts[floor_bin]; above < n && floor_bin > 0;) above += counts[--floor_bin];
     std::vector<float> values;
-    values.reserve(dark.total());
-    for (int y = 0; y < dark.rows; ++y) values.insert(values.end(), dark.ptr<float>(y), dark.ptr<float>(y) + dark.cols);
-    const int n = std::max(static_cast<int>(values.size() * kBrightestFraction), 1);
+    for (int y = 0; y < dark.rows; ++y)
+        for (const float* v = dark.ptr<float>(y); v != dark.ptr<float>(y) + dark.cols; ++v)
+            if (bin_of(*v) >= floor_bin) values.push_back(*v);
     std::nth_element(values.begin(), values.begin() + (n - 1), values.end(), std::greater<float>());
     std::sort(values.begin(), values.begin() + n, std::greater<float>());
     float sum = 0.0f;
@@ -46,11 +62,11 @@ void Pipeline::apply_clarity_texture(RowPass& pass, const EditParams& params) {
     const cv::Mat luma = scratch_.plane_a;
     cv::Mat clarity_blur, texture_blur;
     if (params.clarity != 0.0f) {
-        stage_math::gaussian_blur(luma, scratch_.plane_b, cv::Size(), kClaritySigma * pixel_scale);
+        stage_math::wide_gaussian_blur(luma, scratch_.plane_b, kClaritySigma * pixel_scale);
         clarity_blur = scratch_.plane_b;
     }
     if (params.texture != 0.0f) {
-        stage_math::gaussian_blur(luma, scratch_.plane_c, cv::Size(), kTextureSigma * pixel_scale);
+        stage_math::wide_gaussian_blur(luma, scratch_.plane_c, kTextureSigma * pixel_scale);
         texture_blur = scratch_.plane_c;
     }
     const float clarity_gain = params.clarity / 100.0f * kClarityGain;
@@ -95,7 +111,7 @@ void Pipeline::apply_dehaze(RowPass& pass, const EditParams& params) {
             for (int x = 0; x < dark.cols; ++x) t[x] = std::max(d[x] * scale + 1.0f, kMinRawTransmission);
         }
     });
-    stage_math::gaussian_blur(raw, scratch_.plane_c, cv::Size(), kTransmissionSigma * pixel_scale);
+    stage_math::wide_gaussian_blur(raw, scratch_.plane_c, kTransmissionSigma * pixel_scale);
     const cv::Mat transmission = scratch_.plane_c;
     pass.add([transmission, light, min_transmission = kMinTransmission](int y, cv::Vec4f* px, int n) {
         const float* t = transmission.ptr<float>(y);
