@@ -61,7 +61,7 @@ void Pipeline::apply_hsl(RowPass& pass, const EditParams& params) {
     constexpr float kBandHalfWidth = 0.09f;  // turns
     constexpr float kMinWeight = 1e-4f;
     auto weight = [](const auto& dist) { return tone::linear_band_weight(dist, kBandHalfWidth); };
-    // Greys, pale colours and hues no band reaches keep their values.
+    // Greys, pale colours and hues no shifting band reaches keep their values.
     auto four = [bands, weight](lanes::V& r, lanes::V& g, lanes::V& b) {
         if (!pixel::all_finite(r, g, b)) return false;
         pixel::HslOf<lanes::V> hsl;
@@ -70,6 +70,7 @@ void Pipeline::apply_hsl(RowPass& pass, const EditParams& params) {
         if (!cv::v_check_any(shifted)) return true;
         const auto shift = tone::band_shifts(hsl.h, bands.data(), weight, kMinWeight);
         shifted = shifted & (shift.weight_sum >= lanes::all(kMinWeight));
+        if (!cv::v_check_any(shifted)) return true;
         tone::shift_hsl(hsl, shift);
         if (!pixel::hue_in_turn(hsl.h)) return false;
         lanes::V r2, g2, b2;

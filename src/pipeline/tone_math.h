@@ -129,8 +129,9 @@ inline float raised_cosine_band_weight(float dist, float half_width) {
 }
 
 // Summed shifts of the eight hue bands at hue h: each band (with fields hue,
-// saturation, luminance) counts with weight(hue_distance) when that weight
-// reaches min_weight. The sums are not normalised.
+// saturation, luminance) that shifts anything counts with
+// weight(hue_distance) when that weight reaches min_weight. The sums are not
+// normalised.
 template <class T>
 struct BandShiftOf {
     T hue = lanes::all<T>(0.0f);
@@ -145,6 +146,7 @@ BandShiftOf<T> band_shifts(const T& h, const Band* bands, Weight weight, float m
     const auto& centres = hue_band_centres();
     BandShiftOf<T> out;
     for (size_t i = 0; i < centres.size(); ++i) {
+        if (bands[i].hue == 0.0f && bands[i].saturation == 0.0f && bands[i].luminance == 0.0f) continue;
         const T w = weight(hue_distance(h, centres[i]));
         const auto counted = w >= all<T>(min_weight);
         auto add = [&](T& sum, const T& term) { sum = sum + select(counted, term, all<T>(0.0f)); };
