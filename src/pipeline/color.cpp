@@ -16,6 +16,7 @@ namespace {
 
 // Pixels with max - min below this are grey: they have no hue.
 constexpr float kGreyThreshold = 1e-6f;
+constexpr float kBandHalfWidth = 0.09f;  // turns, of each HSL band
 
 // Moves each channel of four pixels away from (factor > 1) or toward
 // (factor < 1) the pixel's luminance.
@@ -58,7 +59,6 @@ void Pipeline::apply_hsl(RowPass& pass, const EditParams& params) {
     }
     if (!any) return;
 
-    constexpr float kBandHalfWidth = 0.09f;  // turns
     constexpr float kMinWeight = 1e-4f;
     auto weight = [](const auto& dist) { return tone::linear_band_weight(dist, kBandHalfWidth); };
     // Greys, pale colours and hues no shifting band reaches keep their values.

@@ -5,6 +5,7 @@
 #include "pipeline/pipeline.h"
 #include "pipeline/plane_math.h"
 #include "pipeline/row_pass.h"
+#include "pipeline/stage_loops.h"
 
 #include <opencv2/imgproc.hpp>
 
@@ -71,16 +72,16 @@ void Pipeline::apply_clarity_texture(RowPass& pass, const EditParams& params) {
     }
     const float clarity_gain = params.clarity / 100.0f * kClarityGain;
     const float texture_gain = params.texture / 100.0f * kTextureGain;
-    pass.add([=](int y, cv::Vec4f* px, int n) {
+    pass.add(pixel_kernel_by_row([=](int y) {
         const float* l = luma.ptr<float>(y);
         const float* cb = clarity_blur.empty() ? nullptr : clarity_blur.ptr<float>(y);
         const float* tb = texture_blur.empty() ? nullptr : texture_blur.ptr<float>(y);
-        for (int x = 0; x < n; ++x)
-            for (int c = 0; c < 3; ++c) {
-                if (cb) px[x][c] = stage_math::add_detail_value(px[x][c], l[x] - cb[x], clarity_gain);
-                if (tb) px[x][c] = stage_math::add_detail_value(px[x][c], l[x] - tb[x], texture_gain);
-            }
-    });
+        return [=](int x, lanes::V v) {
+            if (cb) v = stage_math::add_detail_value(v, lanes::all(l[x] - cb[x]), clarity_gain);
+            if (tb) v = stage_math::add_detail_value(v, lanes::all(l[x] - tb[x]), texture_gain);
+            return v;
+        };
+    }));
 }
 
 void Pipeline::apply_dehaze(RowPass& pass, const EditParams& params) {
@@ -113,13 +114,13 @@ void Pipeline::apply_dehaze(RowPass& pass, const EditParams& params) {
     });
     stage_math::wide_gaussian_blur(raw, scratch_.plane_c, kTransmissionSigma * pixel_scale);
     const cv::Mat transmission = scratch_.plane_c;
-    pass.add([transmission, light, min_transmission = kMinTransmission](int y, cv::Vec4f* px, int n) {
+    pass.add(pixel_kernel_by_row([transmission, light, min_transmission = kMinTransmission](int y) {
         const float* t = transmission.ptr<float>(y);
-        for (int x = 0; x < n; ++x) {
-            const float tx = std::max(t[x], min_transmission);
-            for (int c = 0; c < 3; ++c) px[x][c] = pixel::clamp01((px[x][c] - light) / tx + light);
-        }
-    });
+        return [=](int x, const lanes::V& v) {
+            const lanes::V tx = lanes::all(std::max(t[x], min_transmission)), l = lanes::all(light);
+            return lanes::clamp01((v - l) / tx + l);
+        };
+    }));
 }
 
 }  // namespace vornalix

@@ -3,6 +3,7 @@
 #include "image/image_memory.h"
 #include "pipeline/pixel.h"
 #include "pipeline/row_pass.h"
+#include "pipeline/stage_loops.h"
 
 #include <opencv2/imgproc.hpp>
 
@@ -19,15 +20,7 @@ void clamp_plane(cv::Mat& plane) {
 cv::Mat luminance_plane(const std::vector<cv::Mat>& planes) { return pixel::luminance(planes[0], planes[1], planes[2]); }
 
 void luminance_of(const cv::Mat& image, cv::Mat& luma) {
-    CV_Assert(image.type() == CV_32FC4);
-    create_image(luma, image.size(), CV_32F);
-    for_each_band(image.rows, [&](const cv::Range& band) {
-        for (int y = band.start; y < band.end; ++y) {
-            const auto* px = image.ptr<cv::Vec4f>(y);
-            auto* l = luma.ptr<float>(y);
-            for (int x = 0; x < image.cols; ++x) l[x] = pixel::luminance(px[x][0], px[x][1], px[x][2]);
-        }
-    });
+    colour_to_plane(image, luma, [](const auto& r, const auto& g, const auto& b) { return pixel::luminance(r, g, b); });
 }
 
 void gaussian_blur(const cv::Mat& src, cv::Mat& dst, cv::Size kernel, double sigma) {

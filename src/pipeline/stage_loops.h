@@ -3,6 +3,7 @@
 // pixel by pixel in place, plane by plane through split and merge, or as a
 // row kernel that joins a render's pass.
 
+#include "image/image_memory.h"
 #include "pipeline/lanes.h"
 #include "pipeline/row_pass.h"
 
@@ -46,18 +47,27 @@ RowKernel rgb_kernel(Fn fn) {
     };
 }
 
-// A row kernel applying fn(v) -> v to every pixel as one four-lane vector;
-// the alpha lane is put back as it was.
-template <typename Fn>
-RowKernel pixel_kernel(Fn fn) {
-    return [fn](int, cv::Vec4f* px, int n) {
+// A row kernel for a formula that also reads the pixel's place: row(y)
+// gives the function f(x, v) -> v for the pixels of row y, each pixel one
+// four-lane vector; the alpha lane is put back as it was.
+template <typename Row>
+RowKernel pixel_kernel_by_row(Row row) {
+    return [row](int y, cv::Vec4f* px, int n) {
+        const auto fn = row(y);
         const lanes::V colour = lanes::colour_mask();
         for (int x = 0; x < n; ++x) {
             float* p = px[x].val;
             const lanes::V v = cv::v_load(p);
-            cv::v_store(p, cv::v_select(colour, fn(v), v));
+            cv::v_store(p, cv::v_select(colour, fn(x, v), v));
         }
     };
+}
+
+// A row kernel applying fn(v) -> v to every pixel as one four-lane vector;
+// the alpha lane is put back as it was.
+template <typename Fn>
+RowKernel pixel_kernel(Fn fn) {
+    return pixel_kernel_by_row([fn](int) { return [fn](int, const lanes::V& v) { return fn(v); }; });
 }
 
 // A row kernel handing fn(r, g, b) four pixels at a time as planes: each
@@ -103,6 +113,27 @@ RowKernel planar_kernel(Four four, One one) {
         }
         for (; x < n; ++x) one(px[x][0], px[x][1], px[x][2]);
     };
+}
+
+// plane = fn(r, g, b) of every pixel of a four-channel image, in parallel
+// bands of rows; fn is written once for one float and for four lanes.
+template <typename Fn>
+void colour_to_plane(const cv::Mat& image, cv::Mat& plane, Fn fn) {
+    CV_Assert(image.type() == CV_32FC4);
+    create_image(plane, image.size(), CV_32F);
+    for_each_band(image.rows, [&](const cv::Range& band) {
+        for (int y = band.start; y < band.end; ++y) {
+            const auto* px = image.ptr<cv::Vec4f>(y);
+            float* out = plane.ptr<float>(y);
+            int x = 0;
+            for (; x + 4 <= image.cols; x += 4) {
+                lanes::V r, g, b, a;
+                cv::v_load_deinterleave(px[x].val, r, g, b, a);
+                cv::v_store(out + x, fn(r, g, b));
+            }
+            for (; x < image.cols; ++x) out[x] = fn(px[x][0], px[x][1], px[x][2]);
+        }
+    });
 }
 
 // A row kernel handing fn(values) the row's colour values (R, G, B of every
