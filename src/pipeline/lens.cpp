@@ -41,9 +41,10 @@ RowKernel correct_chromatic_aberration(const cv::Mat& working, float amount) {
     // without bound; the slider's own range stays far below it (0.003).
     constexpr float kMaxShift = 0.99f;
     const float s = std::min(amount / 100.0f * kShiftPer100, kMaxShift);
-    cv::Mat red, blue;
-    cv::extractChannel(working, red, 0);
-    cv::extractChannel(working, blue, 2);
+    cv::Mat red(working.size(), CV_32F), blue(working.size(), CV_32F);
+    cv::Mat planes[] = {red, blue};
+    const int from_to[] = {0, 0, 2, 1};
+    cv::mixChannels(&working, 1, planes, 2, from_to, 2);
     red = scale_plane(red, 1.0f + s);
     blue = scale_plane(blue, 1.0f - s);
     stage_math::fit_channel_to_size(red, working.size());
