@@ -64,6 +64,7 @@ void vignette(cv::Mat& image, float amount, float mid, float den, float ellipse_
 
 cv::Mat grain_field(cv::Size size, double sigma, double blur_sigma, double min_deviation) {
     cv::Mat field(size, CV_32F);
+    const cv::Mat drawn = blur_sigma > 0.0 ? cv::Mat(size, CV_32F) : field;
     // Drawn in parallel, in fixed blocks of rows, each from a generator seeded
     // by the caller's: the field depends on the caller's generator alone, not
     // on the number of threads.
@@ -72,12 +73,11 @@ cv::Mat grain_field(cv::Size size, double sigma, double blur_sigma, double min_d
     for (uint64_t& seed : seeds) seed = (static_cast<uint64_t>(cv::theRNG().next()) << 32) | cv::theRNG().next();
     cv::parallel_for_(cv::Range(0, static_cast<int>(seeds.size())), [&](const cv::Range& blocks) {
         for (int i = blocks.start; i < blocks.end; ++i) {
-            cv::Mat rows = field.rowRange(i * kRowsPerDraw, std::min((i + 1) * kRowsPerDraw, size.height));
+            cv::Mat rows = drawn.rowRange(i * kRowsPerDraw, std::min((i + 1) * kRowsPerDraw, size.height));
             cv::RNG(seeds[i]).fill(rows, cv::RNG::NORMAL, 0.0, sigma);
         }
     });
     if (blur_sigma > 0.0) {
-        const cv::Mat drawn = field.clone();
         gaussian_blur(drawn, field, cv::Size(), blur_sigma);
         cv::Scalar mean, deviation;
         cv::meanStdDev(field, mean, deviation);
