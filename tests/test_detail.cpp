@@ -227,6 +227,18 @@ TEST(LocalContrast, DehazePatchDarkChannelAndGrey) {
     EXPECT_LT(cv::norm(run_stage(&P::apply_dehaze, grey, {{&E::dehaze, 100}}), grey, cv::NORM_INF), 1e-6);
 }
 
+// The pyramid blur stands in for the full-size one, on rough noise, on sizes
+// that do not halve evenly and on one narrower than its reflected border.
+TEST(LocalContrast, WideBlurFollowsTheFullGaussian) {
+    for (auto [size, sigma] : {std::pair{cv::Size(301, 203), 20.0}, {cv::Size(157, 83), 5.0}, {cv::Size(7, 40), 12.0}}) {
+        cv::Mat plane(size, CV_32F), wide, full;
+        cv::randu(plane, 0.0f, 1.0f);
+        vornalix::stage_math::wide_gaussian_blur(plane, wide, sigma);
+        vornalix::stage_math::gaussian_blur(plane, full, cv::Size(), sigma);
+        EXPECT_LT(cv::norm(wide, full, cv::NORM_INF), 1e-4) << size << " sigma " << sigma;
+    }
+}
+
 // Distances are elliptical, each axis normalised by its half size: on 40 x 31
 // the centre is (20, 15.5), so column 0 of row 15 lies just beyond r = 1.
 TEST(Vignette, ShapeFollowsMidpointAndRoundness) {
