@@ -59,7 +59,7 @@ void Pipeline::apply_clarity_texture(RowPass& pass, const EditParams& params) {
     constexpr float kClarityGain = 0.3f, kTextureGain = 0.2f;
 
     // One luminance, taken before either step, feeds both detail layers.
-    stage_math::luminance_of(pass.image(), scratch_.plane_a);
+    stage_math::luminance_after(pass, scratch_.plane_a);
     const cv::Mat luma = scratch_.plane_a;
     cv::Mat clarity_blur, texture_blur;
     if (params.clarity != 0.0f) {

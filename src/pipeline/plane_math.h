@@ -9,6 +9,10 @@
 #include <initializer_list>
 #include <vector>
 
+namespace vornalix {
+class RowPass;
+}
+
 namespace vornalix::stage_math {
 
 // A setting that is NaN or infinite leaves its step out.
@@ -35,9 +39,10 @@ void gaussian_blur(const cv::Mat& src, cv::Mat& dst, cv::Size kernel, double sig
 // the coarsest level and enlarged again. Narrow blurs go to gaussian_blur().
 void wide_gaussian_blur(const cv::Mat& src, cv::Mat& dst, double sigma);
 
-// Rec. 709 luminance of the colour channels of a four-channel image, written
-// into `luma` (single plane), in parallel; the same values as luminance_plane().
-void luminance_of(const cv::Mat& image, cv::Mat& luma);
+// Runs the pass's pending kernels and, in the same pass, writes the
+// luminance of their result into `luma`: the image is read once for both.
+// `luma` must be a plane no pending kernel reads. Returns the image.
+cv::Mat& luminance_after(RowPass& pass, cv::Mat& luma);
 
 // Past about twice the image's long side a blur is all but saturated, so no
 // kernel grows beyond this odd size.

@@ -115,24 +115,28 @@ RowKernel planar_kernel(Four four, One one) {
     };
 }
 
+// out[x] = fn(r, g, b) of the n pixels of a row; fn is written once for one
+// float and for four lanes.
+template <typename Fn>
+void colour_row_to_plane(const cv::Vec4f* px, int n, float* out, Fn fn) {
+    int x = 0;
+    for (; x + 4 <= n; x += 4) {
+        lanes::V r, g, b, a;
+        cv::v_load_deinterleave(px[x].val, r, g, b, a);
+        cv::v_store(out + x, fn(r, g, b));
+    }
+    for (; x < n; ++x) out[x] = fn(px[x][0], px[x][1], px[x][2]);
+}
+
 // plane = fn(r, g, b) of every pixel of a four-channel image, in parallel
-// bands of rows; fn is written once for one float and for four lanes.
+// bands of rows.
 template <typename Fn>
 void colour_to_plane(const cv::Mat& image, cv::Mat& plane, Fn fn) {
     CV_Assert(image.type() == CV_32FC4);
     create_image(plane, image.size(), CV_32F);
     for_each_band(image.rows, [&](const cv::Range& band) {
-        for (int y = band.start; y < band.end; ++y) {
-            const auto* px = image.ptr<cv::Vec4f>(y);
-            float* out = plane.ptr<float>(y);
-            int x = 0;
-            for (; x + 4 <= image.cols; x += 4) {
-                lanes::V r, g, b, a;
-                cv::v_load_deinterleave(px[x].val, r, g, b, a);
-                cv::v_store(out + x, fn(r, g, b));
-            }
-            for (; x < image.cols; ++x) out[x] = fn(px[x][0], px[x][1], px[x][2]);
-        }
+        for (int y = band.start; y < band.end; ++y)
+            colour_row_to_plane(image.ptr<cv::Vec4f>(y), image.cols, plane.ptr<float>(y), fn);
     });
 }
 
