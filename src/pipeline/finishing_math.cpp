@@ -1,7 +1,6 @@
 #include "pipeline/finishing_math.h"
 
 #include "pipeline/lanes.h"
-#include "pipeline/plane_math.h"
 
 #include <opencv2/imgproc.hpp>
 
@@ -64,7 +63,6 @@ void vignette(cv::Mat& image, float amount, float mid, float den, float ellipse_
 
 cv::Mat grain_field(cv::Size size, double sigma, double blur_sigma, double min_deviation) {
     cv::Mat field(size, CV_32F);
-    const cv::Mat drawn = blur_sigma > 0.0 ? cv::Mat(size, CV_32F) : field;
     // Drawn in parallel, in fixed blocks of rows, each from a generator seeded
     // by the caller's: the field depends on the caller's generator alone, not
     // on the number of threads.
@@ -73,12 +71,13 @@ cv::Mat grain_field(cv::Size size, double sigma, double blur_sigma, double min_d
     for (uint64_t& seed : seeds) seed = (static_cast<uint64_t>(cv::theRNG().next()) << 32) | cv::theRNG().next();
     cv::parallel_for_(cv::Range(0, static_cast<int>(seeds.size())), [&](const cv::Range& blocks) {
         for (int i = blocks.start; i < blocks.end; ++i) {
-            cv::Mat rows = drawn.rowRange(i * kRowsPerDraw, std::min((i + 1) * kRowsPerDraw, size.height));
+            cv::Mat rows = field.rowRange(i * kRowsPerDraw, std::min((i + 1) * kRowsPerDraw, size.height));
             cv::RNG(seeds[i]).fill(rows, cv::RNG::NORMAL, 0.0, sigma);
         }
     });
     if (blur_sigma > 0.0) {
-        gaussian_blur(drawn, field, cv::Size(), blur_sigma);
+        // In place, which keeps no second field.
+        cv::GaussianBlur(field, field, cv::Size(), blur_sigma, 0.0, cv::BORDER_REFLECT_101);
         cv::Scalar mean, deviation;
         cv::meanStdDev(field, mean, deviation);
         if (deviation[0] > min_deviation) field *= sigma / deviation[0];
