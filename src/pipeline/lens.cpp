@@ -41,12 +41,14 @@ RowKernel correct_chromatic_aberration(const cv::Mat& working, float amount) {
     // without bound; the slider's own range stays far below it (0.003).
     constexpr float kMaxShift = 0.99f;
     const float s = std::min(amount / 100.0f * kShiftPer100, kMaxShift);
-    cv::Mat red(working.size(), CV_32F), blue(working.size(), CV_32F);
-    cv::Mat planes[] = {red, blue};
+    cv::Mat planes[] = {cv::Mat(working.size(), CV_32F), cv::Mat(working.size(), CV_32F)};
     const int from_to[] = {0, 0, 2, 1};
     cv::mixChannels(&working, 1, planes, 2, from_to, 2);
-    red = scale_plane(red, 1.0f + s);
-    blue = scale_plane(blue, 1.0f - s);
+    // Each unscaled plane is let go as soon as its scaled one is made.
+    cv::Mat red = scale_plane(planes[0], 1.0f + s);
+    planes[0].release();
+    cv::Mat blue = scale_plane(planes[1], 1.0f - s);
+    planes[1].release();
     stage_math::fit_channel_to_size(red, working.size());
     stage_math::fit_channel_to_size(blue, working.size());
     return [red, blue](int y, cv::Vec4f* px, int n) {
