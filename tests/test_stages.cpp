@@ -319,6 +319,15 @@ TEST(DetailStages, NoiseReductionKernelsSharpeningThresholdAndDehaze) {
     // Uniform grey is its own light and stays.
     const cv::Mat haze = flat(12, 12, {0.5f, 0.5f, 0.5f, 1});
     EXPECT_LT(cv::norm(run_stage(&P::apply_dehaze, haze, {{&E::dehaze, 100}}), haze, cv::NORM_INF), 1e-6);
+    // The pyramid blur stands in for the full-size one, on rough noise, on sizes
+    // that do not halve evenly and on one narrower than its reflected border.
+    for (auto [size, sigma] : {std::pair{cv::Size(301, 203), 20.0}, {cv::Size(157, 83), 5.0}, {cv::Size(7, 40), 12.0}}) {
+        cv::Mat plane(size, CV_32F), wide, full;
+        cv::randu(plane, 0.0f, 1.0f);
+        vornalix::stage_math::wide_gaussian_blur(plane, wide, sigma);
+        vornalix::stage_math::gaussian_blur(plane, full, cv::Size(), sigma);
+        EXPECT_LT(cv::norm(wide, full, cv::NORM_INF), 1e-4) << size << " sigma " << sigma;
+    }
 }
 
 TEST(LensCorrections, DistortionCaPlanesAndTheDefringeWindow) {

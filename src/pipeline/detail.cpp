@@ -20,22 +20,21 @@ void Pipeline::apply_noise_reduction(RowPass& pass, const EditParams& params) {
     const int cap = stage_math::max_kernel_size(pass.size());
 
     if (params.nr_luminance > 0.0f) {
-        const cv::Mat& working = pass.image();
-        stage_math::luminance_of(working, scratch_.plane_a);
+        stage_math::luminance_after(pass, scratch_.plane_a);
         const auto g = stage_math::scaled_kernel(stage_math::slider_kernel_size(params.nr_luminance, kLumaSteps, cap),
                                                  pixel_scale, cap);
         stage_math::gaussian_blur(scratch_.plane_a, scratch_.plane_b, g.size, g.sigma);
         // Every channel of a pixel takes the same factor, so colour ratios stay.
         const float s = params.nr_luminance / 100.0f * kLumaBlend;
         const cv::Mat luma = scratch_.plane_a, blurred = scratch_.plane_b;
-        pass.add([s, luma, blurred](int y, cv::Vec4f* px, int n) {
+        pass.add(pixel_kernel_by_row([s, luma, blurred](int y) {
             const float* l = luma.ptr<float>(y);
             const float* b = blurred.ptr<float>(y);
-            for (int x = 0; x < n; ++x) {
+            return [=](int x, const lanes::V& v) {
                 const float ratio = b[x] / (l[x] + kEpsilon);
-                for (int c = 0; c < 3; ++c) px[x][c] = px[x][c] * (1.0f - s) + (px[x][c] * ratio) * s;
-            }
-        });
+                return v * lanes::all(1.0f - s) + (v * lanes::all(ratio)) * lanes::all(s);
+            };
+        }));
     }
     if (params.nr_color > 0.0f) {
         const cv::Mat& working = pass.image();
@@ -43,11 +42,10 @@ void Pipeline::apply_noise_reduction(RowPass& pass, const EditParams& params) {
             stage_math::scaled_kernel(stage_math::slider_kernel_size(params.nr_color, kColorSteps, cap), pixel_scale, cap);
         stage_math::gaussian_blur(working, scratch_.blurred, g.size, g.sigma);
         const cv::Mat blurred = scratch_.blurred;
-        pass.add([blurred](int y, cv::Vec4f* px, int n) {  // colour channels only: alpha stays
+        pass.add(pixel_kernel_by_row([blurred](int y) {  // colour channels only: alpha stays
             const auto* b = blurred.ptr<cv::Vec4f>(y);
-            for (int x = 0; x < n; ++x)
-                for (int c = 0; c < 3; ++c) px[x][c] = b[x][c];
-        });
+            return [b](int x, const lanes::V&) { return cv::v_load(b[x].val); };
+        }));
     }
 }
 
@@ -66,15 +64,10 @@ void Pipeline::apply_sharpening(RowPass& pass, const EditParams& params) {
     const cv::Mat& working = pass.image();
     stage_math::gaussian_blur(working, scratch_.blurred, cv::Size(), sigma);
     const cv::Mat blurred = scratch_.blurred;
-    pass.add([gain, threshold, blurred](int y, cv::Vec4f* px, int n) {
+    pass.add(pixel_kernel_by_row([gain, threshold, blurred](int y) {
         const auto* b = blurred.ptr<cv::Vec4f>(y);
-        const lanes::V colour = lanes::colour_mask();
-        for (int x = 0; x < n; ++x) {
-            const lanes::V v = cv::v_load(px[x].val);
-            const lanes::V sharpened = stage_math::unsharp_value(v, cv::v_load(b[x].val), gain, threshold);
-            cv::v_store(px[x].val, cv::v_select(colour, sharpened, v));
-        }
-    });
+        return [=](int x, const lanes::V& v) { return stage_math::unsharp_value(v, cv::v_load(b[x].val), gain, threshold); };
+    }));
 }
 
 }  // namespace vornalix

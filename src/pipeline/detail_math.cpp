@@ -3,6 +3,7 @@
 #include "image/image_memory.h"
 #include "pipeline/plane_math.h"
 #include "pipeline/row_pass.h"
+#include "pipeline/stage_loops.h"
 
 #include <opencv2/imgproc.hpp>
 
@@ -41,13 +42,8 @@ cv::Mat dark_channel(const std::vector<cv::Mat>& planes, int patch) {
 }
 
 void dark_channel_of(const cv::Mat& image, int patch, cv::Mat& minimum, cv::Mat& dark) {
-    create_image(minimum, image.size(), CV_32F);
-    for_each_band(image.rows, [&](const cv::Range& band) {
-        for (int y = band.start; y < band.end; ++y) {
-            const auto* px = image.ptr<cv::Vec4f>(y);
-            float* m = minimum.ptr<float>(y);
-            for (int x = 0; x < image.cols; ++x) m[x] = std::min(std::min(px[x][0], px[x][1]), px[x][2]);
-        }
+    colour_to_plane(image, minimum, [](const auto& r, const auto& g, const auto& b) {
+        return lanes::min_of(lanes::min_of(r, g), b);
     });
     erode_square(minimum, dark, patch);
 }

@@ -14,7 +14,8 @@ namespace vornalix::stage_math {
 
 // planes[0..2] += detail * gain, each then clamped to [0, 1].
 void add_detail(std::vector<cv::Mat>& planes, const cv::Mat& detail, float gain);
-inline float add_detail_value(float v, float detail, float gain) { return pixel::clamp01(v + detail * gain); }
+template <class T>
+T add_detail_value(const T& v, const T& detail, float gain) { return pixel::clamp01(v + detail * lanes::all<T>(gain)); }
 
 // trunc(side * fraction) made odd, then kept within [min_size, max_size].
 int odd_patch_size(int side, float fraction, int min_size, int max_size);

@@ -5,6 +5,7 @@
 #include "pipeline/pixel.h"
 #include "pipeline/plane_math.h"
 #include "pipeline/row_pass.h"
+#include "pipeline/stage_loops.h"
 
 
 namespace vornalix {
@@ -40,11 +41,10 @@ void Pipeline::apply_grain(RowPass& pass, const EditParams& params) {
     const cv::Mat field = stage_math::grain_field(pass.size(), sigma, blur, kMinDeviation);
 
     // One field for all three channels: the grain is monochrome and additive.
-    pass.add([field](int y, cv::Vec4f* px, int n) {
+    pass.add(pixel_kernel_by_row([field](int y) {
         const float* f = field.ptr<float>(y);
-        for (int x = 0; x < n; ++x)
-            for (int c = 0; c < 3; ++c) px[x][c] = pixel::clamp01(px[x][c] + f[x]);
-    });
+        return [f](int x, const lanes::V& v) { return lanes::clamp01(v + lanes::all(f[x])); };
+    }));
 }
 
 }  // namespace vornalix

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <vector>
 
 namespace vornalix::stage_math {
 
@@ -61,8 +63,11 @@ void vignette(cv::Mat& image, float amount, float mid, float den, float ellipse_
 
 cv::Mat grain_field(cv::Size size, double sigma, double blur_sigma, double min_deviation) {
     cv::Mat field(size, CV_32F);
+    // Straight from the calling thread's default generator, so a host that
+    // seeds it gets the same pattern as it always has.
     cv::randn(field, 0.0, sigma);
     if (blur_sigma > 0.0) {
+        // In place, which keeps no second field.
         cv::GaussianBlur(field, field, cv::Size(), blur_sigma, 0.0, cv::BORDER_REFLECT_101);
         cv::Scalar mean, deviation;
         cv::meanStdDev(field, mean, deviation);

@@ -13,8 +13,8 @@ namespace vornalix::stage_math {
 void vignette(cv::Mat& image, float amount, float mid, float den, float ellipse_weight);
 void vignette_row(cv::Size image, int y, cv::Vec4f* px, float amount, float mid, float den, float ellipse_weight);
 
-// Monochrome grain: a normal field of deviation sigma from OpenCV's per-thread
-// generator; when blur_sigma > 0 it is blurred and, if its deviation then
+// Monochrome grain: a normal field of deviation sigma, seeded from OpenCV's
+// per-thread generator of the calling thread; when blur_sigma > 0 it is blurred and, if its deviation then
 // exceeds min_deviation, rescaled back to sigma.
 cv::Mat grain_field(cv::Size size, double sigma, double blur_sigma, double min_deviation);
 

@@ -36,6 +36,11 @@ inline float select(bool condition, float then, float otherwise) { return condit
 inline V select(const V& condition, const V& then, const V& otherwise) {
     return cv::v_select(condition, then, otherwise);
 }
+// Rounded down; NaN stays NaN. Floats from 2^23 up are whole already.
+inline float floor_of(float v) { return std::floor(v); }
+inline V floor_of(const V& v) {
+    return cv::v_select(cv::v_abs(v) < all(8388608.0f), cv::v_cvt_f32(cv::v_floor(v)), v);
+}
 // Truncated toward zero, for values known to fit an int.
 inline int truncated(float v) { return static_cast<int>(v); }
 inline cv::v_int32x4 truncated(const V& v) { return cv::v_trunc(v); }

@@ -1,11 +1,13 @@
 #include "pipeline/lens_math.h"
 
 #include "image/image_memory.h"
+#include "pipeline/lanes.h"
 #include "pipeline/row_pass.h"
 
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
+#include <type_traits>
 
 namespace vornalix::stage_math {
 
@@ -41,11 +43,31 @@ void radial_distortion(const cv::Mat& image, cv::Mat& out, cv::Mat& map_x, cv::M
             const float ny2 = ny * ny;
             auto* mx = map_x.ptr<float>(y);
             auto* my = map_y.ptr<float>(y);
-            for (int x = 0; x < image.cols; ++x) {
-                const float nx = (x - cx) / radius;
-                const float f = 1.0f + k * (nx * nx + ny2);
-                mx[x] = fold_coordinate(cx + radius * nx * f, image.cols, border);
-                my[x] = fold_coordinate(cy + radius * ny * f, image.rows, border);
+            // The coordinates of pixel x, written once for one float and four lanes.
+            auto sampled = [&](auto x, auto& sx, auto& sy) {
+                using T = std::decay_t<decltype(x)>;
+                const T nx = (x - lanes::all<T>(cx)) / lanes::all<T>(radius);
+                const T f = lanes::all<T>(1.0f) + lanes::all<T>(k) * (nx * nx + lanes::all<T>(ny2));
+                sx = lanes::all<T>(cx) + lanes::all<T>(radius) * nx * f;
+                sy = lanes::all<T>(cy) + lanes::all<T>(radius * ny) * f;
+            };
+            auto inside = [](const lanes::V& v, int len) {
+                return cv::v_check_all((v >= lanes::all(-len)) & (v <= lanes::all(2.0f * len)));
+            };
+            int x = 0;
+            for (; x + 4 <= image.cols; x += 4) {
+                lanes::V sx, sy;
+                sampled(lanes::V(x, x + 1, x + 2, x + 3), sx, sy);
+                // Folding changes nothing within an image size of the frame.
+                if (!inside(sx, image.cols) || !inside(sy, image.rows)) break;
+                cv::v_store(mx + x, sx);
+                cv::v_store(my + x, sy);
+            }
+            for (; x < image.cols; ++x) {
+                float sx, sy;
+                sampled(static_cast<float>(x), sx, sy);
+                mx[x] = fold_coordinate(sx, image.cols, border);
+                my[x] = fold_coordinate(sy, image.rows, border);
             }
         }
     });
@@ -77,6 +99,10 @@ void fit_channel_to_size(cv::Mat& plane, cv::Size target) {
     };
     const Span sx = span(plane.cols, target.width);
     const Span sy = span(plane.rows, target.height);
+    if (sx.to == 0 && sy.to == 0 && sx.length == target.width && sy.length == target.height) {
+        plane = plane(cv::Rect(sx.from, sy.from, sx.length, sy.length));  // a crop alone needs no copy
+        return;
+    }
     cv::Mat fitted = cv::Mat::zeros(target, plane.type());
     if (sx.length > 0 && sy.length > 0)
         plane(cv::Rect(sx.from, sy.from, sx.length, sy.length))

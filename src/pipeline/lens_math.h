@@ -31,10 +31,18 @@ void radial_gain_row(cv::Size image, int y, cv::Vec4f* px, Gain gain) {
     const float cy = image.height / 2.0f;
     const float half_diagonal = std::sqrt(cx * cx + cy * cy);
     const float dy = y - cy;
+    // The radii four at a time, the same values as one at a time.
+    auto radius = [&](auto dx) {
+        using T = decltype(dx);
+        return lanes::sqrt_of(dx * dx + lanes::all<T>(dy * dy)) / lanes::all<T>(half_diagonal);
+    };
+    float r[4];
     for (int x = 0; x < image.width; ++x) {
-        const float dx = x - cx;
-        const float g = gain(std::sqrt(dx * dx + dy * dy) / half_diagonal);
-        for (int c = 0; c < 3; ++c) px[x][c] = pixel::clamp01(px[x][c] * g);
+        if (x % 4 == 0 && x + 4 <= image.width)
+            cv::v_store(r, radius(lanes::V(x - cx, x + 1 - cx, x + 2 - cx, x + 3 - cx)));
+        const float rx = x + 4 - x % 4 <= image.width ? r[x % 4] : radius(x - cx);
+        const lanes::V v = cv::v_load(px[x].val);
+        cv::v_store(px[x].val, cv::v_select(lanes::colour_mask(), lanes::clamp01(v * lanes::all(gain(rx))), v));
     }
 }
 template <class Gain>

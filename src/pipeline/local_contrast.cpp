@@ -5,6 +5,7 @@
 #include "pipeline/pipeline.h"
 #include "pipeline/plane_math.h"
 #include "pipeline/row_pass.h"
+#include "pipeline/stage_loops.h"
 
 #include <opencv2/imgproc.hpp>
 
@@ -18,14 +19,30 @@ namespace vornalix {
 namespace {
 
 // Mean of the brightest 0.1 % of the dark channel, at least 0.01. Only the
-// brightest values are put in order, and summed from the brightest down.
+// brightest values are put in order, and summed from the brightest down. A
+// histogram between the extremes finds a floor they all reach, so only the
+// values from it up are gathered.
 float atmospheric_light(const cv::Mat& dark) {
     constexpr double kBrightestFraction = 0.001;
     constexpr float kMinLight = 0.01f;
+    constexpr int kBins = 4096;
+    const int n = std::max(static_cast<int>(dark.total() * kBrightestFraction), 1);
+    double lowest, highest;
+    cv::minMaxLoc(dark, &lowest, &highest);
+    const double per_bin = highest > lowest ? kBins / (highest - lowest) : 0.0;
+    auto bin_of = [&](float v) {  // NaN falls in the first bin
+        const double at = (v - lowest) * per_bin;
+        return at >= kBins - 1 ? kBins - 1 : (at > 0.0 ? static_cast<int>(at) : 0);
+    };
+    std::vector<int> counts(kBins, 0);
+    for (int y = 0; y < dark.rows; ++y)
+        for (const float* v = dark.ptr<float>(y); v != dark.ptr<float>(y) + dark.cols; ++v) ++counts[bin_of(*v)];
+    int floor_bin = kBins - 1;
+    for (int above = counts[floor_bin]; above < n && floor_bin > 0;) above += counts[--floor_bin];
     std::vector<float> values;
-    values.reserve(dark.total());
-    for (int y = 0; y < dark.rows; ++y) values.insert(values.end(), dark.ptr<float>(y), dark.ptr<float>(y) + dark.cols);
-    const int n = std::max(static_cast<int>(values.size() * kBrightestFraction), 1);
+    for (int y = 0; y < dark.rows; ++y)
+        for (const float* v = dark.ptr<float>(y); v != dark.ptr<float>(y) + dark.cols; ++v)
+            if (bin_of(*v) >= floor_bin) values.push_back(*v);
     std::nth_element(values.begin(), values.begin() + (n - 1), values.end(), std::greater<float>());
     std::sort(values.begin(), values.begin() + n, std::greater<float>());
     float sum = 0.0f;
@@ -42,29 +59,29 @@ void Pipeline::apply_clarity_texture(RowPass& pass, const EditParams& params) {
     constexpr float kClarityGain = 0.3f, kTextureGain = 0.2f;
 
     // One luminance, taken before either step, feeds both detail layers.
-    stage_math::luminance_of(pass.image(), scratch_.plane_a);
+    stage_math::luminance_after(pass, scratch_.plane_a);
     const cv::Mat luma = scratch_.plane_a;
     cv::Mat clarity_blur, texture_blur;
     if (params.clarity != 0.0f) {
-        stage_math::gaussian_blur(luma, scratch_.plane_b, cv::Size(), kClaritySigma * pixel_scale);
+        stage_math::wide_gaussian_blur(luma, scratch_.plane_b, kClaritySigma * pixel_scale);
         clarity_blur = scratch_.plane_b;
     }
     if (params.texture != 0.0f) {
-        stage_math::gaussian_blur(luma, scratch_.plane_c, cv::Size(), kTextureSigma * pixel_scale);
+        stage_math::wide_gaussian_blur(luma, scratch_.plane_c, kTextureSigma * pixel_scale);
         texture_blur = scratch_.plane_c;
     }
     const float clarity_gain = params.clarity / 100.0f * kClarityGain;
     const float texture_gain = params.texture / 100.0f * kTextureGain;
-    pass.add([=](int y, cv::Vec4f* px, int n) {
+    pass.add(pixel_kernel_by_row([=](int y) {
         const float* l = luma.ptr<float>(y);
         const float* cb = clarity_blur.empty() ? nullptr : clarity_blur.ptr<float>(y);
         const float* tb = texture_blur.empty() ? nullptr : texture_blur.ptr<float>(y);
-        for (int x = 0; x < n; ++x)
-            for (int c = 0; c < 3; ++c) {
-                if (cb) px[x][c] = stage_math::add_detail_value(px[x][c], l[x] - cb[x], clarity_gain);
-                if (tb) px[x][c] = stage_math::add_detail_value(px[x][c], l[x] - tb[x], texture_gain);
-            }
-    });
+        return [=](int x, lanes::V v) {
+            if (cb) v = stage_math::add_detail_value(v, lanes::all(l[x] - cb[x]), clarity_gain);
+            if (tb) v = stage_math::add_detail_value(v, lanes::all(l[x] - tb[x]), texture_gain);
+            return v;
+        };
+    }));
 }
 
 void Pipeline::apply_dehaze(RowPass& pass, const EditParams& params) {
@@ -95,15 +112,15 @@ void Pipeline::apply_dehaze(RowPass& pass, const EditParams& params) {
             for (int x = 0; x < dark.cols; ++x) t[x] = std::max(d[x] * scale + 1.0f, kMinRawTransmission);
         }
     });
-    stage_math::gaussian_blur(raw, scratch_.plane_c, cv::Size(), kTransmissionSigma * pixel_scale);
+    stage_math::wide_gaussian_blur(raw, scratch_.plane_c, kTransmissionSigma * pixel_scale);
     const cv::Mat transmission = scratch_.plane_c;
-    pass.add([transmission, light, min_transmission = kMinTransmission](int y, cv::Vec4f* px, int n) {
+    pass.add(pixel_kernel_by_row([transmission, light, min_transmission = kMinTransmission](int y) {
         const float* t = transmission.ptr<float>(y);
-        for (int x = 0; x < n; ++x) {
-            const float tx = std::max(t[x], min_transmission);
-            for (int c = 0; c < 3; ++c) px[x][c] = pixel::clamp01((px[x][c] - light) / tx + light);
-        }
-    });
+        return [=](int x, const lanes::V& v) {
+            const lanes::V tx = lanes::all(std::max(t[x], min_transmission)), l = lanes::all(light);
+            return lanes::clamp01((v - l) / tx + l);
+        };
+    }));
 }
 
 }  // namespace vornalix

@@ -29,11 +29,13 @@ inline float fmod_near(float x, float m) {
     return std::fmod(x, m);
 }
 
-struct Hsl {
-    float h = 0.0f;  // hue in turns, [0, 1)
-    float s = 0.0f;
-    float l = 0.0f;
+template <class T>
+struct HslOf {
+    T h = lanes::all<T>(0.0f);  // hue in turns, [0, 1)
+    T s = lanes::all<T>(0.0f);
+    T l = lanes::all<T>(0.0f);
 };
+using Hsl = HslOf<float>;
 
 // RGB to HSL. A pixel whose max - min is below `grey_threshold` counts as grey:
 // it gets h = s = 0 (l still set) and the function returns false.
@@ -82,6 +84,55 @@ inline void hsl_to_rgb(const Hsl& in, float& r, float& g, float& b) {
     r = clamp01(rr + m);
     g = clamp01(gg + m);
     b = clamp01(bb + m);
+}
+
+// The HSL round trip of four pixels, one per lane. For finite colours the
+// lanes get exactly what rgb_to_hsl gives; the lanes it would return true
+// for are marked in the result.
+inline lanes::V rgb_to_hsl(const lanes::V& r, const lanes::V& g, const lanes::V& b, float grey_threshold,
+                           HslOf<lanes::V>& out) {
+    using namespace lanes;
+    const V mx = max_of(r, max_of(g, b));
+    const V mn = min_of(r, min_of(g, b));
+    const V d = mx - mn;
+    out.l = (mx + mn) * all(0.5f);
+    const V hued = d >= all(grey_threshold);
+    // Where r is the largest, |g - b| <= d: no remainder to take.
+    const V h6 = select(mx == r, (g - b) / d, select(mx == g, (b - r) / d + all(2.0f), (r - g) / d + all(4.0f)));
+    const V h = h6 / all(6.0f);
+    out.h = select(hued, select(h < all(0.0f), h + all(1.0f), h), all(0.0f));
+    out.s = select(hued, d / (all(1.0f) - abs_of(all(2.0f) * out.l - all(1.0f))), all(0.0f));
+    return hued;
+}
+
+// Lanes whose hue lies in [0, 1) turn back into exactly what hsl_to_rgb gives.
+inline bool hue_in_turn(const lanes::V& h) {
+    const lanes::V h6 = lanes::all(6.0f) * h;
+    return cv::v_check_all((h6 >= lanes::all(0.0f)) & (h6 < lanes::all(6.0f)));
+}
+inline void hsl_to_rgb(const HslOf<lanes::V>& in, lanes::V& r, lanes::V& g, lanes::V& b) {
+    using namespace lanes;
+    const V zero = all(0.0f);
+    const V c = (all(1.0f) - abs_of(all(2.0f) * in.l - all(1.0f))) * in.s;
+    const V h6 = all(6.0f) * in.h;
+    const V within_two = h6 - select(h6 >= all(4.0f), all(4.0f), select(h6 >= all(2.0f), all(2.0f), zero));
+    const V x = c * (all(1.0f) - abs_of(within_two - all(1.0f)));
+    const V m = in.l - c * all(0.5f);
+    // Sectors of a sixth of a turn: (c, x, 0), (x, c, 0), (0, c, x), (0, x, c), (x, 0, c), (c, 0, x).
+    const V below1 = h6 < all(1.0f), below2 = h6 < all(2.0f), below3 = h6 < all(3.0f);
+    const V below4 = h6 < all(4.0f), below5 = h6 < all(5.0f);
+    const V rr = select(below1 | ~below5, c, select(below2 | ~below4, x, zero));
+    const V gg = select(below1, x, select(below3, c, select(below4, x, zero)));
+    const V bb = select(below2, zero, select(below3, x, select(below5, c, x)));
+    r = clamp01(rr + m);
+    g = clamp01(gg + m);
+    b = clamp01(bb + m);
+}
+
+// Every lane of r, g and b finite.
+inline bool all_finite(const lanes::V& r, const lanes::V& g, const lanes::V& b) {
+    const lanes::V zero = lanes::all(0.0f);
+    return cv::v_check_all(((r - r) == zero) & ((g - g) == zero) & ((b - b) == zero));
 }
 
 }  // namespace vornalix::pixel

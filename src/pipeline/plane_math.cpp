@@ -3,10 +3,12 @@
 #include "image/image_memory.h"
 #include "pipeline/pixel.h"
 #include "pipeline/row_pass.h"
+#include "pipeline/stage_loops.h"
 
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
+#include <cmath>
 
 namespace vornalix::stage_math {
 
@@ -17,16 +19,13 @@ void clamp_plane(cv::Mat& plane) {
 
 cv::Mat luminance_plane(const std::vector<cv::Mat>& planes) { return pixel::luminance(planes[0], planes[1], planes[2]); }
 
-void luminance_of(const cv::Mat& image, cv::Mat& luma) {
-    CV_Assert(image.type() == CV_32FC4);
-    create_image(luma, image.size(), CV_32F);
-    for_each_band(image.rows, [&](const cv::Range& band) {
-        for (int y = band.start; y < band.end; ++y) {
-            const auto* px = image.ptr<cv::Vec4f>(y);
-            auto* l = luma.ptr<float>(y);
-            for (int x = 0; x < image.cols; ++x) l[x] = pixel::luminance(px[x][0], px[x][1], px[x][2]);
-        }
+cv::Mat& luminance_after(RowPass& pass, cv::Mat& luma) {
+    create_image(luma, pass.size(), CV_32F);
+    pass.add([rows = luma.ptr<float>(0), step = luma.step1()](int y, cv::Vec4f* px, int n) {
+        colour_row_to_plane(px, n, rows + y * step,
+                            [](const auto& r, const auto& g, const auto& b) { return pixel::luminance(r, g, b); });
     });
+    return pass.image();
 }
 
 void gaussian_blur(const cv::Mat& src, cv::Mat& dst, cv::Size kernel, double sigma) {
@@ -37,6 +36,47 @@ void gaussian_blur(const cv::Mat& src, cv::Mat& dst, cv::Size kernel, double sig
         cv::Mat out = dst.rowRange(band);
         cv::GaussianBlur(src.rowRange(band), out, kernel, sigma, 0.0, cv::BORDER_REFLECT_101);
     }, bands_per_thread());
+}
+
+namespace {
+
+// A coarsest-level blur narrower than this would sample its Gaussian too coarsely.
+constexpr double kMinCoarseSigma = 2.0;
+constexpr int kMaxHalvings = 5;
+
+// What is left of a blur's variance at the coarsest of `halvings` levels, in
+// that level's pixels: pyrDown and pyrUp each blur with variance 1 in the
+// pixels of their finer level, so both ways together take 2 (4^n - 1) / 3.
+double coarse_variance(double sigma, int halvings) {
+    const double area = std::ldexp(1.0, 2 * halvings);
+    return (sigma * sigma - 2.0 * (area - 1.0) / 3.0) / area;
+}
+
+}  // namespace
+
+void wide_gaussian_blur(const cv::Mat& src, cv::Mat& dst, double sigma) {
+    int halvings = 0;
+    while (halvings < kMaxHalvings && coarse_variance(sigma, halvings + 1) >= kMinCoarseSigma * kMinCoarseSigma)
+        ++halvings;
+    if (halvings == 0 || src.empty()) return gaussian_blur(src, dst, cv::Size(), sigma);
+    // Reflected borders as wide as the exact kernel reaches, rounded up so
+    // every level halves evenly.
+    const int step = 1 << halvings;
+    const int border = cvCeil(4.0 * sigma) + step;
+    const int right = border + (step - (src.cols + 2 * border) % step) % step;
+    const int bottom = border + (step - (src.rows + 2 * border) % step) % step;
+    std::vector<cv::Mat> levels(halvings + 1);
+    cv::copyMakeBorder(src, levels[0], border, bottom, border, right, cv::BORDER_REFLECT_101);
+    for (int i = 1; i <= halvings; ++i) cv::pyrDown(levels[i - 1], levels[i]);
+    cv::Mat coarse;
+    cv::GaussianBlur(levels[halvings], coarse, cv::Size(), std::sqrt(coarse_variance(sigma, halvings)), 0.0,
+                     cv::BORDER_REFLECT_101);
+    for (int i = halvings - 1; i >= 0; --i) {
+        cv::pyrUp(coarse, levels[i], levels[i].size());
+        coarse = levels[i];
+    }
+    create_image(dst, src.size(), src.type());
+    coarse(cv::Rect(border, border, src.cols, src.rows)).copyTo(dst);
 }
 
 int max_kernel_size(cv::Size image) { return 2 * std::max(image.width, image.height) + 1; }

@@ -3,6 +3,7 @@
 // pixel by pixel in place, plane by plane through split and merge, or as a
 // row kernel that joins a render's pass.
 
+#include "image/image_memory.h"
 #include "pipeline/lanes.h"
 #include "pipeline/row_pass.h"
 
@@ -46,18 +47,27 @@ RowKernel rgb_kernel(Fn fn) {
     };
 }
 
-// A row kernel applying fn(v) -> v to every pixel as one four-lane vector;
-// the alpha lane is put back as it was.
-template <typename Fn>
-RowKernel pixel_kernel(Fn fn) {
-    return [fn](int, cv::Vec4f* px, int n) {
+// A row kernel for a formula that also reads the pixel's place: row(y)
+// gives the function f(x, v) -> v for the pixels of row y, each pixel one
+// four-lane vector; the alpha lane is put back as it was.
+template <typename Row>
+RowKernel pixel_kernel_by_row(Row row) {
+    return [row](int y, cv::Vec4f* px, int n) {
+        const auto fn = row(y);
         const lanes::V colour = lanes::colour_mask();
         for (int x = 0; x < n; ++x) {
             float* p = px[x].val;
             const lanes::V v = cv::v_load(p);
-            cv::v_store(p, cv::v_select(colour, fn(v), v));
+            cv::v_store(p, cv::v_select(colour, fn(x, v), v));
         }
     };
+}
+
+// A row kernel applying fn(v) -> v to every pixel as one four-lane vector;
+// the alpha lane is put back as it was.
+template <typename Fn>
+RowKernel pixel_kernel(Fn fn) {
+    return pixel_kernel_by_row([fn](int) { return [fn](int, const lanes::V& v) { return fn(v); }; });
 }
 
 // A row kernel handing fn(r, g, b) four pixels at a time as planes: each
@@ -82,6 +92,52 @@ RowKernel planar_kernel(Fn fn) {
             std::copy(tail, tail + (n - x), px + x);
         }
     };
+}
+
+// As planar_kernel, for a formula whose four-lane form covers the ordinary
+// pixels only: where four(r, g, b) returns false (leaving the planes as they
+// were), the four pixels go one by one through one(r, g, b), as do the last
+// pixels of a row that do not fill four lanes.
+template <typename Four, typename One>
+RowKernel planar_kernel(Four four, One one) {
+    return [four, one](int, cv::Vec4f* px, int n) {
+        int x = 0;
+        for (; x + 4 <= n; x += 4) {
+            lanes::V r, g, b, a;
+            cv::v_load_deinterleave(px[x].val, r, g, b, a);
+            if (four(r, g, b)) {
+                cv::v_store_interleave(px[x].val, r, g, b, a);
+                continue;
+            }
+            for (int i = x; i < x + 4; ++i) one(px[i][0], px[i][1], px[i][2]);
+        }
+        for (; x < n; ++x) one(px[x][0], px[x][1], px[x][2]);
+    };
+}
+
+// out[x] = fn(r, g, b) of the n pixels of a row; fn is written once for one
+// float and for four lanes.
+template <typename Fn>
+void colour_row_to_plane(const cv::Vec4f* px, int n, float* out, Fn fn) {
+    int x = 0;
+    for (; x + 4 <= n; x += 4) {
+        lanes::V r, g, b, a;
+        cv::v_load_deinterleave(px[x].val, r, g, b, a);
+        cv::v_store(out + x, fn(r, g, b));
+    }
+    for (; x < n; ++x) out[x] = fn(px[x][0], px[x][1], px[x][2]);
+}
+
+// plane = fn(r, g, b) of every pixel of a four-channel image, in parallel
+// bands of rows.
+template <typename Fn>
+void colour_to_plane(const cv::Mat& image, cv::Mat& plane, Fn fn) {
+    CV_Assert(image.type() == CV_32FC4);
+    create_image(plane, image.size(), CV_32F);
+    for_each_band(image.rows, [&](const cv::Range& band) {
+        for (int y = band.start; y < band.end; ++y)
+            colour_row_to_plane(image.ptr<cv::Vec4f>(y), image.cols, plane.ptr<float>(y), fn);
+    });
 }
 
 // A row kernel handing fn(values) the row's colour values (R, G, B of every

@@ -6,6 +6,7 @@
 #include "pipeline/stage_loops.h"
 #include "pipeline/tone_math.h"
 
+#include <opencv2/core/hal/hal.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include <cfloat>
@@ -53,22 +54,40 @@ void Pipeline::apply_highlights_shadows(RowPass& pass, const EditParams& params)
     const float s = tone::finite_or(params.shadows, 0.0f) / 100.0f;
     if (h == 0.0f && s == 0.0f) return;
 
-    pass.add(rgb_kernel([h, s](float& r, float& g, float& b) {
-        const float lum = std::max(pixel::luminance(r, g, b), 1e-6f);
-        if (s != 0.0f && lum < 0.5f) {
-            const float d = tone::shadow_depth(lum);
-            const float gamma = tone::limited_gamma(s * d * d * d, 1.5f, 0.3f, 3.0f);
-            r = clamp01(std::pow(r, gamma));
-            g = clamp01(std::pow(g, gamma));
-            b = clamp01(std::pow(b, gamma));
-        } else if (h != 0.0f && lum > 0.5f) {
-            const float d = tone::highlight_depth(lum);
-            const float k = std::max(std::min(1.0f + 0.4f * h * d * d, 2.0f), 0.3f);
-            r = clamp01(r * k);
-            g = clamp01(g * k);
-            b = clamp01(b * k);
+    pass.add([h, s](int, cv::Vec4f* px, int n) {
+        // Shadow channels are raised to a power of their own pixel: gathered
+        // for the row and taken through OpenCV's vectorised logarithm and
+        // exponential, which agree with powf far below a 16-bit step.
+        cv::AutoBuffer<float> values(3 * n), gammas(n);
+        cv::AutoBuffer<int> at(n);
+        int lifted = 0;
+        for (int x = 0; x < n; ++x) {
+            float& r = px[x][0];
+            float& g = px[x][1];
+            float& b = px[x][2];
+            const float lum = std::max(pixel::luminance(r, g, b), 1e-6f);
+            if (s != 0.0f && lum < 0.5f) {
+                const float d = tone::shadow_depth(lum);
+                gammas[lifted] = tone::limited_gamma(s * d * d * d, 1.5f, 0.3f, 3.0f);
+                // powf of a negative value is NaN, which the clamp makes 0, as it makes 0 of 0.
+                for (int c = 0; c < 3; ++c) values[3 * lifted + c] = std::max(px[x][c], 0.0f);
+                at[lifted++] = x;
+            } else if (h != 0.0f && lum > 0.5f) {
+                const float d = tone::highlight_depth(lum);
+                const float k = std::max(std::min(1.0f + 0.4f * h * d * d, 2.0f), 0.3f);
+                r = clamp01(r * k);
+                g = clamp01(g * k);
+                b = clamp01(b * k);
+            }
         }
-    }));
+        if (lifted == 0) return;
+        cv::hal::log32f(values.data(), values.data(), 3 * lifted);
+        for (int i = 0; i < lifted; ++i)
+            for (int c = 0; c < 3; ++c) values[3 * i + c] *= gammas[i];
+        cv::hal::exp32f(values.data(), values.data(), 3 * lifted);
+        for (int i = 0; i < lifted; ++i)
+            for (int c = 0; c < 3; ++c) px[at[i]][c] = clamp01(values[3 * i + c]);
+    });
 }
 
 void Pipeline::apply_whites_blacks(RowPass& pass, const EditParams& params) {

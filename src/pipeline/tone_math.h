@@ -106,14 +106,18 @@ inline const std::array<float, 8>& hue_band_centres() {
 }
 
 // Shorter distance between two hues on the circle of one turn.
-inline float hue_distance(float h, float centre) {
-    const float dist = std::fabs(h - centre);
-    return dist > 0.5f ? 1.0f - dist : dist;
+template <class T>
+T hue_distance(const T& h, float centre) {
+    using namespace lanes;
+    const T dist = abs_of(h - all<T>(centre));
+    return select(dist > all<T>(0.5f), all<T>(1.0f) - dist, dist);
 }
 
 // Triangular band weight: 1 at the centre, falling linearly to 0 at half_width.
-inline float linear_band_weight(float dist, float half_width) {
-    return dist >= half_width ? 0.0f : 1.0f - dist / half_width;
+template <class T>
+T linear_band_weight(const T& dist, float half_width) {
+    using namespace lanes;
+    return select(dist >= all<T>(half_width), all<T>(0.0f), all<T>(1.0f) - dist / all<T>(half_width));
 }
 
 // Raised-cosine band weight: 1 at the centre, 0.5 half way, 0 from half_width
@@ -125,43 +129,53 @@ inline float raised_cosine_band_weight(float dist, float half_width) {
 }
 
 // Summed shifts of the eight hue bands at hue h: each band (with fields hue,
-// saturation, luminance) counts with weight(hue_distance) when that weight
-// reaches min_weight. The sums are not normalised.
-struct BandShift {
-    float hue = 0.0f;
-    float saturation = 0.0f;
-    float luminance = 0.0f;
-    float weight_sum = 0.0f;
+// saturation, luminance) that shifts anything counts with
+// weight(hue_distance) when that weight reaches min_weight. The sums are not
+// normalised.
+template <class T>
+struct BandShiftOf {
+    T hue = lanes::all<T>(0.0f);
+    T saturation = lanes::all<T>(0.0f);
+    T luminance = lanes::all<T>(0.0f);
+    T weight_sum = lanes::all<T>(0.0f);
 };
-template <class Band, class Weight>
-BandShift band_shifts(float h, const Band* bands, Weight weight, float min_weight) {
+using BandShift = BandShiftOf<float>;
+template <class T, class Band, class Weight>
+BandShiftOf<T> band_shifts(const T& h, const Band* bands, Weight weight, float min_weight) {
+    using namespace lanes;
     const auto& centres = hue_band_centres();
-    BandShift out;
+    BandShiftOf<T> out;
     for (size_t i = 0; i < centres.size(); ++i) {
-        const float w = weight(hue_distance(h, centres[i]));
-        if (w < min_weight) continue;
-        out.hue += w * bands[i].hue;
-        out.saturation += w * bands[i].saturation;
-        out.luminance += w * bands[i].luminance;
-        out.weight_sum += w;
+        if (bands[i].hue == 0.0f && bands[i].saturation == 0.0f && bands[i].luminance == 0.0f) continue;
+        const T w = weight(hue_distance(h, centres[i]));
+        const auto counted = w >= all<T>(min_weight);
+        auto add = [&](T& sum, const T& term) { sum = sum + select(counted, term, all<T>(0.0f)); };
+        add(out.hue, w * all<T>(bands[i].hue));
+        add(out.saturation, w * all<T>(bands[i].saturation));
+        add(out.luminance, w * all<T>(bands[i].luminance));
+        add(out.weight_sum, w);
     }
     return out;
 }
 
 // Applies band shifts to a pixel: hue in degrees (wrapped into [0, 1) turns),
 // saturation in percent of itself, luminance at 1/200 per unit; both clamped.
-inline void shift_hsl(pixel::Hsl& hsl, const BandShift& shift) {
-    const float shifted = hsl.h + shift.hue / 360.0f + 2.0f;
-    hsl.h = shifted - std::floor(shifted);
-    hsl.s = pixel::clamp01(hsl.s * (1.0f + shift.saturation / 100.0f));
-    hsl.l = pixel::clamp01(hsl.l + shift.luminance / 200.0f);
+template <class T>
+void shift_hsl(pixel::HslOf<T>& hsl, const BandShiftOf<T>& shift) {
+    using namespace lanes;
+    const T shifted = hsl.h + shift.hue / all<T>(360.0f) + all<T>(2.0f);
+    hsl.h = shifted - floor_of(shifted);
+    hsl.s = clamp01(hsl.s * (all<T>(1.0f) + shift.saturation / all<T>(100.0f)));
+    hsl.l = clamp01(hsl.l + shift.luminance / all<T>(200.0f));
 }
 
 // Highlight and shadow weights of a pixel of luminance L for split toning;
 // a positive balance moves weight toward the highlights.
-inline void split_toning_weights(float lum, float balance, float& highlight, float& shadow) {
-    highlight = pixel::clamp01(lum + balance);
-    shadow = pixel::clamp01((1.0f - lum) - balance);
+template <class T>
+void split_toning_weights(const T& lum, float balance, T& highlight, T& shadow) {
+    using namespace lanes;
+    highlight = clamp01(lum + all<T>(balance));
+    shadow = clamp01((all<T>(1.0f) - lum) - all<T>(balance));
 }
 
 }  // namespace vornalix::tone
