@@ -53,6 +53,13 @@ VORNALIX_API int vornalix_init(void);
 VORNALIX_API void vornalix_shutdown(void);
 /** The library's version, VORNALIX_VERSION_STRING of its build (static storage). */
 VORNALIX_API const char* vornalix_version(void);
+/**
+ * The most threads one decode or render may use, for hosts that run several
+ * contexts at once (0: one per processor, the default).  It holds for the
+ * whole process; set it before starting work, not while another thread
+ * decodes or renders.
+ */
+VORNALIX_API void vornalix_set_thread_limit(int threads);
 
 /** A new context, or NULL when it cannot be created. */
 VORNALIX_API VornalixContext* vornalix_create_context(void);

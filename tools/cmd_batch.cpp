@@ -15,10 +15,15 @@
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
+#include <limits>
 #include <set>
 #include <string>
 #include <thread>
 #include <vector>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace {
 
@@ -37,12 +42,14 @@ void print_help(std::FILE* out) {
                  cli::kSizeUsage, cli::kSizeHelp,
                  "--format jpg|tif|png", "output format (default jpg: 8-bit with the source's EXIF;",
                  "", "tif: 16-bit; png: 8-bit)",
-                 "--jobs N", "worker threads (default: the number of processors)",
+                 "--jobs N", "files developed at once, sharing the processors (default: one per processor)",
                  "--scale N", "RAW decoding size, 1..4: 1 full, 2-3 half, 4 quarter (default 1)",
                  "--quality Q", "JPEG quality, 1..100 (default 92)",
                  cli::kProfileUsage, cli::kProfileHelp, cli::common_help(true, true).c_str());
     cli::Look::print_help(out);
 }
+
+int processors() { return static_cast<int>(std::max(1u, std::thread::hardware_concurrency())); }
 
 struct Job {
     std::string input;
@@ -82,13 +89,32 @@ void report(const std::vector<Job>& work, const std::string& outdir, double seco
         if (!job.error.empty()) std::fprintf(stderr, "  %s: %s\n", job.input.c_str(), job.error.c_str());
 }
 
+// Each worker's share of the processors for its decodes and renders, so that
+// the workers' thread pools do not compete for the same cores (0: all).
+int threads_per_worker(int jobs) {
+    if (jobs <= 1) return 0;
+    return std::max(1, processors() / jobs);
+}
+
+// Files of much the same size follow one another: the image buffers freed
+// after one file serve the next instead of going back to the system, whose
+// fresh pages the kernel zeroes at a sixth of a develop's processor time.
+// One arena, so that a buffer one worker frees serves any other.
+void keep_freed_memory() {
+#if defined(__GLIBC__)
+    mallopt(M_ARENA_MAX, 1);
+    mallopt(M_MMAP_MAX, 0);
+    mallopt(M_TRIM_THRESHOLD, std::numeric_limits<int>::max());
+#endif
+}
+
 }  // namespace
 
 int cmd_batch(int argc, char** argv) {
     const std::string name = "batch";
     std::vector<std::string> inputs;
     std::string outdir, format = "jpg";
-    int jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    int jobs = processors();
     int scale = 1;
     cli::OutputOptions options;
     bool overwrite = false;
@@ -161,6 +187,8 @@ int cmd_batch(int argc, char** argv) {
             progress.finished(job.input, job.error);
         }
     };
+    keep_freed_memory();
+    vornalix_set_thread_limit(threads_per_worker(jobs));
     std::vector<std::thread> threads;
     for (int t = 1; t < jobs; ++t) threads.emplace_back(worker);
     worker();

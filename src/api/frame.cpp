@@ -1,6 +1,7 @@
 // Frame functions and the life of a context.
 
 #include "api/boundary.h"
+#include "core/threads.h"
 #include "vornalix.h"
 
 #include <cstring>
@@ -13,6 +14,10 @@ int vornalix_init(void) { return 0; }
 void vornalix_shutdown(void) {}
 
 const char* vornalix_version(void) { return VORNALIX_VERSION_STRING; }
+
+void vornalix_set_thread_limit(int threads) {
+    vornalix::api::guarded_void([&] { vornalix::threads::set_limit(threads); });
+}
 
 VornalixContext* vornalix_create_context(void) {
     void* memory = ::operator new(sizeof(VornalixContext), std::nothrow);

@@ -1,6 +1,7 @@
 #include "image/libraw_processor.h"
 
 #include "core/failure.h"
+#include "core/threads.h"
 #include "image/image_memory.h"
 #include "image/image_probe.h"
 
@@ -21,6 +22,7 @@ const ushort* RawProcessor::output_curve() {
 }
 
 LibRawPtr make_libraw_processor() {
+    threads::limit_calling_thread();
     LibRawPtr processor(new RawProcessor());
     // LibRaw reports data errors on stderr by default; the library reports
     // through return codes only.
