@@ -16,8 +16,9 @@ namespace vornalix {
 namespace {
 
 // Remapped into `spare`, which then trades places with the working image.
-void correct_distortion(cv::Mat& working, cv::Mat& spare, cv::Mat& map_x, cv::Mat& map_y, float distortion) {
+void correct_distortion(cv::Mat& working, cv::Mat& spare, float distortion) {
     constexpr float kStrengthPer100 = -0.5f;
+    cv::Mat map_x, map_y;
     stage_math::radial_distortion(working, spare, map_x, map_y, distortion / 100.0f * kStrengthPer100,
                                   cv::INTER_LINEAR, cv::BORDER_REFLECT);
     cv::swap(working, spare);
@@ -89,7 +90,8 @@ void Pipeline::apply_lens_corrections(RowPass& pass, const EditParams& params) {
     if (profiled) lens::apply_profile(lens_profile, pass.image(), scratch_.blurred);
     // Each step runs only for a finite value of its own setting.
     if (p.distortion != 0.0f && std::isfinite(p.distortion))
-        correct_distortion(pass.image(), scratch_.blurred, scratch_.plane_a, scratch_.plane_b, p.distortion);
+        correct_distortion(pass.image(), scratch_.blurred, p.distortion);
+    scratch_.blurred.release();  // the image the warps replaced, not held while the steps below allocate
     if (p.ca_correction > 0.0f && std::isfinite(p.ca_correction))
         pass.add(correct_chromatic_aberration(pass.image(), p.ca_correction));
     if (p.lens_vignette > 0.0f && std::isfinite(p.lens_vignette))
