@@ -18,8 +18,7 @@ namespace {
 // Remapped into `spare`, which then trades places with the working image.
 void correct_distortion(cv::Mat& working, cv::Mat& spare, float distortion) {
     constexpr float kStrengthPer100 = -0.5f;
-    cv::Mat map_x, map_y;
-    stage_math::radial_distortion(working, spare, map_x, map_y, distortion / 100.0f * kStrengthPer100,
+    stage_math::radial_distortion(working, spare, distortion / 100.0f * kStrengthPer100,
                                   cv::INTER_LINEAR, cv::BORDER_REFLECT);
     cv::swap(working, spare);
 }
