@@ -1,5 +1,7 @@
 #include "pipeline/finishing_math.h"
 
+#include "image/image_memory.h"
+
 #include "pipeline/lanes.h"
 
 #include <opencv2/imgproc.hpp>
@@ -60,7 +62,8 @@ void vignette(cv::Mat& image, float amount, float mid, float den, float ellipse_
 }
 
 cv::Mat grain_field(cv::Size size, double sigma, double blur_sigma, double min_deviation) {
-    cv::Mat field(size, CV_32F);
+    cv::Mat field;
+    create_image(field, size, CV_32F);
     cv::randn(field, 0.0, sigma);
     if (blur_sigma > 0.0) {
         cv::GaussianBlur(field, field, cv::Size(), blur_sigma, 0.0, cv::BORDER_REFLECT_101);

@@ -1,6 +1,7 @@
 // Lens corrections in one stage: radial distortion, lateral chromatic
 // aberration, lens vignetting and colour fringes, each under its own guard.
 
+#include "image/image_memory.h"
 #include "pipeline/lens_math.h"
 #include "pipeline/pipeline.h"
 #include "pipeline/row_pass.h"
@@ -26,8 +27,9 @@ void correct_distortion(cv::Mat& working, cv::Mat& spare, float distortion) {
 // Resizes a plane about its centre by `factor`; the size OpenCV rounds to is
 // kept at one pixel or more.
 cv::Mat scale_plane(const cv::Mat& plane, double factor) {
-    cv::Mat scaled;
     const int w = cvRound(plane.cols * factor), h = cvRound(plane.rows * factor);
+    cv::Mat scaled;
+    create_image(scaled, cv::Size(std::max(w, 1), std::max(h, 1)), plane.type());  // the size resize derives
     const cv::Size size = (w < 1 || h < 1) ? cv::Size(std::max(w, 1), std::max(h, 1)) : cv::Size();
     cv::resize(plane, scaled, size, factor, factor, cv::INTER_LINEAR);
     return scaled;
@@ -41,6 +43,8 @@ RowKernel correct_chromatic_aberration(const cv::Mat& working, float amount) {
     constexpr float kMaxShift = 0.99f;
     const float s = std::min(amount / 100.0f * kShiftPer100, kMaxShift);
     cv::Mat red, blue;
+    create_image(red, working.size(), CV_32F);
+    create_image(blue, working.size(), CV_32F);
     cv::extractChannel(working, red, 0);
     cv::extractChannel(working, blue, 2);
     red = scale_plane(red, 1.0f + s);
