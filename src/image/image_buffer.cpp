@@ -14,12 +14,47 @@ namespace {
 constexpr double kEightToSixteen = 257.0;
 constexpr unsigned short kOpaque = 65535;
 
-// RGB to RGBA fills the alpha channel with the depth's maximum: opaque.
-cv::Mat with_opaque_alpha(const cv::Mat& rgb16) {
+// RGB to RGBA fills the alpha channel with the depth's maximum: opaque. 8-bit
+// input is widened a row at a time, so no whole 16-bit copy without alpha
+// is made on the way.
+cv::Mat with_opaque_alpha(const cv::Mat& rgb) {
     cv::Mat rgba;
-    create_image(rgba, rgb16.size(), CV_16UC4);
-    cv::cvtColor(rgb16, rgba, cv::COLOR_RGB2RGBA);
+    create_image(rgba, rgb.size(), CV_16UC4);
+    if (rgb.depth() == CV_16U) {
+        cv::cvtColor(rgb, rgba, cv::COLOR_RGB2RGBA);
+        return rgba;
+    }
+    cv::parallel_for_(cv::Range(0, rgb.rows), [&](const cv::Range& rows) {
+        cv::Mat rgba8;
+        for (int y = rows.start; y < rows.end; ++y) {
+            cv::cvtColor(rgb.row(y), rgba8, cv::COLOR_RGB2RGBA);
+            cv::Mat row = rgba.row(y);
+            rgba8.convertTo(row, CV_16UC4, kEightToSixteen);
+        }
+    });
     return rgba;
+}
+
+// The colour channels of a 16-bit R, G, B, A image at `depth` (CV_8U: the
+// values of to_8bit), in the channel order `code` gives; 8-bit output is
+// converted a row at a time, so no whole copy with alpha is made on the way.
+cv::Mat without_alpha(const cv::Mat& rgba16, int depth, int code) {
+    cv::Mat out;
+    if (rgba16.empty()) return out;
+    create_image(out, rgba16.size(), CV_MAKETYPE(depth, 3));
+    if (depth == CV_16U) {
+        cv::cvtColor(rgba16, out, code);
+        return out;
+    }
+    cv::parallel_for_(cv::Range(0, rgba16.rows), [&](const cv::Range& rows) {
+        cv::Mat rgba8;
+        for (int y = rows.start; y < rows.end; ++y) {
+            rgba16.row(y).convertTo(rgba8, CV_8UC4, 1.0 / kEightToSixteen);
+            cv::Mat row = out.row(y);
+            cv::cvtColor(rgba8, row, code);
+        }
+    });
+    return out;
 }
 
 }  // namespace
@@ -30,13 +65,7 @@ ImageBuffer::ImageBuffer(int width, int height)
 ImageBuffer::ImageBuffer(const cv::Mat& m) {
     if (m.empty()) return;
     switch (m.type()) {
-        case CV_8UC3: {
-            cv::Mat wide;
-            create_image(wide, m.size(), CV_16UC3);
-            m.convertTo(wide, CV_16UC3, kEightToSixteen);
-            mat = with_opaque_alpha(wide);
-            break;
-        }
+        case CV_8UC3:
         case CV_16UC3:
             mat = with_opaque_alpha(m);
             break;
@@ -65,22 +94,7 @@ void ImageBuffer::to_8bit(cv::Mat& out) const {
     mat.convertTo(out, CV_8UC4, 1.0 / kEightToSixteen);
 }
 
-cv::Mat ImageBuffer::to_8bit_bgr() const {
-    cv::Mat out;
-    if (mat.empty()) return out;
-    create_image(out, mat.size(), CV_8UC3);
-    // A row at a time through the conversions of to_8bit, so no whole 8-bit
-    // copy with alpha is made on the way.
-    cv::parallel_for_(cv::Range(0, mat.rows), [&](const cv::Range& rows) {
-        cv::Mat rgba8;
-        for (int y = rows.start; y < rows.end; ++y) {
-            mat.row(y).convertTo(rgba8, CV_8UC4, 1.0 / kEightToSixteen);
-            cv::Mat bgr = out.row(y);
-            cv::cvtColor(rgba8, bgr, cv::COLOR_RGBA2BGR);
-        }
-    });
-    return out;
-}
+cv::Mat ImageBuffer::to_8bit_bgr() const { return without_alpha(mat, CV_8U, cv::COLOR_RGBA2BGR); }
 
 cv::Mat ImageBuffer::to_float() const {
     cv::Mat out;
@@ -125,13 +139,7 @@ ImageBuffer ImageBuffer::resize(int width, int height, int interpolation) const 
     return out;
 }
 
-cv::Mat ImageBuffer::rgb_mat() const {
-    cv::Mat out;
-    if (mat.empty()) return out;
-    create_image(out, mat.size(), CV_16UC3);
-    cv::cvtColor(mat, out, cv::COLOR_RGBA2RGB);
-    return out;
-}
+cv::Mat ImageBuffer::rgb_mat(int depth) const { return without_alpha(mat, depth, cv::COLOR_RGBA2RGB); }
 
 void ImageBuffer::set_from_rgb_mat(const cv::Mat& m) {
     if (m.empty()) return;

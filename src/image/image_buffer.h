@@ -28,7 +28,8 @@ public:
     void copy_from(const ImageBuffer& other);
     void fill(unsigned short v);
     ImageBuffer resize(int width, int height, int interpolation) const;
-    cv::Mat rgb_mat() const;
+    // R, G, B without alpha at CV_16U, or at CV_8U with the values of to_8bit.
+    cv::Mat rgb_mat(int depth = CV_16U) const;
     void set_from_rgb_mat(const cv::Mat& m);
 };
 

@@ -14,16 +14,8 @@ namespace {
 constexpr int kMinQuality = 1;
 constexpr int kMaxQuality = 100;
 constexpr int kSixteenBits = 16;
-constexpr double kSixteenToEight = 1.0 / 257;
 constexpr double kFloatToSixteen = 65535;
 constexpr int kCutoutCompression = 6;
-
-// R, G, B of the picture at 16 bits, or at 8 (÷257, as ImageBuffer::to_8bit).
-cv::Mat rgb_pixels(const ImageBuffer& image, bool eight_bits) {
-    cv::Mat rgb = image.rgb_mat();
-    if (eight_bits) rgb.convertTo(rgb, CV_8U, kSixteenToEight);
-    return rgb;
-}
 
 bool encode_and_write(const std::string& path, codec::EncodeRequest& request, ColorSpace space) {
     const codec::ImageFormat format = codec::format_for_path(path);
@@ -39,7 +31,7 @@ bool write_picture(const std::string& path, const ImageBuffer& image, bool eight
                    codec::EncodeRequest request) {
     if (image.empty()) return false;
     const ImageBuffer converted = in_output_space(image, space);
-    request.pixels = rgb_pixels(converted, eight_bits || holds_only_8bit(path));
+    request.pixels = converted.rgb_mat(eight_bits || holds_only_8bit(path) ? CV_8U : CV_16U);
     return encode_and_write(path, request, space);
 }
 

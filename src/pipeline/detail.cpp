@@ -37,15 +37,12 @@ void Pipeline::apply_noise_reduction(RowPass& pass, const EditParams& params) {
         }));
     }
     if (params.nr_color > 0.0f) {
-        const cv::Mat& working = pass.image();
         const auto g =
             stage_math::scaled_kernel(stage_math::slider_kernel_size(params.nr_color, kColorSteps, cap), pixel_scale, cap);
-        stage_math::gaussian_blur(working, scratch_.blurred, g.size, g.sigma);
-        const cv::Mat blurred = scratch_.blurred;
-        pass.add(pixel_kernel_by_row([blurred](int y) {  // colour channels only: alpha stays
-            const auto* b = blurred.ptr<cv::Vec4f>(y);
-            return [b](int x, const lanes::V&) { return cv::v_load(b[x].val); };
-        }));
+        pass.add_blurred(g.size, g.sigma, [](int, cv::Vec4f* px, const cv::Vec4f* b, int n) {  // colour only: alpha stays
+            for (int x = 0; x < n; ++x)
+                for (int c = 0; c < 3; ++c) px[x][c] = b[x][c];
+        });
     }
 }
 
@@ -61,13 +58,14 @@ void Pipeline::apply_sharpening(RowPass& pass, const EditParams& params) {
     const float gain = params.sharpening_amount / kAmountScale;
     const float threshold = params.sharpening_threshold / kCodeValues;
     const double sigma = stage_math::capped_sigma(params.sharpening_radius * pixel_scale, stage_math::max_kernel_size(pass.size()));
-    const cv::Mat& working = pass.image();
-    stage_math::gaussian_blur(working, scratch_.blurred, cv::Size(), sigma);
-    const cv::Mat blurred = scratch_.blurred;
-    pass.add(pixel_kernel_by_row([gain, threshold, blurred](int y) {
-        const auto* b = blurred.ptr<cv::Vec4f>(y);
-        return [=](int x, const lanes::V& v) { return stage_math::unsharp_value(v, cv::v_load(b[x].val), gain, threshold); };
-    }));
+    pass.add_blurred(cv::Size(), sigma, [gain, threshold](int, cv::Vec4f* px, const cv::Vec4f* b, int n) {
+        const lanes::V colour = lanes::colour_mask();
+        for (int x = 0; x < n; ++x) {
+            const lanes::V v = cv::v_load(px[x].val);
+            const lanes::V sharpened = stage_math::unsharp_value(v, cv::v_load(b[x].val), gain, threshold);
+            cv::v_store(px[x].val, cv::v_select(colour, sharpened, v));
+        }
+    });
 }
 
 }  // namespace vornalix

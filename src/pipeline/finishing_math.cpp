@@ -1,5 +1,7 @@
 #include "pipeline/finishing_math.h"
 
+#include "image/image_memory.h"
+
 #include "pipeline/lanes.h"
 
 #include <opencv2/imgproc.hpp>
@@ -62,7 +64,8 @@ void vignette(cv::Mat& image, float amount, float mid, float den, float ellipse_
 }
 
 cv::Mat grain_field(cv::Size size, double sigma, double blur_sigma, double min_deviation) {
-    cv::Mat field(size, CV_32F);
+    cv::Mat field;
+    create_image(field, size, CV_32F);
     // Straight from the calling thread's default generator, so a host that
     // seeds it gets the same pattern as it always has.
     cv::randn(field, 0.0, sigma);

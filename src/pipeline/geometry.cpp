@@ -63,9 +63,9 @@ bool profiled(const lens::Profile& profile, const EditParams& p) { return p.lens
 
 bool distorts(const EditParams& p) { return p.distortion != 0.0f && std::isfinite(p.distortion); }
 
-void correct_distortion(cv::Mat& image, cv::Mat& spare, cv::Mat& map_x, cv::Mat& map_y, float distortion) {
+void correct_distortion(cv::Mat& image, cv::Mat& spare, float distortion) {
     constexpr float kStrengthPer100 = -0.5f;
-    stage_math::radial_distortion(image, spare, map_x, map_y, distortion / 100.0f * kStrengthPer100,
+    stage_math::radial_distortion(image, spare, distortion / 100.0f * kStrengthPer100,
                                   cv::INTER_LINEAR, cv::BORDER_REFLECT);
     cv::swap(image, spare);
 }
@@ -95,10 +95,9 @@ bool lens_moves_pixels(const lens::Profile& profile, const EditParams& params) {
     return profiled(profile, params) || distorts(params);
 }
 
-void move_like_lens(cv::Mat& image, cv::Mat& spare, cv::Mat& map_x, cv::Mat& map_y, const lens::Profile& profile,
-                    const EditParams& params) {
+void move_like_lens(cv::Mat& image, cv::Mat& spare, const lens::Profile& profile, const EditParams& params) {
     if (profiled(profile, params)) apply_lens_profile(profile, image, spare);
-    if (distorts(params)) correct_distortion(image, spare, map_x, map_y, params.distortion);
+    if (distorts(params)) correct_distortion(image, spare, params.distortion);
 }
 
 bool edits_geometry(const EditParams& params) {
@@ -119,13 +118,13 @@ void Pipeline::apply_geometry(RowPass& pass, const EditParams& params) {
 }
 
 cv::Mat Pipeline::follow_render(const cv::Mat& plane) const {
-    cv::Mat moved, spare, map_x, map_y;
+    cv::Mat moved, spare;
     // A mask of another image is stretched over this one.
     if (plane.size() != source.mat.size())
         cv::resize(plane, moved, source.mat.size(), 0, 0, cv::INTER_LINEAR);
     else
         moved = plane.clone();
-    if (lens_moves_pixels(lens_profile, rendered_)) move_like_lens(moved, spare, map_x, map_y, lens_profile, rendered_);
+    if (lens_moves_pixels(lens_profile, rendered_)) move_like_lens(moved, spare, lens_profile, rendered_);
     if (edits_geometry(rendered_)) apply_geometric_edits(moved, spare, rendered_);
     return moved;
 }

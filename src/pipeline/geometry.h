@@ -16,10 +16,9 @@ namespace vornalix {
 // the distortion setting is non-zero and finite.
 bool lens_moves_pixels(const lens::Profile& profile, const EditParams& params);
 
-// The lens stage's resampling, profile first. `spare`, `map_x` and `map_y`
-// are scratch the caller keeps between calls.
-void move_like_lens(cv::Mat& image, cv::Mat& spare, cv::Mat& map_x, cv::Mat& map_y, const lens::Profile& profile,
-                    const EditParams& params);
+// The lens stage's resampling, profile first; `spare` is scratch the warps
+// trade places with.
+void move_like_lens(cv::Mat& image, cv::Mat& spare, const lens::Profile& profile, const EditParams& params);
 
 // Whether any geometric edit applies (non-finite values count as neutral).
 bool edits_geometry(const EditParams& params);

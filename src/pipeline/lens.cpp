@@ -2,6 +2,7 @@
 // aberration, lens vignetting and colour fringes, each under its own guard.
 
 #include "pipeline/geometry.h"
+#include "image/image_memory.h"
 #include "pipeline/lens_math.h"
 #include "pipeline/pipeline.h"
 #include "pipeline/row_pass.h"
@@ -20,8 +21,9 @@ namespace {
 // Resizes a plane about its centre by `factor`; the size OpenCV rounds to is
 // kept at one pixel or more.
 cv::Mat scale_plane(const cv::Mat& plane, double factor) {
-    cv::Mat scaled;
     const int w = cvRound(plane.cols * factor), h = cvRound(plane.rows * factor);
+    cv::Mat scaled;
+    create_image(scaled, cv::Size(std::max(w, 1), std::max(h, 1)), plane.type());  // the size resize derives
     const cv::Size size = (w < 1 || h < 1) ? cv::Size(std::max(w, 1), std::max(h, 1)) : cv::Size();
     cv::resize(plane, scaled, size, factor, factor, cv::INTER_LINEAR);
     return scaled;
@@ -34,14 +36,13 @@ RowKernel correct_chromatic_aberration(const cv::Mat& working, float amount) {
     // without bound; the slider's own range stays far below it (0.003).
     constexpr float kMaxShift = 0.99f;
     const float s = std::min(amount / 100.0f * kShiftPer100, kMaxShift);
-    cv::Mat planes[] = {cv::Mat(working.size(), CV_32F), cv::Mat(working.size(), CV_32F)};
-    const int from_to[] = {0, 0, 2, 1};
-    cv::mixChannels(&working, 1, planes, 2, from_to, 2);
-    // Each unscaled plane is let go as soon as its scaled one is made.
-    cv::Mat red = scale_plane(planes[0], 1.0f + s);
-    planes[0].release();
-    cv::Mat blue = scale_plane(planes[1], 1.0f - s);
-    planes[1].release();
+    cv::Mat red, blue;
+    create_image(red, working.size(), CV_32F);
+    create_image(blue, working.size(), CV_32F);
+    cv::extractChannel(working, red, 0);
+    cv::extractChannel(working, blue, 2);
+    red = scale_plane(red, 1.0f + s);
+    blue = scale_plane(blue, 1.0f - s);
     stage_math::fit_channel_to_size(red, working.size());
     stage_math::fit_channel_to_size(blue, working.size());
     return [red, blue](int y, cv::Vec4f* px, int n) {
@@ -107,7 +108,8 @@ void Pipeline::apply_lens_corrections(RowPass& pass, const EditParams& params) {
     if (!moves && !(p.ca_correction > 0.0f) && !(p.lens_vignette > 0.0f) && !(p.defringe > 0.0f)) return;
     if (pass.empty()) return;
     // Each step runs only for a finite value of its own setting.
-    if (moves) move_like_lens(pass.image(), scratch_.blurred, scratch_.plane_a, scratch_.plane_b, lens_profile, p);
+    if (moves) move_like_lens(pass.image(), scratch_.blurred, lens_profile, p);
+    scratch_.blurred.release();  // the image the warps replaced, not held while the steps below allocate
     if (p.ca_correction > 0.0f && std::isfinite(p.ca_correction))
         pass.add(correct_chromatic_aberration(pass.image(), p.ca_correction));
     if (p.lens_vignette > 0.0f && std::isfinite(p.lens_vignette))

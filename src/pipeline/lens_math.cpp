@@ -28,21 +28,25 @@ float fold_coordinate(float v, int len, int border) {
     return static_cast<float>(bounded - period * std::floor(bounded / period));
 }
 
+// Rows per band of a remap: the maps of a band are a few rows, not an image.
+constexpr int kMapBandRows = 32;
+
 }  // namespace
 
-void radial_distortion(const cv::Mat& image, cv::Mat& out, cv::Mat& map_x, cv::Mat& map_y, float k,
-                       int interpolation, int border) {
+void radial_distortion(const cv::Mat& image, cv::Mat& out, float k, int interpolation, int border) {
     const float cx = image.cols / 2.0f;
     const float cy = image.rows / 2.0f;
     const float radius = std::max(cx, cy);
-    create_image(map_x, image.size(), CV_32F);
-    create_image(map_y, image.size(), CV_32F);
+    create_image(out, image.size(), image.type());
+    // Each band builds the coordinate maps of its own rows and remaps them,
+    // so no whole-image maps are held.
     for_each_band(image.rows, [&](const cv::Range& band) {
+        cv::Mat map_x(band.size(), image.cols, CV_32F), map_y(band.size(), image.cols, CV_32F);
         for (int y = band.start; y < band.end; ++y) {
             const float ny = (y - cy) / radius;
             const float ny2 = ny * ny;
-            auto* mx = map_x.ptr<float>(y);
-            auto* my = map_y.ptr<float>(y);
+            auto* mx = map_x.ptr<float>(y - band.start);
+            auto* my = map_y.ptr<float>(y - band.start);
             // The coordinates of pixel x, written once for one float and four lanes.
             auto sampled = [&](auto x, auto& sx, auto& sy) {
                 using T = std::decay_t<decltype(x)>;
@@ -70,14 +74,14 @@ void radial_distortion(const cv::Mat& image, cv::Mat& out, cv::Mat& map_x, cv::M
                 my[x] = fold_coordinate(sy, image.rows, border);
             }
         }
-    });
-    create_image(out, image.size(), image.type());
-    cv::remap(image, out, map_x, map_y, interpolation, border, cv::Scalar());
+        cv::Mat rows = out.rowRange(band);
+        cv::remap(image, rows, map_x, map_y, interpolation, border, cv::Scalar());
+    }, (image.rows + kMapBandRows - 1) / kMapBandRows);
 }
 
 void radial_distortion(cv::Mat& image, float k, int interpolation, int border) {
-    cv::Mat out, map_x, map_y;
-    radial_distortion(image, out, map_x, map_y, k, interpolation, border);
+    cv::Mat out;
+    radial_distortion(image, out, k, interpolation, border);
     image = out;
 }
 

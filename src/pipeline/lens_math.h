@@ -14,9 +14,8 @@ namespace vornalix::stage_math {
 // Radial remap about (cols/2, rows/2), radius normalised by the larger half
 // size: a pixel at normalised radius r samples radius r * (1 + k r^2).
 void radial_distortion(cv::Mat& image, float k, int interpolation, int border);
-// The same into `out` (not `image`), with the coordinate maps built in map_x and map_y.
-void radial_distortion(const cv::Mat& image, cv::Mat& out, cv::Mat& map_x, cv::Mat& map_y, float k,
-                       int interpolation, int border);
+// The same into `out` (not `image`).
+void radial_distortion(const cv::Mat& image, cv::Mat& out, float k, int interpolation, int border);
 
 // Centre-crops or centre-pads (with zeros) a plane to `target`, each axis on
 // its own: a longer axis gives up (excess / 2) first pixels, a shorter one is

@@ -21,10 +21,17 @@ void Pipeline::process(const EditParams& params) {
                           whole.width - working.cols - offset.x);
     }
     RowPass pass(source.mat, working);
-    for (Stage stage : kStages) (this->*stage)(pass, params);
+    for (Stage stage : kStages) {
+        (this->*stage)(pass, params);
+        scratch_.release_stage_images();  // queued kernels keep what they still read
+    }
     // The result is written into its own storage when its size still fits:
     // nothing outside the pipeline keeps a view of it between renders.
     pass.finish(result.mat);
+}
+
+void Pipeline::Scratch::release_stage_images() {
+    for (cv::Mat* image : {&blurred, &plane_a, &plane_b, &plane_c}) image->release();
 }
 
 void Pipeline::run_alone(Stage stage, cv::Mat& working, const EditParams& params) {

@@ -53,13 +53,16 @@ private:
     using Stage = void (Pipeline::*)(RowPass&, const EditParams&);
     void run_alone(Stage stage, cv::Mat& working, const EditParams& params);
 
-    // Scratch images kept between renders: a render of the same size reuses
-    // their memory instead of faulting in fresh pages. Nothing rendered is
-    // kept in them from one render to the next.
+    // Scratch images. The working image is kept between renders: a render of
+    // the same size reuses its memory instead of faulting in fresh pages.
+    // The others live for one stage (and the kernels that read them), so a
+    // stage's planes are not held while a later one allocates its own.
+    // Nothing rendered is kept in them from one render to the next.
     struct Scratch {
         cv::Mat working;  // the float working image
         cv::Mat blurred;  // a second full image: blurred copies, then warps and remaps
         cv::Mat plane_a, plane_b, plane_c;  // single planes (luminance, masks, maps)
+        void release_stage_images();
     } scratch_;
     EditParams rendered_;  // the settings of the last process()
 };

@@ -3,6 +3,7 @@
 #include "image/image_memory.h"
 
 #include <opencv2/core/hal/intrin.hpp>
+#include <opencv2/imgproc.hpp>
 
 #include <algorithm>
 #include <vector>
@@ -29,6 +30,18 @@ void to_sixteen(const cv::Vec4f* px, cv::Vec4w* out, int n) {
         for (int c = 0; c < 4; ++c) out[x][c] = cv::saturate_cast<ushort>(px[x][c] * kToSixteen);
 }
 
+// Rows a Gaussian reads above and below a pixel: half the kernel height
+// cv::GaussianBlur takes, or derives from sigma for float data.
+int blur_reach(cv::Size kernel, double sigma) {
+    const int k = kernel.height > 0 ? kernel.height : (cvRound(sigma * 8 + 1) | 1);
+    return k / 2;
+}
+
+// Rows per band of a pass with blurred kernels: each band is worked with
+// the blurs' reach more on either side, which this keeps to a fraction of it.
+constexpr int kMinBandRows = 64;
+constexpr int kBandRowsPerReach = 4;
+
 }  // namespace
 
 void for_each_band(int rows, const std::function<void(const cv::Range&)>& fn, int bands) {
@@ -44,6 +57,10 @@ RowPass::RowPass(cv::Mat& working) : working_(working) {
 
 RowPass::RowPass(const cv::Mat& source16, cv::Mat& working) : working_(working), source_(source16) {
     CV_Assert(source_.type() == CV_16UC4);
+}
+
+void RowPass::add_blurred(cv::Size kernel, double sigma, BlurredRowKernel blurred_kernel) {
+    pending_.push_back({nullptr, mixing, std::move(blurred_kernel), kernel, sigma, blur_reach(kernel, sigma)});
 }
 
 cv::Mat& RowPass::image() {
@@ -69,6 +86,19 @@ size_t RowPass::fold_into_table(cv::Mat& table) {
     return folded;
 }
 
+void RowPass::load_row(int y, cv::Vec4f* px, const cv::Mat& table, bool from_table) const {
+    const int n = source_.cols;
+    const auto* in = source_.ptr<cv::Vec4w>(y);
+    if (from_table) {
+        const auto* t = table.ptr<cv::Vec4f>(0);
+        for (int x = 0; x < n; ++x)
+            px[x] = cv::Vec4f(t[in[x][0]][0], t[in[x][1]][1], t[in[x][2]][2], static_cast<float>(in[x][3]) * kFromSixteen);
+    } else {
+        for (int x = 0; x < n; ++x)
+            for (int c = 0; c < 4; ++c) px[x][c] = static_cast<float>(in[x][c]) * kFromSixteen;
+    }
+}
+
 void RowPass::run(cv::Mat* out16) {
     const bool convert_in = !source_.empty();
     if (pending_.empty() && !convert_in && !out16) return;
@@ -81,31 +111,107 @@ void RowPass::run(cv::Mat* out16) {
     if (out16) create_image(*out16, size, CV_16UC4);
     cv::Mat table;
     const size_t first = convert_in ? fold_into_table(table) : 0;
-    for_each_band(size.height, [&](const cv::Range& band) {
-        const int n = size.width;
-        // Bands can be single rows: the buffer stays with the pool's thread.
-        thread_local std::vector<cv::Vec4f> row;
-        if (!keep && row.size() < static_cast<size_t>(n)) row.resize(n);
-        for (int y = band.start; y < band.end; ++y) {
-            cv::Vec4f* px = keep ? working_.ptr<cv::Vec4f>(y) : row.data();
-            if (convert_in) {
-                const auto* in = source_.ptr<cv::Vec4w>(y);
-                if (first > 0) {
-                    const auto* t = table.ptr<cv::Vec4f>(0);
-                    for (int x = 0; x < n; ++x)
-                        px[x] = cv::Vec4f(t[in[x][0]][0], t[in[x][1]][1], t[in[x][2]][2],
-                                          static_cast<float>(in[x][3]) * kFromSixteen);
-                } else {
-                    for (int x = 0; x < n; ++x)
-                        for (int c = 0; c < 4; ++c) px[x][c] = static_cast<float>(in[x][c]) * kFromSixteen;
-                }
+    const bool blurs =
+        std::any_of(pending_.begin() + first, pending_.end(), [](const Pending& p) { return p.blurred != nullptr; });
+    if (blurs) {
+        run_in_bands(out16, first, table);
+    } else {
+        for_each_band(size.height, [&](const cv::Range& band) {
+            const int n = size.width;
+            // Bands can be single rows: the buffer stays with the pool's thread.
+            thread_local std::vector<cv::Vec4f> row;
+            if (!keep && row.size() < static_cast<size_t>(n)) row.resize(n);
+            for (int y = band.start; y < band.end; ++y) {
+                cv::Vec4f* px = keep ? working_.ptr<cv::Vec4f>(y) : row.data();
+                if (convert_in) load_row(y, px, table, first > 0);
+                for (size_t k = first; k < pending_.size(); ++k) pending_[k].kernel(y, px, n);
+                if (out16) to_sixteen(px, out16->ptr<cv::Vec4w>(y), n);
             }
-            for (size_t k = first; k < pending_.size(); ++k) pending_[k].kernel(y, px, n);
-            if (out16) to_sixteen(px, out16->ptr<cv::Vec4w>(y), n);
-        }
-    });
+        });
+    }
     pending_.clear();
     source_.release();
+}
+
+// One chunk of rows per thread, each worked band by band in buffers of its
+// own. A pass over the float image rewrites it in place, so the rows a chunk
+// reads from its neighbours are copied first.
+void RowPass::run_in_bands(cv::Mat* out16, size_t first, const cv::Mat& table) {
+    int reach = 0;
+    for (size_t k = first; k < pending_.size(); ++k) reach += pending_[k].reach;
+    const int rows = size().height;
+    const int chunks = std::min(bands_per_thread(), rows);
+    const auto chunk = [&](int i) { return cv::Range(rows * i / chunks, rows * (i + 1) / chunks); };
+    std::vector<cv::Mat> above(chunks), below(chunks);
+    if (source_.empty())
+        for (int i = 0; i < chunks; ++i) {
+            const cv::Range r = chunk(i);
+            above[i] = working_.rowRange(std::max(0, r.start - reach), r.start).clone();
+            below[i] = working_.rowRange(r.end, std::min(rows, r.end + reach)).clone();
+        }
+    cv::parallel_for_(cv::Range(0, chunks), [&](const cv::Range& range) {
+        for (int i = range.start; i < range.end; ++i)
+            run_chunk(chunk(i), reach, out16, first, table, above[i], below[i]);
+    }, chunks);
+}
+
+void RowPass::run_chunk(const cv::Range& chunk, int reach, cv::Mat* out16, size_t first, const cv::Mat& table,
+                        const cv::Mat& above, const cv::Mat& below) {
+    const int width = size().width, rows = size().height;
+    const bool keep = source_.empty() || !out16;
+    const int band_rows = std::max(kMinBandRows, kBandRowsPerReach * reach);
+    const cv::Size buffer_size(width, std::min(band_rows, chunk.size()) + 2 * reach);
+    cv::Mat buffer, blurred, carry;  // carry: the rows above a band, as they were before it was rewritten
+    create_image(buffer, buffer_size, CV_32FC4);
+    create_image(blurred, buffer_size, CV_32FC4);
+    // Row y of the pass's input as it was before the pass.
+    const auto load = [&](int y, int band_start, cv::Vec4f* px) {
+        if (!source_.empty()) return load_row(y, px, table, first > 0);
+        const cv::Vec4f* from = y < chunk.start  ? above.ptr<cv::Vec4f>(y - chunk.start + above.rows)
+                                : y >= chunk.end ? below.ptr<cv::Vec4f>(y - chunk.end)
+                                : y < band_start ? carry.ptr<cv::Vec4f>(y - band_start + carry.rows)
+                                                 : working_.ptr<cv::Vec4f>(y);
+        std::copy(from, from + width, px);
+    };
+    const auto next_blurred = [&](size_t k) {
+        while (k < pending_.size() && !pending_[k].blurred) ++k;
+        return k;
+    };
+    for (int start = chunk.start; start < chunk.end; start += band_rows) {
+        const int end = std::min(chunk.end, start + band_rows);
+        const int lo = std::max(0, start - reach), hi = std::min(rows, end + reach);
+        // A header of exactly these rows: a blur at the image's edge reflects there.
+        cv::Mat band(hi - lo, width, CV_32FC4, buffer.data);
+        size_t k = next_blurred(first);
+        for (int y = lo; y < hi; ++y) {
+            cv::Vec4f* px = band.ptr<cv::Vec4f>(y - lo);
+            load(y, start, px);
+            for (size_t j = first; j < k; ++j) pending_[j].kernel(y, px, width);
+        }
+        // Each blur reads the rows the one before it left valid, `reach` rows fewer each side.
+        int left = reach;
+        while (k < pending_.size()) {
+            const Pending& blur = pending_[k];
+            left -= blur.reach;
+            const int from = std::max(0, start - left), to = std::min(rows, end + left);
+            cv::Mat out = blurred.rowRange(0, to - from);
+            cv::GaussianBlur(band.rowRange(from - lo, to - lo), out, blur.blur_kernel, blur.sigma, 0.0,
+                             cv::BORDER_REFLECT_101);
+            const size_t next = next_blurred(k + 1);
+            for (int y = from; y < to; ++y) {
+                cv::Vec4f* px = band.ptr<cv::Vec4f>(y - lo);
+                blur.blurred(y, px, out.ptr<cv::Vec4f>(y - from), width);
+                for (size_t j = k + 1; j < next; ++j) pending_[j].kernel(y, px, width);
+            }
+            k = next;
+        }
+        if (source_.empty()) carry = working_.rowRange(std::max(chunk.start, end - reach), end).clone();
+        for (int y = start; y < end; ++y) {
+            const cv::Vec4f* px = band.ptr<cv::Vec4f>(y - lo);
+            if (keep) std::copy(px, px + width, working_.ptr<cv::Vec4f>(y));
+            if (out16) to_sixteen(px, out16->ptr<cv::Vec4w>(y), width);
+        }
+    }
 }
 
 }  // namespace vornalix

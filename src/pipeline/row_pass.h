@@ -6,7 +6,11 @@
 // is pending first. The 16-bit source and result conversions join the first
 // and last runs. A source channel takes one of 65,536 values, so per-channel
 // kernels at the head of the first run are computed once for every value
-// (by the same kernels, on a ramp) and read from that table.
+// (by the same kernels, on a ramp) and read from that table. A kernel that
+// reads the image blurred gets its blurred rows band by band, each band
+// blurred from its own rows and the few around it, so a pass holding such
+// kernels never makes a whole blurred copy and, from the source to the
+// result, no float image at all.
 
 #include <opencv2/core.hpp>
 
@@ -18,6 +22,9 @@ namespace vornalix {
 // Transforms the n pixels of row y in place (R, G, B, A floats). Called from
 // several threads at once on different rows: it must not change its captures.
 using RowKernel = std::function<void(int y, cv::Vec4f* px, int n)>;
+// The same, given also row y of the image blurred as the kernels before it
+// leave the image.
+using BlurredRowKernel = std::function<void(int y, cv::Vec4f* px, const cv::Vec4f* blurred, int n)>;
 
 // Calls fn on bands of rows [0, rows) in parallel. `bands` of 0 lets OpenCV
 // choose; work whose bands overlap (a wide blur reads far past its band's
@@ -42,7 +49,11 @@ public:
     // channel from that channel alone (a table could stand for them).
     enum Kind { mixing, per_channel };
     // Queues a kernel behind the pending ones.
-    void add(RowKernel kernel, Kind kind = mixing) { pending_.push_back({std::move(kernel), kind}); }
+    void add(RowKernel kernel, Kind kind = mixing) { pending_.push_back({std::move(kernel), kind, {}, {}, 0.0, 0}); }
+    // Queues a kernel reading the image blurred with a Gaussian: `kernel` and
+    // `sigma` as cv::GaussianBlur takes them, borders reflected (the values
+    // stage_math::gaussian_blur gives).
+    void add_blurred(cv::Size kernel, double sigma, BlurredRowKernel blurred_kernel);
     // Runs what is pending and returns the float image.
     cv::Mat& image();
     // Runs what is pending; with `out16`, writes the 16-bit result in the same
@@ -54,9 +65,17 @@ private:
     struct Pending {
         RowKernel kernel;
         Kind kind;
+        BlurredRowKernel blurred;  // set for a kernel reading the blurred image
+        cv::Size blur_kernel;
+        double sigma = 0.0;
+        int reach = 0;  // rows the blur reads above and below
     };
     void run(cv::Mat* out16);
     size_t fold_into_table(cv::Mat& table);
+    void load_row(int y, cv::Vec4f* px, const cv::Mat& table, bool from_table) const;
+    void run_in_bands(cv::Mat* out16, size_t first, const cv::Mat& table);
+    void run_chunk(const cv::Range& chunk, int reach, cv::Mat* out16, size_t first, const cv::Mat& table,
+                   const cv::Mat& above, const cv::Mat& below);
 
     cv::Mat& working_;
     cv::Mat source_;  // 16-bit source still to be converted, or empty
