@@ -2,7 +2,9 @@
 // the pixels OpenCV's colour read gives, and an embedded profile brings a
 // wide-gamut copy back to its sRGB original.
 
+#include "codec/bmp_format.h"
 #include "codec/image_read.h"
+#include "codec/image_write.h"
 #include "color/input_profile.h"
 #include "image/loader.h"
 #include "image/thumbnail.h"
@@ -12,6 +14,7 @@
 #include "support/temp_dir.h"
 
 #include <cstdio>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <jpeglib.h>
 #include <lcms2.h>
@@ -318,7 +321,7 @@ TEST(CodecRead, CmykJpegsConvertThroughTheirProfile) {
 }
 
 // Display P3, Adobe RGB and Rec. 2020 copies of a chart and of a photograph,
-// profile embedded, load back to the sRGB original.
+// profile embedded in a PNG or our BMP, load back to the sRGB original.
 TEST(CodecRead, WideGamutCopiesLoadBackToTheirOriginals) {
     const std::vector<std::pair<std::string, Bytes>> profiles{
         {"display p3", rgb_profile({{0.680, 0.320, 1}, {0.265, 0.690, 1}, {0.150, 0.060, 1}}, kSrgbCurve)},
@@ -330,15 +333,20 @@ TEST(CodecRead, WideGamutCopiesLoadBackToTheirOriginals) {
         const std::vector<cmsCIELab> expected = lab(original);
         for (const auto& [name, profile] : profiles) {
             ASSERT_FALSE(profile.empty()) << name;
-            const std::string path = dir.file("copy.png");
-            fixtures::write_bytes(path, png_file(in_space(original, profile), {}, false, profile));
-            const cv::Mat loaded = vornalix::read_standard_srgb(path);
-            ASSERT_EQ(loaded.type(), CV_16UC3) << name;
-            const std::vector<cmsCIELab> got = lab(loaded);
-            cv::Mat1d de(1, static_cast<int>(got.size()));
-            for (int i = 0; i < de.cols; ++i) de(i) = cmsCIE2000DeltaE(&expected[i], &got[i], 1, 1, 1);
-            EXPECT_LT(cv::mean(de)[0], 1.0) << name;
-            EXPECT_LT(cv::norm(de, cv::NORM_INF), 3.0) << name;
+            const cv::Mat copy = in_space(original, profile);
+            Bytes bmp;  // our writer's version 5 header embeds the profile
+            ASSERT_TRUE(vornalix::codec::encode_bmp({copy, profile, {}}, bmp));
+            for (const auto& [file, bytes] : {std::pair{"png", png_file(copy, {}, false, profile)}, {"bmp", bmp}}) {
+                const std::string path = dir.file(std::string("copy.") + file);
+                fixtures::write_bytes(path, bytes);
+                const cv::Mat loaded = vornalix::read_standard_srgb(path);
+                ASSERT_EQ(loaded.type(), CV_16UC3) << name << file;
+                const std::vector<cmsCIELab> got = lab(loaded);
+                cv::Mat1d de(1, static_cast<int>(got.size()));
+                for (int i = 0; i < de.cols; ++i) de(i) = cmsCIE2000DeltaE(&expected[i], &got[i], 1, 1, 1);
+                EXPECT_LT(cv::mean(de)[0], 1.0) << name << file;
+                EXPECT_LT(cv::norm(de, cv::NORM_INF), 3.0) << name << file;
+            }
         }
     }
 }
@@ -356,4 +364,27 @@ TEST(CodecRead, UnusableOrSrgbProfilesKeepThePixels) {
         ASSERT_EQ(srgb.type(), CV_8UC3);
         EXPECT_EQ(cv::norm(srgb, plain, cv::NORM_INF), 0.0);
     }
+}
+
+// A version 5 BMP's profile (unless only linked or outside the file) and a
+// TIFF's EXIF, even after the pixels where libtiff writes it, come with the pixels.
+TEST(CodecRead, BmpProfilesAndTiffExifComeWithThePixels) {
+    const Bytes adobe = fixtures::read_bytes("/usr/share/color/icc/colord/AdobeRGB1998.icc");
+    Bytes bmp;
+    ASSERT_TRUE(vornalix::codec::encode_bmp({chart(), adobe, {}}, bmp));
+    namespace fmt = vornalix::codec::bmp;  // the header's size; its colour space made "LINK"; its profile's size past the end
+    for (auto [at, value, kept] : {std::tuple{size_t{0}, fmt::kV5HeaderSize, true}, {fmt::kColourSpaceAt, 0x4C494E4Bu, false},
+                                   {fmt::kProfileAt + 4, unsigned(adobe.size()) + 1, false}}) {
+        Bytes changed = bmp;
+        std::memcpy(&changed[fmt::kFileHeaderSize + at], &value, 4);  // little-endian, as here
+        EXPECT_EQ(decode_image(changed, "bmp").icc == adobe, kept) << at;
+    }
+    vornalix::testing::TempDir dir;
+    const std::string path = dir.file("exif.tif");
+    tiff_file(path, chart(300, 100), false, false, COMPRESSION_NONE);
+    vt::add_tiff_exif(path);
+    const Bytes app1 = fixtures::jpeg_with_exif(decode_image(fixtures::read_bytes(path), "tiff").exif);
+    VornalixExif got[2]{};
+    ASSERT_TRUE(vornalix::metadata::read_exif(app1.data(), app1.size(), got[0]) && vornalix::metadata::read_exif(path, got[1]));
+    for (const VornalixExif& e : got) EXPECT_TRUE(e.make == std::string("Maker") && std::abs(e.exposure_time - 0.004) < 1e-7);
 }

@@ -39,6 +39,10 @@ Bytes profile_bytes(cmsHPROFILE profile);
 // The JPEG with `profile` in an APP2 ICC segment right after its SOI.
 Bytes jpeg_with_icc(const Bytes& jpeg, const Bytes& profile);
 
+// Gives the TIFF file at `path` the make "Maker" and an EXIF directory with
+// an exposure time of 1/250 s, written, as libtiff does, after the pixels.
+void add_tiff_exif(const std::string& path);
+
 // An 8-bit run-length BMP of about 1 KB whose single end-of-bitmap code
 // makes OpenCV's reader produce a full width x height frame (15000 x 14000
 // is about 630 MB once decoded).
