@@ -2,7 +2,6 @@
 // the pixels OpenCV's colour read gives, and an embedded profile brings a
 // wide-gamut copy back to its sRGB original.
 
-#include "codec/bmp_format.h"
 #include "codec/image_read.h"
 #include "codec/image_write.h"
 #include "color/input_profile.h"
@@ -321,7 +320,7 @@ TEST(CodecRead, CmykJpegsConvertThroughTheirProfile) {
 }
 
 // Display P3, Adobe RGB and Rec. 2020 copies of a chart and of a photograph,
-// profile embedded in a PNG or our BMP, load back to the sRGB original.
+// profile embedded, load back to the sRGB original.
 TEST(CodecRead, WideGamutCopiesLoadBackToTheirOriginals) {
     const std::vector<std::pair<std::string, Bytes>> profiles{
         {"display p3", rgb_profile({{0.680, 0.320, 1}, {0.265, 0.690, 1}, {0.150, 0.060, 1}}, kSrgbCurve)},
@@ -333,20 +332,15 @@ TEST(CodecRead, WideGamutCopiesLoadBackToTheirOriginals) {
         const std::vector<cmsCIELab> expected = lab(original);
         for (const auto& [name, profile] : profiles) {
             ASSERT_FALSE(profile.empty()) << name;
-            const cv::Mat copy = in_space(original, profile);
-            Bytes bmp;  // our writer's version 5 header embeds the profile
-            ASSERT_TRUE(vornalix::codec::encode_bmp({copy, profile, {}}, bmp));
-            for (const auto& [file, bytes] : {std::pair{"png", png_file(copy, {}, false, profile)}, {"bmp", bmp}}) {
-                const std::string path = dir.file(std::string("copy.") + file);
-                fixtures::write_bytes(path, bytes);
-                const cv::Mat loaded = vornalix::read_standard_srgb(path);
-                ASSERT_EQ(loaded.type(), CV_16UC3) << name << file;
-                const std::vector<cmsCIELab> got = lab(loaded);
-                cv::Mat1d de(1, static_cast<int>(got.size()));
-                for (int i = 0; i < de.cols; ++i) de(i) = cmsCIE2000DeltaE(&expected[i], &got[i], 1, 1, 1);
-                EXPECT_LT(cv::mean(de)[0], 1.0) << name << file;
-                EXPECT_LT(cv::norm(de, cv::NORM_INF), 3.0) << name << file;
-            }
+            const std::string path = dir.file("copy.png");
+            fixtures::write_bytes(path, png_file(in_space(original, profile), {}, false, profile));
+            const cv::Mat loaded = vornalix::read_standard_srgb(path);
+            ASSERT_EQ(loaded.type(), CV_16UC3) << name;
+            const std::vector<cmsCIELab> got = lab(loaded);
+            cv::Mat1d de(1, static_cast<int>(got.size()));
+            for (int i = 0; i < de.cols; ++i) de(i) = cmsCIE2000DeltaE(&expected[i], &got[i], 1, 1, 1);
+            EXPECT_LT(cv::mean(de)[0], 1.0) << name;
+            EXPECT_LT(cv::norm(de, cv::NORM_INF), 3.0) << name;
         }
     }
 }
@@ -372,12 +366,12 @@ TEST(CodecRead, BmpProfilesAndTiffExifComeWithThePixels) {
     const Bytes adobe = fixtures::read_bytes("/usr/share/color/icc/colord/AdobeRGB1998.icc");
     Bytes bmp;
     ASSERT_TRUE(vornalix::codec::encode_bmp({chart(), adobe, {}}, bmp));
-    namespace fmt = vornalix::codec::bmp;  // the header's size; its colour space made "LINK"; its profile's size past the end
-    for (auto [at, value, kept] : {std::tuple{size_t{0}, fmt::kV5HeaderSize, true}, {fmt::kColourSpaceAt, 0x4C494E4Bu, false},
-                                   {fmt::kProfileAt + 4, unsigned(adobe.size()) + 1, false}}) {
+    EXPECT_EQ(decode_image(bmp, "bmp").icc, adobe);
+    // Its colour space made "LINK"; its size past the end (the info header's fields, after the 14-byte file header).
+    for (auto [at, value] : {std::pair{14 + 56, 0x4C494E4Bu}, {14 + 116, unsigned(adobe.size()) + 1}}) {
         Bytes changed = bmp;
-        std::memcpy(&changed[fmt::kFileHeaderSize + at], &value, 4);  // little-endian, as here
-        EXPECT_EQ(decode_image(changed, "bmp").icc == adobe, kept) << at;
+        std::memcpy(&changed[at], &value, 4);  // little-endian, as here
+        EXPECT_TRUE(decode_image(changed, "bmp").icc.empty()) << at;
     }
     vornalix::testing::TempDir dir;
     const std::string path = dir.file("exif.tif");
