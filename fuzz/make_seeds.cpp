@@ -4,6 +4,7 @@
 //
 //   make_seeds OUTPUT_DIR [CAMERA_RAW]
 
+#include "codec/image_write.h"
 #include "support/crafted_files.h"
 #include "support/dng_writer.h"
 #include "support/exif_fixtures.h"
@@ -66,9 +67,9 @@ Bytes camera_block() {
     return b.block();
 }
 
-// Profiles for the input-profile target, and JPEGs carrying them in their
-// APP2 chain for the readers.
-void write_profiles(const std::string& dir, const Bytes& jpeg) {
+// Profiles for the input-profile target, and JPEGs (in their APP2 chain) and
+// BMPs (in a version 5 header) carrying them for the readers.
+void write_profiles(const std::string& dir, const Bytes& jpeg, const cv::Mat& rgb) {
     cmsToneCurve* gamma = cmsBuildGamma(nullptr, 2.2);
     const std::vector<std::pair<std::string, Bytes>> profiles{
         {"srgb", vornalix::testing::profile_bytes(cmsCreate_sRGBProfile())},
@@ -80,6 +81,8 @@ void write_profiles(const std::string& dir, const Bytes& jpeg) {
         if (profile.empty()) continue;
         fixtures::write_bytes(dir + "/" + name + ".icc", profile);
         fixtures::write_bytes(dir + "/" + name + "-tagged.jpg", vornalix::testing::jpeg_with_icc(jpeg, profile));
+        Bytes bmp;
+        if (vornalix::codec::encode_bmp({rgb, profile, {}}, bmp)) fixtures::write_bytes(dir + "/" + name + "-tagged.bmp", bmp);
     }
 }
 
@@ -152,7 +155,9 @@ int main(int argc, char** argv) {
     encode(dir, "scene.webp", scene);
     encode(dir, "lossless.webp", scene, {cv::IMWRITE_WEBP_QUALITY, 101});
 
-    write_profiles(dir, fixtures::plain_jpeg());
+    write_profiles(dir, fixtures::plain_jpeg(), scene);
+    encode(dir, "exif.tif", scene);
+    vornalix::testing::add_tiff_exif(dir + "/exif.tif");
     write_bmps(dir);
 
     const Bytes block = camera_block();

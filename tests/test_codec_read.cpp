@@ -3,6 +3,7 @@
 // wide-gamut copy back to its sRGB original.
 
 #include "codec/image_read.h"
+#include "codec/image_write.h"
 #include "color/input_profile.h"
 #include "image/loader.h"
 #include "image/thumbnail.h"
@@ -12,6 +13,7 @@
 #include "support/temp_dir.h"
 
 #include <cstdio>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <jpeglib.h>
 #include <lcms2.h>
@@ -356,4 +358,27 @@ TEST(CodecRead, UnusableOrSrgbProfilesKeepThePixels) {
         ASSERT_EQ(srgb.type(), CV_8UC3);
         EXPECT_EQ(cv::norm(srgb, plain, cv::NORM_INF), 0.0);
     }
+}
+
+// A version 5 BMP's profile (unless only linked or outside the file) and a
+// TIFF's EXIF, even after the pixels where libtiff writes it, come with the pixels.
+TEST(CodecRead, BmpProfilesAndTiffExifComeWithThePixels) {
+    const Bytes adobe = fixtures::read_bytes("/usr/share/color/icc/colord/AdobeRGB1998.icc");
+    Bytes bmp;
+    ASSERT_TRUE(vornalix::codec::encode_bmp({chart(), adobe, {}}, bmp));
+    EXPECT_EQ(decode_image(bmp, "bmp").icc, adobe);
+    // Its colour space made "LINK"; its size past the end (the info header's fields, after the 14-byte file header).
+    for (auto [at, value] : {std::pair{14 + 56, 0x4C494E4Bu}, {14 + 116, unsigned(adobe.size()) + 1}}) {
+        Bytes changed = bmp;
+        std::memcpy(&changed[at], &value, 4);  // little-endian, as here
+        EXPECT_TRUE(decode_image(changed, "bmp").icc.empty()) << at;
+    }
+    vornalix::testing::TempDir dir;
+    const std::string path = dir.file("exif.tif");
+    tiff_file(path, chart(300, 100), false, false, COMPRESSION_NONE);
+    vt::add_tiff_exif(path);
+    const Bytes app1 = fixtures::jpeg_with_exif(decode_image(fixtures::read_bytes(path), "tiff").exif);
+    VornalixExif got[2]{};
+    ASSERT_TRUE(vornalix::metadata::read_exif(app1.data(), app1.size(), got[0]) && vornalix::metadata::read_exif(path, got[1]));
+    for (const VornalixExif& e : got) EXPECT_TRUE(e.make == std::string("Maker") && std::abs(e.exposure_time - 0.004) < 1e-7);
 }

@@ -2,9 +2,12 @@
 // 1, 4 and 8-bit palettes, plain or run-length coded (RLE8, RLE4); 16 and
 // 32-bit pixels, plain or with bit fields; 24-bit pixels. Every read is
 // checked against the data, so a cut or crafted file is refused, not overrun.
+// A version 5 header's embedded ICC profile is returned with the pixels; a
+// linked one names a file elsewhere and is not followed.
 
 #include "codec/image_read.h"
 
+#include "codec/bmp_format.h"
 #include "core/failure.h"
 
 #include <array>
@@ -15,7 +18,7 @@ namespace vornalix::codec {
 namespace {
 
 constexpr std::uint32_t kPlain = 0, kRle8 = 1, kRle4 = 2, kBitFields = 3;
-constexpr std::size_t kInfoAt = 14;       // the info header follows the 14-byte file header
+constexpr std::size_t kInfoAt = bmp::kFileHeaderSize;
 constexpr std::uint32_t kCoreHeader = 12;  // OS/2 1.x: 16-bit sizes, 3-byte palette entries
 constexpr std::uint32_t kInfoHeader = 40;
 constexpr std::size_t kMasksAt = 54;  // bit fields, inside a V4/V5 header or right after a V3 one
@@ -172,6 +175,16 @@ void read_run_lengths(const Data& d, const Layout& l, cv::Mat& rgb) {
     }
 }
 
+// The embedded profile, or empty when there is none or it lies outside the data.
+Bytes embedded_profile(const Data& d) {
+    if (d.le(kInfoAt, 4) < bmp::kV5HeaderSize || d.le(kInfoAt + bmp::kColourSpaceAt, 4) != bmp::kEmbeddedProfile)
+        return {};
+    const std::uint64_t at = kInfoAt + std::uint64_t{d.le(kInfoAt + bmp::kProfileAt, 4)};
+    const std::uint32_t size = d.le(kInfoAt + bmp::kProfileAt + 4, 4);
+    if (at > d.size || size > d.size - at) return {};
+    return Bytes(d.bytes + at, d.bytes + at + size);
+}
+
 }  // namespace
 
 DecodedImage read_bmp(const unsigned char* data, std::size_t size) {
@@ -183,6 +196,7 @@ DecodedImage read_bmp(const unsigned char* data, std::size_t size) {
         read_run_lengths(d, layout, out.rgb);
     else
         read_plain(d, layout, out.rgb);
+    out.icc = embedded_profile(d);
     return out;
 }
 

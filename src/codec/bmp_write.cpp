@@ -3,16 +3,17 @@
 
 #include "codec/image_write.h"
 
+#include "codec/bmp_format.h"
+
 #include <cstdint>
 
 namespace vornalix::codec {
 
 namespace {
 
-constexpr size_t kFileHeaderSize = 14;
-constexpr size_t kInfoHeaderSize = 124;
+using bmp::kFileHeaderSize;
+constexpr size_t kInfoHeaderSize = bmp::kV5HeaderSize;
 constexpr uint32_t kUncompressed = 0;
-constexpr uint32_t kEmbeddedProfile = 0x4D424544;  // "MBED"
 constexpr uint32_t kSrgbSpace = 0x73524742;        // "sRGB"
 constexpr uint32_t kPerceptualIntent = 4;
 constexpr size_t kMaxFileSize = 0xFFFFFFFFu;
@@ -41,7 +42,7 @@ void put_headers(Bytes& out, const cv::Mat& pixels, size_t pixel_bytes, const By
     put32(out, static_cast<uint32_t>(pixel_bytes));
     put_zeros(out, 16);  // resolution and palette counts
     put_zeros(out, 16);  // channel masks: unused without bit fields
-    put32(out, icc.empty() ? kSrgbSpace : kEmbeddedProfile);
+    put32(out, icc.empty() ? kSrgbSpace : bmp::kEmbeddedProfile);
     put_zeros(out, 36 + 12);  // end points and gammas: unused
     put32(out, kPerceptualIntent);
     put32(out, icc.empty() ? 0 : static_cast<uint32_t>(kInfoHeaderSize + pixel_bytes));

@@ -38,6 +38,11 @@ bool has_exif_header(const unsigned char* data, std::size_t size);
 // that header; empty for an empty chunk.
 Bytes exif_block(const unsigned char* data, std::size_t size);
 
+// A TIFF file's EXIF as an EXIF block: the first directory's entries that
+// describe the shot (make, model, date...) and the EXIF, GPS and
+// interoperability directories, rebuilt compactly; empty when there are none.
+Bytes tiff_exif_block(const unsigned char* data, std::size_t size);
+
 // Fails unless a frame of width x height stays within the decoding bound:
 // each reader asks once its library has read the header, so a header the
 // probe read otherwise cannot make a decoder allocate beyond it.

@@ -85,6 +85,7 @@ DecodedImage read_tiff(const unsigned char* data, std::size_t size) {
     void* icc = nullptr;
     if (TIFFGetField(tif.get(), TIFFTAG_ICCPROFILE, &icc_size, &icc) && icc)
         out.icc.assign(static_cast<const unsigned char*>(icc), static_cast<const unsigned char*>(icc) + icc_size);
+    out.exif = tiff_exif_block(data, size);
     return out;
 }
 

@@ -1,5 +1,8 @@
 #include "metadata/exif_source.h"
 
+#include "codec/image_read.h"
+#include "output/file_io.h"
+
 #include <libexif/exif-loader.h>
 
 #include <algorithm>
@@ -53,15 +56,27 @@ ExifDataPtr load_with_loader(const unsigned char* bytes, std::size_t size) {
     return take_loader_data(loader);
 }
 
+ExifDataPtr load_from_block(const std::vector<unsigned char>& block) {
+    if (block.empty()) return nullptr;
+    ExifDataPtr data(exif_data_new_from_data(block.data(), static_cast<unsigned>(block.size())));
+    if (!data || !has_entries(data.get())) return nullptr;
+    return data;
+}
+
 // The first bytes of a file (at most kTiffWindow) behind an EXIF identifier.
-ExifDataPtr load_from_tiff(const unsigned char* bytes, std::size_t size) {
+ExifDataPtr load_from_window(const unsigned char* bytes, std::size_t size) {
     size = std::min(size, kTiffWindow);
     if (!has_tiff_header(bytes, size)) return nullptr;
     std::vector<unsigned char> block(kExifIdentifier, kExifIdentifier + sizeof kExifIdentifier);
     block.insert(block.end(), bytes, bytes + size);
-    ExifDataPtr data(exif_data_new_from_data(block.data(), static_cast<unsigned>(block.size())));
-    if (!data || !has_entries(data.get())) return nullptr;
-    return data;
+    return load_from_block(block);
+}
+
+// The window first; failing that, the EXIF directories wherever the file
+// keeps them (a TIFF writer often puts them after the pixels).
+ExifDataPtr load_from_tiff(const unsigned char* bytes, std::size_t size) {
+    ExifDataPtr data = load_from_window(bytes, size);
+    return data ? std::move(data) : load_from_block(codec::tiff_exif_block(bytes, size));
 }
 
 ExifDataPtr load_from_tiff(const std::string& path) {
@@ -69,7 +84,11 @@ ExifDataPtr load_from_tiff(const std::string& path) {
     if (!file) return nullptr;
     std::vector<unsigned char> window(kTiffWindow);
     file.read(reinterpret_cast<char*>(window.data()), kTiffWindow);
-    return load_from_tiff(window.data(), static_cast<std::size_t>(file.gcount()));
+    const auto size = static_cast<std::size_t>(file.gcount());
+    if (ExifDataPtr data = load_from_window(window.data(), size)) return data;
+    std::vector<unsigned char> whole;  // read whole only for a TIFF whose window holds no EXIF
+    if (!has_tiff_header(window.data(), size) || !output::read_file(path, whole)) return nullptr;
+    return load_from_tiff(whole.data(), whole.size());
 }
 
 // The loader's result, or else the TIFF route's (computed only when needed).

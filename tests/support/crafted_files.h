@@ -39,6 +39,10 @@ Bytes profile_bytes(cmsHPROFILE profile);
 // The JPEG with `profile` in an APP2 ICC segment right after its SOI.
 Bytes jpeg_with_icc(const Bytes& jpeg, const Bytes& profile);
 
+// Gives the TIFF file at `path` the make "Maker" and an EXIF directory with
+// an exposure time of 1/250 s, written, as libtiff does, after the pixels.
+void add_tiff_exif(const std::string& path);
+
 // A small Portable Float Map (a format OpenCV reads by content) stored
 // under `path`, whatever its extension.
 bool write_pfm(const std::string& path);
