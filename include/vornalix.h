@@ -291,6 +291,12 @@ VORNALIX_API int vornalix_set_output_profile(VornalixContext* ctx, int profile);
  */
 VORNALIX_API int vornalix_export_jpeg(VornalixContext* ctx, const char* path, int quality, int reserved,
                                       int keep_exif);
+/**
+ * Whether the PNG and TIFF exports embed the loaded file's EXIF block as the
+ * JPEG export does with `keep_exif` (off when never called; kept across
+ * loads and resets).  0, or -1 for a null context.
+ */
+VORNALIX_API int vornalix_set_keep_exif(VornalixContext* ctx, int keep);
 /** Writes a 16-bit, three-channel TIFF.  0, or -1 ("TIFF write failed"). */
 VORNALIX_API int vornalix_export_tiff(VornalixContext* ctx, const char* path);
 /** Writes a PNG of 16 bits per sample when `bits` is 16, else 8.  0, or -1 ("PNG write failed"). */

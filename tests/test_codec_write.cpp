@@ -219,11 +219,24 @@ TEST(CodecWrite, ExifColorSpaceAgreesAndOtherExtensionsWriteNothing) {
         EXPECT_EQ(exif_get_short(entry->data, exif_data_get_byte_order(data.get())), expected);
     }
 
-    for (const char* name : {"out.png", "out.webp"}) {  // eXIf and EXIF chunks
-        ASSERT_EQ(vornalix_export_jpeg(ctx.get(), dir.file(name).c_str(), 90, 0, 1), 0);
+    // eXIf, EXIF chunk, EXIF directory; PNG and TIFF keep it only when asked.
+    camera.rationals(EXIF_IFD_EXIF, EXIF_TAG_EXPOSURE_TIME, {{1, 400}});
+    fixtures::write_bytes(dir.file("camera.jpg"), fixtures::jpeg_with_exif(camera.block()));
+    ASSERT_EQ(vornalix_export_png(ctx.get(), dir.file("plain.png").c_str(), 8), 0);
+    ASSERT_EQ(vornalix_set_keep_exif(ctx.get(), 1), 0);
+    ASSERT_EQ(vornalix_export_png(ctx.get(), dir.file("out.png").c_str(), 16), 0);
+    ASSERT_EQ(vornalix_export_tiff(ctx.get(), dir.file("out.tif").c_str()), 0);
+    ASSERT_EQ(vornalix_export_jpeg(ctx.get(), dir.file("out.webp").c_str(), 90, 0, 1), 0);
+    for (const auto& [name, kept] : {std::pair{"plain.png", false}, {"out.png", true}, {"out.webp", true}}) {
         const Bytes file = fixtures::read_bytes(dir.file(name));
-        EXPECT_NE(std::string(file.begin(), file.end()).find("Maker"), std::string::npos) << name;
+        EXPECT_EQ(std::string(file.begin(), file.end()).find("Maker") != std::string::npos, kept) << name;
     }
+    auto loaded = make_context();  // the TIFF's EXIF directory, read back
+    VornalixExif exif{};
+    ASSERT_EQ(vornalix_load_arw(loaded.get(), dir.file("out.tif").c_str(), 1), 0);
+    ASSERT_EQ(vornalix_get_exif(loaded.get(), &exif), 0);
+    EXPECT_STREQ(exif.make, "Maker");
+    EXPECT_FLOAT_EQ(exif.exposure_time, 1 / 400.0f);
 
     vornalix::testing::TempDir empty;
     for (const char* name : {"x.ppm", "x.exr", "x.jp2", "x"}) {

@@ -146,6 +146,7 @@ _PROTOTYPES = {
     "vornalix_export_jpeg": (_c.c_int, [_ctx, _c.c_char_p, _c.c_int, _c.c_int, _c.c_int]),
     "vornalix_export_tiff": (_c.c_int, [_ctx, _c.c_char_p]),
     "vornalix_set_output_profile": (_c.c_int, [_ctx, _c.c_int]),
+    "vornalix_set_keep_exif": (_c.c_int, [_ctx, _c.c_int]),
     "vornalix_export_png": (_c.c_int, [_ctx, _c.c_char_p, _c.c_int]),
     "vornalix_get_histogram": (_c.c_int, [_ctx] + [_c.c_void_p] * 4),
     "vornalix_get_exif": (_c.c_int, [_ctx, _c.POINTER(Exif)]),

@@ -22,6 +22,8 @@ struct VornalixContext {
     bool has_segmentation_mask = false;
     // The space of every written file; a host preference kept across loads.
     vornalix::color_mgmt::ColorSpace output_space = vornalix::color_mgmt::ColorSpace::sRGB;
+    // Whether PNG and TIFF exports carry the source's EXIF block (host preference).
+    bool keep_exif = false;
     // The working size of the next load (negative: the default bounds, 0: the
     // file's own size, N: a long side of N), and the loaded image's unbounded size.
     int size_limit = -1;

@@ -23,6 +23,16 @@ constexpr vornalix::color_mgmt::ColorSpace kOutputSpaces[] = {
     vornalix::color_mgmt::ColorSpace::sRGB, vornalix::color_mgmt::ColorSpace::AdobeRGB,
     vornalix::color_mgmt::ColorSpace::DisplayP3, vornalix::color_mgmt::ColorSpace::ProPhotoRGB};
 
+// The source's EXIF block for an export of `image`, taken before anything is
+// written (the target may be the source itself); empty unless `keep`.
+std::vector<unsigned char> exif_for_export(const VornalixContext* ctx, const vornalix::ImageBuffer& image,
+                                           bool keep) {
+    if (!keep || ctx->source_path.empty()) return {};
+    return vornalix::metadata::exif_block_for_export(
+        ctx->source_path, ctx->output_space == vornalix::color_mgmt::ColorSpace::sRGB, image.width(),
+        image.height());
+}
+
 }  // namespace
 
 extern "C" {
@@ -37,16 +47,17 @@ int vornalix_set_output_profile(VornalixContext* ctx, int profile) {
     return 0;
 }
 
+int vornalix_set_keep_exif(VornalixContext* ctx, int keep) {
+    if (!ctx) return kFailure;
+    ctx->keep_exif = keep != 0;
+    return 0;
+}
+
 int vornalix_export_jpeg(VornalixContext* ctx, const char* path, int quality, int /*reserved*/, int keep_exif) {
     if (!ctx || !path) return kFailure;
     return vornalix::api::guarded(ctx, [&] {
         const vornalix::ImageBuffer& image = vornalix::api::current_result(ctx);
-        // Taken before anything is written: the target may be the source itself.
-        std::vector<unsigned char> exif;
-        if (keep_exif && !ctx->source_path.empty())
-            exif = vornalix::metadata::exif_block_for_export(
-                ctx->source_path, ctx->output_space == vornalix::color_mgmt::ColorSpace::sRGB, image.width(),
-                image.height());
+        const auto exif = exif_for_export(ctx, image, keep_exif != 0);
         require_written(vornalix::output::write_jpeg(path, image, quality, exif, ctx->output_space),
                         "JPEG write failed");
         return 0;
@@ -56,8 +67,9 @@ int vornalix_export_jpeg(VornalixContext* ctx, const char* path, int quality, in
 int vornalix_export_tiff(VornalixContext* ctx, const char* path) {
     if (!ctx || !path) return kFailure;
     return vornalix::api::guarded(ctx, [&] {
-        require_written(vornalix::output::write_tiff(path, vornalix::api::current_result(ctx), ctx->output_space),
-                        "TIFF write failed");
+        const vornalix::ImageBuffer& image = vornalix::api::current_result(ctx);
+        const auto exif = exif_for_export(ctx, image, ctx->keep_exif);
+        require_written(vornalix::output::write_tiff(path, image, ctx->output_space, exif), "TIFF write failed");
         return 0;
     });
 }
@@ -65,9 +77,9 @@ int vornalix_export_tiff(VornalixContext* ctx, const char* path) {
 int vornalix_export_png(VornalixContext* ctx, const char* path, int bits) {
     if (!ctx || !path) return kFailure;
     return vornalix::api::guarded(ctx, [&] {
-        require_written(
-            vornalix::output::write_png(path, vornalix::api::current_result(ctx), bits, ctx->output_space),
-            "PNG write failed");
+        const vornalix::ImageBuffer& image = vornalix::api::current_result(ctx);
+        const auto exif = exif_for_export(ctx, image, ctx->keep_exif);
+        require_written(vornalix::output::write_png(path, image, bits, ctx->output_space, exif), "PNG write failed");
         return 0;
     });
 }

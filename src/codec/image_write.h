@@ -24,8 +24,8 @@ constexpr int kFastPngCompression = -1;
 
 // What travels with the pixels. `pixels` is R, G, B or R, G, B, A, 8-bit
 // (16-bit for PNG and TIFF). `icc` is the profile of those pixels; `exif`
-// is a block as libexif serialises it ("Exif\0\0" + TIFF), written by the
-// JPEG, PNG and WebP encoders. Either may be empty.
+// is a block as libexif serialises it ("Exif\0\0" + TIFF), written by every
+// encoder but BMP's. Either may be empty.
 struct EncodeRequest {
     cv::Mat pixels;
     Bytes icc;

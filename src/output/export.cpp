@@ -58,12 +58,18 @@ bool write_jpeg(const std::string& path, const ImageBuffer& image, int quality,
     return write_picture(path, image, true, space, std::move(request));
 }
 
-bool write_tiff(const std::string& path, const ImageBuffer& image, ColorSpace space) {
-    return write_picture(path, image, false, space, {});
+bool write_tiff(const std::string& path, const ImageBuffer& image, ColorSpace space,
+                const std::vector<unsigned char>& exif_block) {
+    codec::EncodeRequest request;
+    request.exif = exif_block;
+    return write_picture(path, image, false, space, std::move(request));
 }
 
-bool write_png(const std::string& path, const ImageBuffer& image, int bits, ColorSpace space) {
-    return write_picture(path, image, bits != kSixteenBits, space, {});
+bool write_png(const std::string& path, const ImageBuffer& image, int bits, ColorSpace space,
+               const std::vector<unsigned char>& exif_block) {
+    codec::EncodeRequest request;
+    request.exif = exif_block;
+    return write_picture(path, image, bits != kSixteenBits, space, std::move(request));
 }
 
 bool write_cutout(const std::string& path, const cv::Mat& bgra, ColorSpace space) {

@@ -25,13 +25,15 @@ ImageBuffer in_output_space(const ImageBuffer& image, ColorSpace space);
 
 // 8-bit JPEG at `quality` (clamped to 1..100). A
 // non-empty `exif_block` (as libexif serialises it) is written with the
-// pixels where the format carries EXIF (JPEG, PNG, WebP).
+// pixels where the format carries EXIF (all but BMP).
 bool write_jpeg(const std::string& path, const ImageBuffer& image, int quality,
                 const std::vector<unsigned char>& exif_block, ColorSpace space = ColorSpace::sRGB);
-// 16-bit RGB (8-bit where the format holds no more).
-bool write_tiff(const std::string& path, const ImageBuffer& image, ColorSpace space = ColorSpace::sRGB);
-// 16-bit RGB when `bits` is 16, 8-bit RGB otherwise.
-bool write_png(const std::string& path, const ImageBuffer& image, int bits, ColorSpace space = ColorSpace::sRGB);
+// 16-bit RGB (8-bit where the format holds no more), with `exif_block` as above.
+bool write_tiff(const std::string& path, const ImageBuffer& image, ColorSpace space = ColorSpace::sRGB,
+                const std::vector<unsigned char>& exif_block = {});
+// 16-bit RGB when `bits` is 16, 8-bit RGB otherwise, with `exif_block` as above.
+bool write_png(const std::string& path, const ImageBuffer& image, int bits, ColorSpace space = ColorSpace::sRGB,
+               const std::vector<unsigned char>& exif_block = {});
 // The subject cut-out: 8-bit B, G, R, A whose colours are already in `space`.
 bool write_cutout(const std::string& path, const cv::Mat& bgra, ColorSpace space);
 
