@@ -17,9 +17,10 @@ void print_help(std::FILE* out) {
     std::fprintf(out,
                  "usage: vornalix develop INPUT -o OUTPUT [options] [edit settings]\n\n"
                  "Loads INPUT (a camera RAW file, or JPEG/PNG/TIFF/BMP/WebP), applies the edit\n"
-                 "settings, renders and writes OUTPUT: .jpg/.jpeg (8-bit, with the source's EXIF),\n"
-                 ".png (8- or 16-bit) or .tif/.tiff (16-bit). An existing OUTPUT is kept unless\n"
-                 "--overwrite is given; INPUT itself is never written over.\n\n"
+                 "settings, renders and writes OUTPUT: .jpg/.jpeg (8-bit), .png (8- or 16-bit),\n"
+                 ".tif/.tiff (16-bit), .webp (lossless) or .bmp, all but BMP with the source's\n"
+                 "EXIF. An existing OUTPUT is kept unless --overwrite is given; INPUT itself is\n"
+                 "never written over.\n\n"
                  "options:\n"
                  "  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n  %-28s %s\n\n%s\n",
                  "-o, --output OUTPUT", "the file to write (required)",
@@ -28,7 +29,7 @@ void print_help(std::FILE* out) {
                  "--quality Q", "JPEG quality, 1..100 (default 92)",
                  cli::kProfileUsage, cli::kProfileHelp,
                  "--bits B", "PNG bits per sample, 8 or 16 (default 8)",
-                 "--strip-exif", "JPEG: leave out the camera metadata of INPUT",
+                 "--strip-exif", "leave out the camera metadata of INPUT",
                  "--keep-exif", "JPEG: carry it (RAW files too; the default)", cli::common_help(true, false).c_str());
     cli::Look::print_help(out);
 }

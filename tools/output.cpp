@@ -64,11 +64,12 @@ OptionResult size_option(const std::string& arg, int& i, int argc, char** argv, 
 
 int export_rendering(VornalixContext* ctx, const std::string& path, const OutputOptions& options, std::string& error) {
     const std::string ext = lower_extension(path);
-    const bool jpeg = ext == ".jpg" || ext == ".jpeg";
     const bool png = ext == ".png";
     const bool tiff = ext == ".tif" || ext == ".tiff";
-    if (!jpeg && !png && !tiff) {
-        error = "unsupported output format '" + path + "' (use .jpg, .png or .tif)";
+    // JPEG, WebP and BMP are 8-bit: the JPEG export writes each by its extension.
+    const bool eight_bit = ext == ".jpg" || ext == ".jpeg" || ext == ".webp" || ext == ".bmp";
+    if (!eight_bit && !png && !tiff) {
+        error = "unsupported output format '" + path + "' (use .jpg, .png, .tif, .webp or .bmp)";
         return kUsageError;
     }
     // The exports write the current rendering; render the settings first.
@@ -76,9 +77,11 @@ int export_rendering(VornalixContext* ctx, const std::string& path, const Output
         error = std::string("rendering failed: ") + vornalix_last_error(ctx);
         return kFailure;
     }
+    const int keep_exif = options.keep_exif ? 1 : 0;
     int rc = vornalix_set_output_profile(ctx, options.profile);
-    if (rc == 0 && jpeg)
-        rc = vornalix_export_jpeg(ctx, path.c_str(), options.jpeg_quality, 0, options.keep_exif ? 1 : 0);
+    if (rc == 0) rc = vornalix_set_keep_exif(ctx, keep_exif);
+    if (rc == 0 && eight_bit)
+        rc = vornalix_export_jpeg(ctx, path.c_str(), options.jpeg_quality, 0, keep_exif);
     else if (rc == 0 && png)
         rc = vornalix_export_png(ctx, path.c_str(), options.png_bits);
     else if (rc == 0)

@@ -11,7 +11,7 @@ namespace cli {
 struct OutputOptions {
     int jpeg_quality = 92;  // 1..100
     int png_bits = 8;       // 8 or 16
-    bool keep_exif = true;   // JPEG: carry the source file's EXIF block (off with --strip-exif)
+    bool keep_exif = true;   // carry the source file's EXIF block (off with --strip-exif)
     int profile = VORNALIX_PROFILE_SRGB;  // colour space of the file (--profile)
     int size_limit = 0;  // long side written (--size): 0 the full size, -1 the preview bounds
 };
@@ -32,7 +32,7 @@ OptionResult size_option(const std::string& arg, int& i, int argc, char** argv, 
 
 // Renders the context's image with its current settings and writes it to
 // `path` through the library's exports, the format following the extension
-// (.jpg/.jpeg, .png, .tif/.tiff: 16-bit). Returns 0, or prints the failure
+// (.jpg/.jpeg, .png, .tif/.tiff: 16-bit, .webp, .bmp). Returns 0, or prints the failure
 // and returns non-zero.
 int write_rendering(VornalixContext* ctx, const std::string& path, const OutputOptions& options);
 
