@@ -358,8 +358,9 @@ class Photo:
                bits: int = 8, profile: str = "srgb") -> None:
         """Writes the current rendering; the extension decides the format.
 
-        .jpg/.jpeg: 8-bit JPEG at `quality` (1..100), with the source's EXIF
-        when `keep_exif`; .tif/.tiff: 16-bit TIFF; .png: 8- or 16-bit PNG (`bits`).
+        .jpg/.jpeg: 8-bit JPEG at `quality` (1..100); .tif/.tiff: 16-bit TIFF;
+        .png: 8- or 16-bit PNG (`bits`); .webp: lossless 8-bit WebP; .bmp:
+        8-bit BMP. Every format but BMP carries the source's EXIF when `keep_exif`.
         `profile` is the file's colour space: "srgb", "adobergb", "p3" or
         "prophoto" (for 16-bit files: 8 bits band over its wide gamut).
         A target that cannot be written raises an OSError naming the path at fault.
@@ -369,7 +370,8 @@ class Photo:
         self._set_output_profile(profile)
         raw = writable_path(path)
         ext = os.path.splitext(os.fsdecode(raw))[1].lower()
-        if ext in (".jpg", ".jpeg"):
+        self._check(C.vornalix_set_keep_exif(ctx, 1 if keep_exif else 0))
+        if ext in (".jpg", ".jpeg", ".webp", ".bmp"):  # the extension picks the 8-bit format
             call = lambda: C.vornalix_export_jpeg(ctx, raw, int(quality), 0, 1 if keep_exif else 0)
         elif ext in (".tif", ".tiff"):
             call = lambda: C.vornalix_export_tiff(ctx, raw)
@@ -378,7 +380,7 @@ class Photo:
                 raise VornalixValueError(f"PNG files hold 8 or 16 bits per sample, not {bits}")
             call = lambda: C.vornalix_export_png(ctx, raw, int(bits))
         else:
-            raise VornalixValueError(f"cannot tell the format of '{os.fsdecode(raw)}': use .jpg, .tif or .png")
+            raise VornalixValueError(f"cannot tell the format of '{os.fsdecode(raw)}': use .jpg, .png, .tif, .webp or .bmp")
         self._render_if_changed()
         self._check_written(call(), raw)
 
