@@ -1,13 +1,11 @@
 #include "codec/image_read.h"
 
+#include "codec/exif_data.h"
 #include "core/failure.h"
 #include "image/image_probe.h"
 #include "output/file_io.h"
 
-#include <libexif/exif-data.h>
-
 #include <cstring>
-#include <memory>
 #include <new>
 
 namespace vornalix::codec {
@@ -18,9 +16,7 @@ constexpr int kUpright = 1;
 constexpr unsigned char kExifHeader[] = {'E', 'x', 'i', 'f', 0, 0};
 
 int exif_orientation(const Bytes& exif) {
-    if (exif.empty()) return kUpright;
-    std::unique_ptr<ExifData, decltype(&exif_data_unref)> data(
-        exif_data_new_from_data(exif.data(), static_cast<unsigned int>(exif.size())), &exif_data_unref);
+    const ParsedExif data = parse_exif(exif);
     if (!data) return kUpright;
     ExifEntry* entry = exif_content_get_entry(data->ifd[EXIF_IFD_0], EXIF_TAG_ORIENTATION);
     if (!entry || !entry->data || entry->format != EXIF_FORMAT_SHORT || entry->size < 2) return kUpright;

@@ -3,6 +3,7 @@
 // ICC tag and the EXIF block's shot description in the first directory and an
 // EXIF directory of its own.
 
+#include "codec/exif_data.h"
 #include "codec/image_write.h"
 
 #include <algorithm>
@@ -11,7 +12,6 @@
 #include <memory>
 #include <string>
 
-#include <libexif/exif-data.h>
 #include <tiffio.h>
 
 namespace vornalix::codec {
@@ -107,10 +107,6 @@ bool write_fields(TIFF* tiff, const cv::Mat& pixels, const Bytes& icc) {
         ok = TIFFSetField(tiff, TIFFTAG_ICCPROFILE, static_cast<uint32_t>(icc.size()), icc.data());
     return ok;
 }
-
-struct ExifDataFreer {
-    void operator()(ExifData* data) const { exif_data_unref(data); }
-};
 
 // One component of an entry as a number, in the block's byte order.
 double component(const ExifEntry& e, unsigned i, ExifByteOrder order) {
@@ -210,12 +206,6 @@ bool link_exif_directory(TIFF* tiff, const ExifData& data) {
     const uint64_t offset = write_exif_directory(tiff, data);
     return offset && TIFFSetDirectory(tiff, 0) && TIFFSetField(tiff, TIFFTAG_EXIFIFD, offset) &&
            TIFFWriteDirectory(tiff);
-}
-
-std::unique_ptr<ExifData, ExifDataFreer> parse_exif(const Bytes& exif) {
-    if (exif.empty()) return nullptr;
-    return std::unique_ptr<ExifData, ExifDataFreer>(
-        exif_data_new_from_data(exif.data(), static_cast<unsigned int>(exif.size())));
 }
 
 }  // namespace

@@ -88,7 +88,7 @@ ExifDataPtr load_from_tiff(const std::string& path) {
     if (ExifDataPtr data = load_from_window(window.data(), size)) return data;
     std::vector<unsigned char> whole;  // read whole only for a TIFF whose window holds no EXIF
     if (!has_tiff_header(window.data(), size) || !output::read_file(path, whole)) return nullptr;
-    return load_from_tiff(whole.data(), whole.size());
+    return load_from_block(codec::tiff_exif_block(whole.data(), whole.size()));
 }
 
 // The loader's result, or else the TIFF route's (computed only when needed).
