@@ -96,10 +96,11 @@ int threads_per_worker(int jobs) {
     return std::max(1, processors() / jobs);
 }
 
-// Files of much the same size follow one another: the image buffers freed
-// after one file serve the next instead of going back to the system, whose
-// fresh pages the kernel zeroes at a sixth of a develop's processor time.
-// One arena, so that a buffer one worker frees serves any other.
+// Files of much the same size follow one another: the decoder's buffers
+// freed after one file serve the next instead of going back to the system,
+// whose fresh pages the kernel would zero again (the library maps its own
+// images apart from the heap). One arena, so that a buffer one worker frees
+// serves any other.
 void keep_freed_memory() {
 #if defined(__GLIBC__)
     mallopt(M_ARENA_MAX, 1);
