@@ -39,7 +39,7 @@ void Pipeline::apply_noise_reduction(RowPass& pass, const EditParams& params) {
     if (params.nr_color > 0.0f) {
         const auto g =
             stage_math::scaled_kernel(stage_math::slider_kernel_size(params.nr_color, kColorSteps, cap), pixel_scale, cap);
-        pass.add_blurred(g.size, g.sigma, [](int, cv::Vec4f* px, const cv::Vec4f* b, int n) {  // colour only: alpha stays
+        pass.add_blurred(g.size, g.sigma, [](int, cv::Vec4f* px, const cv::Vec3f* b, int n) {  // colour only: alpha stays
             for (int x = 0; x < n; ++x)
                 for (int c = 0; c < 3; ++c) px[x][c] = b[x][c];
         });
@@ -58,7 +58,7 @@ void Pipeline::apply_sharpening(RowPass& pass, const EditParams& params) {
     const float gain = params.sharpening_amount / kAmountScale;
     const float threshold = params.sharpening_threshold / kCodeValues;
     const double sigma = stage_math::capped_sigma(params.sharpening_radius * pixel_scale, stage_math::max_kernel_size(pass.size()));
-    pass.add_blurred(cv::Size(), sigma, [gain, threshold](int, cv::Vec4f* px, const cv::Vec4f* b, int n) {
+    pass.add_blurred(cv::Size(), sigma, [gain, threshold](int, cv::Vec4f* px, const cv::Vec3f* b, int n) {
         const lanes::V colour = lanes::colour_mask();
         for (int x = 0; x < n; ++x) {
             const lanes::V v = cv::v_load(px[x].val);

@@ -20,7 +20,7 @@ void Pipeline::process(const EditParams& params) {
         working.adjustROI(offset.y, whole.height - working.rows - offset.y, offset.x,
                           whole.width - working.cols - offset.x);
     }
-    RowPass pass(source.mat, working);
+    RowPass pass(source.mat, working, &scratch_.bands);
     for (Stage stage : kStages) {
         (this->*stage)(pass, params);
         scratch_.release_stage_images();  // queued kernels keep what they still read

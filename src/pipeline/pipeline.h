@@ -53,8 +53,9 @@ private:
     using Stage = void (Pipeline::*)(RowPass&, const EditParams&);
     void run_alone(Stage stage, cv::Mat& working, const EditParams& params);
 
-    // Scratch images. The working image is kept between renders: a render of
-    // the same size reuses its memory instead of faulting in fresh pages.
+    // Scratch images. The working image and the band buffers are kept between
+    // renders: a render of the same size reuses their memory instead of
+    // faulting in fresh pages.
     // The others live for one stage (and the kernels that read them), so a
     // stage's planes are not held while a later one allocates its own.
     // Nothing rendered is kept in them from one render to the next.
@@ -62,6 +63,7 @@ private:
         cv::Mat working;  // the float working image
         cv::Mat blurred;  // a second full image: blurred copies, then warps and remaps
         cv::Mat plane_a, plane_b, plane_c;  // single planes (luminance, masks, maps)
+        BandBuffers bands;
         void release_stage_images();
     } scratch_;
     EditParams rendered_;  // the settings of the last process()

@@ -55,7 +55,8 @@ RowPass::RowPass(cv::Mat& working) : working_(working) {
     CV_Assert(working_.empty() || working_.type() == CV_32FC4);
 }
 
-RowPass::RowPass(const cv::Mat& source16, cv::Mat& working) : working_(working), source_(source16) {
+RowPass::RowPass(const cv::Mat& source16, cv::Mat& working, BandBuffers* buffers)
+    : working_(working), source_(source16), buffers_(buffers) {
     CV_Assert(source_.type() == CV_16UC4);
 }
 
@@ -149,21 +150,27 @@ void RowPass::run_in_bands(cv::Mat* out16, size_t first, const cv::Mat& table) {
             above[i] = working_.rowRange(std::max(0, r.start - reach), r.start).clone();
             below[i] = working_.rowRange(r.end, std::min(rows, r.end + reach)).clone();
         }
+    BandBuffers own;
+    BandBuffers& buffers = buffers_ ? *buffers_ : own;
+    for (std::vector<cv::Mat>* set : {&buffers.band, &buffers.colour, &buffers.blurred}) set->resize(chunks);
     cv::parallel_for_(cv::Range(0, chunks), [&](const cv::Range& range) {
         for (int i = range.start; i < range.end; ++i)
-            run_chunk(chunk(i), reach, out16, first, table, above[i], below[i]);
+            run_chunk(chunk(i), reach, out16, first, table, above[i], below[i], buffers.band[i], buffers.colour[i],
+                      buffers.blurred[i]);
     }, chunks);
 }
 
 void RowPass::run_chunk(const cv::Range& chunk, int reach, cv::Mat* out16, size_t first, const cv::Mat& table,
-                        const cv::Mat& above, const cv::Mat& below) {
+                        const cv::Mat& above, const cv::Mat& below, cv::Mat& buffer, cv::Mat& colour,
+                        cv::Mat& blurred) {
     const int width = size().width, rows = size().height;
     const bool keep = source_.empty() || !out16;
     const int band_rows = std::max(kMinBandRows, kBandRowsPerReach * reach);
-    const cv::Size buffer_size(width, std::min(band_rows, chunk.size()) + 2 * reach);
-    cv::Mat buffer, blurred, carry;  // carry: the rows above a band, as they were before it was rewritten
-    create_image(buffer, buffer_size, CV_32FC4);
-    create_image(blurred, buffer_size, CV_32FC4);
+    const int buffer_rows = std::min(band_rows, chunk.size()) + 2 * reach;
+    create_image(buffer, cv::Size(width, buffer_rows), CV_32FC4);
+    create_image(colour, cv::Size(width, buffer_rows), CV_32FC3);
+    create_image(blurred, cv::Size(width, buffer_rows + 1), CV_32FC3);  // a row more: kernels read past a row's end
+    cv::Mat carry;  // the rows above a band, as they were before it was rewritten
     // Row y of the pass's input as it was before the pass.
     const auto load = [&](int y, int band_start, cv::Vec4f* px) {
         if (!source_.empty()) return load_row(y, px, table, first > 0);
@@ -180,8 +187,9 @@ void RowPass::run_chunk(const cv::Range& chunk, int reach, cv::Mat* out16, size_
     for (int start = chunk.start; start < chunk.end; start += band_rows) {
         const int end = std::min(chunk.end, start + band_rows);
         const int lo = std::max(0, start - reach), hi = std::min(rows, end + reach);
-        // A header of exactly these rows: a blur at the image's edge reflects there.
+        // Headers of exactly these rows: a blur at the image's edge reflects there.
         cv::Mat band(hi - lo, width, CV_32FC4, buffer.data);
+        cv::Mat band_colour(hi - lo, width, CV_32FC3, colour.data);
         size_t k = next_blurred(first);
         for (int y = lo; y < hi; ++y) {
             cv::Vec4f* px = band.ptr<cv::Vec4f>(y - lo);
@@ -194,13 +202,17 @@ void RowPass::run_chunk(const cv::Range& chunk, int reach, cv::Mat* out16, size_
             const Pending& blur = pending_[k];
             left -= blur.reach;
             const int from = std::max(0, start - left), to = std::min(rows, end + left);
+            // Only the colour is blurred, from the rows the blur reads.
+            const cv::Range read(std::max(lo, from - blur.reach), std::min(hi, to + blur.reach));
+            cv::Mat read_colour = band_colour.rowRange(read - lo);
+            cv::cvtColor(band.rowRange(read - lo), read_colour, cv::COLOR_BGRA2BGR);
             cv::Mat out = blurred.rowRange(0, to - from);
-            cv::GaussianBlur(band.rowRange(from - lo, to - lo), out, blur.blur_kernel, blur.sigma, 0.0,
+            cv::GaussianBlur(band_colour.rowRange(from - lo, to - lo), out, blur.blur_kernel, blur.sigma, 0.0,
                              cv::BORDER_REFLECT_101);
             const size_t next = next_blurred(k + 1);
             for (int y = from; y < to; ++y) {
                 cv::Vec4f* px = band.ptr<cv::Vec4f>(y - lo);
-                blur.blurred(y, px, out.ptr<cv::Vec4f>(y - from), width);
+                blur.blurred(y, px, out.ptr<cv::Vec3f>(y - from), width);
                 for (size_t j = k + 1; j < next; ++j) pending_[j].kernel(y, px, width);
             }
             k = next;

@@ -22,9 +22,17 @@ namespace vornalix {
 // Transforms the n pixels of row y in place (R, G, B, A floats). Called from
 // several threads at once on different rows: it must not change its captures.
 using RowKernel = std::function<void(int y, cv::Vec4f* px, int n)>;
-// The same, given also row y of the image blurred as the kernels before it
-// leave the image.
-using BlurredRowKernel = std::function<void(int y, cv::Vec4f* px, const cv::Vec4f* blurred, int n)>;
+// The same, given also the colour of row y blurred as the kernels before it
+// leave the image (alpha is not blurred). Each row of `blurred` may be read
+// four floats at a time: one more float follows its last pixel.
+using BlurredRowKernel = std::function<void(int y, cv::Vec4f* px, const cv::Vec3f* blurred, int n)>;
+
+// The buffers a pass with blurred kernels works its bands in, one set for
+// each chunk of rows. Kept from one render to the next, they are not mapped
+// and cleared afresh each time.
+struct BandBuffers {
+    std::vector<cv::Mat> band, colour, blurred;
+};
 
 // Calls fn on bands of rows [0, rows) in parallel. `bands` of 0 lets OpenCV
 // choose; work whose bands overlap (a wide blur reads far past its band's
@@ -40,7 +48,7 @@ public:
     // A pass that starts from a 16-bit R, G, B, A source: `working` gets the
     // source's size (keeping its storage when that fits) and is filled on the
     // first run, unless that run also writes the result (a one-pass render).
-    RowPass(const cv::Mat& source16, cv::Mat& working);
+    RowPass(const cv::Mat& source16, cv::Mat& working, BandBuffers* buffers = nullptr);
 
     bool empty() const { return size().area() == 0; }
     cv::Size size() const { return source_.empty() ? working_.size() : source_.size(); }
@@ -75,11 +83,12 @@ private:
     void load_row(int y, cv::Vec4f* px, const cv::Mat& table, bool from_table) const;
     void run_in_bands(cv::Mat* out16, size_t first, const cv::Mat& table);
     void run_chunk(const cv::Range& chunk, int reach, cv::Mat* out16, size_t first, const cv::Mat& table,
-                   const cv::Mat& above, const cv::Mat& below);
+                   const cv::Mat& above, const cv::Mat& below, cv::Mat& buffer, cv::Mat& colour, cv::Mat& blurred);
 
     cv::Mat& working_;
     cv::Mat source_;  // 16-bit source still to be converted, or empty
     std::vector<Pending> pending_;
+    BandBuffers* buffers_ = nullptr;  // or null: each run makes its own
 };
 
 }  // namespace vornalix
