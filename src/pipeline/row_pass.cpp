@@ -71,19 +71,23 @@ cv::Mat& RowPass::image() {
 
 // Runs the per-channel kernels at the head of the queue on every 16-bit value
 // (a ramp through all of them in each colour channel) and returns how many
-// there were; `table` holds the results, one pixel per value.
+// there were; `table` holds the results, a row of 65,536 values per colour
+// channel (a pixel's three lookups then share cache lines with its
+// neighbours' far more often than in a table of whole pixels).
 size_t RowPass::fold_into_table(cv::Mat& table) {
     size_t folded = 0;
     while (folded < pending_.size() && pending_[folded].kind == per_channel) ++folded;
     if (folded == 0) return 0;
     constexpr int kValues = 65536;
-    table.create(1, kValues, CV_32FC4);
-    auto* ramp = table.ptr<cv::Vec4f>(0);
+    cv::Mat ramp(1, kValues, CV_32FC4);
+    auto* px = ramp.ptr<cv::Vec4f>(0);
     for (int i = 0; i < kValues; ++i) {
         const float v = static_cast<float>(i) * kFromSixteen;
-        ramp[i] = cv::Vec4f(v, v, v, 1.0f);
+        px[i] = cv::Vec4f(v, v, v, 1.0f);
     }
-    for (size_t k = 0; k < folded; ++k) pending_[k].kernel(0, ramp, kValues);
+    for (size_t k = 0; k < folded; ++k) pending_[k].kernel(0, px, kValues);
+    table.create(3, kValues, CV_32F);
+    for (int c = 0; c < 3; ++c) cv::extractChannel(ramp, table.row(c), c);
     return folded;
 }
 
@@ -91,9 +95,9 @@ void RowPass::load_row(int y, cv::Vec4f* px, const cv::Mat& table, bool from_tab
     const int n = source_.cols;
     const auto* in = source_.ptr<cv::Vec4w>(y);
     if (from_table) {
-        const auto* t = table.ptr<cv::Vec4f>(0);
+        const float *r = table.ptr<float>(0), *g = table.ptr<float>(1), *b = table.ptr<float>(2);
         for (int x = 0; x < n; ++x)
-            px[x] = cv::Vec4f(t[in[x][0]][0], t[in[x][1]][1], t[in[x][2]][2], static_cast<float>(in[x][3]) * kFromSixteen);
+            px[x] = cv::Vec4f(r[in[x][0]], g[in[x][1]], b[in[x][2]], static_cast<float>(in[x][3]) * kFromSixteen);
     } else {
         for (int x = 0; x < n; ++x)
             for (int c = 0; c < 4; ++c) px[x][c] = static_cast<float>(in[x][c]) * kFromSixteen;
