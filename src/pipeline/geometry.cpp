@@ -4,8 +4,8 @@
 
 #include "pipeline/geometry.h"
 
-#include "image/image_memory.h"
 #include "pipeline/geometry_math.h"
+#include "pipeline/geometry_warp.h"
 #include "pipeline/lens_math.h"
 #include "pipeline/pipeline.h"
 #include "pipeline/plane_math.h"
@@ -22,9 +22,7 @@ namespace {
 // keep their memory for the next render.
 void rotate(cv::Mat& image, cv::Mat& spare, float degrees) {
     const cv::Point2f centre(image.cols * 0.5f, image.rows * 0.5f);
-    const cv::Mat m = cv::getRotationMatrix2D(centre, degrees, 1.0);
-    create_image(spare, image.size(), image.type());
-    cv::warpAffine(image, spare, m, image.size(), cv::INTER_LINEAR, cv::BORDER_REFLECT, cv::Scalar());
+    warp::warp_by_matrix(image, spare, cv::getRotationMatrix2D(centre, degrees, 1.0));
     cv::swap(image, spare);
 }
 
@@ -32,9 +30,7 @@ void correct_perspective(cv::Mat& image, cv::Mat& spare, float horizontal, float
     constexpr float kInsetPer100 = 0.15f;
     const float a = horizontal / 100.0f * kInsetPer100;
     const float b = vertical / 100.0f * kInsetPer100;
-    const cv::Mat m = stage_math::perspective_matrix(image.size(), a * image.cols, b * image.rows);
-    create_image(spare, image.size(), image.type());
-    cv::warpPerspective(image, spare, m, image.size(), cv::INTER_LINEAR, cv::BORDER_REFLECT, cv::Scalar());
+    warp::warp_by_matrix(image, spare, stage_math::perspective_matrix(image.size(), a * image.cols, b * image.rows));
     cv::swap(image, spare);
 }
 
