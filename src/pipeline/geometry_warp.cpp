@@ -53,7 +53,18 @@ void sample_row(const cv::Mat& image, const int* xs, const int* ys, cv::Vec4f* o
     const unsigned last_x = std::max(image.cols - 1, 0), last_y = std::max(image.rows - 1, 0);
     const size_t step = image.step1();
     const float* base = image.ptr<float>();
+    // Source rows come in from memory as the samples slant across them:
+    // ask for both rows a sample some way ahead reads (a cache line holds
+    // four pixels).
+    constexpr int kAhead = 32;
     for (int i = 0; i < n; ++i) {
+        if (i % 4 == 0 && i + kAhead < n) {
+            const int ax = whole(xs[i + kAhead]), ay = whole(ys[i + kAhead]);
+            if (static_cast<unsigned>(ax) < last_x && static_cast<unsigned>(ay) < last_y) {
+                __builtin_prefetch(base + ay * step + ax * 4);
+                __builtin_prefetch(base + (ay + 1) * step + ax * 4);
+            }
+        }
         const int sx = whole(xs[i]), sy = whole(ys[i]);
         const float* w = table[(ys[i] & kFractionMask) * kSteps + (xs[i] & kFractionMask)].data();
         const float *p0, *p1, *p2, *p3;
@@ -148,13 +159,19 @@ RowPositions perspective(const cv::Mat& forward, cv::Size size) {
     const int block = std::min(kBlockPixels / std::max(std::min(kBlockRows, size.height), 1), size.width);
     return [m, block](int y, int x0, int* xs, int* ys, int n) {
         const double* M = m.val;
-        for (int x = x0; x < x0 + n; ++x) {
-            const int start = x / block * block, i = x - start;
-            double w = M[6] * start + M[7] * y + M[8] + M[6] * i;
-            w = w != 0 ? kSteps / w : 0;
-            auto fixed = [](double v) { return rounded(std::max<double>(INT_MIN, std::min<double>(INT_MAX, v))); };
-            xs[x - x0] = fixed((M[0] * start + M[1] * y + M[2] + M[0] * i) * w);
-            ys[x - x0] = fixed((M[3] * start + M[4] * y + M[5] + M[3] * i) * w);
+        auto fixed = [](double v) { return rounded(std::max<double>(INT_MIN, std::min<double>(INT_MAX, v))); };
+        for (int x = x0; x < x0 + n;) {
+            const int start = x / block * block, end = std::min(start + block, x0 + n);
+            const double bx = M[0] * start + M[1] * y + M[2];
+            const double by = M[3] * start + M[4] * y + M[5];
+            const double bw = M[6] * start + M[7] * y + M[8];
+            for (; x < end; ++x) {
+                const int i = x - start;
+                double w = bw + M[6] * i;
+                w = w != 0 ? kSteps / w : 0;
+                xs[x - x0] = fixed((bx + M[0] * i) * w);
+                ys[x - x0] = fixed((by + M[3] * i) * w);
+            }
         }
     };
 }
