@@ -99,18 +99,19 @@ bool handles(const cv::Mat& image, int interpolation, int border) {
            image.cols < SHRT_MAX && image.rows < SHRT_MAX;
 }
 
-void resample(const cv::Mat& image, cv::Mat& out, const RowPositions& positions) {
+void resample(const cv::Mat& image, cv::Mat& out, const RowPositions& positions, cv::Rect region) {
     CV_Assert(image.type() == CV_32FC4 && image.data != out.data);
     create_image(out, image.size(), image.type());
+    if (region.empty()) region = cv::Rect(cv::Point(), image.size());
     // Tiles a few rows high: a turned or bent row reads a slanted strip of
     // the source, which the next rows of the tile read again from cache.
     constexpr int kTileRows = 16, kTileColumns = kMaxRun;
-    for_each_band(image.rows, [&](const cv::Range& band) {
+    for_each_band(region.height, [&](const cv::Range& band) {
         int xs[kTileColumns], ys[kTileColumns];
-        for (int top = band.start; top < band.end; top += kTileRows)
-            for (int x0 = 0; x0 < image.cols; x0 += kTileColumns) {
-                const int n = std::min(kTileColumns, image.cols - x0);
-                for (int y = top; y < std::min(top + kTileRows, band.end); ++y) {
+        for (int top = region.y + band.start; top < region.y + band.end; top += kTileRows)
+            for (int x0 = region.x; x0 < region.br().x; x0 += kTileColumns) {
+                const int n = std::min(kTileColumns, region.br().x - x0);
+                for (int y = top; y < std::min(top + kTileRows, region.y + band.end); ++y) {
                     positions(y, x0, xs, ys, n);
                     sample_row(image, xs, ys, out.ptr<cv::Vec4f>(y) + x0, n);
                 }
@@ -176,11 +177,12 @@ RowPositions perspective(const cv::Mat& forward, cv::Size size) {
     };
 }
 
-void warp_by_matrix(const cv::Mat& image, cv::Mat& out, const cv::Mat& forward) {
+void warp_by_matrix(const cv::Mat& image, cv::Mat& out, const cv::Mat& forward, cv::Rect region) {
     const bool affine_matrix = forward.rows == 2;
     create_image(out, image.size(), image.type());
     if (handles(image, cv::INTER_LINEAR, cv::BORDER_REFLECT))
-        resample(image, out, affine_matrix ? affine(forward, image.size()) : perspective(forward, image.size()));
+        resample(image, out, affine_matrix ? affine(forward, image.size()) : perspective(forward, image.size()),
+                 region);
     else if (affine_matrix)
         cv::warpAffine(image, out, forward, image.size(), cv::INTER_LINEAR, cv::BORDER_REFLECT, cv::Scalar());
     else

@@ -16,7 +16,7 @@ constexpr int kFractionBits = 5;
 constexpr int kSteps = 1 << kFractionBits;
 
 // Pixels per call of a RowPositions: at most this many.
-constexpr int kMaxRun = 256;
+constexpr int kMaxRun = 64;
 
 // Fills xs[i], ys[i] (fixed point) with where output pixel (x0 + i, y) samples.
 using RowPositions = std::function<void(int y, int x0, int* xs, int* ys, int n)>;
@@ -25,8 +25,8 @@ using RowPositions = std::function<void(int y, int x0, int* xs, int* ys, int n)>
 bool handles(const cv::Mat& image, int interpolation, int border);
 
 // `out` (the size of `image`) sampled from `image` where `positions` say,
-// in parallel bands of rows.
-void resample(const cv::Mat& image, cv::Mat& out, const RowPositions& positions);
+// in parallel bands of rows; only `region` of it when one is given.
+void resample(const cv::Mat& image, cv::Mat& out, const RowPositions& positions, cv::Rect region = {});
 
 // The positions cv::warpAffine and cv::warpPerspective derive from a forward
 // matrix (2 x 3 or 3 x 3, double) for an output of `size`.
@@ -35,7 +35,8 @@ RowPositions perspective(const cv::Mat& forward, cv::Size size);
 
 // `image` (any type) warped by a forward affine (2 x 3) or perspective
 // (3 x 3) matrix into `out` of the same size, bilinear with mirrored edges.
-void warp_by_matrix(const cv::Mat& image, cv::Mat& out, const cv::Mat& forward);
+// Only `region` needs filling; other types fill the whole.
+void warp_by_matrix(const cv::Mat& image, cv::Mat& out, const cv::Mat& forward, cv::Rect region = {});
 
 // Rounds float coordinates to fixed point as cv::remap does.
 void to_fixed_point(const float* xs, const float* ys, int* fx, int* fy, int n);
