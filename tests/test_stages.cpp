@@ -3,6 +3,8 @@
 // every stage's answer to neutral, non-finite and extreme settings.
 
 #include "pipeline/detail_math.h"
+#include "pipeline/geometry_math.h"
+#include "pipeline/geometry_warp.h"
 #include "lens/lens_profile.h"
 #include "pipeline/lens_math.h"
 #include "pipeline/plane_math.h"
@@ -430,6 +432,29 @@ TEST(FinishingStages, VignetteShapeFollowsMidpointAndRoundnessGrainIsMonochrome)
         cv::Scalar mean, deviation;
         cv::meanStdDev(r - 0.5f, mean, deviation);
         EXPECT_LE(cv::norm(cv::Vec2d(mean[0], deviation[0] - 0.05), cv::NORM_INF), 0.005) << size;
+    }
+}
+
+// The warps of float R, G, B, A images give OpenCV's pixels bit for bit:
+// turns, keystones and free maps reaching far past the mirrored borders.
+TEST(Geometry, WarpsGiveOpenCvsPixels) {
+    namespace warp = vornalix::warp;
+    for (cv::Size size : {cv::Size(157, 83), cv::Size(5, 40), cv::Size(1, 3)}) {
+        const cv::Mat in = noise(size.height, size.width, -0.5f, 1.5f), at = noise(size.height, size.width, -3, 3, 9);
+        for (const cv::Mat& m : {cv::getRotationMatrix2D({size.width * 0.5f, size.height * 0.5f}, 35.0, 1.0),
+                                 vornalix::stage_math::perspective_matrix(size, 0.1f * size.width, -0.2f * size.height)}) {
+            cv::Mat ours, theirs;
+            warp::warp_by_matrix(in, ours, m);
+            if (m.rows == 2) cv::warpAffine(in, theirs, m, size, cv::INTER_LINEAR, cv::BORDER_REFLECT);
+            if (m.rows == 3) cv::warpPerspective(in, theirs, m, size, cv::INTER_LINEAR, cv::BORDER_REFLECT);
+            EXPECT_TRUE(identical(ours, theirs)) << size << m.rows;
+        }
+        cv::Mat xs = channel(at, 0) * size.width, ys = channel(at, 1) * size.height, ours, theirs;
+        cv::remap(in, theirs, xs, ys, cv::INTER_LINEAR, cv::BORDER_REFLECT);
+        warp::resample(in, ours, [&](int y, int x0, int* fx, int* fy, int n) {
+            warp::to_fixed_point(xs.ptr<float>(y) + x0, ys.ptr<float>(y) + x0, fx, fy, n);
+        });
+        EXPECT_TRUE(identical(ours, theirs)) << size;
     }
 }
 
