@@ -83,7 +83,8 @@ void sample_row(const cv::Mat& image, const int* xs, const int* ys, cv::Vec4f* o
             p3 = r1 + x1 * 4;
         }
         const V wv = cv::v_load(w);
-        const V sum = cv::v_load(p0) * cv::v_broadcast_element<0>(wv) + cv::v_load(p1) * cv::v_broadcast_element<1>(wv) +
+        const V sum = cv::v_load(p0) * cv::v_broadcast_element<0>(wv) +
+                      cv::v_load(p1) * cv::v_broadcast_element<1>(wv) +
                       cv::v_load(p2) * cv::v_broadcast_element<2>(wv) + cv::v_load(p3) * cv::v_broadcast_element<3>(wv);
         cv::v_store(out[i].val, sum);
     }
@@ -95,6 +96,7 @@ int rounded(double v) { return cvRound(v); }
 }  // namespace
 
 bool handles(const cv::Mat& image, int interpolation, int border) {
+    // Sizes beyond 16-bit positions are left to OpenCV.
     return image.type() == CV_32FC4 && interpolation == cv::INTER_LINEAR && border == cv::BORDER_REFLECT &&
            image.cols < SHRT_MAX && image.rows < SHRT_MAX;
 }
@@ -158,7 +160,11 @@ RowPositions perspective(const cv::Mat& forward, cv::Size size) {
     // give the same roundings.
     constexpr int kBlockPixels = 1024, kBlockRows = 16;
     const int block = std::min(kBlockPixels / std::max(std::min(kBlockRows, size.height), 1), size.width);
-    return [m, block](int y, int x0, int* xs, int* ys, int n) {
+    using Lanes = cv::v_float64x2;
+    auto all = [](double v) { return cv::v_setall_f64(v); };
+    auto reciprocal = [all](const Lanes& w) { return cv::v_select(w != all(0), all(kSteps) / w, all(0)); };
+    auto bounded = [all](const Lanes& v) { return cv::v_max(all(INT_MIN), cv::v_min(all(INT_MAX), v)); };
+    return [=](int y, int x0, int* xs, int* ys, int n) {
         const double* M = m.val;
         auto fixed = [](double v) { return rounded(std::max<double>(INT_MIN, std::min<double>(INT_MAX, v))); };
         for (int x = x0; x < x0 + n;) {
@@ -166,6 +172,17 @@ RowPositions perspective(const cv::Mat& forward, cv::Size size) {
             const double bx = M[0] * start + M[1] * y + M[2];
             const double by = M[3] * start + M[4] * y + M[5];
             const double bw = M[6] * start + M[7] * y + M[8];
+            // Four at a time in double lanes, the same operations in the same order.
+            for (; x + 4 <= end; x += 4) {
+                const int i = x - start;
+                const Lanes i0(i, i + 1), i1(i + 2, i + 3);
+                const Lanes w0 = reciprocal(all(bw) + all(M[6]) * i0), w1 = reciprocal(all(bw) + all(M[6]) * i1);
+                auto along = [&](double b, double m) {
+                    return cv::v_round(bounded((all(b) + all(m) * i0) * w0), bounded((all(b) + all(m) * i1) * w1));
+                };
+                cv::v_store(xs + x - x0, along(bx, M[0]));
+                cv::v_store(ys + x - x0, along(by, M[3]));
+            }
             for (; x < end; ++x) {
                 const int i = x - start;
                 double w = bw + M[6] * i;
