@@ -88,16 +88,15 @@ public:
         const cv::Vec4f* r1 = image.ptr<cv::Vec4f>(y_.second[y]);
         const float b1 = y_.weight[y], b0 = 1.0f - b1;
         for (int x = 0; x < image.cols; ++x) {
-            const int s = x_.first[x];
+            const int s = x_.first[x], t = x_.second[x];
             if (s < 0) {
                 out[x][c] = 0.0f;
-                continue;
+            } else if (t < 0) {
+                out[x][c] = r0[s][c] * b0 + r1[s][c] * b1;
+            } else {
+                const float a1 = x_.weight[x], a0 = 1.0f - a1;
+                out[x][c] = (r0[s][c] * a0 + r0[t][c] * a1) * b0 + (r1[s][c] * a0 + r1[t][c] * a1) * b1;
             }
-            const int t = x_.second[x];
-            const float a1 = x_.weight[x], a0 = 1.0f - a1;
-            const float h0 = t < 0 ? r0[s][c] : r0[s][c] * a0 + r0[t][c] * a1;
-            const float h1 = t < 0 ? r1[s][c] : r1[s][c] * a0 + r1[t][c] * a1;
-            out[x][c] = h0 * b0 + h1 * b1;
         }
     }
 
