@@ -30,14 +30,12 @@ struct ScaledAxis {
     // vertical one clamps only the rows it reads.
     ScaledAxis(int length, int scaled, double inverse_scale, bool across) {
         const double scale = 1.0 / inverse_scale;
-        const int from = scaled >= length ? (scaled - length) / 2 : 0;
-        const int to = scaled >= length ? 0 : (length - scaled) / 2;
-        const int covered = std::min(scaled, length);
+        const stage_math::FitSpan span = stage_math::fit_span(scaled, length);
         first.assign(length, -1);
         second.assign(length, 0);
         weight.assign(length, 0.0f);
-        for (int o = to; o < to + covered; ++o) {
-            const int d = o - to + from;
+        for (int o = span.to; o < span.to + span.length; ++o) {
+            const int d = o - span.to + span.from;
             float f = static_cast<float>((d + 0.5) * scale - 0.5);
             int s = cvFloor(f);
             f -= static_cast<float>(s);

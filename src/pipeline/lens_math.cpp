@@ -103,24 +103,22 @@ void radial_distortion(cv::Mat& image, float k, int interpolation, int border) {
     image = out;
 }
 
+FitSpan fit_span(int have, int want) {
+    FitSpan s;
+    if (have >= want) {
+        s.from = (have - want) / 2;
+        s.length = want;
+    } else {
+        s.to = (want - have) / 2;
+        s.length = have;
+    }
+    return s;
+}
+
 void fit_channel_to_size(cv::Mat& plane, cv::Size target) {
     if (plane.size() == target) return;
-    struct Span {
-        int from = 0, to = 0, length = 0;
-    };
-    auto span = [](int have, int want) {
-        Span s;
-        if (have >= want) {
-            s.from = (have - want) / 2;
-            s.length = want;
-        } else {
-            s.to = (want - have) / 2;
-            s.length = have;
-        }
-        return s;
-    };
-    const Span sx = span(plane.cols, target.width);
-    const Span sy = span(plane.rows, target.height);
+    const FitSpan sx = fit_span(plane.cols, target.width);
+    const FitSpan sy = fit_span(plane.rows, target.height);
     if (sx.to == 0 && sy.to == 0 && sx.length == target.width && sy.length == target.height) {
         plane = plane(cv::Rect(sx.from, sy.from, sx.length, sy.length));  // a crop alone needs no copy
         return;
