@@ -348,6 +348,18 @@ TEST(LensCorrections, DistortionCaPlanesAndTheDefringeWindow) {
     EXPECT_EQ(cv::countNonZero(plane.row(0)) + cv::countNonZero(plane.row(3)), 0);
     const cv::Mat odd = corrected(flat(2, 2000, {1, 1, 1, 1}), 0, 10, 0, 0);  // blue 1999 wide
     EXPECT_EQ(cv::Vec2f(odd.at<cv::Vec4f>(0, 1998)[2], odd.at<cv::Vec4f>(0, 1999)[2]), cv::Vec2f(1, 0));
+    // Red and blue as OpenCV resizes their planes and the fit brings them back, to the bit
+    // (a plane that rounds to its own size is left as it is).
+    for (auto [rows, cols, amount] : {std::tuple{83, 157, 100.0f}, {200, 300, 30.0f}, {7, 1000, 60.0f}, {3, 2, 1e4f}}) {
+        const cv::Mat in = noise(rows, cols), out = corrected(in, 0, amount, 0, 0);
+        for (int c : {0, 2}) {
+            const double factor = 1.0f + (c == 0 ? 1 : -1) * std::min(amount / 100.0f * 0.003f, 0.99f);
+            cv::Mat plane = channel(in, c);
+            cv::resize(plane, plane, cv::Size(), factor, factor, cv::INTER_LINEAR);
+            vornalix::stage_math::fit_channel_to_size(plane, in.size());
+            EXPECT_TRUE(identical(channel(out, c), plane)) << cols << " " << c;
+        }
+    }
 
     // Defringe: inside the window edges (0.25 and 0.4, exclusive) hues move; outside they stay.
     for (float h : {0.26f, 0.39f, 0.2f, 0.45f, 0.86f})
