@@ -3,6 +3,8 @@
 // every stage's answer to neutral, non-finite and extreme settings.
 
 #include "pipeline/detail_math.h"
+#include "pipeline/geometry_math.h"
+#include "pipeline/geometry_warp.h"
 #include "lens/lens_profile.h"
 #include "pipeline/lens_math.h"
 #include "pipeline/plane_math.h"
@@ -346,6 +348,18 @@ TEST(LensCorrections, DistortionCaPlanesAndTheDefringeWindow) {
     EXPECT_EQ(cv::countNonZero(plane.row(0)) + cv::countNonZero(plane.row(3)), 0);
     const cv::Mat odd = corrected(flat(2, 2000, {1, 1, 1, 1}), 0, 10, 0, 0);  // blue 1999 wide
     EXPECT_EQ(cv::Vec2f(odd.at<cv::Vec4f>(0, 1998)[2], odd.at<cv::Vec4f>(0, 1999)[2]), cv::Vec2f(1, 0));
+    // Red and blue as OpenCV resizes their planes and the fit brings them back, to the bit
+    // (a plane that rounds to its own size is left as it is).
+    for (auto [rows, cols, amount] : {std::tuple{83, 157, 100.0f}, {200, 300, 30.0f}, {7, 1000, 60.0f}, {3, 2, 1e4f}}) {
+        const cv::Mat in = noise(rows, cols), out = corrected(in, 0, amount, 0, 0);
+        for (int c : {0, 2}) {
+            const double factor = 1.0f + (c == 0 ? 1 : -1) * std::min(amount / 100.0f * 0.003f, 0.99f);
+            cv::Mat plane = channel(in, c);
+            cv::resize(plane, plane, cv::Size(), factor, factor, cv::INTER_LINEAR);
+            vornalix::stage_math::fit_channel_to_size(plane, in.size());
+            EXPECT_TRUE(identical(channel(out, c), plane)) << cols << " " << c;
+        }
+    }
 
     // Defringe: inside the window edges (0.25 and 0.4, exclusive) hues move; outside they stay.
     for (float h : {0.26f, 0.39f, 0.2f, 0.45f, 0.86f})
@@ -430,6 +444,29 @@ TEST(FinishingStages, VignetteShapeFollowsMidpointAndRoundnessGrainIsMonochrome)
         cv::Scalar mean, deviation;
         cv::meanStdDev(r - 0.5f, mean, deviation);
         EXPECT_LE(cv::norm(cv::Vec2d(mean[0], deviation[0] - 0.05), cv::NORM_INF), 0.005) << size;
+    }
+}
+
+// The warps of float R, G, B, A images give OpenCV's pixels bit for bit:
+// turns, keystones and free maps reaching far past the mirrored borders.
+TEST(Geometry, WarpsGiveOpenCvsPixels) {
+    namespace warp = vornalix::warp;
+    for (cv::Size size : {cv::Size(157, 83), cv::Size(5, 40), cv::Size(1, 3)}) {
+        const cv::Mat in = noise(size.height, size.width, -0.5f, 1.5f), at = noise(size.height, size.width, -3, 3, 9);
+        for (const cv::Mat& m : {cv::getRotationMatrix2D({size.width * 0.5f, size.height * 0.5f}, 35.0, 1.0),
+                                 vornalix::stage_math::perspective_matrix(size, 0.1f * size.width, -0.2f * size.height)}) {
+            cv::Mat ours, theirs;
+            warp::warp_by_matrix(in, ours, m);
+            if (m.rows == 2) cv::warpAffine(in, theirs, m, size, cv::INTER_LINEAR, cv::BORDER_REFLECT);
+            if (m.rows == 3) cv::warpPerspective(in, theirs, m, size, cv::INTER_LINEAR, cv::BORDER_REFLECT);
+            EXPECT_TRUE(identical(ours, theirs)) << size << m.rows;
+        }
+        cv::Mat xs = channel(at, 0) * size.width, ys = channel(at, 1) * size.height, ours, theirs;
+        cv::remap(in, theirs, xs, ys, cv::INTER_LINEAR, cv::BORDER_REFLECT);
+        warp::resample(in, ours, [&](int y, int x0, int* fx, int* fy, int n) {
+            warp::to_fixed_point(xs.ptr<float>(y) + x0, ys.ptr<float>(y) + x0, fx, fy, n);
+        });
+        EXPECT_TRUE(identical(ours, theirs)) << size;
     }
 }
 

@@ -4,8 +4,8 @@
 
 #include "pipeline/geometry.h"
 
-#include "image/image_memory.h"
 #include "pipeline/geometry_math.h"
+#include "pipeline/geometry_warp.h"
 #include "pipeline/lens_math.h"
 #include "pipeline/pipeline.h"
 #include "pipeline/plane_math.h"
@@ -19,22 +19,19 @@ namespace vornalix {
 namespace {
 
 // Warps write into `spare`, which then trades places with the image, so both
-// keep their memory for the next render.
-void rotate(cv::Mat& image, cv::Mat& spare, float degrees) {
+// keep their memory for the next render. Only `needed` must be filled.
+void rotate(cv::Mat& image, cv::Mat& spare, float degrees, cv::Rect needed) {
     const cv::Point2f centre(image.cols * 0.5f, image.rows * 0.5f);
-    const cv::Mat m = cv::getRotationMatrix2D(centre, degrees, 1.0);
-    create_image(spare, image.size(), image.type());
-    cv::warpAffine(image, spare, m, image.size(), cv::INTER_LINEAR, cv::BORDER_REFLECT, cv::Scalar());
+    warp::warp_by_matrix(image, spare, cv::getRotationMatrix2D(centre, degrees, 1.0), needed);
     cv::swap(image, spare);
 }
 
-void correct_perspective(cv::Mat& image, cv::Mat& spare, float horizontal, float vertical) {
+void correct_perspective(cv::Mat& image, cv::Mat& spare, float horizontal, float vertical, cv::Rect needed) {
     constexpr float kInsetPer100 = 0.15f;
     const float a = horizontal / 100.0f * kInsetPer100;
     const float b = vertical / 100.0f * kInsetPer100;
-    const cv::Mat m = stage_math::perspective_matrix(image.size(), a * image.cols, b * image.rows);
-    create_image(spare, image.size(), image.type());
-    cv::warpPerspective(image, spare, m, image.size(), cv::INTER_LINEAR, cv::BORDER_REFLECT, cv::Scalar());
+    warp::warp_by_matrix(image, spare, stage_math::perspective_matrix(image.size(), a * image.cols, b * image.rows),
+                         needed);
     cv::swap(image, spare);
 }
 
@@ -52,11 +49,13 @@ bool wants_crop(const EditParams& p) {
     return p.crop_h < kNearlyWhole || p.crop_w < kNearlyWhole || p.crop_x != 0.0f || p.crop_y != 0.0f;
 }
 
-void crop(cv::Mat& image, const EditParams& p) {
+// What the crop keeps of an image of `size`: all of it when there is no crop.
+cv::Rect kept_by_crop(cv::Size size, const EditParams& p) {
     constexpr int kMinSide = 10;  // a crop must keep more than this many pixels each way
-    const cv::Rect r = stage_math::crop_rectangle(image.size(), p.crop_x, p.crop_y, p.crop_w, p.crop_h);
-    // A view into the same memory: the next render starts from the whole of it again.
-    if (r.width > kMinSide && r.height > kMinSide) image = image(r);
+    const cv::Rect whole(cv::Point(), size);
+    if (!wants_crop(p)) return whole;
+    const cv::Rect r = stage_math::crop_rectangle(size, p.crop_x, p.crop_y, p.crop_w, p.crop_h);
+    return r.width > kMinSide && r.height > kMinSide ? r : whole;
 }
 
 bool profiled(const lens::Profile& profile, const EditParams& p) { return p.lens_profile != 0 && profile.found(); }
@@ -107,9 +106,14 @@ bool edits_geometry(const EditParams& params) {
 void apply_geometric_edits(cv::Mat& image, cv::Mat& spare, const EditParams& params) {
     if (params.flip_h != 0) cv::flip(image, image, 1);
     if (params.flip_v != 0) cv::flip(image, image, 0);
-    if (rotates(params)) rotate(image, spare, params.rotation);
-    if (keystones(params)) correct_perspective(image, spare, params.perspective_h, params.perspective_v);
-    if (wants_crop(params)) crop(image, params);
+    // The warps keep the size, so the crop is known now: the last warp
+    // fills only what it keeps.
+    const cv::Rect whole(cv::Point(), image.size()), kept = kept_by_crop(image.size(), params);
+    const bool keystone = keystones(params);
+    if (rotates(params)) rotate(image, spare, params.rotation, keystone ? whole : kept);
+    if (keystone) correct_perspective(image, spare, params.perspective_h, params.perspective_v, kept);
+    // A view into the same memory: the next render starts from the whole of it again.
+    if (kept != whole) image = image(kept);
 }
 
 void Pipeline::apply_geometry(RowPass& pass, const EditParams& params) {

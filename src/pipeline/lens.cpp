@@ -8,50 +8,117 @@
 #include "pipeline/row_pass.h"
 #include "pipeline/stage_loops.h"
 
-#include <opencv2/imgproc.hpp>
-
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <vector>
 
 namespace vornalix {
 
 namespace {
 
-// Resizes a plane about its centre by `factor`; the size OpenCV rounds to is
-// kept at one pixel or more.
-cv::Mat scale_plane(const cv::Mat& plane, double factor) {
-    const int w = cvRound(plane.cols * factor), h = cvRound(plane.rows * factor);
-    cv::Mat scaled;
-    create_image(scaled, cv::Size(std::max(w, 1), std::max(h, 1)), plane.type());  // the size resize derives
-    const cv::Size size = (w < 1 || h < 1) ? cv::Size(std::max(w, 1), std::max(h, 1)) : cv::Size();
-    cv::resize(plane, scaled, size, factor, factor, cv::INTER_LINEAR);
-    return scaled;
+// One axis of a channel scaled by `factor` with cv::resize (INTER_LINEAR)
+// and brought back to the image's length as fit_channel_to_size does: for
+// each output position, the two source positions and weights the resize
+// reads, or nothing where the fitted plane is padded with zeros.
+struct ScaledAxis {
+    std::vector<int> first;      // first source position, -1 where padded
+    std::vector<int> second;     // second source position
+    std::vector<float> weight;   // the second one's weight; the first's is 1 - weight
+
+    // `across` is the resize's horizontal axis, which clamps at the ends; the
+    // vertical one clamps only the rows it reads.
+    ScaledAxis(int length, int scaled, double inverse_scale, bool across) {
+        const double scale = 1.0 / inverse_scale;
+        const stage_math::FitSpan span = stage_math::fit_span(scaled, length);
+        first.assign(length, -1);
+        second.assign(length, 0);
+        weight.assign(length, 0.0f);
+        for (int o = span.to; o < span.to + span.length; ++o) {
+            const int d = o - span.to + span.from;
+            float f = static_cast<float>((d + 0.5) * scale - 0.5);
+            int s = cvFloor(f);
+            f -= static_cast<float>(s);
+            if (across && s < 0) f = 0.0f, s = 0;
+            if (across && s >= length - 1) f = 0.0f, s = length - 1;
+            first[o] = std::clamp(s, 0, length - 1);
+            // Past the last pair the resize reads one pixel, unweighted.
+            second[o] = across && s == length - 1 ? -1 : std::clamp(s + 1, 0, length - 1);
+            weight[o] = f;
+        }
+    }
+};
+
+// The size cv::resize rounds a plane scaled by `factor` to, kept at one
+// pixel or more, and the scale it then works with: an explicit size makes it
+// derive the scale from the sizes instead.
+struct ResizedSize {
+    cv::Size size;
+    double inverse_scale_x, inverse_scale_y;
+};
+ResizedSize resized_size(cv::Size size, float factor) {
+    const int w = cvRound(size.width * static_cast<double>(factor));
+    const int h = cvRound(size.height * static_cast<double>(factor));
+    const cv::Size kept(std::max(w, 1), std::max(h, 1));
+    if (w >= 1 && h >= 1) return {kept, factor, factor};
+    return {kept, static_cast<double>(kept.width) / size.width, static_cast<double>(kept.height) / size.height};
 }
 
+// Channel c of an R, G, B, A image scaled about the centre by `factor`, read
+// row by row as the resized and fitted plane would hold it.
+class ScaledChannel {
+public:
+    ScaledChannel(cv::Size size, int channel, const ResizedSize& r)
+        : channel_(channel),
+          unchanged_(r.size == size),  // cv::resize then only copies
+          x_(size.width, r.size.width, r.inverse_scale_x, true),
+          y_(size.height, r.size.height, r.inverse_scale_y, false) {}
+
+    // Writes the channel into `out`, which holds row y of `image` already.
+    void row(const cv::Mat& image, int y, cv::Vec4f* out) const {
+        const int c = channel_;
+        if (unchanged_) return;
+        if (y_.first[y] < 0) {
+            for (int x = 0; x < image.cols; ++x) out[x][c] = 0.0f;
+            return;
+        }
+        const cv::Vec4f* r0 = image.ptr<cv::Vec4f>(y_.first[y]);
+        const cv::Vec4f* r1 = image.ptr<cv::Vec4f>(y_.second[y]);
+        const float b1 = y_.weight[y], b0 = 1.0f - b1;
+        for (int x = 0; x < image.cols; ++x) {
+            const int s = x_.first[x], t = x_.second[x];
+            if (s < 0) {
+                out[x][c] = 0.0f;
+            } else if (t < 0) {
+                out[x][c] = r0[s][c] * b0 + r1[s][c] * b1;
+            } else {
+                const float a1 = x_.weight[x], a0 = 1.0f - a1;
+                out[x][c] = (r0[s][c] * a0 + r0[t][c] * a1) * b0 + (r1[s][c] * a0 + r1[t][c] * a1) * b1;
+            }
+        }
+    }
+
+private:
+    int channel_;
+    bool unchanged_;
+    ScaledAxis x_, y_;
+};
+
 // Red is scaled up and blue down about the centre; green and alpha stay.
-RowKernel correct_chromatic_aberration(const cv::Mat& working, float amount) {
+// The kernel writes whole pixels from `before`, the image as the stage found
+// it, which the pass must not write.
+RowKernel correct_chromatic_aberration(const cv::Mat& before, float amount) {
     constexpr float kShiftPer100 = 0.003f;
     // Past this the blue plane would shrink to nothing and the red one grow
     // without bound; the slider's own range stays far below it (0.003).
     constexpr float kMaxShift = 0.99f;
     const float s = std::min(amount / 100.0f * kShiftPer100, kMaxShift);
-    cv::Mat red, blue;
-    create_image(red, working.size(), CV_32F);
-    create_image(blue, working.size(), CV_32F);
-    cv::extractChannel(working, red, 0);
-    cv::extractChannel(working, blue, 2);
-    red = scale_plane(red, 1.0f + s);
-    blue = scale_plane(blue, 1.0f - s);
-    stage_math::fit_channel_to_size(red, working.size());
-    stage_math::fit_channel_to_size(blue, working.size());
-    return [red, blue](int y, cv::Vec4f* px, int n) {
-        const float* r = red.ptr<float>(y);
-        const float* b = blue.ptr<float>(y);
-        for (int x = 0; x < n; ++x) {
-            px[x][0] = r[x];
-            px[x][2] = b[x];
-        }
+    auto red = std::make_shared<ScaledChannel>(before.size(), 0, resized_size(before.size(), 1.0f + s));
+    auto blue = std::make_shared<ScaledChannel>(before.size(), 2, resized_size(before.size(), 1.0f - s));
+    return [before, red, blue](int y, cv::Vec4f* px, int n) {
+        std::copy_n(before.ptr<cv::Vec4f>(y), n, px);
+        red->row(before, y, px);
+        blue->row(before, y, px);
     };
 }
 
@@ -108,10 +175,17 @@ void Pipeline::apply_lens_corrections(RowPass& pass, const EditParams& params) {
     if (!moves && !(p.ca_correction > 0.0f) && !(p.lens_vignette > 0.0f) && !(p.defringe > 0.0f)) return;
     if (pass.empty()) return;
     // Each step runs only for a finite value of its own setting.
-    if (moves) move_like_lens(pass.image(), scratch_.blurred, lens_profile, p);
-    scratch_.blurred.release();  // the image the warps replaced, not held while the steps below allocate
-    if (p.ca_correction > 0.0f && std::isfinite(p.ca_correction))
-        pass.add(correct_chromatic_aberration(pass.image(), p.ca_correction));
+    cv::Mat& spare = scratch_.blurred;
+    if (moves) move_like_lens(pass.image(), spare, lens_profile, p);
+    if (p.ca_correction > 0.0f && std::isfinite(p.ca_correction)) {
+        // The kernel reads the image from memory the pass leaves alone and
+        // writes every pixel into other memory: after the warps, the memory
+        // they replaced.
+        if (!moves) create_image(spare, pass.size(), CV_32FC4);
+        cv::swap(pass.image(), spare);
+        pass.add(correct_chromatic_aberration(spare, p.ca_correction));
+    }
+    spare.release();  // not held by the stage while later ones allocate (the kernel keeps what it reads)
     if (p.lens_vignette > 0.0f && std::isfinite(p.lens_vignette))
         pass.add(correct_lens_vignetting(pass.size(), p.lens_vignette));
     if (p.defringe > 0.0f && std::isfinite(p.defringe)) pass.add(remove_fringes(p.defringe));

@@ -1,6 +1,7 @@
 #include "pipeline/lens_math.h"
 
 #include "image/image_memory.h"
+#include "pipeline/geometry_warp.h"
 #include "pipeline/lanes.h"
 #include "pipeline/row_pass.h"
 
@@ -31,49 +32,66 @@ float fold_coordinate(float v, int len, int border) {
 // Rows per band of a remap: the maps of a band are a few rows, not an image.
 constexpr int kMapBandRows = 32;
 
+// Where pixels x0 .. x0 + n - 1 of row y sample the source: radius r goes to
+// r * (1 + k r^2) about (cx, cy), folded where far outside the frame.
+struct RadialMap {
+    float cx, cy, radius, k;
+    int cols, rows, border;
+
+    void row(int y, int x0, int n, float* mx, float* my) const {
+        const float ny = (y - cy) / radius;
+        const float ny2 = ny * ny;
+        // The coordinates of pixel x, written once for one float and four lanes.
+        auto sampled = [&](auto x, auto& sx, auto& sy) {
+            using T = std::decay_t<decltype(x)>;
+            const T nx = (x - lanes::all<T>(cx)) / lanes::all<T>(radius);
+            const T f = lanes::all<T>(1.0f) + lanes::all<T>(k) * (nx * nx + lanes::all<T>(ny2));
+            sx = lanes::all<T>(cx) + lanes::all<T>(radius) * nx * f;
+            sy = lanes::all<T>(cy) + lanes::all<T>(radius * ny) * f;
+        };
+        auto inside = [](const lanes::V& v, int len) {
+            return cv::v_check_all((v >= lanes::all(-len)) & (v <= lanes::all(2.0f * len)));
+        };
+        int i = 0;
+        for (; i + 4 <= n; i += 4) {
+            const float x = static_cast<float>(x0 + i);
+            lanes::V sx, sy;
+            sampled(lanes::V(x, x + 1, x + 2, x + 3), sx, sy);
+            // Folding changes nothing within an image size of the frame.
+            if (!inside(sx, cols) || !inside(sy, rows)) break;
+            cv::v_store(mx + i, sx);
+            cv::v_store(my + i, sy);
+        }
+        for (; i < n; ++i) {
+            float sx, sy;
+            sampled(static_cast<float>(x0 + i), sx, sy);
+            mx[i] = fold_coordinate(sx, cols, border);
+            my[i] = fold_coordinate(sy, rows, border);
+        }
+    }
+};
+
 }  // namespace
 
 void radial_distortion(const cv::Mat& image, cv::Mat& out, float k, int interpolation, int border) {
     const float cx = image.cols / 2.0f;
     const float cy = image.rows / 2.0f;
-    const float radius = std::max(cx, cy);
+    const RadialMap map{cx, cy, std::max(cx, cy), k, image.cols, image.rows, border};
+    if (warp::handles(image, interpolation, border)) {
+        warp::resample(image, out, [&map](int y, int x0, int* xs, int* ys, int n) {
+            float mx[warp::kMaxRun], my[warp::kMaxRun];
+            map.row(y, x0, n, mx, my);
+            warp::to_fixed_point(mx, my, xs, ys, n);
+        });
+        return;
+    }
     create_image(out, image.size(), image.type());
     // Each band builds the coordinate maps of its own rows and remaps them,
     // so no whole-image maps are held.
     for_each_band(image.rows, [&](const cv::Range& band) {
         cv::Mat map_x(band.size(), image.cols, CV_32F), map_y(band.size(), image.cols, CV_32F);
-        for (int y = band.start; y < band.end; ++y) {
-            const float ny = (y - cy) / radius;
-            const float ny2 = ny * ny;
-            auto* mx = map_x.ptr<float>(y - band.start);
-            auto* my = map_y.ptr<float>(y - band.start);
-            // The coordinates of pixel x, written once for one float and four lanes.
-            auto sampled = [&](auto x, auto& sx, auto& sy) {
-                using T = std::decay_t<decltype(x)>;
-                const T nx = (x - lanes::all<T>(cx)) / lanes::all<T>(radius);
-                const T f = lanes::all<T>(1.0f) + lanes::all<T>(k) * (nx * nx + lanes::all<T>(ny2));
-                sx = lanes::all<T>(cx) + lanes::all<T>(radius) * nx * f;
-                sy = lanes::all<T>(cy) + lanes::all<T>(radius * ny) * f;
-            };
-            auto inside = [](const lanes::V& v, int len) {
-                return cv::v_check_all((v >= lanes::all(-len)) & (v <= lanes::all(2.0f * len)));
-            };
-            int x = 0;
-            for (; x + 4 <= image.cols; x += 4) {
-                lanes::V sx, sy;
-                sampled(lanes::V(x, x + 1, x + 2, x + 3), sx, sy);
-                // Folding changes nothing within an image size of the frame.
-                if (!inside(sx, image.cols) || !inside(sy, image.rows)) break;
-                cv::v_store(mx + x, sx);
-                cv::v_store(my + x, sy);
-            }
-            for (; x < image.cols; ++x) {
-                float sx, sy;
-                sampled(static_cast<float>(x), sx, sy);
-                mx[x] = fold_coordinate(sx, image.cols, border);
-                my[x] = fold_coordinate(sy, image.rows, border);
-            }
-        }
+        for (int y = band.start; y < band.end; ++y)
+            map.row(y, 0, image.cols, map_x.ptr<float>(y - band.start), map_y.ptr<float>(y - band.start));
         cv::Mat rows = out.rowRange(band);
         cv::remap(image, rows, map_x, map_y, interpolation, border, cv::Scalar());
     }, (image.rows + kMapBandRows - 1) / kMapBandRows);
@@ -85,24 +103,22 @@ void radial_distortion(cv::Mat& image, float k, int interpolation, int border) {
     image = out;
 }
 
+FitSpan fit_span(int have, int want) {
+    FitSpan s;
+    if (have >= want) {
+        s.from = (have - want) / 2;
+        s.length = want;
+    } else {
+        s.to = (want - have) / 2;
+        s.length = have;
+    }
+    return s;
+}
+
 void fit_channel_to_size(cv::Mat& plane, cv::Size target) {
     if (plane.size() == target) return;
-    struct Span {
-        int from = 0, to = 0, length = 0;
-    };
-    auto span = [](int have, int want) {
-        Span s;
-        if (have >= want) {
-            s.from = (have - want) / 2;
-            s.length = want;
-        } else {
-            s.to = (want - have) / 2;
-            s.length = have;
-        }
-        return s;
-    };
-    const Span sx = span(plane.cols, target.width);
-    const Span sy = span(plane.rows, target.height);
+    const FitSpan sx = fit_span(plane.cols, target.width);
+    const FitSpan sy = fit_span(plane.rows, target.height);
     if (sx.to == 0 && sy.to == 0 && sx.length == target.width && sy.length == target.height) {
         plane = plane(cv::Rect(sx.from, sy.from, sx.length, sy.length));  // a crop alone needs no copy
         return;

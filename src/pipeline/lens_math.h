@@ -21,6 +21,11 @@ void radial_distortion(const cv::Mat& image, cv::Mat& out, float k, int interpol
 // its own: a longer axis gives up (excess / 2) first pixels, a shorter one is
 // placed at (shortfall / 2).
 void fit_channel_to_size(cv::Mat& plane, cv::Size target);
+// One axis of that: `length` pixels from `from` in the plane go to `to`.
+struct FitSpan {
+    int from = 0, to = 0, length = 0;
+};
+FitSpan fit_span(int have, int want);
 
 // Multiplies R, G, B by gain(r) and clamps to [0, 1]; r is the distance to
 // (cols/2, rows/2) over half the diagonal (0 at the centre, 1 at the corners).
