@@ -20,12 +20,7 @@ void clamp_plane(cv::Mat& plane) {
 cv::Mat luminance_plane(const std::vector<cv::Mat>& planes) { return pixel::luminance(planes[0], planes[1], planes[2]); }
 
 cv::Mat& luminance_after(RowPass& pass, cv::Mat& luma) {
-    create_image(luma, pass.size(), CV_32F);
-    pass.add([rows = luma.ptr<float>(0), step = luma.step1()](int y, cv::Vec4f* px, int n) {
-        colour_row_to_plane(px, n, rows + y * step,
-                            [](const auto& r, const auto& g, const auto& b) { return pixel::luminance(r, g, b); });
-    });
-    return pass.image();
+    return plane_after(pass, luma, [](const auto& r, const auto& g, const auto& b) { return pixel::luminance(r, g, b); });
 }
 
 void gaussian_blur(const cv::Mat& src, cv::Mat& dst, cv::Size kernel, double sigma) {

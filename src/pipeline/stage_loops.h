@@ -128,16 +128,16 @@ void colour_row_to_plane(const cv::Vec4f* px, int n, float* out, Fn fn) {
     for (; x < n; ++x) out[x] = fn(px[x][0], px[x][1], px[x][2]);
 }
 
-// plane = fn(r, g, b) of every pixel of a four-channel image, in parallel
-// bands of rows.
+// Runs the pass's pending kernels and, in the same pass, writes fn(r, g, b)
+// of their result into `plane`: the image is read once for both. `plane`
+// must be one no pending kernel reads. Returns the image.
 template <typename Fn>
-void colour_to_plane(const cv::Mat& image, cv::Mat& plane, Fn fn) {
-    CV_Assert(image.type() == CV_32FC4);
-    create_image(plane, image.size(), CV_32F);
-    for_each_band(image.rows, [&](const cv::Range& band) {
-        for (int y = band.start; y < band.end; ++y)
-            colour_row_to_plane(image.ptr<cv::Vec4f>(y), image.cols, plane.ptr<float>(y), fn);
+cv::Mat& plane_after(RowPass& pass, cv::Mat& plane, Fn fn) {
+    create_image(plane, pass.size(), CV_32F);
+    pass.add([rows = plane.ptr<float>(0), step = plane.step1(), fn](int y, cv::Vec4f* px, int n) {
+        colour_row_to_plane(px, n, rows + y * step, fn);
     });
+    return pass.image();
 }
 
 // A row kernel handing fn(values) the row's colour values (R, G, B of every
