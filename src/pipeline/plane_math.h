@@ -37,6 +37,7 @@ void gaussian_blur(const cv::Mat& src, cv::Mat& dst, cv::Size kernel, double sig
 // 1e-5 of gaussian_blur(): the plane is halved a few times (each halving and
 // each doubling back is itself a small Gaussian), blurred by what is left at
 // the coarsest level and enlarged again. Narrow blurs go to gaussian_blur().
+// `dst` may come back a view into a larger plane.
 void wide_gaussian_blur(const cv::Mat& src, cv::Mat& dst, double sigma);
 
 // Runs the pass's pending kernels and, in the same pass, writes the
