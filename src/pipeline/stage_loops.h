@@ -70,27 +70,37 @@ RowKernel pixel_kernel(Fn fn) {
     return pixel_kernel_by_row([fn](int) { return [fn](int, const lanes::V& v) { return fn(v); }; });
 }
 
-// A row kernel handing fn(r, g, b) four pixels at a time as planes: each
-// lane is one pixel, so arithmetic across channels (a luminance) stays a
-// plain sum per lane. Alpha is left as it is. The last pixels of a row that
-// do not fill four lanes go through the same code, padded with zeros.
+// Hands fn(x, r, g, b) the n pixels of a row four at a time as planes (from
+// pixel x on): each lane is one pixel, so arithmetic across channels (a
+// luminance) stays a plain sum per lane. The last pixels of a row that do not
+// fill four lanes come padded with zeros. Where fn returns true the planes
+// are stored back; alpha is left as it is.
+template <typename Fn>
+void for_each_four_pixels(cv::Vec4f* px, int n, Fn&& fn) {
+    for (int x = 0; x < n; x += 4) {
+        cv::Vec4f tail[4] = {};
+        float* p = px[x].val;
+        if (x + 4 > n) {
+            std::copy(px + x, px + n, tail);
+            p = tail[0].val;
+        }
+        lanes::V r, g, b, a;
+        cv::v_load_deinterleave(p, r, g, b, a);
+        if (!fn(x, r, g, b)) continue;
+        cv::v_store_interleave(p, r, g, b, a);
+        if (p == tail[0].val) std::copy(tail, tail + (n - x), px + x);
+    }
+}
+
+// A row kernel handing fn(r, g, b) four pixels at a time as planes, as
+// for_each_four_pixels does.
 template <typename Fn>
 RowKernel planar_kernel(Fn fn) {
     return [fn](int, cv::Vec4f* px, int n) {
-        auto four = [&](float* p) {
-            lanes::V r, g, b, a;
-            cv::v_load_deinterleave(p, r, g, b, a);
+        for_each_four_pixels(px, n, [&](int, lanes::V& r, lanes::V& g, lanes::V& b) {
             fn(r, g, b);
-            cv::v_store_interleave(p, r, g, b, a);
-        };
-        int x = 0;
-        for (; x + 4 <= n; x += 4) four(px[x].val);
-        if (x < n) {
-            cv::Vec4f tail[4] = {};
-            std::copy(px + x, px + n, tail);
-            four(tail[0].val);
-            std::copy(tail, tail + (n - x), px + x);
-        }
+            return true;
+        });
     };
 }
 
