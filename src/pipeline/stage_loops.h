@@ -77,18 +77,19 @@ RowKernel pixel_kernel(Fn fn) {
 // are stored back; alpha is left as it is.
 template <typename Fn>
 void for_each_four_pixels(cv::Vec4f* px, int n, Fn&& fn) {
-    for (int x = 0; x < n; x += 4) {
-        cv::Vec4f tail[4] = {};
-        float* p = px[x].val;
-        if (x + 4 > n) {
-            std::copy(px + x, px + n, tail);
-            p = tail[0].val;
-        }
+    auto four = [&fn](int x, float* p) {
         lanes::V r, g, b, a;
         cv::v_load_deinterleave(p, r, g, b, a);
-        if (!fn(x, r, g, b)) continue;
+        if (!fn(x, r, g, b)) return false;
         cv::v_store_interleave(p, r, g, b, a);
-        if (p == tail[0].val) std::copy(tail, tail + (n - x), px + x);
+        return true;
+    };
+    int x = 0;
+    for (; x + 4 <= n; x += 4) four(x, px[x].val);
+    if (x < n) {
+        cv::Vec4f tail[4] = {};
+        std::copy(px + x, px + n, tail);
+        if (four(x, tail[0].val)) std::copy(tail, tail + (n - x), px + x);
     }
 }
 
