@@ -318,6 +318,14 @@ TEST(DetailStages, NoiseReductionKernelsSharpeningThresholdAndDehaze) {
     dip.at<float>(3, 3) = 0.1f;
     const cv::Mat dark = vornalix::stage_math::dark_channel({light, dip, light}, 5);
     EXPECT_EQ(cv::Vec2f(cv::countNonZero(dark < 0.5f), dark.at<float>(0, 0)), cv::Vec2f(25, 0.8f));
+    // It is the square erosion, for patches narrower and wider than the plane.
+    for (auto [size, patch] : {std::pair{cv::Size(300, 7), 41}, {cv::Size(9, 260), 5}, {cv::Size(37, 23), 1}}) {
+        cv::Mat plane(size, CV_32F), eroded;
+        cv::randu(plane, 0.0f, 1.0f);
+        cv::erode(plane, eroded, cv::Mat::ones(patch, patch, CV_8U), {-1, -1}, 1, cv::BORDER_CONSTANT,
+                  cv::morphologyDefaultBorderValue());
+        EXPECT_TRUE(identical(vornalix::stage_math::dark_channel({plane, plane, plane}, patch), eroded)) << patch;
+    }
     // Uniform grey is its own light and stays.
     const cv::Mat haze = flat(12, 12, {0.5f, 0.5f, 0.5f, 1});
     EXPECT_LT(cv::norm(run_stage(&P::apply_dehaze, haze, {{&E::dehaze, 100}}), haze, cv::NORM_INF), 1e-6);

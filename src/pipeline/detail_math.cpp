@@ -28,9 +28,17 @@ int odd_patch_size(int side, float fraction, int min_size, int max_size) {
 }
 
 namespace {
+// A band of a larger matrix takes its border from the rows around it, so
+// bands eroded in parallel give the whole-image result.
 void erode_square(const cv::Mat& minimum, cv::Mat& dark, int patch) {
-    cv::erode(minimum, dark, cv::Mat::ones(patch, patch, CV_8U), cv::Point(-1, -1), 1, cv::BORDER_CONSTANT,
-              cv::morphologyDefaultBorderValue());
+    CV_Assert(minimum.data != dark.data);
+    create_image(dark, minimum.size(), minimum.type());
+    const cv::Mat square = cv::Mat::ones(patch, patch, CV_8U);
+    for_each_band(minimum.rows, [&](const cv::Range& band) {
+        cv::Mat out = dark.rowRange(band);
+        cv::erode(minimum.rowRange(band), out, square, cv::Point(-1, -1), 1, cv::BORDER_CONSTANT,
+                  cv::morphologyDefaultBorderValue());
+    }, bands_per_thread());
 }
 }  // namespace
 
@@ -41,8 +49,8 @@ cv::Mat dark_channel(const std::vector<cv::Mat>& planes, int patch) {
     return dark;
 }
 
-void dark_channel_of(const cv::Mat& image, int patch, cv::Mat& minimum, cv::Mat& dark) {
-    colour_to_plane(image, minimum, [](const auto& r, const auto& g, const auto& b) {
+void dark_channel_after(RowPass& pass, int patch, cv::Mat& minimum, cv::Mat& dark) {
+    plane_after(pass, minimum, [](const auto& r, const auto& g, const auto& b) {
         return lanes::min_of(lanes::min_of(r, g), b);
     });
     erode_square(minimum, dark, patch);

@@ -10,6 +10,10 @@
 
 #include <vector>
 
+namespace vornalix {
+class RowPass;
+}
+
 namespace vornalix::stage_math {
 
 // planes[0..2] += detail * gain, each then clamped to [0, 1].
@@ -23,8 +27,9 @@ int odd_patch_size(int side, float fraction, int min_size, int max_size);
 // Per-pixel minimum of planes 0..2, eroded with a patch x patch square
 // (constant border that never wins the minimum).
 cv::Mat dark_channel(const std::vector<cv::Mat>& planes, int patch);
-// The same of a four-channel image, into `dark`; `minimum` is scratch.
-void dark_channel_of(const cv::Mat& image, int patch, cv::Mat& minimum, cv::Mat& dark);
+// The same of the image a pass leaves, taken as it runs its pending kernels,
+// into `dark`; `minimum` is scratch.
+void dark_channel_after(RowPass& pass, int patch, cv::Mat& minimum, cv::Mat& dark);
 
 // Unsharp mask of one plane with a hard threshold: plane += D * gain where
 // |D| > threshold, D = plane - blur(plane, sigma); then clamped to [0, 1].

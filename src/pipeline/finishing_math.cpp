@@ -3,12 +3,14 @@
 #include "image/image_memory.h"
 
 #include "pipeline/lanes.h"
+#include "pipeline/row_pass.h"
 
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <mutex>
 #include <vector>
 
 namespace vornalix::stage_math {
@@ -63,6 +65,29 @@ void vignette(cv::Mat& image, float amount, float mid, float den, float ellipse_
         vignette_row(image.size(), y, image.ptr<cv::Vec4f>(y), amount, mid, den, ellipse_weight);
 }
 
+namespace {
+
+// Population deviation of a plane, its sums taken in parallel bands.
+double deviation_of(const cv::Mat& plane) {
+    std::mutex merging;
+    double sum = 0.0, squares = 0.0;
+    for_each_band(plane.rows, [&](const cv::Range& band) {
+        double own_sum = 0.0, own_squares = 0.0;
+        for (int y = band.start; y < band.end; ++y)
+            for (const float* v = plane.ptr<float>(y); v != plane.ptr<float>(y) + plane.cols; ++v) {
+                own_sum += *v;
+                own_squares += static_cast<double>(*v) * *v;
+            }
+        const std::lock_guard<std::mutex> lock(merging);
+        sum += own_sum;
+        squares += own_squares;
+    }, bands_per_thread());
+    const double mean = sum / static_cast<double>(plane.total());
+    return std::sqrt(std::max(squares / static_cast<double>(plane.total()) - mean * mean, 0.0));
+}
+
+}  // namespace
+
 cv::Mat grain_field(cv::Size size, double sigma, double blur_sigma, double min_deviation) {
     cv::Mat field;
     create_image(field, size, CV_32F);
@@ -72,9 +97,12 @@ cv::Mat grain_field(cv::Size size, double sigma, double blur_sigma, double min_d
     if (blur_sigma > 0.0) {
         // In place, which keeps no second field.
         cv::GaussianBlur(field, field, cv::Size(), blur_sigma, 0.0, cv::BORDER_REFLECT_101);
-        cv::Scalar mean, deviation;
-        cv::meanStdDev(field, mean, deviation);
-        if (deviation[0] > min_deviation) field *= sigma / deviation[0];
+        const double deviation = deviation_of(field);
+        if (deviation > min_deviation)
+            for_each_band(field.rows, [&](const cv::Range& band) {
+                cv::Mat rows = field.rowRange(band);
+                rows.convertTo(rows, CV_32F, sigma / deviation);
+            });
     }
     return field;
 }

@@ -12,37 +12,79 @@
 #include <algorithm>
 #include <functional>
 #include <climits>
+#include <limits>
+#include <mutex>
 #include <vector>
 
 namespace vornalix {
 
 namespace {
 
+constexpr int kBins = 4096;  // of the atmospheric light's histogram
+
+// The histogram bin of v, kBins of them from `low` on at per_bin a unit:
+// never decreasing in v; NaN and what lies below fall in the first bin,
+// what lies above in the last.
+template <class T>
+auto bin_of(const T& v, float low, float per_bin) {
+    using namespace lanes;
+    return truncated(min_of(max_of((v - all<T>(low)) * all<T>(per_bin), all<T>(0.0f)), all<T>(kBins - 1.0f)));
+}
+
+// Appends to `out` the values of the rows `band` of a plane whose bin is at
+// least `from`, four bins at a time: few are, so most fours are passed over.
+void gather_binned(const cv::Mat& plane, const cv::Range& band, float low, float per_bin, int from,
+                   std::vector<float>& out) {
+    for (int y = band.start; y < band.end; ++y) {
+        const float* v = plane.ptr<float>(y);
+        int x = 0;
+        for (; x + 4 <= plane.cols; x += 4) {
+            if (!cv::v_check_any(bin_of(cv::v_load(v + x), low, per_bin) >= cv::v_setall_s32(from))) continue;
+            for (int i = x; i < x + 4; ++i)
+                if (bin_of(v[i], low, per_bin) >= from) out.push_back(v[i]);
+        }
+        for (; x < plane.cols; ++x)
+            if (bin_of(v[x], low, per_bin) >= from) out.push_back(v[x]);
+    }
+}
+
 // Mean of the brightest 0.1 % of the dark channel, at least 0.01. Only the
 // brightest values are put in order, and summed from the brightest down. A
 // histogram between the extremes finds a floor they all reach, so only the
-// values from it up are gathered.
+// values from it up are gathered. Every pass runs in parallel bands.
 float atmospheric_light(const cv::Mat& dark) {
     constexpr double kBrightestFraction = 0.001;
     constexpr float kMinLight = 0.01f;
-    constexpr int kBins = 4096;
     const int n = std::max(static_cast<int>(dark.total() * kBrightestFraction), 1);
-    double lowest, highest;
-    cv::minMaxLoc(dark, &lowest, &highest);
-    const double per_bin = highest > lowest ? kBins / (highest - lowest) : 0.0;
-    auto bin_of = [&](float v) {  // NaN falls in the first bin
-        const double at = (v - lowest) * per_bin;
-        return at >= kBins - 1 ? kBins - 1 : (at > 0.0 ? static_cast<int>(at) : 0);
-    };
+    std::mutex merging;
+    double lowest = std::numeric_limits<double>::infinity(), highest = -lowest;
+    for_each_band(dark.rows, [&](const cv::Range& band) {
+        double own_lowest, own_highest;
+        cv::minMaxLoc(dark.rowRange(band), &own_lowest, &own_highest);
+        const std::lock_guard<std::mutex> lock(merging);
+        lowest = std::min(lowest, own_lowest);
+        highest = std::max(highest, own_highest);
+    }, bands_per_thread());
+    const float low = static_cast<float>(lowest);
+    const float per_bin = highest > lowest ? static_cast<float>(kBins / (highest - lowest)) : 0.0f;
     std::vector<int> counts(kBins, 0);
-    for (int y = 0; y < dark.rows; ++y)
-        for (const float* v = dark.ptr<float>(y); v != dark.ptr<float>(y) + dark.cols; ++v) ++counts[bin_of(*v)];
+    for_each_band(dark.rows, [&](const cv::Range& band) {
+        std::vector<int> own(kBins, 0);
+        for (int y = band.start; y < band.end; ++y)
+            for (const float* v = dark.ptr<float>(y); v != dark.ptr<float>(y) + dark.cols; ++v)
+                ++own[bin_of(*v, low, per_bin)];
+        const std::lock_guard<std::mutex> lock(merging);
+        for (int i = 0; i < kBins; ++i) counts[i] += own[i];
+    }, bands_per_thread());
     int floor_bin = kBins - 1;
     for (int above = counts[floor_bin]; above < n && floor_bin > 0;) above += counts[--floor_bin];
     std::vector<float> values;
-    for (int y = 0; y < dark.rows; ++y)
-        for (const float* v = dark.ptr<float>(y); v != dark.ptr<float>(y) + dark.cols; ++v)
-            if (bin_of(*v) >= floor_bin) values.push_back(*v);
+    for_each_band(dark.rows, [&](const cv::Range& band) {
+        std::vector<float> own;
+        gather_binned(dark, band, low, per_bin, floor_bin, own);
+        const std::lock_guard<std::mutex> lock(merging);
+        values.insert(values.end(), own.begin(), own.end());
+    }, bands_per_thread());
     std::nth_element(values.begin(), values.begin() + (n - 1), values.end(), std::greater<float>());
     std::sort(values.begin(), values.begin() + n, std::greater<float>());
     float sum = 0.0f;
@@ -95,9 +137,8 @@ void Pipeline::apply_dehaze(RowPass& pass, const EditParams& params) {
     // low changes nothing the final 0.1 bound would keep, but keeps the blur finite.
     constexpr float kMinRawTransmission = -1e6f;
 
-    const cv::Mat& working = pass.image();
-    const int patch = stage_math::odd_patch_size(working.cols, kPatchFraction, kMinPatch, INT_MAX);
-    stage_math::dark_channel_of(working, patch, scratch_.plane_a, scratch_.plane_b);
+    const int patch = stage_math::odd_patch_size(pass.size().width, kPatchFraction, kMinPatch, INT_MAX);
+    stage_math::dark_channel_after(pass, patch, scratch_.plane_a, scratch_.plane_b);
     const cv::Mat& dark = scratch_.plane_b;
     const float light = atmospheric_light(dark);
     const float omega = params.dehaze / 100.0f * kStrengthPer100;

@@ -20,12 +20,7 @@ void clamp_plane(cv::Mat& plane) {
 cv::Mat luminance_plane(const std::vector<cv::Mat>& planes) { return pixel::luminance(planes[0], planes[1], planes[2]); }
 
 cv::Mat& luminance_after(RowPass& pass, cv::Mat& luma) {
-    create_image(luma, pass.size(), CV_32F);
-    pass.add([rows = luma.ptr<float>(0), step = luma.step1()](int y, cv::Vec4f* px, int n) {
-        colour_row_to_plane(px, n, rows + y * step,
-                            [](const auto& r, const auto& g, const auto& b) { return pixel::luminance(r, g, b); });
-    });
-    return pass.image();
+    return plane_after(pass, luma, [](const auto& r, const auto& g, const auto& b) { return pixel::luminance(r, g, b); });
 }
 
 void gaussian_blur(const cv::Mat& src, cv::Mat& dst, cv::Size kernel, double sigma) {
@@ -69,14 +64,13 @@ void wide_gaussian_blur(const cv::Mat& src, cv::Mat& dst, double sigma) {
     cv::copyMakeBorder(src, levels[0], border, bottom, border, right, cv::BORDER_REFLECT_101);
     for (int i = 1; i <= halvings; ++i) cv::pyrDown(levels[i - 1], levels[i]);
     cv::Mat coarse;
-    cv::GaussianBlur(levels[halvings], coarse, cv::Size(), std::sqrt(coarse_variance(sigma, halvings)), 0.0,
-                     cv::BORDER_REFLECT_101);
+    gaussian_blur(levels[halvings], coarse, cv::Size(), std::sqrt(coarse_variance(sigma, halvings)));
     for (int i = halvings - 1; i >= 0; --i) {
         cv::pyrUp(coarse, levels[i], levels[i].size());
         coarse = levels[i];
     }
-    create_image(dst, src.size(), src.type());
-    coarse(cv::Rect(border, border, src.cols, src.rows)).copyTo(dst);
+    // The result is the inside of the finest level, kept rather than copied out.
+    dst = coarse(cv::Rect(border, border, src.cols, src.rows));
 }
 
 int max_kernel_size(cv::Size image) { return 2 * std::max(image.width, image.height) + 1; }

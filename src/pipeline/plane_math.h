@@ -37,11 +37,11 @@ void gaussian_blur(const cv::Mat& src, cv::Mat& dst, cv::Size kernel, double sig
 // 1e-5 of gaussian_blur(): the plane is halved a few times (each halving and
 // each doubling back is itself a small Gaussian), blurred by what is left at
 // the coarsest level and enlarged again. Narrow blurs go to gaussian_blur().
+// `dst` may come back a view into a larger plane.
 void wide_gaussian_blur(const cv::Mat& src, cv::Mat& dst, double sigma);
 
 // Runs the pass's pending kernels and, in the same pass, writes the
-// luminance of their result into `luma`: the image is read once for both.
-// `luma` must be a plane no pending kernel reads. Returns the image.
+// luminance of their result into `luma` (plane_after in stage_loops.h).
 cv::Mat& luminance_after(RowPass& pass, cv::Mat& luma);
 
 // Past about twice the image's long side a blur is all but saturated, so no

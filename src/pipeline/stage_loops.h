@@ -70,27 +70,38 @@ RowKernel pixel_kernel(Fn fn) {
     return pixel_kernel_by_row([fn](int) { return [fn](int, const lanes::V& v) { return fn(v); }; });
 }
 
-// A row kernel handing fn(r, g, b) four pixels at a time as planes: each
-// lane is one pixel, so arithmetic across channels (a luminance) stays a
-// plain sum per lane. Alpha is left as it is. The last pixels of a row that
-// do not fill four lanes go through the same code, padded with zeros.
+// Hands fn(x, r, g, b) the n pixels of a row four at a time as planes (from
+// pixel x on): each lane is one pixel, so arithmetic across channels (a
+// luminance) stays a plain sum per lane. The last pixels of a row that do not
+// fill four lanes come padded with zeros. Where fn returns true the planes
+// are stored back; alpha is left as it is.
+template <typename Fn>
+void for_each_four_pixels(cv::Vec4f* px, int n, Fn&& fn) {
+    auto four = [&fn](int x, float* p) {
+        lanes::V r, g, b, a;
+        cv::v_load_deinterleave(p, r, g, b, a);
+        if (!fn(x, r, g, b)) return false;
+        cv::v_store_interleave(p, r, g, b, a);
+        return true;
+    };
+    int x = 0;
+    for (; x + 4 <= n; x += 4) four(x, px[x].val);
+    if (x < n) {
+        cv::Vec4f tail[4] = {};
+        std::copy(px + x, px + n, tail);
+        if (four(x, tail[0].val)) std::copy(tail, tail + (n - x), px + x);
+    }
+}
+
+// A row kernel handing fn(r, g, b) four pixels at a time as planes, as
+// for_each_four_pixels does.
 template <typename Fn>
 RowKernel planar_kernel(Fn fn) {
     return [fn](int, cv::Vec4f* px, int n) {
-        auto four = [&](float* p) {
-            lanes::V r, g, b, a;
-            cv::v_load_deinterleave(p, r, g, b, a);
+        for_each_four_pixels(px, n, [&](int, lanes::V& r, lanes::V& g, lanes::V& b) {
             fn(r, g, b);
-            cv::v_store_interleave(p, r, g, b, a);
-        };
-        int x = 0;
-        for (; x + 4 <= n; x += 4) four(px[x].val);
-        if (x < n) {
-            cv::Vec4f tail[4] = {};
-            std::copy(px + x, px + n, tail);
-            four(tail[0].val);
-            std::copy(tail, tail + (n - x), px + x);
-        }
+            return true;
+        });
     };
 }
 
@@ -128,16 +139,16 @@ void colour_row_to_plane(const cv::Vec4f* px, int n, float* out, Fn fn) {
     for (; x < n; ++x) out[x] = fn(px[x][0], px[x][1], px[x][2]);
 }
 
-// plane = fn(r, g, b) of every pixel of a four-channel image, in parallel
-// bands of rows.
+// Runs the pass's pending kernels and, in the same pass, writes fn(r, g, b)
+// of their result into `plane`: the image is read once for both. `plane`
+// must be one no pending kernel reads. Returns the image.
 template <typename Fn>
-void colour_to_plane(const cv::Mat& image, cv::Mat& plane, Fn fn) {
-    CV_Assert(image.type() == CV_32FC4);
-    create_image(plane, image.size(), CV_32F);
-    for_each_band(image.rows, [&](const cv::Range& band) {
-        for (int y = band.start; y < band.end; ++y)
-            colour_row_to_plane(image.ptr<cv::Vec4f>(y), image.cols, plane.ptr<float>(y), fn);
+cv::Mat& plane_after(RowPass& pass, cv::Mat& plane, Fn fn) {
+    create_image(plane, pass.size(), CV_32F);
+    pass.add([rows = plane.ptr<float>(0), step = plane.step1(), fn](int y, cv::Vec4f* px, int n) {
+        colour_row_to_plane(px, n, rows + y * step, fn);
     });
+    return pass.image();
 }
 
 // A row kernel handing fn(values) the row's colour values (R, G, B of every

@@ -49,45 +49,62 @@ void Pipeline::apply_brightness(RowPass& pass, const EditParams& params) {
     pass.add(colour_values_kernel([gamma](cv::Mat& values) { cv::pow(values, gamma, values); }), RowPass::per_channel);
 }
 
+namespace {
+
+// Highlights and shadows of one row, four pixels at a time and without a
+// branch per pixel. Shadow channels are raised to a power of their own
+// pixel: the whole row's colour goes through OpenCV's vectorised logarithm
+// and exponential, which agree with powf far below a 16-bit step, and only
+// the shadow pixels keep the result. Highlights are scaled by a factor of
+// their own pixel.
+void highlights_shadows_row(cv::Vec4f* px, int n, float h, float s) {
+    using namespace lanes;
+    const int padded = (n + 3) / 4 * 4;
+    cv::AutoBuffer<float> buffer(5 * padded);
+    float* rgb = buffer.data();  // the row's R, G and B, one plane after another
+    float* gamma = rgb + 3 * padded;  // a shadow pixel's exponent, 0 elsewhere
+    float* factor = gamma + padded;  // a highlight pixel's factor, -1 elsewhere
+    const V half = all(0.5f), none = all(0.0f) != all(0.0f);
+    for_each_four_pixels(px, n, [&](int x, const V& r, const V& g, const V& b) {
+        // NaN stays NaN (and is neither shadow nor highlight), as std::max keeps it.
+        const V lum = max_of(all(1e-6f), pixel::luminance(r, g, b));
+        const V shadow = s != 0.0f ? lum < half : none;
+        const V highlight = h != 0.0f ? (lum > half) & ~shadow : none;
+        const V sd = all(2.0f) * (half - lum), hd = all(2.0f) * (lum - half);
+        const V shadow_gamma = tone::limited_gamma(all(s) * sd * sd * sd, 1.5f, 0.3f, 3.0f);
+        cv::v_store(gamma + x, select(shadow, shadow_gamma, all(0.0f)));
+        const V k = max_of(min_of(all(1.0f) + all(0.4f * h) * hd * hd, all(2.0f)), all(0.3f));
+        cv::v_store(factor + x, select(highlight, k, all(-1.0f)));
+        // powf of a negative value is NaN, which the clamp makes 0, as it makes 0 of 0.
+        cv::v_store(rgb + x, cv::v_max(r, all(0.0f)));
+        cv::v_store(rgb + padded + x, cv::v_max(g, all(0.0f)));
+        cv::v_store(rgb + 2 * padded + x, cv::v_max(b, all(0.0f)));
+        return false;
+    });
+    if (s != 0.0f) {
+        cv::hal::log32f(rgb, rgb, 3 * padded);
+        for (int c = 0; c < 3; ++c)
+            for (int x = 0; x < padded; ++x) rgb[c * padded + x] *= gamma[x];
+        cv::hal::exp32f(rgb, rgb, 3 * padded);
+    }
+    for_each_four_pixels(px, n, [&](int x, V& r, V& g, V& b) {
+        const V shadow = cv::v_load(gamma + x) > all(0.0f);
+        const V k = cv::v_load(factor + x), highlight = k > all(0.0f);
+        r = select(shadow, clamp01(cv::v_load(rgb + x)), select(highlight, clamp01(r * k), r));
+        g = select(shadow, clamp01(cv::v_load(rgb + padded + x)), select(highlight, clamp01(g * k), g));
+        b = select(shadow, clamp01(cv::v_load(rgb + 2 * padded + x)), select(highlight, clamp01(b * k), b));
+        return true;
+    });
+}
+
+}  // namespace
+
 void Pipeline::apply_highlights_shadows(RowPass& pass, const EditParams& params) {
     const float h = tone::finite_or(params.highlights, 0.0f) / 100.0f;
     const float s = tone::finite_or(params.shadows, 0.0f) / 100.0f;
     if (h == 0.0f && s == 0.0f) return;
 
-    pass.add([h, s](int, cv::Vec4f* px, int n) {
-        // Shadow channels are raised to a power of their own pixel: gathered
-        // for the row and taken through OpenCV's vectorised logarithm and
-        // exponential, which agree with powf far below a 16-bit step.
-        cv::AutoBuffer<float> values(3 * n), gammas(n);
-        cv::AutoBuffer<int> at(n);
-        int lifted = 0;
-        for (int x = 0; x < n; ++x) {
-            float& r = px[x][0];
-            float& g = px[x][1];
-            float& b = px[x][2];
-            const float lum = std::max(pixel::luminance(r, g, b), 1e-6f);
-            if (s != 0.0f && lum < 0.5f) {
-                const float d = tone::shadow_depth(lum);
-                gammas[lifted] = tone::limited_gamma(s * d * d * d, 1.5f, 0.3f, 3.0f);
-                // powf of a negative value is NaN, which the clamp makes 0, as it makes 0 of 0.
-                for (int c = 0; c < 3; ++c) values[3 * lifted + c] = std::max(px[x][c], 0.0f);
-                at[lifted++] = x;
-            } else if (h != 0.0f && lum > 0.5f) {
-                const float d = tone::highlight_depth(lum);
-                const float k = std::max(std::min(1.0f + 0.4f * h * d * d, 2.0f), 0.3f);
-                r = clamp01(r * k);
-                g = clamp01(g * k);
-                b = clamp01(b * k);
-            }
-        }
-        if (lifted == 0) return;
-        cv::hal::log32f(values.data(), values.data(), 3 * lifted);
-        for (int i = 0; i < lifted; ++i)
-            for (int c = 0; c < 3; ++c) values[3 * i + c] *= gammas[i];
-        cv::hal::exp32f(values.data(), values.data(), 3 * lifted);
-        for (int i = 0; i < lifted; ++i)
-            for (int c = 0; c < 3; ++c) px[at[i]][c] = clamp01(values[3 * i + c]);
-    });
+    pass.add([h, s](int, cv::Vec4f* px, int n) { highlights_shadows_row(px, n, h, s); });
 }
 
 void Pipeline::apply_whites_blacks(RowPass& pass, const EditParams& params) {

@@ -63,10 +63,12 @@ inline float exposure_factor(float ev) { return std::min(std::exp2(ev), FLT_MAX)
 
 // Power-curve exponent 1 / (1 + strength * value), limited to [min_gamma, max_gamma].
 // A divisor at or below zero lies beyond the strongest darkening and gives max_gamma.
-inline float limited_gamma(float value, float strength, float min_gamma, float max_gamma) {
-    const float divisor = 1.0f + strength * value;
-    if (!(divisor > 0.0f)) return max_gamma;
-    return std::max(std::min(1.0f / divisor, max_gamma), min_gamma);
+template <class T>
+T limited_gamma(const T& value, float strength, float min_gamma, float max_gamma) {
+    using namespace lanes;
+    const T divisor = all<T>(1.0f) + all<T>(strength) * value;
+    const T limited = max_of(min_of(all<T>(1.0f) / divisor, all<T>(max_gamma)), all<T>(min_gamma));
+    return select(divisor > all<T>(0.0f), limited, all<T>(max_gamma));
 }
 
 // Soft S-curve around mid-grey: v = (c - 0.5) * slope, then v / (1 + softness |v|) + 0.5.
