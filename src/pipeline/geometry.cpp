@@ -117,8 +117,10 @@ void apply_geometric_edits(cv::Mat& image, cv::Mat& spare, const EditParams& par
 }
 
 void Pipeline::apply_geometry(RowPass& pass, const EditParams& params) {
-    if (pass.empty() || !edits_geometry(params)) return;
-    apply_geometric_edits(pass.image(), scratch_.blurred, params);
+    // image() runs the pending kernels (the lens stage's may read the spare)
+    // before a warp writes into it.
+    if (!pass.empty() && edits_geometry(params)) apply_geometric_edits(pass.image(), scratch_.spare, params);
+    scratch_.spare.release();
 }
 
 cv::Mat Pipeline::follow_render(const cv::Mat& plane) const {

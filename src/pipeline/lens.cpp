@@ -175,7 +175,7 @@ void Pipeline::apply_lens_corrections(RowPass& pass, const EditParams& params) {
     if (!moves && !(p.ca_correction > 0.0f) && !(p.lens_vignette > 0.0f) && !(p.defringe > 0.0f)) return;
     if (pass.empty()) return;
     // Each step runs only for a finite value of its own setting.
-    cv::Mat& spare = scratch_.blurred;
+    cv::Mat& spare = scratch_.spare;
     if (moves) move_like_lens(pass.image(), spare, lens_profile, p);
     if (p.ca_correction > 0.0f && std::isfinite(p.ca_correction)) {
         // The kernel reads the image from memory the pass leaves alone and
@@ -185,7 +185,6 @@ void Pipeline::apply_lens_corrections(RowPass& pass, const EditParams& params) {
         cv::swap(pass.image(), spare);
         pass.add(correct_chromatic_aberration(spare, p.ca_correction));
     }
-    spare.release();  // not held by the stage while later ones allocate (the kernel keeps what it reads)
     if (p.lens_vignette > 0.0f && std::isfinite(p.lens_vignette))
         pass.add(correct_lens_vignetting(pass.size(), p.lens_vignette));
     if (p.defringe > 0.0f && std::isfinite(p.defringe)) pass.add(remove_fringes(p.defringe));

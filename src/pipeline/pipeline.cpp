@@ -31,7 +31,7 @@ void Pipeline::process(const EditParams& params) {
 }
 
 void Pipeline::Scratch::release_stage_images() {
-    for (cv::Mat* image : {&blurred, &plane_a, &plane_b, &plane_c}) image->release();
+    for (cv::Mat* image : {&plane_a, &plane_b, &plane_c}) image->release();
 }
 
 void Pipeline::run_alone(Stage stage, cv::Mat& working, const EditParams& params) {

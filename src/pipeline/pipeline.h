@@ -56,12 +56,15 @@ private:
     // Scratch images. The working image and the band buffers are kept between
     // renders: a render of the same size reuses their memory instead of
     // faulting in fresh pages.
-    // The others live for one stage (and the kernels that read them), so a
+    // The planes live for one stage (and the kernels that read them), so a
     // stage's planes are not held while a later one allocates its own.
     // Nothing rendered is kept in them from one render to the next.
     struct Scratch {
         cv::Mat working;  // the float working image
-        cv::Mat blurred;  // a second full image: blurred copies, then warps and remaps
+        // A second full image the warps write into. The lens stage leaves it
+        // to the geometry stage, which runs next and releases it, so the two
+        // map it once a render between them.
+        cv::Mat spare;
         cv::Mat plane_a, plane_b, plane_c;  // single planes (luminance, masks, maps)
         BandBuffers bands;
         void release_stage_images();
