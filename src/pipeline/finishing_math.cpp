@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <mutex>
 #include <vector>
 
 namespace vornalix::stage_math {
@@ -69,19 +68,19 @@ namespace {
 
 // Population deviation of a plane, its sums taken in parallel bands.
 double deviation_of(const cv::Mat& plane) {
-    std::mutex merging;
     double sum = 0.0, squares = 0.0;
-    for_each_band(plane.rows, [&](const cv::Range& band) {
-        double own_sum = 0.0, own_squares = 0.0;
+    for_each_band_merged(plane.rows, [&](const cv::Range& band) {
+        cv::Vec2d own;  // sum and sum of squares
         for (int y = band.start; y < band.end; ++y)
             for (const float* v = plane.ptr<float>(y); v != plane.ptr<float>(y) + plane.cols; ++v) {
-                own_sum += *v;
-                own_squares += static_cast<double>(*v) * *v;
+                own[0] += *v;
+                own[1] += static_cast<double>(*v) * *v;
             }
-        const std::lock_guard<std::mutex> lock(merging);
-        sum += own_sum;
-        squares += own_squares;
-    }, bands_per_thread());
+        return own;
+    }, [&](const cv::Vec2d& own) {
+        sum += own[0];
+        squares += own[1];
+    });
     const double mean = sum / static_cast<double>(plane.total());
     return std::sqrt(std::max(squares / static_cast<double>(plane.total()) - mean * mean, 0.0));
 }

@@ -13,7 +13,6 @@
 #include <functional>
 #include <climits>
 #include <limits>
-#include <mutex>
 #include <vector>
 
 namespace vornalix {
@@ -56,35 +55,35 @@ float atmospheric_light(const cv::Mat& dark) {
     constexpr double kBrightestFraction = 0.001;
     constexpr float kMinLight = 0.01f;
     const int n = std::max(static_cast<int>(dark.total() * kBrightestFraction), 1);
-    std::mutex merging;
     double lowest = std::numeric_limits<double>::infinity(), highest = -lowest;
-    for_each_band(dark.rows, [&](const cv::Range& band) {
-        double own_lowest, own_highest;
-        cv::minMaxLoc(dark.rowRange(band), &own_lowest, &own_highest);
-        const std::lock_guard<std::mutex> lock(merging);
-        lowest = std::min(lowest, own_lowest);
-        highest = std::max(highest, own_highest);
-    }, bands_per_thread());
+    for_each_band_merged(dark.rows, [&](const cv::Range& band) {
+        cv::Vec2d own;  // lowest and highest
+        cv::minMaxLoc(dark.rowRange(band), &own[0], &own[1]);
+        return own;
+    }, [&](const cv::Vec2d& own) {
+        lowest = std::min(lowest, own[0]);
+        highest = std::max(highest, own[1]);
+    });
     const float low = static_cast<float>(lowest);
     const float per_bin = highest > lowest ? static_cast<float>(kBins / (highest - lowest)) : 0.0f;
     std::vector<int> counts(kBins, 0);
-    for_each_band(dark.rows, [&](const cv::Range& band) {
+    for_each_band_merged(dark.rows, [&](const cv::Range& band) {
         std::vector<int> own(kBins, 0);
         for (int y = band.start; y < band.end; ++y)
             for (const float* v = dark.ptr<float>(y); v != dark.ptr<float>(y) + dark.cols; ++v)
                 ++own[bin_of(*v, low, per_bin)];
-        const std::lock_guard<std::mutex> lock(merging);
+        return own;
+    }, [&](const std::vector<int>& own) {
         for (int i = 0; i < kBins; ++i) counts[i] += own[i];
-    }, bands_per_thread());
+    });
     int floor_bin = kBins - 1;
     for (int above = counts[floor_bin]; above < n && floor_bin > 0;) above += counts[--floor_bin];
     std::vector<float> values;
-    for_each_band(dark.rows, [&](const cv::Range& band) {
+    for_each_band_merged(dark.rows, [&](const cv::Range& band) {
         std::vector<float> own;
         gather_binned(dark, band, low, per_bin, floor_bin, own);
-        const std::lock_guard<std::mutex> lock(merging);
-        values.insert(values.end(), own.begin(), own.end());
-    }, bands_per_thread());
+        return own;
+    }, [&](const std::vector<float>& own) { values.insert(values.end(), own.begin(), own.end()); });
     std::nth_element(values.begin(), values.begin() + (n - 1), values.end(), std::greater<float>());
     std::sort(values.begin(), values.begin() + n, std::greater<float>());
     float sum = 0.0f;

@@ -15,6 +15,7 @@
 #include <opencv2/core.hpp>
 
 #include <functional>
+#include <mutex>
 #include <vector>
 
 namespace vornalix {
@@ -40,6 +41,17 @@ struct BandBuffers {
 void for_each_band(int rows, const std::function<void(const cv::Range&)>& fn, int bands = 0);
 // One band per thread of OpenCV's pool.
 int bands_per_thread();
+// A reduction over rows [0, rows): part(band) on one band per thread, in
+// parallel, and merge(what it returned) for each band, one at a time.
+template <class Part, class Merge>
+void for_each_band_merged(int rows, Part part, Merge merge) {
+    std::mutex merging;
+    for_each_band(rows, [&](const cv::Range& band) {
+        auto result = part(band);
+        const std::lock_guard<std::mutex> lock(merging);
+        merge(result);
+    }, bands_per_thread());
+}
 
 class RowPass {
 public:

@@ -70,7 +70,7 @@ void highlights_shadows_row(cv::Vec4f* px, int n, float h, float s) {
         const V lum = max_of(all(1e-6f), pixel::luminance(r, g, b));
         const V shadow = s != 0.0f ? lum < half : none;
         const V highlight = h != 0.0f ? (lum > half) & ~shadow : none;
-        const V sd = all(2.0f) * (half - lum), hd = all(2.0f) * (lum - half);
+        const V sd = tone::shadow_depth(lum), hd = tone::highlight_depth(lum);
         const V shadow_gamma = tone::limited_gamma(all(s) * sd * sd * sd, 1.5f, 0.3f, 3.0f);
         cv::v_store(gamma + x, select(shadow, shadow_gamma, all(0.0f)));
         const V k = max_of(min_of(all(1.0f) + all(0.4f * h) * hd * hd, all(2.0f)), all(0.3f));

@@ -82,8 +82,16 @@ T soft_contrast(const T& c, float slope, float softness) {
 
 // Distance of luminance L from mid-grey toward black (shadow_depth) or white
 // (highlight_depth): 1 at the end, 0 at mid-grey and beyond.
-inline float shadow_depth(float lum) { return lum < 0.5f ? 2.0f * (0.5f - lum) : 0.0f; }
-inline float highlight_depth(float lum) { return lum > 0.5f ? 2.0f * (lum - 0.5f) : 0.0f; }
+template <class T>
+T shadow_depth(const T& lum) {
+    using namespace lanes;
+    return select(lum < all<T>(0.5f), all<T>(2.0f) * (all<T>(0.5f) - lum), all<T>(0.0f));
+}
+template <class T>
+T highlight_depth(const T& lum) {
+    using namespace lanes;
+    return select(lum > all<T>(0.5f), all<T>(2.0f) * (lum - all<T>(0.5f)), all<T>(0.0f));
+}
 
 // Index of the nearest entry of a lookup table of `size` entries over 0..1;
 // values below 0 (and NaN) read the first entry, values above 1 the last.
