@@ -32,7 +32,8 @@ void apply_grain(cv::Mat& image, float amount, float size) {
     double blur = 0.0;
     if (size > 1.0f)
         blur = stage_math::capped_sigma(size / 100.0f * 3.0f + 0.3f, stage_math::max_kernel_size(image.size()));
-    cv::Mat field = stage_math::grain_field(image.size(), sigma, blur, kMinDeviation);
+    cv::Mat field;
+    stage_math::grain_field(field, image.size(), sigma, blur, kMinDeviation);
 
     // Midtone weight sin(pi Y)^2: 0 at black and white, 1 at Y = 0.5.
     std::vector<cv::Mat> planes;

@@ -38,7 +38,8 @@ void Pipeline::apply_grain(RowPass& pass, const EditParams& params) {
     if (size > kMinBlurredSize)
         blur = stage_math::capped_sigma((size * kBlurPer100 + kBlurBase) * pixel_scale, stage_math::max_kernel_size(pass.size()));
     // Drawn here, on the calling thread, so the generator is the caller's.
-    const cv::Mat field = stage_math::grain_field(pass.size(), sigma, blur, kMinDeviation);
+    stage_math::grain_field(scratch_.plane_a, pass.size(), sigma, blur, kMinDeviation);
+    const cv::Mat field = scratch_.plane_a;
 
     // One field for all three channels: the grain is monochrome and additive.
     pass.add(pixel_kernel_by_row([field](int y) {

@@ -87,8 +87,7 @@ double deviation_of(const cv::Mat& plane) {
 
 }  // namespace
 
-cv::Mat grain_field(cv::Size size, double sigma, double blur_sigma, double min_deviation) {
-    cv::Mat field;
+void grain_field(cv::Mat& field, cv::Size size, double sigma, double blur_sigma, double min_deviation) {
     create_image(field, size, CV_32F);
     // Straight from the calling thread's default generator, so a host that
     // seeds it gets the same pattern as it always has.
@@ -103,7 +102,6 @@ cv::Mat grain_field(cv::Size size, double sigma, double blur_sigma, double min_d
                 rows.convertTo(rows, CV_32F, sigma / deviation);
             });
     }
-    return field;
 }
 
 }  // namespace vornalix::stage_math

@@ -15,7 +15,7 @@ void vignette_row(cv::Size image, int y, cv::Vec4f* px, float amount, float mid,
 
 // Monochrome grain: a normal field of deviation sigma, seeded from OpenCV's
 // per-thread generator of the calling thread; when blur_sigma > 0 it is blurred and, if its deviation then
-// exceeds min_deviation, rescaled back to sigma.
-cv::Mat grain_field(cv::Size size, double sigma, double blur_sigma, double min_deviation);
+// exceeds min_deviation, rescaled back to sigma. Drawn into `field`.
+void grain_field(cv::Mat& field, cv::Size size, double sigma, double blur_sigma, double min_deviation);
 
 }  // namespace vornalix::stage_math

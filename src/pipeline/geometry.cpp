@@ -117,10 +117,11 @@ void apply_geometric_edits(cv::Mat& image, cv::Mat& spare, const EditParams& par
 }
 
 void Pipeline::apply_geometry(RowPass& pass, const EditParams& params) {
+    if (pass.empty() || !edits_geometry(params)) return;
     // image() runs the pending kernels (the lens stage's may read the spare)
     // before a warp writes into it.
-    if (!pass.empty() && edits_geometry(params)) apply_geometric_edits(pass.image(), scratch_.spare, params);
-    scratch_.spare.release();
+    cv::Mat& image = pass.image();
+    apply_geometric_edits(image, scratch_.warp_spare(), params);
 }
 
 cv::Mat Pipeline::follow_render(const cv::Mat& plane) const {

@@ -175,14 +175,17 @@ void Pipeline::apply_lens_corrections(RowPass& pass, const EditParams& params) {
     if (!moves && !(p.ca_correction > 0.0f) && !(p.lens_vignette > 0.0f) && !(p.defringe > 0.0f)) return;
     if (pass.empty()) return;
     // Each step runs only for a finite value of its own setting.
-    cv::Mat& spare = scratch_.spare;
-    if (moves) move_like_lens(pass.image(), spare, lens_profile, p);
+    if (moves) {
+        cv::Mat& image = pass.image();
+        move_like_lens(image, scratch_.warp_spare(), lens_profile, p);
+    }
     if (p.ca_correction > 0.0f && std::isfinite(p.ca_correction)) {
         // The kernel reads the image from memory the pass leaves alone and
-        // writes every pixel into other memory: after the warps, the memory
-        // they replaced.
-        if (!moves) create_image(spare, pass.size(), CV_32FC4);
-        cv::swap(pass.image(), spare);
+        // writes every pixel into other memory: the spare.
+        cv::Mat& image = pass.image();
+        cv::Mat& spare = scratch_.warp_spare();
+        create_image(spare, image.size(), CV_32FC4);
+        cv::swap(image, spare);
         pass.add(correct_chromatic_aberration(spare, p.ca_correction));
     }
     if (p.lens_vignette > 0.0f && std::isfinite(p.lens_vignette))

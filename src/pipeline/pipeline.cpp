@@ -22,6 +22,7 @@ void Pipeline::process(const EditParams& params) {
     }
     RowPass pass(source.mat, working, &scratch_.bands);
     for (Stage stage : kStages) {
+        scratch_.lend_planes();
         (this->*stage)(pass, params);
         scratch_.release_stage_images();  // queued kernels keep what they still read
     }
@@ -30,8 +31,22 @@ void Pipeline::process(const EditParams& params) {
     pass.finish(result.mat);
 }
 
+void Pipeline::Scratch::lend_planes() {
+    lender.lend_from(spare);
+    for (cv::Mat* plane : {&plane_a, &plane_b, &plane_c}) plane->allocator = &lender;
+}
+
 void Pipeline::Scratch::release_stage_images() {
-    for (cv::Mat* image : {&plane_a, &plane_b, &plane_c}) image->release();
+    for (cv::Mat* plane : {&plane_a, &plane_b, &plane_c}) {
+        plane->release();
+        plane->allocator = nullptr;
+    }
+    lender.lend_from(cv::Mat());
+}
+
+cv::Mat& Pipeline::Scratch::warp_spare() {
+    if (lender.lending()) spare = cv::Mat();
+    return spare;
 }
 
 void Pipeline::run_alone(Stage stage, cv::Mat& working, const EditParams& params) {

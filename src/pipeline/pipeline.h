@@ -5,6 +5,7 @@
 #include "settings/edit_params.h"
 #include "color/profile_manager.h"
 #include "image/image_buffer.h"
+#include "image/image_memory.h"
 #include "lens/lens_profile.h"
 #include "pipeline/row_pass.h"
 #include "pipeline/stages.h"
@@ -53,21 +54,26 @@ private:
     using Stage = void (Pipeline::*)(RowPass&, const EditParams&);
     void run_alone(Stage stage, cv::Mat& working, const EditParams& params);
 
-    // Scratch images. The working image and the band buffers are kept between
-    // renders: a render of the same size reuses their memory instead of
-    // faulting in fresh pages.
-    // The planes live for one stage (and the kernels that read them), so a
-    // stage's planes are not held while a later one allocates its own.
+    // Scratch images. The working image, the warps' spare and the band
+    // buffers are kept between renders: a render of the same size reuses
+    // their memory instead of faulting in fresh pages.
+    // The planes live for one stage (and the kernels that read them). They
+    // borrow the spare's memory while the warps leave it alone, so they add
+    // nothing to what the render holds at its peak (the warps').
     // Nothing rendered is kept in them from one render to the next.
     struct Scratch {
         cv::Mat working;  // the float working image
-        // A second full image the warps write into. The lens stage leaves it
-        // to the geometry stage, which runs next and releases it, so the two
-        // map it once a render between them.
-        cv::Mat spare;
+        cv::Mat spare;    // a second full image the warps write into
+        PlaneLender lender;  // before the planes: they give their memory back to it
         cv::Mat plane_a, plane_b, plane_c;  // single planes (luminance, masks, maps)
         BandBuffers bands;
+        // Planes made from here on borrow the spare's memory where they can.
+        void lend_planes();
         void release_stage_images();
+        // The spare for a warp to write into, once the pass has run what it
+        // had pending: a plane still out of its memory leaves it to that
+        // plane and gives the warp fresh memory.
+        cv::Mat& warp_spare();
     } scratch_;
     EditParams rendered_;  // the settings of the last process()
 };
