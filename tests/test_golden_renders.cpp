@@ -123,10 +123,13 @@ TEST(GoldenRender, FusedDriverMatchesStageByStage) {
             SCOPED_TRACE(testing::Message() << size << " profile " << profile);
             ContextPtr ctx = rendered(source, profile);
             expect_close(ctx->pipeline.result.mat, render_stage_by_stage(source, ctx->params));
-            // A second render through the same scratch memory gives the same picture.
+            // Later renders, through the scratch memory the first ones left
+            // (the third borrows its planes from the second's), give the same picture.
             const cv::Mat first = ctx->pipeline.result.mat.clone();
-            ctx->pipeline.process(ctx->params);
-            EXPECT_EQ(cv::norm(first, ctx->pipeline.result.mat, cv::NORM_INF), 0.0);
+            for (int again = 0; again < 2; ++again) {
+                ctx->pipeline.process(ctx->params);
+                EXPECT_EQ(cv::norm(first, ctx->pipeline.result.mat, cv::NORM_INF), 0.0);
+            }
         }
     }
 }

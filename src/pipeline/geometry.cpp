@@ -117,11 +117,16 @@ void apply_geometric_edits(cv::Mat& image, cv::Mat& spare, const EditParams& par
 }
 
 void Pipeline::apply_geometry(RowPass& pass, const EditParams& params) {
-    if (pass.empty() || !edits_geometry(params)) return;
-    // image() runs the pending kernels (the lens stage's may read the spare)
-    // before a warp writes into it.
-    cv::Mat& image = pass.image();
-    apply_geometric_edits(image, scratch_.warp_spare(), params);
+    if (!pass.empty() && edits_geometry(params)) {
+        // image() runs the pending kernels (the lens stage's may read the
+        // spare) before a warp writes into it.
+        cv::Mat& image = pass.image();
+        apply_geometric_edits(image, scratch_.warp_spare(), params);
+    }
+    // The warps are done. The spare stays for the planes of the next render,
+    // unless this one's result still needs memory: then it goes now, so
+    // that no render holds both (the next maps it again and keeps it).
+    if (result.mat.size() != pass.size() || result.mat.type() != CV_16UC4) scratch_.spare.release();
 }
 
 cv::Mat Pipeline::follow_render(const cv::Mat& plane) const {
