@@ -56,7 +56,9 @@ private:
 
     // Scratch images. The working image, the warps' spare and the band
     // buffers are kept between renders: a render of the same size reuses
-    // their memory instead of faulting in fresh pages.
+    // their memory instead of faulting in fresh pages. (The spare is not
+    // kept by a render that also maps the result, so the first render of a
+    // size peaks where it would without it.)
     // The planes live for one stage (and the kernels that read them). They
     // borrow the spare's memory while the warps leave it alone, so they add
     // nothing to what the render holds at its peak (the warps').
