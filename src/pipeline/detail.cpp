@@ -20,6 +20,7 @@ void Pipeline::apply_noise_reduction(RowPass& pass, const EditParams& params) {
     const int cap = stage_math::max_kernel_size(pass.size());
 
     if (params.nr_luminance > 0.0f) {
+        scratch_.lend_planes(pass.size());
         stage_math::luminance_after(pass, scratch_.plane_a);
         const auto g = stage_math::scaled_kernel(stage_math::slider_kernel_size(params.nr_luminance, kLumaSteps, cap),
                                                  pixel_scale, cap);

@@ -38,6 +38,7 @@ void Pipeline::apply_grain(RowPass& pass, const EditParams& params) {
     if (size > kMinBlurredSize)
         blur = stage_math::capped_sigma((size * kBlurPer100 + kBlurBase) * pixel_scale, stage_math::max_kernel_size(pass.size()));
     // Drawn here, on the calling thread, so the generator is the caller's.
+    scratch_.lend_planes();
     stage_math::grain_field(scratch_.plane_a, pass.size(), sigma, blur, kMinDeviation);
     const cv::Mat field = scratch_.plane_a;
 

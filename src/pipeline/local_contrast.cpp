@@ -99,6 +99,7 @@ void Pipeline::apply_clarity_texture(RowPass& pass, const EditParams& params) {
     constexpr double kClaritySigma = 20.0, kTextureSigma = 3.0;
     constexpr float kClarityGain = 0.3f, kTextureGain = 0.2f;
 
+    scratch_.lend_planes(pass.size());
     // One luminance, taken before either step, feeds both detail layers.
     stage_math::luminance_after(pass, scratch_.plane_a);
     const cv::Mat luma = scratch_.plane_a;
@@ -137,6 +138,7 @@ void Pipeline::apply_dehaze(RowPass& pass, const EditParams& params) {
     constexpr float kMinRawTransmission = -1e6f;
 
     const int patch = stage_math::odd_patch_size(pass.size().width, kPatchFraction, kMinPatch, INT_MAX);
+    scratch_.lend_planes(pass.size());
     stage_math::dark_channel_after(pass, patch, scratch_.plane_a, scratch_.plane_b);
     const cv::Mat& dark = scratch_.plane_b;
     const float light = atmospheric_light(dark);

@@ -22,7 +22,6 @@ void Pipeline::process(const EditParams& params) {
     }
     RowPass pass(source.mat, working, &scratch_.bands);
     for (Stage stage : kStages) {
-        scratch_.lend_planes();
         (this->*stage)(pass, params);
         scratch_.release_stage_images();  // queued kernels keep what they still read
     }
@@ -31,7 +30,8 @@ void Pipeline::process(const EditParams& params) {
     pass.finish(result.mat);
 }
 
-void Pipeline::Scratch::lend_planes() {
+void Pipeline::Scratch::lend_planes(cv::Size map_spare) {
+    if (map_spare.area() > 0) create_image(spare, map_spare, CV_32FC4);
     lender.lend_from(spare);
     for (cv::Mat* plane : {&plane_a, &plane_b, &plane_c}) plane->allocator = &lender;
 }

@@ -69,8 +69,11 @@ private:
         PlaneLender lender;  // before the planes: they give their memory back to it
         cv::Mat plane_a, plane_b, plane_c;  // single planes (luminance, masks, maps)
         BandBuffers bands;
-        // Planes made from here on borrow the spare's memory where they can.
-        void lend_planes();
+        // The planes this stage makes borrow the spare's memory where they
+        // can. The stages before the warps map it first where it is missing
+        // (`map_spare`, the image's size): a render with planes but no warps
+        // then reuses its memory all the same, and the warps find it mapped.
+        void lend_planes(cv::Size map_spare = cv::Size());
         void release_stage_images();
         // The spare for a warp to write into, once the pass has run what it
         // had pending: a plane still out of its memory leaves it to that
