@@ -120,14 +120,15 @@ template <class T>
 T hue_distance(const T& h, float centre) {
     using namespace lanes;
     const T dist = abs_of(h - all<T>(centre));
-    return select(dist > all<T>(0.5f), all<T>(1.0f) - dist, dist);
+    return min_of(dist, all<T>(1.0f) - dist);
 }
 
-// Triangular band weight: 1 at the centre, falling linearly to 0 at half_width.
+// Triangular band weight: 1 at the centre, falling linearly to 0 at
+// half_width (to within a rounding there) and below 0 beyond.
 template <class T>
 T linear_band_weight(const T& dist, float half_width) {
     using namespace lanes;
-    return select(dist >= all<T>(half_width), all<T>(0.0f), all<T>(1.0f) - dist / all<T>(half_width));
+    return all<T>(1.0f) - dist * all<T>(1.0f / half_width);
 }
 
 // Raised-cosine band weight: 1 at the centre, 0.5 half way, 0 from half_width
@@ -156,27 +157,31 @@ BandShiftOf<T> band_shifts(const T& h, const Band* bands, Weight weight, float m
     const auto& centres = hue_band_centres();
     BandShiftOf<T> out;
     for (size_t i = 0; i < centres.size(); ++i) {
-        if (bands[i].hue == 0.0f && bands[i].saturation == 0.0f && bands[i].luminance == 0.0f) continue;
-        const T w = weight(hue_distance(h, centres[i]));
-        const auto counted = w >= all<T>(min_weight);
-        auto add = [&](T& sum, const T& term) { sum = sum + select(counted, term, all<T>(0.0f)); };
-        add(out.hue, w * all<T>(bands[i].hue));
-        add(out.saturation, w * all<T>(bands[i].saturation));
-        add(out.luminance, w * all<T>(bands[i].luminance));
-        add(out.weight_sum, w);
+        const Band& band = bands[i];
+        if (band.hue == 0.0f && band.saturation == 0.0f && band.luminance == 0.0f) continue;
+        const T raw = weight(hue_distance(h, centres[i]));
+        const T w = select(raw >= all<T>(min_weight), raw, all<T>(0.0f));
+        // A term the band leaves at 0 adds nothing, counted or not.
+        if (band.hue != 0.0f) out.hue = out.hue + w * all<T>(band.hue);
+        if (band.saturation != 0.0f) out.saturation = out.saturation + w * all<T>(band.saturation);
+        if (band.luminance != 0.0f) out.luminance = out.luminance + w * all<T>(band.luminance);
+        out.weight_sum = out.weight_sum + w;
     }
     return out;
 }
 
 // Applies band shifts to a pixel: hue in degrees (wrapped into [0, 1) turns),
 // saturation in percent of itself, luminance at 1/200 per unit; both clamped.
+constexpr float kTurnsPerDegree = 1.0f / 360.0f;
+constexpr float kPerPercent = 1.0f / 100.0f;
+constexpr float kLightnessPerUnit = 1.0f / 200.0f;
 template <class T>
 void shift_hsl(pixel::HslOf<T>& hsl, const BandShiftOf<T>& shift) {
     using namespace lanes;
-    const T shifted = hsl.h + shift.hue / all<T>(360.0f) + all<T>(2.0f);
+    const T shifted = hsl.h + shift.hue * all<T>(kTurnsPerDegree) + all<T>(2.0f);
     hsl.h = shifted - floor_of(shifted);
-    hsl.s = clamp01(hsl.s * (all<T>(1.0f) + shift.saturation / all<T>(100.0f)));
-    hsl.l = clamp01(hsl.l + shift.luminance / all<T>(200.0f));
+    hsl.s = clamp01(hsl.s * (all<T>(1.0f) + shift.saturation * all<T>(kPerPercent)));
+    hsl.l = clamp01(hsl.l + shift.luminance * all<T>(kLightnessPerUnit));
 }
 
 // Highlight and shadow weights of a pixel of luminance L for split toning;
