@@ -45,7 +45,7 @@ constexpr float kSixth = 1.0f / 6.0f;
 // from blue, all through one reciprocal of d. Where red is the largest,
 // |g - b| <= d, so no remainder is needed to stay within a turn.
 template <class T>
-T hue_turns(const T& r, const T& g, const T& b, const T& mx, const T& d) {
+inline T hue_turns(const T& r, const T& g, const T& b, const T& mx, const T& d) {
     using namespace lanes;
     const auto red = mx == r, green = mx == g;
     const T towards = select(red, g - b, select(green, b - r, r - g));
@@ -85,7 +85,7 @@ inline bool rgb_to_hsl(float r, float g, float b, float grey_threshold, Hsl& out
 // between: the sectors (c, x, 0), (x, c, 0), (0, c, x), (0, x, c), (x, 0, c),
 // (c, 0, x) without choosing a sector.
 template <class T>
-void rgb_of_sixths(const T& h6, const T& s, const T& l, T& r, T& g, T& b) {
+inline void rgb_of_sixths(const T& h6, const T& s, const T& l, T& r, T& g, T& b) {
     using namespace lanes;
     const T c = chroma_span(l) * s;
     const T m = l - c * all<T>(0.5f);
