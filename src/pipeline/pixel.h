@@ -133,10 +133,11 @@ inline void hsl_to_rgb(const HslOf<lanes::V>& in, lanes::V& r, lanes::V& g, lane
     rgb_of_sixths(lanes::all(6.0f) * in.h, in.s, in.l, r, g, b);
 }
 
-// Every lane of r, g and b finite.
+// Every lane of r, g and b finite. Lanes whose sum overflows count as not
+// finite too, which only sends them the slower way.
 inline bool all_finite(const lanes::V& r, const lanes::V& g, const lanes::V& b) {
     const lanes::V zero = lanes::all(0.0f);
-    return cv::v_check_all(((r - r) == zero) & ((g - g) == zero) & ((b - b) == zero));
+    return cv::v_check_all(((r + g + b) * zero) == zero);
 }
 
 }  // namespace vornalix::pixel

@@ -139,8 +139,25 @@ inline float raised_cosine_band_weight(float dist, float half_width) {
     return static_cast<float>(0.5 + 0.5 * std::cos(3.14159265358979323846 * static_cast<double>(x)));
 }
 
-// Summed shifts of the eight hue bands at hue h: each band (with fields hue,
-// saturation, luminance) that shifts anything counts with
+// The bands that shift anything, each with its centre, picked once per
+// render from eight bands of fields hue, saturation and luminance.
+struct ShiftingBand {
+    float centre, hue, saturation, luminance;
+};
+struct ShiftingBands {
+    std::array<ShiftingBand, 8> band;
+    size_t count = 0;
+};
+template <class Band>
+ShiftingBands shifting_bands(const Band* bands) {
+    ShiftingBands out;
+    for (size_t i = 0; i < hue_band_centres().size(); ++i)
+        if (bands[i].hue != 0.0f || bands[i].saturation != 0.0f || bands[i].luminance != 0.0f)
+            out.band[out.count++] = {hue_band_centres()[i], bands[i].hue, bands[i].saturation, bands[i].luminance};
+    return out;
+}
+
+// Summed shifts of the shifting bands at hue h: each counts with
 // weight(hue_distance) when that weight reaches min_weight. The sums are not
 // normalised.
 template <class T>
@@ -151,15 +168,13 @@ struct BandShiftOf {
     T weight_sum = lanes::all<T>(0.0f);
 };
 using BandShift = BandShiftOf<float>;
-template <class T, class Band, class Weight>
-BandShiftOf<T> band_shifts(const T& h, const Band* bands, Weight weight, float min_weight) {
+template <class T, class Weight>
+BandShiftOf<T> band_shifts(const T& h, const ShiftingBands& bands, Weight weight, float min_weight) {
     using namespace lanes;
-    const auto& centres = hue_band_centres();
     BandShiftOf<T> out;
-    for (size_t i = 0; i < centres.size(); ++i) {
-        const Band& band = bands[i];
-        if (band.hue == 0.0f && band.saturation == 0.0f && band.luminance == 0.0f) continue;
-        const T raw = weight(hue_distance(h, centres[i]));
+    for (size_t i = 0; i < bands.count; ++i) {
+        const ShiftingBand& band = bands.band[i];
+        const T raw = weight(hue_distance(h, band.centre));
         const T w = select(raw >= all<T>(min_weight), raw, all<T>(0.0f));
         // A term the band leaves at 0 adds nothing, counted or not.
         if (band.hue != 0.0f) out.hue = out.hue + w * all<T>(band.hue);
