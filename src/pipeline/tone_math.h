@@ -176,10 +176,9 @@ BandShiftOf<T> band_shifts(const T& h, const ShiftingBands& bands, Weight weight
         const ShiftingBand& band = bands.band[i];
         const T raw = weight(hue_distance(h, band.centre));
         const T w = select(raw >= all<T>(min_weight), raw, all<T>(0.0f));
-        // A term the band leaves at 0 adds nothing, counted or not.
-        if (band.hue != 0.0f) out.hue = out.hue + w * all<T>(band.hue);
-        if (band.saturation != 0.0f) out.saturation = out.saturation + w * all<T>(band.saturation);
-        if (band.luminance != 0.0f) out.luminance = out.luminance + w * all<T>(band.luminance);
+        out.hue = out.hue + w * all<T>(band.hue);
+        out.saturation = out.saturation + w * all<T>(band.saturation);
+        out.luminance = out.luminance + w * all<T>(band.luminance);
         out.weight_sum = out.weight_sum + w;
     }
     return out;
