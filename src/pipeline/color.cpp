@@ -20,7 +20,7 @@ constexpr float kBandHalfWidth = 0.09f;  // turns, of each HSL band
 
 // Moves each channel of four pixels away from (factor > 1) or toward
 // (factor < 1) the pixel's luminance.
-void scale_from_luminance(lanes::V& r, lanes::V& g, lanes::V& b, const lanes::V& factor) {
+inline void scale_from_luminance(lanes::V& r, lanes::V& g, lanes::V& b, const lanes::V& factor) {
     const lanes::V lum = pixel::luminance(r, g, b);
     r = lanes::clamp01(lum + (r - lum) * factor);
     g = lanes::clamp01(lum + (g - lum) * factor);

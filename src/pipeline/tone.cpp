@@ -127,10 +127,8 @@ void Pipeline::apply_whites_blacks(RowPass& pass, const EditParams& params) {
     // (v - black) / range as one scale and offset, as a matrix expression evaluates it.
     const float scale = static_cast<float>(1.0 / range);
     const float offset = static_cast<float>(-static_cast<double>(black) / range);
-    pass.add(rgb_kernel([scale, offset](float& r, float& g, float& b) {
-        r = clamp01(r * scale + offset);
-        g = clamp01(g * scale + offset);
-        b = clamp01(b * scale + offset);
+    pass.add(pixel_kernel([scale, offset](const lanes::V& v) {
+        return clamp01(v * lanes::all(scale) + lanes::all(offset));
     }), RowPass::per_channel);
 }
 
