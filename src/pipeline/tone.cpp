@@ -84,7 +84,10 @@ void highlights_shadows_row(cv::Vec4f* px, int n, float h, float s) {
     if (s != 0.0f) {
         cv::hal::log32f(rgb, rgb, 3 * padded);
         for (int c = 0; c < 3; ++c)
-            for (int x = 0; x < padded; ++x) rgb[c * padded + x] *= gamma[x];
+            for (int x = 0; x < padded; x += 4) {
+                float* logs = rgb + c * padded + x;
+                cv::v_store(logs, cv::v_load(logs) * cv::v_load(gamma + x));
+            }
         cv::hal::exp32f(rgb, rgb, 3 * padded);
     }
     for_each_four_pixels(px, n, [&](int x, V& r, V& g, V& b) {
