@@ -174,12 +174,15 @@ BandShiftOf<T> band_shifts(const T& h, const ShiftingBands& bands, Weight weight
     BandShiftOf<T> out;
     for (size_t i = 0; i < bands.count; ++i) {
         const ShiftingBand& band = bands.band[i];
-        const T raw = weight(hue_distance(h, band.centre));
-        const T w = select(raw >= all<T>(min_weight), raw, all<T>(0.0f));
-        out.hue = out.hue + w * all<T>(band.hue);
-        out.saturation = out.saturation + w * all<T>(band.saturation);
-        out.luminance = out.luminance + w * all<T>(band.luminance);
-        out.weight_sum = out.weight_sum + w;
+        const T w = weight(hue_distance(h, band.centre));
+        const auto counted = w >= all<T>(min_weight);
+        // Terms masked rather than the weight, so a band's infinite or NaN
+        // value reaches only the hues the band counts for.
+        auto add = [&](T& sum, const T& term) { sum = sum + select(counted, term, all<T>(0.0f)); };
+        add(out.hue, w * all<T>(band.hue));
+        add(out.saturation, w * all<T>(band.saturation));
+        add(out.luminance, w * all<T>(band.luminance));
+        add(out.weight_sum, w);
     }
     return out;
 }
