@@ -241,6 +241,30 @@ TEST(ColourStages, ClampWrapToningEdgesAndAHueRemainderExactToTheLastBit) {
         }
 }
 
+// Four lanes convert to HSL and back exactly as one pixel does, for colours in
+// and beyond 0..1. One pixel's hue beyond a turn wraps; a negative one takes
+// the last sector, (c, 0, x), with x below 0.
+TEST(ColourStages, HslRoundTripOfFourLanesIsThePixelsOwnAndOddHuesFollowTheSectorRule) {
+    namespace px = vornalix::pixel;
+    cv::RNG rng(11);
+    for (int i = 0; i < 4000; ++i) {
+        float in[3][4], out[3][4];
+        for (auto& channel : in)
+            for (float& v : channel) v = rng.uniform(-0.2f, 1.2f);
+        px::HslOf<vornalix::lanes::V> hsl;
+        px::rgb_to_hsl(cv::v_load(in[0]), cv::v_load(in[1]), cv::v_load(in[2]), 1e-7f, hsl);
+        vornalix::lanes::V back[3];
+        px::hsl_to_rgb(hsl, back[0], back[1], back[2]);
+        for (int c = 0; c < 3; ++c) cv::v_store(out[c], back[c]);
+        for (int lane = 0; lane < 4; ++lane) {
+            const cv::Vec3f h = hsl_of({in[0][lane], in[1][lane], in[2][lane]});
+            EXPECT_EQ(cv::Vec3f(out[0][lane], out[1][lane], out[2][lane]), rgb_of_hsl(h[0], h[1], h[2])) << i;
+        }
+    }
+    EXPECT_RGB_NEAR(rgb_of_hsl(1.0f + 1.0f / 6, 1.0f, 0.5f), 1.0f, 1.0f, 0.0f, kTol);
+    EXPECT_RGB_NEAR(rgb_of_hsl(-0.25f, 1.0f, 0.5f), 1.0f, 0.0f, 0.0f, kTol);
+}
+
 // Each setting, the others neutral but for each stage's main slider (so a
 // secondary setting has work): a neutral, negative or non-finite value leaves
 // the image untouched (out-of-range input shows that not even the clamp runs;

@@ -279,17 +279,15 @@ void apply_vibrance(cv::Mat& img, float value) {
 
 void apply_hsl(cv::Mat& img, HslTarget const* targets) {
     if (!targets) return;
-    bool any = false;
-    for (int i = 0; i < 8; ++i)
-        any = any || targets[i].hue != 0.0f || targets[i].saturation != 0.0f || targets[i].luminance != 0.0f;
-    if (!any) return;
+    const tone::ShiftingBands bands = tone::shifting_bands(targets);
+    if (bands.count == 0) return;
     ops::require_rgba_float(img, "apply_hsl");
     constexpr float kMinSaturation = 1e-5f;
     constexpr float kBandHalfWidth = 0.09f;  // turns
     constexpr float kMinWeight = 1e-5f;
     auto weight = [](float dist) { return tone::raised_cosine_band_weight(dist, kBandHalfWidth); };
     for_each_hsl(img, kMinSaturation, [&](pixel::Hsl& hsl) {
-        tone::shift_hsl(hsl, tone::band_shifts(hsl.h, targets, weight, kMinWeight));
+        tone::shift_hsl(hsl, tone::band_shifts(hsl.h, bands, weight, kMinWeight));
     });
 }
 

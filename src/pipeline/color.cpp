@@ -20,7 +20,7 @@ constexpr float kBandHalfWidth = 0.09f;  // turns, of each HSL band
 
 // Moves each channel of four pixels away from (factor > 1) or toward
 // (factor < 1) the pixel's luminance.
-void scale_from_luminance(lanes::V& r, lanes::V& g, lanes::V& b, const lanes::V& factor) {
+inline void scale_from_luminance(lanes::V& r, lanes::V& g, lanes::V& b, const lanes::V& factor) {
     const lanes::V lum = pixel::luminance(r, g, b);
     r = lanes::clamp01(lum + (r - lum) * factor);
     g = lanes::clamp01(lum + (g - lum) * factor);
@@ -50,14 +50,12 @@ void Pipeline::apply_saturation_vibrance(RowPass& pass, const EditParams& params
 }
 
 void Pipeline::apply_hsl(RowPass& pass, const EditParams& params) {
-    std::array<HslBand, 8> bands;
-    bool any = false;
-    for (size_t i = 0; i < bands.size(); ++i) {
-        bands[i] = {tone::finite_or(params.hsl[i].hue, 0.0f), tone::finite_or(params.hsl[i].saturation, 0.0f),
-                    tone::finite_or(params.hsl[i].luminance, 0.0f)};
-        any = any || bands[i].hue != 0.0f || bands[i].saturation != 0.0f || bands[i].luminance != 0.0f;
-    }
-    if (!any) return;
+    std::array<HslBand, 8> finite;
+    for (size_t i = 0; i < finite.size(); ++i)
+        finite[i] = {tone::finite_or(params.hsl[i].hue, 0.0f), tone::finite_or(params.hsl[i].saturation, 0.0f),
+                     tone::finite_or(params.hsl[i].luminance, 0.0f)};
+    const tone::ShiftingBands bands = tone::shifting_bands(finite.data());
+    if (bands.count == 0) return;
 
     constexpr float kMinWeight = 1e-4f;
     auto weight = [](const auto& dist) { return tone::linear_band_weight(dist, kBandHalfWidth); };
@@ -68,7 +66,7 @@ void Pipeline::apply_hsl(RowPass& pass, const EditParams& params) {
         lanes::V shifted = pixel::rgb_to_hsl(r, g, b, kGreyThreshold, hsl);
         shifted = shifted & (hsl.s >= lanes::all(kMinWeight));
         if (!cv::v_check_any(shifted)) return true;
-        const auto shift = tone::band_shifts(hsl.h, bands.data(), weight, kMinWeight);
+        const auto shift = tone::band_shifts(hsl.h, bands, weight, kMinWeight);
         shifted = shifted & (shift.weight_sum >= lanes::all(kMinWeight));
         if (!cv::v_check_any(shifted)) return true;
         tone::shift_hsl(hsl, shift);
@@ -83,7 +81,7 @@ void Pipeline::apply_hsl(RowPass& pass, const EditParams& params) {
     pass.add(planar_kernel(four, [bands, weight](float& r, float& g, float& b) {
         pixel::Hsl hsl;
         if (!pixel::rgb_to_hsl(r, g, b, kGreyThreshold, hsl) || hsl.s < kMinWeight) return;
-        const tone::BandShift shift = tone::band_shifts(hsl.h, bands.data(), weight, kMinWeight);
+        const tone::BandShift shift = tone::band_shifts(hsl.h, bands, weight, kMinWeight);
         if (shift.weight_sum < kMinWeight) return;
         tone::shift_hsl(hsl, shift);
         pixel::hsl_to_rgb(hsl, r, g, b);

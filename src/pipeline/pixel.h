@@ -37,6 +37,31 @@ struct HslOf {
 };
 using Hsl = HslOf<float>;
 
+constexpr float kSixth = 1.0f / 6.0f;
+
+// Hue in turns of a colour whose largest channel is mx and whose spread
+// max - min is d > 0: sixths of a turn counted from the largest channel's
+// sector, (g - b) / d from red, (b - r) / d + 2 from green, (r - g) / d + 4
+// from blue, all through one reciprocal of d. Where red is the largest,
+// |g - b| <= d, so no remainder is needed to stay within a turn.
+template <class T>
+inline T hue_turns(const T& r, const T& g, const T& b, const T& mx, const T& d) {
+    using namespace lanes;
+    const auto red = mx == r, green = mx == g;
+    const T towards = select(red, g - b, select(green, b - r, r - g));
+    const T sector = select(red, all<T>(0.0f), select(green, all<T>(2.0f), all<T>(4.0f)));
+    const T h = (towards * (all<T>(1.0f) / d) + sector) * all<T>(kSixth);
+    return select(h < all<T>(0.0f), h + all<T>(1.0f), h);
+}
+
+// The largest spread max - min a colour of lightness l can have: HSL
+// saturation is the spread as a share of it, chroma the share times it.
+template <class T>
+T chroma_span(const T& l) {
+    using namespace lanes;
+    return all<T>(1.0f) - abs_of(all<T>(2.0f) * l - all<T>(1.0f));
+}
+
 // RGB to HSL. A pixel whose max - min is below `grey_threshold` counts as grey:
 // it gets h = s = 0 (l still set) and the function returns false.
 inline bool rgb_to_hsl(float r, float g, float b, float grey_threshold, Hsl& out) {
@@ -49,41 +74,39 @@ inline bool rgb_to_hsl(float r, float g, float b, float grey_threshold, Hsl& out
         out.s = 0.0f;
         return false;
     }
-    float h6;
-    if (mx == r)
-        h6 = fmod_near((g - b) / d, 6.0f);
-    else if (mx == g)
-        h6 = (b - r) / d + 2.0f;
-    else
-        h6 = (r - g) / d + 4.0f;
-    float h = h6 / 6.0f;
-    if (h < 0.0f) h += 1.0f;
-    out.h = h;
-    out.s = d / (1.0f - std::fabs(2.0f * out.l - 1.0f));
+    out.h = hue_turns(r, g, b, mx, d);
+    out.s = d / chroma_span(out.l);
     return true;
 }
 
-// HSL back to RGB, each channel clamped to [0, 1].
+// HSL back to RGB for hues of 0 to 6 sixths of a turn, each channel clamped
+// to [0, 1]. Around the circle each channel's share of the chroma c is 1 for
+// the third of a turn about its own hue, 0 for the opposite third and a ramp
+// between: the sectors (c, x, 0), (x, c, 0), (0, c, x), (0, x, c), (x, 0, c),
+// (c, 0, x) without choosing a sector.
+template <class T>
+inline void rgb_of_sixths(const T& h6, const T& s, const T& l, T& r, T& g, T& b) {
+    using namespace lanes;
+    const T c = chroma_span(l) * s;
+    const T m = l - c * all<T>(0.5f);
+    auto channel = [&](const T& share) { return clamp01(m + c * clamp01(share)); };
+    r = channel(abs_of(h6 - all<T>(3.0f)) - all<T>(1.0f));
+    g = channel(all<T>(2.0f) - abs_of(h6 - all<T>(2.0f)));
+    b = channel(all<T>(2.0f) - abs_of(h6 - all<T>(4.0f)));
+}
+
+// HSL back to RGB for any hue: whole turns are dropped; negative and NaN hues
+// fall into the last sector, (c, 0, x), with x from the negative remainder.
 inline void hsl_to_rgb(const Hsl& in, float& r, float& g, float& b) {
-    const float c = (1.0f - std::fabs(2.0f * in.l - 1.0f)) * in.s;
-    const float h6 = 6.0f * in.h;
+    float h6 = 6.0f * in.h;
+    if (h6 > 6.0f) h6 = std::fmod(h6, 6.0f);
+    if (h6 >= 0.0f) return rgb_of_sixths(h6, in.s, in.l, r, g, b);
+    const float c = chroma_span(in.l) * in.s;
     const float x = c * (1.0f - std::fabs(fmod_near(h6, 2.0f) - 1.0f));
     const float m = in.l - c * 0.5f;
-    float rr, gg, bb;
-    // Negative, huge and NaN hues fall into the last sector, like a negative remainder.
-    int sector = 5;
-    if (h6 >= 0.0f && h6 < 2147483520.0f) sector = static_cast<int>(h6) % 6;
-    switch (sector) {
-        case 0: rr = c; gg = x; bb = 0.0f; break;
-        case 1: rr = x; gg = c; bb = 0.0f; break;
-        case 2: rr = 0.0f; gg = c; bb = x; break;
-        case 3: rr = 0.0f; gg = x; bb = c; break;
-        case 4: rr = x; gg = 0.0f; bb = c; break;
-        default: rr = c; gg = 0.0f; bb = x; break;
-    }
-    r = clamp01(rr + m);
-    g = clamp01(gg + m);
-    b = clamp01(bb + m);
+    r = clamp01(c + m);
+    g = clamp01(m);
+    b = clamp01(x + m);
 }
 
 // The HSL round trip of four pixels, one per lane. For finite colours the
@@ -97,42 +120,24 @@ inline lanes::V rgb_to_hsl(const lanes::V& r, const lanes::V& g, const lanes::V&
     const V d = mx - mn;
     out.l = (mx + mn) * all(0.5f);
     const V hued = d >= all(grey_threshold);
-    // Where r is the largest, |g - b| <= d: no remainder to take.
-    const V h6 = select(mx == r, (g - b) / d, select(mx == g, (b - r) / d + all(2.0f), (r - g) / d + all(4.0f)));
-    const V h = h6 / all(6.0f);
-    out.h = select(hued, select(h < all(0.0f), h + all(1.0f), h), all(0.0f));
-    out.s = select(hued, d / (all(1.0f) - abs_of(all(2.0f) * out.l - all(1.0f))), all(0.0f));
+    out.h = select(hued, hue_turns(r, g, b, mx, d), all(0.0f));
+    out.s = select(hued, d / chroma_span(out.l), all(0.0f));
     return hued;
 }
 
-// Lanes whose hue lies in [0, 1) turn back into exactly what hsl_to_rgb gives.
+// Lanes whose hue lies in [0, 1] turn back into exactly what hsl_to_rgb gives.
 inline bool hue_in_turn(const lanes::V& h) {
-    const lanes::V h6 = lanes::all(6.0f) * h;
-    return cv::v_check_all((h6 >= lanes::all(0.0f)) & (h6 < lanes::all(6.0f)));
+    return cv::v_check_all((h >= lanes::all(0.0f)) & (h <= lanes::all(1.0f)));
 }
 inline void hsl_to_rgb(const HslOf<lanes::V>& in, lanes::V& r, lanes::V& g, lanes::V& b) {
-    using namespace lanes;
-    const V zero = all(0.0f);
-    const V c = (all(1.0f) - abs_of(all(2.0f) * in.l - all(1.0f))) * in.s;
-    const V h6 = all(6.0f) * in.h;
-    const V within_two = h6 - select(h6 >= all(4.0f), all(4.0f), select(h6 >= all(2.0f), all(2.0f), zero));
-    const V x = c * (all(1.0f) - abs_of(within_two - all(1.0f)));
-    const V m = in.l - c * all(0.5f);
-    // Sectors of a sixth of a turn: (c, x, 0), (x, c, 0), (0, c, x), (0, x, c), (x, 0, c), (c, 0, x).
-    const V below1 = h6 < all(1.0f), below2 = h6 < all(2.0f), below3 = h6 < all(3.0f);
-    const V below4 = h6 < all(4.0f), below5 = h6 < all(5.0f);
-    const V rr = select(below1 | ~below5, c, select(below2 | ~below4, x, zero));
-    const V gg = select(below1, x, select(below3, c, select(below4, x, zero)));
-    const V bb = select(below2, zero, select(below3, x, select(below5, c, x)));
-    r = clamp01(rr + m);
-    g = clamp01(gg + m);
-    b = clamp01(bb + m);
+    rgb_of_sixths(lanes::all(6.0f) * in.h, in.s, in.l, r, g, b);
 }
 
-// Every lane of r, g and b finite.
+// Every lane of r, g and b finite. Lanes whose sum overflows count as not
+// finite too, which only sends them the slower way.
 inline bool all_finite(const lanes::V& r, const lanes::V& g, const lanes::V& b) {
     const lanes::V zero = lanes::all(0.0f);
-    return cv::v_check_all(((r - r) == zero) & ((g - g) == zero) & ((b - b) == zero));
+    return cv::v_check_all(((r + g + b) * zero) == zero);
 }
 
 }  // namespace vornalix::pixel

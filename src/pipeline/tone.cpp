@@ -84,7 +84,10 @@ void highlights_shadows_row(cv::Vec4f* px, int n, float h, float s) {
     if (s != 0.0f) {
         cv::hal::log32f(rgb, rgb, 3 * padded);
         for (int c = 0; c < 3; ++c)
-            for (int x = 0; x < padded; ++x) rgb[c * padded + x] *= gamma[x];
+            for (int x = 0; x < padded; x += 4) {
+                float* logs = rgb + c * padded + x;
+                cv::v_store(logs, cv::v_load(logs) * cv::v_load(gamma + x));
+            }
         cv::hal::exp32f(rgb, rgb, 3 * padded);
     }
     for_each_four_pixels(px, n, [&](int x, V& r, V& g, V& b) {
@@ -127,10 +130,8 @@ void Pipeline::apply_whites_blacks(RowPass& pass, const EditParams& params) {
     // (v - black) / range as one scale and offset, as a matrix expression evaluates it.
     const float scale = static_cast<float>(1.0 / range);
     const float offset = static_cast<float>(-static_cast<double>(black) / range);
-    pass.add(rgb_kernel([scale, offset](float& r, float& g, float& b) {
-        r = clamp01(r * scale + offset);
-        g = clamp01(g * scale + offset);
-        b = clamp01(b * scale + offset);
+    pass.add(pixel_kernel([scale, offset](const lanes::V& v) {
+        return clamp01(v * lanes::all(scale) + lanes::all(offset));
     }), RowPass::per_channel);
 }
 

@@ -120,14 +120,15 @@ template <class T>
 T hue_distance(const T& h, float centre) {
     using namespace lanes;
     const T dist = abs_of(h - all<T>(centre));
-    return select(dist > all<T>(0.5f), all<T>(1.0f) - dist, dist);
+    return min_of(dist, all<T>(1.0f) - dist);
 }
 
-// Triangular band weight: 1 at the centre, falling linearly to 0 at half_width.
+// Triangular band weight: 1 at the centre, falling linearly to 0 at
+// half_width (to within a rounding there) and below 0 beyond.
 template <class T>
 T linear_band_weight(const T& dist, float half_width) {
     using namespace lanes;
-    return select(dist >= all<T>(half_width), all<T>(0.0f), all<T>(1.0f) - dist / all<T>(half_width));
+    return all<T>(1.0f) - dist * all<T>(1.0f / half_width);
 }
 
 // Raised-cosine band weight: 1 at the centre, 0.5 half way, 0 from half_width
@@ -138,8 +139,25 @@ inline float raised_cosine_band_weight(float dist, float half_width) {
     return static_cast<float>(0.5 + 0.5 * std::cos(3.14159265358979323846 * static_cast<double>(x)));
 }
 
-// Summed shifts of the eight hue bands at hue h: each band (with fields hue,
-// saturation, luminance) that shifts anything counts with
+// The bands that shift anything, each with its centre, picked once per
+// render from eight bands of fields hue, saturation and luminance.
+struct ShiftingBand {
+    float centre, hue, saturation, luminance;
+};
+struct ShiftingBands {
+    std::array<ShiftingBand, 8> band;
+    size_t count = 0;
+};
+template <class Band>
+ShiftingBands shifting_bands(const Band* bands) {
+    ShiftingBands out;
+    for (size_t i = 0; i < hue_band_centres().size(); ++i)
+        if (bands[i].hue != 0.0f || bands[i].saturation != 0.0f || bands[i].luminance != 0.0f)
+            out.band[out.count++] = {hue_band_centres()[i], bands[i].hue, bands[i].saturation, bands[i].luminance};
+    return out;
+}
+
+// Summed shifts of the shifting bands at hue h: each counts with
 // weight(hue_distance) when that weight reaches min_weight. The sums are not
 // normalised.
 template <class T>
@@ -150,19 +168,20 @@ struct BandShiftOf {
     T weight_sum = lanes::all<T>(0.0f);
 };
 using BandShift = BandShiftOf<float>;
-template <class T, class Band, class Weight>
-BandShiftOf<T> band_shifts(const T& h, const Band* bands, Weight weight, float min_weight) {
+template <class T, class Weight>
+BandShiftOf<T> band_shifts(const T& h, const ShiftingBands& bands, Weight weight, float min_weight) {
     using namespace lanes;
-    const auto& centres = hue_band_centres();
     BandShiftOf<T> out;
-    for (size_t i = 0; i < centres.size(); ++i) {
-        if (bands[i].hue == 0.0f && bands[i].saturation == 0.0f && bands[i].luminance == 0.0f) continue;
-        const T w = weight(hue_distance(h, centres[i]));
+    for (size_t i = 0; i < bands.count; ++i) {
+        const ShiftingBand& band = bands.band[i];
+        const T w = weight(hue_distance(h, band.centre));
         const auto counted = w >= all<T>(min_weight);
+        // Terms masked rather than the weight, so a band's infinite or NaN
+        // value reaches only the hues the band counts for.
         auto add = [&](T& sum, const T& term) { sum = sum + select(counted, term, all<T>(0.0f)); };
-        add(out.hue, w * all<T>(bands[i].hue));
-        add(out.saturation, w * all<T>(bands[i].saturation));
-        add(out.luminance, w * all<T>(bands[i].luminance));
+        add(out.hue, w * all<T>(band.hue));
+        add(out.saturation, w * all<T>(band.saturation));
+        add(out.luminance, w * all<T>(band.luminance));
         add(out.weight_sum, w);
     }
     return out;
@@ -170,13 +189,16 @@ BandShiftOf<T> band_shifts(const T& h, const Band* bands, Weight weight, float m
 
 // Applies band shifts to a pixel: hue in degrees (wrapped into [0, 1) turns),
 // saturation in percent of itself, luminance at 1/200 per unit; both clamped.
+constexpr float kTurnsPerDegree = 1.0f / 360.0f;
+constexpr float kPerPercent = 1.0f / 100.0f;
+constexpr float kLightnessPerUnit = 1.0f / 200.0f;
 template <class T>
 void shift_hsl(pixel::HslOf<T>& hsl, const BandShiftOf<T>& shift) {
     using namespace lanes;
-    const T shifted = hsl.h + shift.hue / all<T>(360.0f) + all<T>(2.0f);
+    const T shifted = hsl.h + shift.hue * all<T>(kTurnsPerDegree) + all<T>(2.0f);
     hsl.h = shifted - floor_of(shifted);
-    hsl.s = clamp01(hsl.s * (all<T>(1.0f) + shift.saturation / all<T>(100.0f)));
-    hsl.l = clamp01(hsl.l + shift.luminance / all<T>(200.0f));
+    hsl.s = clamp01(hsl.s * (all<T>(1.0f) + shift.saturation * all<T>(kPerPercent)));
+    hsl.l = clamp01(hsl.l + shift.luminance * all<T>(kLightnessPerUnit));
 }
 
 // Highlight and shadow weights of a pixel of luminance L for split toning;
