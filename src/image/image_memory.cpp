@@ -130,9 +130,9 @@ bool PlaneLender::lending() const {
 
 cv::UMatData* PlaneLender::allocate(int dims, const int* sizes, int type, void* data0, size_t* step,
                                     cv::AccessFlag flags, cv::UMatUsageFlags usage) const {
+    const size_t bytes = fill_steps(dims, sizes, type, data0, step);
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        const size_t bytes = fill_steps(dims, sizes, type, data0, step);
         const size_t room = open_ && !data0 ? block_.total() * block_.elemSize() : 0;
         // The first gap it fits, planes in order of their offsets.
         size_t offset = 0;
@@ -147,8 +147,7 @@ cv::UMatData* PlaneLender::allocate(int dims, const int* sizes, int type, void* 
             return u;
         }
     }
-    cv::MatAllocator* fresh = fill_steps(dims, sizes, type, data0, step) >= kMapFrom && !data0
-                                  ? mapped_allocator() : cv::Mat::getDefaultAllocator();
+    cv::MatAllocator* fresh = bytes >= kMapFrom && !data0 ? mapped_allocator() : cv::Mat::getDefaultAllocator();
     return fresh->allocate(dims, sizes, type, data0, step, flags, usage);
 }
 

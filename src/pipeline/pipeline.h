@@ -60,8 +60,9 @@ private:
     // kept by a render that also maps the result, so the first render of a
     // size peaks where it would without it.)
     // The planes live for one stage (and the kernels that read them). They
-    // borrow the spare's memory while the warps leave it alone, so they add
-    // nothing to what the render holds at its peak (the warps').
+    // borrow the spare's memory while the warps leave it alone: with warps
+    // they add nothing to the render's peak (the warps'); without, the spare
+    // holds one image where the planes would hold at most three quarters.
     // Nothing rendered is kept in them from one render to the next.
     struct Scratch {
         cv::Mat working;  // the float working image
