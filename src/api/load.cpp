@@ -66,6 +66,7 @@ void unload(VornalixContext* ctx) noexcept {
     ctx->pipeline.lens_profile = {};
     ctx->pipeline.source = ImageBuffer();
     ctx->pipeline.result = ImageBuffer();
+    ctx->pipeline.release_scratch();
     ctx->processed = false;
     ctx->source_path.clear();
     ctx->full_size = cv::Size();

@@ -30,6 +30,11 @@ void Pipeline::process(const EditParams& params) {
     pass.finish(result.mat);
 }
 
+void Pipeline::release_scratch() {
+    for (cv::Mat* image : {&scratch_.working, &scratch_.spare}) image->release();
+    scratch_.bands = BandBuffers();
+}
+
 void Pipeline::Scratch::lend_planes(cv::Size map_spare) {
     if (map_spare.area() > 0) create_image(spare, map_spare, CV_32FC4);
     lender.lend_from(spare);

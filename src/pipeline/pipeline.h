@@ -30,6 +30,8 @@ public:
 
     void set_source(const ImageBuffer& image) { source.copy_from(image); }
     void process(const EditParams& params);
+    // Lets go of the memory renders keep for the next one.
+    void release_scratch();
     cv::Mat get_preview_8bit() const { return result.to_8bit(); }
     static void apply_srgb_gamma(cv::Mat& image);
 
