@@ -115,7 +115,7 @@ void PlaneLender::lend_from(const cv::Mat& block) {
     cv::Mat dropped;  // let go of outside the lock
     std::lock_guard<std::mutex> lock(mutex_);
     const bool held_here = block.u && block.u == block_.u;
-    open_ = !block.empty() && block.isContinuous() && block.u->refcount <= (held_here ? 2 : 1) &&
+    open_ = !block.empty() && block.isContinuous() && block.u && block.u->refcount <= (held_here ? 2 : 1) &&
             (held_here || out_.empty());
     if (out_.empty()) {
         dropped = std::move(block_);
