@@ -5,6 +5,7 @@
 
 #include "api/boundary.h"
 #include "hash/phash.h"
+#include "image/ahd_demosaic.h"
 #include "image/arw_decoder.h"
 #include "image/image_probe.h"
 #include "image/libraw_processor.h"
@@ -21,11 +22,13 @@
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <numeric>
 #include <random>
 #include <stdexcept>
 #include <tuple>
+#include <utility>
 
 using vornalix::ImageBuffer;
 using vornalix::testing::TempDir;
@@ -237,6 +240,62 @@ TEST(RawRoute, DecodesDngsAtEveryScaleWithinTheBoundFailuresKeepThePrevious) {
     EXPECT_EQ(ctx->decoder.error, vornalix_last_error(ctx.get()));
     EXPECT_EQ(ctx->decoder.path, dir.file("huge.dng"));  // the one decoder field a failure changes
     EXPECT_EQ(std::pair(ctx->decoder.width, std::string(ctx->decoder.make)), std::pair(64, std::string("FirstMake")));
+}
+
+// A mosaic set up by hand in a processor, to run LibRaw's AHD and the
+// library's on the same pixels.
+class MosaicProcessor : public vornalix::RawProcessor {
+public:
+    MosaicProcessor(const cv::Mat& sites, unsigned filters) {
+        imgdata.sizes.width = imgdata.sizes.iwidth = static_cast<ushort>(sites.cols);
+        imgdata.sizes.height = imgdata.sizes.iheight = static_cast<ushort>(sites.rows);
+        imgdata.idata.filters = filters;
+        imgdata.idata.colors = 3;
+        // Strong enough that neighbouring colours differ by more than 16 bits hold.
+        const float camera_to_rgb[3][3] = {{4.0f, -3.0f, 0.0f}, {-3.0f, 4.0f, 0.0f}, {0.0f, -0.5f, 1.5f}};
+        for (int i = 0; i < 3; ++i)
+            for (int c = 0; c < 3; ++c) imgdata.color.rgb_cam[i][c] = camera_to_rgb[i][c];
+        imgdata.image = static_cast<ushort(*)[4]>(std::calloc(sites.total(), sizeof *imgdata.image));
+        for (int y = 0; y < sites.rows; ++y)
+            for (int x = 0; x < sites.cols; ++x) imgdata.image[y * sites.cols + x][FC(y, x)] = sites.at<ushort>(y, x);
+    }
+    ~MosaicProcessor() { std::free(std::exchange(imgdata.image, nullptr)); }
+    cv::Mat demosaiced(bool own) {
+        if (own) {
+            use_own_ahd();
+            callbacks.interpolate_bayer_cb(static_cast<LibRaw*>(this));
+        } else {
+            ahd_interpolate();
+        }
+        return cv::Mat(imgdata.sizes.height, imgdata.sizes.width, CV_16UC4, imgdata.image).clone();
+    }
+};
+
+TEST(RawRoute, OwnAhdGivesLibRawsPixelsForEveryBayerPatternAndSize) {
+    std::mt19937 random(5);
+    // Smooth colour with edges, and sites of 0 or full scale side by side,
+    // whose colour differences are the largest there are.
+    const auto scene = [&](cv::Size size, bool extreme) {
+        cv::Mat sites(size, CV_16UC1);
+        for (int y = 0; y < size.height; ++y)
+            for (int x = 0; x < size.width; ++x)
+                sites.at<ushort>(y, x) = static_cast<ushort>(
+                    extreme ? (random() % 2) * 65535 : ((x * 97 + y * 31) % 4000) * 16 + random() % 800);
+        return sites;
+    };
+    // RGGB, BGGR, GRBG, GBRG.
+    for (unsigned filters : {0x94949494u, 0x16161616u, 0x61616161u, 0x49494949u})
+        for (const cv::Size size : {cv::Size(9, 7), cv::Size(13, 11), cv::Size(530, 37), cv::Size(45, 521)})
+            for (bool extreme : {false, true}) {
+                SCOPED_TRACE(::testing::Message() << std::hex << filters << std::dec << " " << size << " " << extreme);
+                const cv::Mat sites = scene(size, extreme);
+                const cv::Mat theirs = MosaicProcessor(sites, filters).demosaiced(false);
+                const cv::Mat ours = MosaicProcessor(sites, filters).demosaiced(true);
+                EXPECT_EQ(cv::norm(theirs, ours, cv::NORM_INF), 0.0);
+            }
+    // Patterns other than the 2x2 Bayer one are left to LibRaw.
+    EXPECT_FALSE(vornalix::is_plain_bayer(0x94169494u));
+    EXPECT_FALSE(vornalix::is_plain_bayer(0x00000000u));
 }
 
 TEST(RawRoute, ProcessedImageViewChecksLayoutAndSize) {

@@ -2,6 +2,7 @@
 
 #include "core/failure.h"
 #include "core/threads.h"
+#include "image/ahd_demosaic.h"
 #include "image/image_memory.h"
 #include "image/image_probe.h"
 
@@ -21,6 +22,26 @@ const ushort* RawProcessor::output_curve() {
     return imgdata.color.curve;
 }
 
+void RawProcessor::use_own_ahd() { callbacks.interpolate_bayer_cb = &RawProcessor::interpolate_bayer; }
+
+void RawProcessor::interpolate_bayer(void* processor) {
+    static_cast<RawProcessor*>(static_cast<LibRaw*>(processor))->interpolate_bayer();
+}
+
+void RawProcessor::interpolate_bayer() {
+    const unsigned filters = imgdata.idata.filters;
+    // What LibRaw runs at AHD quality for the mosaics the library's AHD
+    // does not take: VNG for four colours, its own AHD for odd patterns.
+    if (imgdata.idata.colors > 3) return vng_interpolate();
+    if (imgdata.idata.colors != 3 || !is_plain_bayer(filters)) return ahd_interpolate();
+    cielab(nullptr, nullptr);  // fills LibRaw's tables for this camera
+    border_interpolate(5);
+    LabTables tables{tls->ahd_data.cbrt, {}};
+    for (int i = 0; i < 3; ++i)
+        for (int c = 0; c < 3; ++c) tables.xyz_cam[i][c] = tls->ahd_data.xyz_cam[i][c];
+    demosaic_ahd({imgdata.image, imgdata.sizes.width, imgdata.sizes.height, filters}, tables);
+}
+
 LibRawPtr make_libraw_processor() {
     threads::limit_calling_thread();
     LibRawPtr processor(new RawProcessor());
@@ -34,7 +55,7 @@ std::string libraw_message(const char* prefix, int code) {
     return std::string(prefix) + libraw_strerror(code);
 }
 
-void set_srgb16_output(LibRaw& processor, bool half_size) {
+void set_srgb16_output(RawProcessor& processor, bool half_size) {
     libraw_output_params_t& p = processor.imgdata.params;
     p.output_bps = 16;
     p.output_color = 1;             // sRGB
@@ -44,6 +65,7 @@ void set_srgb16_output(LibRaw& processor, bool half_size) {
     p.user_qual = 3;                // AHD
     p.no_auto_bright = 1;
     p.half_size = half_size ? 1 : 0;
+    processor.use_own_ahd();
 }
 
 bool frame_within_bound(const LibRaw& processor) {

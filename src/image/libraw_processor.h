@@ -21,6 +21,13 @@ public:
     // The table dcraw_make_mem_image maps every processed sample through,
     // made as it makes it with automatic brightening off at brightness 1.
     const ushort* output_curve();
+    // Runs the library's own AHD in place of LibRaw's (the same pixels) when
+    // dcraw_process demosaics a Bayer mosaic.
+    void use_own_ahd();
+
+private:
+    static void interpolate_bayer(void* processor);
+    void interpolate_bayer();
 };
 
 // Destroying the processor recycles it and frees everything it allocated.
@@ -39,9 +46,9 @@ using ProcessedImagePtr = std::unique_ptr<libraw_processed_image_t, ProcessedIma
 std::string libraw_message(const char* prefix, int code);
 
 // Output parameters of a development to 16-bit sRGB with the sRGB tone
-// curve, camera white balance, AHD demosaicing and no automatic brightening;
-// half-size decoding on request.
-void set_srgb16_output(LibRaw& processor, bool half_size);
+// curve, camera white balance, AHD demosaicing (the library's own) and no
+// automatic brightening; half-size decoding on request.
+void set_srgb16_output(RawProcessor& processor, bool half_size);
 
 // True when the frame LibRaw identified (raw and output sizes) stays within
 // kMaxDecodedPixels; call after open_file, before unpack.
