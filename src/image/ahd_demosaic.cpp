@@ -13,9 +13,9 @@ namespace {
 
 using Pixel = std::uint16_t[4];
 
-// Rows of each intermediate kept at once: the green estimates of an output
-// row reach 3 rows above and below it.
-constexpr int kRing = 8;
+// Rows of each intermediate kept at once: at a band's start the sites read
+// reach from 3 rows above its first output row to 5 below.
+constexpr int kRing = 16;
 // Columns past the width that the four-lane loops may touch (and fill with
 // values nothing reads).
 constexpr int kLanePad = 16;
@@ -25,87 +25,96 @@ int colour_at(unsigned filters, int row, int col) {
     return static_cast<int>(filters >> ((((row << 1) & 14) | (col & 1)) << 1) & 3);
 }
 
-int clip16(int v) { return std::clamp(v, 0, 65535); }
-
-// v limited to the range between two neighbours, in either order.
-int between(int v, int a, int b) { return a < b ? std::clamp(v, a, b) : std::clamp(v, b, a); }
-
 // The intermediates of both directions (0 horizontal, 1 vertical) for the
-// rows around the output row, each row in ring slot `row % kRing`.
+// rows around the output row, each row in ring slot `row % kRing`, and each
+// mosaic row's own samples, one per site.
 class Rows {
 public:
-    explicit Rows(int width) : stride_((width + kLanePad + 3) & ~3) {
+    explicit Rows(int width) : stride_((width + kLanePad + 7) & ~7) {
+        sites_.resize(size_t(kRing) * stride_);
         rgb_.resize(size_t(2 * 3 * kRing) * stride_);
         lab_.resize(size_t(2 * 3 * kRing) * stride_);
         homogeneity_.resize(size_t(2 * kRing) * stride_);
         column_sums_.resize(size_t(2) * stride_);
+        combined_.resize(size_t(3) * stride_);
     }
+    std::uint16_t* sites(int row) { return &sites_[slot(0, row)]; }
     std::uint16_t* rgb(int d, int channel, int row) { return &rgb_[slot(d * 3 + channel, row)]; }
     std::int16_t* lab(int d, int channel, int row) { return &lab_[slot(d * 3 + channel, row)]; }
     std::int16_t* homogeneity(int d, int row) { return &homogeneity_[slot(d, row)]; }
-    int* column_sums(int d) { return &column_sums_[size_t(d) * stride_]; }
+    std::int16_t* column_sums(int d) { return &column_sums_[size_t(d) * stride_]; }
+    std::uint16_t* combined(int channel) { return &combined_[size_t(channel) * stride_]; }
 
 private:
     size_t slot(int plane, int row) const { return (size_t(plane) * kRing + (row & (kRing - 1))) * stride_; }
     int stride_;
+    std::vector<std::uint16_t> sites_;
     std::vector<std::uint16_t> rgb_;
     std::vector<std::int16_t> lab_;
     std::vector<std::int16_t> homogeneity_;
-    std::vector<int> column_sums_;
+    std::vector<std::int16_t> column_sums_;
+    std::vector<std::uint16_t> combined_;
 };
+
+// Four 16-bit samples as 32-bit lanes.
+cv::v_int32x4 load4(const std::uint16_t* p) { return cv::v_reinterpret_as_s32(cv::v_load_expand(p)); }
+
+// Each site's own sample of a mosaic row: every estimate reads only these.
+void gather_sites(const BayerMosaic& m, Rows& rows, int row) {
+    const Pixel* line = m.pixels + size_t(row) * m.width;
+    const int colour[2] = {colour_at(m.filters, row, 0), colour_at(m.filters, row, 1)};
+    std::uint16_t* out = rows.sites(row);
+    for (int x = 0; x < m.width; ++x) out[x] = line[x][colour[x & 1]];
+}
 
 // Green at the red and blue sites of a row, estimated along the row (d 0)
 // and down the column (d 1), each kept between its two green neighbours.
-void estimate_green(const BayerMosaic& m, Rows& rows, int row) {
-    const int w = m.width;
-    const Pixel* line = m.pixels + size_t(row) * w;
-    std::uint16_t* across = rows.rgb(0, 1, row);
-    std::uint16_t* down = rows.rgb(1, 1, row);
-    int x = 2 + (colour_at(m.filters, row, 2) & 1);
-    const int c = colour_at(m.filters, row, x);
-    for (; x < w - 2; x += 2) {
-        const Pixel* p = line + x;
-        const int h = ((p[-1][1] + p[0][c] + p[1][1]) * 2 - p[-2][c] - p[2][c]) >> 2;
-        across[x] = static_cast<std::uint16_t>(between(h, p[-1][1], p[1][1]));
-        const int v = ((p[-w][1] + p[0][c] + p[w][1]) * 2 - p[-2 * w][c] - p[2 * w][c]) >> 2;
-        down[x] = static_cast<std::uint16_t>(between(v, p[-w][1], p[w][1]));
+// Lanes at green sites get values nothing reads: estimate_red_blue puts
+// the site's own green there.
+void estimate_green(Rows& rows, int row, int width) {
+    using namespace cv;
+    const std::uint16_t *here = rows.sites(row), *above = rows.sites(row - 1), *below = rows.sites(row + 1),
+                        *above2 = rows.sites(row - 2), *below2 = rows.sites(row + 2);
+    std::uint16_t* out[2] = {rows.rgb(0, 1, row), rows.rgb(1, 1, row)};
+    for (int x = 2; x < width - 2; x += 4) {
+        const v_int32x4 own = load4(here + x);
+        const v_int32x4 neighbours[2][2] = {{load4(here + x - 1), load4(here + x + 1)}, {load4(above + x), load4(below + x)}};
+        const v_int32x4 beyond[2] = {load4(here + x - 2) + load4(here + x + 2), load4(above2 + x) + load4(below2 + x)};
+        for (int d = 0; d < 2; ++d) {
+            const v_int32x4 &a = neighbours[d][0], &b = neighbours[d][1];
+            const v_int32x4 estimate = v_shr<2>(v_shl<1>(a + own + b) - beyond[d]);
+            v_pack_u_store(out[d] + x, v_max(v_min(a, b), v_min(estimate, v_max(a, b))));
+        }
     }
 }
 
 // Red and blue of both directions' rows from the colour differences to
 // their green estimates; each site keeps its own sample.
-void estimate_red_blue(const BayerMosaic& m, Rows& rows, int row) {
-    const int w = m.width;
-    const Pixel* line = m.pixels + size_t(row) * w;
-    const int own_colour[2] = {colour_at(m.filters, row, 0), colour_at(m.filters, row, 1)};
-    const int vertical_colour[2] = {colour_at(m.filters, row + 1, 0), colour_at(m.filters, row + 1, 1)};
-    const std::uint16_t* g_above[2] = {rows.rgb(0, 1, row - 1), rows.rgb(1, 1, row - 1)};
-    const std::uint16_t* g_below[2] = {rows.rgb(0, 1, row + 1), rows.rgb(1, 1, row + 1)};
-    std::uint16_t* out[2][3] = {{rows.rgb(0, 0, row), rows.rgb(0, 1, row), rows.rgb(0, 2, row)},
-                                {rows.rgb(1, 0, row), rows.rgb(1, 1, row), rows.rgb(1, 2, row)}};
-    for (int x = 3; x < w - 3; ++x) {
-        const Pixel* p = line + x;
-        const int own = own_colour[x & 1];
-        if (own == 1) {
-            const int vertical = vertical_colour[x & 1];
-            const int horizontal = 2 - vertical;
-            const int across = p[-1][horizontal] + p[1][horizontal], down = p[-w][vertical] + p[w][vertical];
-            for (int d = 0; d < 2; ++d) {
-                const std::uint16_t* g = out[d][1];
-                out[d][horizontal][x] =
-                    static_cast<std::uint16_t>(clip16(p[0][1] + ((across - g[x - 1] - g[x + 1]) >> 1)));
-                out[d][vertical][x] =
-                    static_cast<std::uint16_t>(clip16(p[0][1] + ((down - g_above[d][x] - g_below[d][x]) >> 1)));
-            }
-        } else {
-            const int other = 2 - own;
-            const int diagonal = p[-w - 1][other] + p[-w + 1][other] + p[w - 1][other] + p[w + 1][other];
-            for (int d = 0; d < 2; ++d) {
-                const int greens = g_above[d][x - 1] + g_above[d][x + 1] + g_below[d][x - 1] + g_below[d][x + 1];
-                out[d][other][x] = static_cast<std::uint16_t>(clip16(out[d][1][x] + ((diagonal - greens + 1) >> 2)));
-            }
+void estimate_red_blue(const BayerMosaic& m, Rows& rows, int row, int width) {
+    using namespace cv;
+    // Lanes start at odd columns: lanes 0 and 2 have the colour of column 1.
+    const bool odd_green = colour_at(m.filters, row, 1) == 1;
+    const v_int32x4 green_site = odd_green ? v_int32x4(-1, 0, -1, 0) : v_int32x4(0, -1, 0, -1);
+    const int row_colour = colour_at(m.filters, row, odd_green ? 0 : 1), other_colour = 2 - row_colour;
+    const std::uint16_t *here = rows.sites(row), *above = rows.sites(row - 1), *below = rows.sites(row + 1);
+    for (int x = 3; x < width - 3; x += 4) {
+        const v_int32x4 own = load4(here + x);
+        const v_int32x4 across = load4(here + x - 1) + load4(here + x + 1);
+        const v_int32x4 down = load4(above + x) + load4(below + x);
+        const v_int32x4 diagonal = load4(above + x - 1) + load4(above + x + 1) + load4(below + x - 1) + load4(below + x + 1);
+        for (int d = 0; d < 2; ++d) {
+            const std::uint16_t *g = rows.rgb(d, 1, row), *g_above = rows.rgb(d, 1, row - 1),
+                                *g_below = rows.rgb(d, 1, row + 1);
+            const v_int32x4 green = load4(g + x);
+            const v_int32x4 row_at_green = own + v_shr<1>(across - load4(g + x - 1) - load4(g + x + 1));
+            const v_int32x4 other_at_green = own + v_shr<1>(down - load4(g_above + x) - load4(g_below + x));
+            const v_int32x4 green_diagonal =
+                load4(g_above + x - 1) + load4(g_above + x + 1) + load4(g_below + x - 1) + load4(g_below + x + 1);
+            const v_int32x4 other_at_colour = green + v_shr<2>(diagonal - green_diagonal + v_setall_s32(1));
+            v_pack_u_store(rows.rgb(d, row_colour, row) + x, v_select(green_site, row_at_green, own));
+            v_pack_u_store(rows.rgb(d, other_colour, row) + x, v_select(green_site, other_at_green, other_at_colour));
+            v_pack_u_store(rows.rgb(d, 1, row) + x, v_select(green_site, own, green));
         }
-        out[0][own][x] = out[1][own][x] = p[0][own];
     }
 }
 
@@ -216,27 +225,33 @@ void measure_homogeneity(Rows& rows, int row, int width) {
 // more homogeneous, or the mean of both on a tie; the site's own sample
 // is left alone.
 void combine(const BayerMosaic& m, Rows& rows, int row) {
+    using namespace cv;
     const int w = m.width;
     for (int d = 0; d < 2; ++d) {
         const std::int16_t *above = rows.homogeneity(d, row - 1), *here = rows.homogeneity(d, row),
                            *below = rows.homogeneity(d, row + 1);
-        int* sums = rows.column_sums(d);
-        for (int x = 4; x < w - 4; ++x) sums[x] = above[x] + here[x] + below[x];
+        std::int16_t* sums = rows.column_sums(d);
+        for (int x = 4; x < w - 4; x += 8) v_store(sums + x, v_load(above + x) + v_load(here + x) + v_load(below + x));
     }
-    const int* sums[2] = {rows.column_sums(0), rows.column_sums(1)};
-    const std::uint16_t* rgb[2][3];
-    for (int d = 0; d < 2; ++d)
-        for (int c = 0; c < 3; ++c) rgb[d][c] = rows.rgb(d, c, row);
+    const std::int16_t *across_sums = rows.column_sums(0), *down_sums = rows.column_sums(1);
+    const v_uint16x8 one = v_setall_u16(1);
+    for (int x = 5; x < w - 5; x += 8) {
+        const v_int16x8 across = v_load(across_sums + x - 1) + v_load(across_sums + x) + v_load(across_sums + x + 1);
+        const v_int16x8 down = v_load(down_sums + x - 1) + v_load(down_sums + x) + v_load(down_sums + x + 1);
+        const v_uint16x8 differ = v_reinterpret_as_u16(across != down), down_wins = v_reinterpret_as_u16(down > across);
+        for (int c = 0; c < 3; ++c) {
+            const v_uint16x8 a = v_load(rows.rgb(0, c, row) + x), b = v_load(rows.rgb(1, c, row) + x);
+            const v_uint16x8 mean = v_shr<1>(a) + v_shr<1>(b) + (a & b & one);
+            v_store(rows.combined(c) + x, v_select(differ, v_select(down_wins, b, a), mean));
+        }
+    }
+    const std::uint16_t* combined[3] = {rows.combined(0), rows.combined(1), rows.combined(2)};
+    const int colour[2] = {colour_at(m.filters, row, 0), colour_at(m.filters, row, 1)};
     Pixel* line = m.pixels + size_t(row) * w;
     for (int x = 5; x < w - 5; ++x) {
-        const int across = sums[0][x - 1] + sums[0][x] + sums[0][x + 1];
-        const int down = sums[1][x - 1] + sums[1][x] + sums[1][x + 1];
-        const int own = colour_at(m.filters, row, x);
-        for (int c = 0; c < 3; ++c) {
-            if (c == own) continue;
-            line[x][c] = across != down ? rgb[down > across][c][x]
-                                        : static_cast<std::uint16_t>((rgb[0][c][x] + rgb[1][c][x]) >> 1);
-        }
+        const int own = colour[x & 1];
+        for (int c = 0; c < 3; ++c)
+            if (c != own) line[x][c] = combined[c][x];
     }
 }
 
@@ -245,11 +260,14 @@ void combine(const BayerMosaic& m, Rows& rows, int row) {
 void demosaic_rows(const BayerMosaic& m, const LabTables& t, int first, int last) {
     const int h = m.height;
     Rows rows(m.width);
-    int green = std::max(2, first - 3), red_blue = std::max(3, first - 2), homogeneity = std::max(4, first - 1);
+    int sites = std::max(0, first - 5), green = std::max(2, first - 3), red_blue = std::max(3, first - 2), homogeneity = std::max(4, first - 1);
     for (int y = first; y < last; ++y) {
-        for (; green <= y + 3 && green < h - 2; ++green) estimate_green(m, rows, green);
+        for (; green <= y + 3 && green < h - 2; ++green) {
+            for (; sites <= green + 2; ++sites) gather_sites(m, rows, sites);
+            estimate_green(rows, green, m.width);
+        }
         for (; red_blue <= y + 2 && red_blue < h - 3; ++red_blue) {
-            estimate_red_blue(m, rows, red_blue);
+            estimate_red_blue(m, rows, red_blue, m.width);
             for (int d = 0; d < 2; ++d) to_lab(t, rows, d, red_blue, m.width);
         }
         for (; homogeneity <= y + 1 && homogeneity < h - 4; ++homogeneity)
