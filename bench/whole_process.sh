@@ -10,7 +10,7 @@
 #  - peak memory (VmHWM) of the typical edit on a 4000 x 2667 JPEG against
 #    the same vips chain (its largest step);
 #  - batch throughput over 12 copies of the camera file at --jobs 1, 2 and
-#    the program's default.
+#    the program's default, and at the bounded size with the plain look.
 # Times are medians; the commands of a comparison run alternately, so drift
 # in the machine weighs on all alike.
 #
@@ -138,8 +138,12 @@ for i in $(seq -w 1 12); do cp camera.CR2 "batch-in/IMG_$i.CR2"; done
 batch_1() { "$cli" batch batch-in -o batch-out --overwrite -q --jobs 1; }
 batch_2() { "$cli" batch batch-in -o batch-out --overwrite -q --jobs 2; }
 batch_default() { "$cli" batch batch-in -o batch-out --overwrite 2>batch.log; }
-compare 3 batch_1 batch_2 batch_default
+# The plain development at the bounded size, as the library gives it.
+batch_bounded() { "$cli" batch batch-in -o batch-out --overwrite -q --jobs 2 --size preview --look flat --lens-profile off; }
+compare 3 batch_1 batch_2 batch_default batch_bounded
 default_jobs=$(sed -n 's/.*, \([0-9]*\) jobs\{0,1\})$/\1/p' batch.log)
 row "vornalix batch --jobs 1" "${medians[0]}" "$(ratio 12 "${medians[0]}") files/s"
 row "vornalix batch --jobs 2" "${medians[1]}" "$(ratio 12 "${medians[1]}") files/s"
 row "vornalix batch (default: $default_jobs jobs)" "${medians[2]}" "$(ratio 12 "${medians[2]}") files/s"
+row "vornalix batch --jobs 2 --size preview --look flat --lens-profile off" "${medians[3]}" \
+  "$(ratio 12 "${medians[3]}") files/s"

@@ -260,7 +260,8 @@ void combine(const BayerMosaic& m, Rows& rows, int row) {
 void demosaic_rows(const BayerMosaic& m, const LabTables& t, int first, int last) {
     const int h = m.height;
     Rows rows(m.width);
-    int sites = std::max(0, first - 5), green = std::max(2, first - 3), red_blue = std::max(3, first - 2), homogeneity = std::max(4, first - 1);
+    int sites = std::max(0, first - 5), green = std::max(2, first - 3);
+    int red_blue = std::max(3, first - 2), homogeneity = std::max(4, first - 1);
     for (int y = first; y < last; ++y) {
         for (; green <= y + 3 && green < h - 2; ++green) {
             for (; sites <= green + 2; ++sites) gather_sites(m, rows, sites);
