@@ -9,6 +9,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include <cstdint>
+#include <new>
 
 namespace vornalix {
 
@@ -39,7 +40,15 @@ void RawProcessor::interpolate_bayer() {
     LabTables tables{tls->ahd_data.cbrt, {}};
     for (int i = 0; i < 3; ++i)
         for (int c = 0; c < 3; ++c) tables.xyz_cam[i][c] = tls->ahd_data.xyz_cam[i][c];
-    demosaic_ahd({imgdata.image, imgdata.sizes.width, imgdata.sizes.height, filters}, tables);
+    // Its only failure is running out of memory (OpenCV's pool passes that
+    // on as its own exception): reported as LibRaw reports its own.
+    try {
+        demosaic_ahd({imgdata.image, imgdata.sizes.width, imgdata.sizes.height, filters}, tables);
+    } catch (const std::bad_alloc&) {
+        throw LIBRAW_EXCEPTION_ALLOC;
+    } catch (const cv::Exception&) {
+        throw LIBRAW_EXCEPTION_ALLOC;
+    }
 }
 
 LibRawPtr make_libraw_processor() {
