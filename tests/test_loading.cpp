@@ -6,6 +6,7 @@
 #include "api/boundary.h"
 #include "hash/phash.h"
 #include "image/ahd_demosaic.h"
+#include "image/area_resize.h"
 #include "image/arw_decoder.h"
 #include "image/image_probe.h"
 #include "image/libraw_processor.h"
@@ -124,6 +125,30 @@ TEST(SizeBound, KeepsEverySideAtLeastOnePixelAndTheLimitKeepsTheLook) {
         cv::resize(develop(0, profile), reduced, small.size(), 0, 0, cv::INTER_AREA);
         EXPECT_GE(cv::PSNR(reduced, small), min_psnr) << profile;
     }
+}
+
+// The library's area reduction stands in for OpenCV's: the same pixels for
+// fractional factors (its own work), whole ones, enlarging and other types.
+TEST(SizeBound, AreaReductionGivesOpenCvsPixels) {
+    cv::RNG random(7);
+    struct Case { cv::Size from, to; int type; };
+    for (const Case& c : {Case{{3522, 61}, {2000, 34}, CV_16UC4}, Case{{101, 67}, {37, 66}, CV_16UC4},
+                          Case{{45, 30}, {1, 1}, CV_16UC4}, Case{{96, 64}, {48, 32}, CV_16UC4},
+                          Case{{20, 10}, {30, 15}, CV_16UC4}, Case{{101, 67}, {37, 20}, CV_16UC3}}) {
+        cv::Mat image(c.from, c.type);
+        random.fill(image, cv::RNG::UNIFORM, 0, 65536);
+        cv::Mat theirs, ours;
+        cv::resize(image, theirs, c.to, 0, 0, cv::INTER_AREA);
+        vornalix::resize_area(image, ours, c.to);
+        ASSERT_EQ(ours.size(), c.to);
+        EXPECT_EQ(cv::norm(theirs, ours, cv::NORM_INF), 0.0) << c.from << " to " << c.to;
+    }
+    // By factor, as the RAW route reduces to the bound.
+    cv::Mat image(333, 517, CV_16UC4), theirs, ours;
+    random.fill(image, cv::RNG::UNIFORM, 0, 65536);
+    cv::resize(image, theirs, cv::Size(), 0.568, 0.568, cv::INTER_AREA);
+    vornalix::resize_area(image, ours, cv::Size(), 0.568, 0.568);
+    EXPECT_EQ(cv::norm(theirs, ours, cv::NORM_INF), 0.0);
 }
 
 TEST(ImageProbe, ReadsSignaturesAndHeaderSizes) {

@@ -1,5 +1,6 @@
 #include "image/size_bound.h"
 
+#include "image/area_resize.h"
 #include "image/image_memory.h"
 
 #include <opencv2/imgproc.hpp>
@@ -31,9 +32,9 @@ cv::Mat resize_by(const cv::Mat& image, double factor) {
     cv::Mat out;
     if (natural.width > 0 && natural.height > 0) {
         create_image(out, natural, image.type());
-        cv::resize(image, out, cv::Size(), factor, factor, cv::INTER_AREA);
+        resize_area(image, out, cv::Size(), factor, factor);
     } else {
-        cv::resize(image, out, scaled_size(image.size(), factor), 0, 0, cv::INTER_AREA);
+        resize_area(image, out, scaled_size(image.size(), factor));
     }
     return out;
 }
@@ -63,7 +64,7 @@ cv::Mat halve(const cv::Mat& image) {
     const cv::Size half(std::max(1, image.cols / 2), std::max(1, image.rows / 2));
     cv::Mat out;
     create_image(out, half, image.type());
-    cv::resize(image, out, half, 0, 0, cv::INTER_AREA);
+    resize_area(image, out, half);
     return out;
 }
 
