@@ -78,7 +78,8 @@ void estimate_green(Rows& rows, int row, int width) {
     std::uint16_t* out[2] = {rows.rgb(0, 1, row), rows.rgb(1, 1, row)};
     for (int x = 2; x < width - 2; x += 4) {
         const v_int32x4 own = load4(here + x);
-        const v_int32x4 neighbours[2][2] = {{load4(here + x - 1), load4(here + x + 1)}, {load4(above + x), load4(below + x)}};
+        const v_int32x4 neighbours[2][2] = {{load4(here + x - 1), load4(here + x + 1)},
+                                            {load4(above + x), load4(below + x)}};
         const v_int32x4 beyond[2] = {load4(here + x - 2) + load4(here + x + 2), load4(above2 + x) + load4(below2 + x)};
         for (int d = 0; d < 2; ++d) {
             const v_int32x4 &a = neighbours[d][0], &b = neighbours[d][1];
@@ -101,7 +102,8 @@ void estimate_red_blue(const BayerMosaic& m, Rows& rows, int row, int width) {
         const v_int32x4 own = load4(here + x);
         const v_int32x4 across = load4(here + x - 1) + load4(here + x + 1);
         const v_int32x4 down = load4(above + x) + load4(below + x);
-        const v_int32x4 diagonal = load4(above + x - 1) + load4(above + x + 1) + load4(below + x - 1) + load4(below + x + 1);
+        const v_int32x4 diagonal =
+            load4(above + x - 1) + load4(above + x + 1) + load4(below + x - 1) + load4(below + x + 1);
         for (int d = 0; d < 2; ++d) {
             const std::uint16_t *g = rows.rgb(d, 1, row), *g_above = rows.rgb(d, 1, row - 1),
                                 *g_below = rows.rgb(d, 1, row + 1);
