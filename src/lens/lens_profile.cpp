@@ -124,7 +124,7 @@ inline int reflect(int i, int n) {
 }
 
 // `image` at (x, y), bilinear, edges mirrored.
-inline cv::Vec4f sample(const cv::Mat& image, float x, float y) {
+[[gnu::always_inline]] inline cv::Vec4f sample(const cv::Mat& image, float x, float y) {
     const int x0 = cvFloor(x), y0 = cvFloor(y);
     const float fx = x - x0, fy = y - y0;
     int xa = x0, xb = x0 + 1, ya = y0, yb = y0 + 1;
@@ -137,12 +137,25 @@ inline cv::Vec4f sample(const cv::Mat& image, float x, float y) {
     return upper + (lower - upper) * fy;
 }
 
-// Red, green and blue each from their own place, brightened; alpha follows green.
-void resample_row(const cv::Mat& image, const float* field_row, cv::Vec4f* px) {
-    for (int x = 0; x < image.cols; ++x) {
+// Where each column falls between the coarse samples: the same on every row.
+struct ColumnPlace {
+    int cell;
+    float weight;
+};
+std::vector<ColumnPlace> column_places(int width) {
+    std::vector<ColumnPlace> places(width);
+    for (int x = 0; x < width; ++x) {
         const float u = pixel_to_coarse(x);
-        const int i = static_cast<int>(u);
-        const float w = u - i;
+        places[x] = {static_cast<int>(u), u - static_cast<int>(u)};
+    }
+    return places;
+}
+
+// Red, green and blue each from their own place, brightened; alpha follows green.
+void resample_row(const cv::Mat& image, const ColumnPlace* places, const float* field_row, cv::Vec4f* px) {
+    for (int x = 0; x < image.cols; ++x) {
+        const int i = places[x].cell;
+        const float w = places[x].weight;
         float f[kFieldChannels];
         for (int k = 0; k < kFieldChannels; ++k) {
             const float* at = field_row + i * kFieldChannels + k;
@@ -158,6 +171,7 @@ void resample_row(const cv::Mat& image, const float* field_row, cv::Vec4f* px) {
 
 void resample(const cv::Mat& image, cv::Mat& out, const cv::Mat& field) {
     out.create(image.size(), image.type());
+    const std::vector<ColumnPlace> places = column_places(image.cols);
     cv::parallel_for_(cv::Range(0, image.rows), [&](const cv::Range& rows) {
         std::vector<float> line(field.cols * kFieldChannels);
         for (int y = rows.start; y < rows.end; ++y) {
@@ -167,7 +181,7 @@ void resample(const cv::Mat& image, cv::Mat& out, const cv::Mat& field) {
             const float* above = field.ptr<float>(j);
             const float* below = field.ptr<float>(j + 1);
             for (size_t k = 0; k < line.size(); ++k) line[k] = above[k] + w * (below[k] - above[k]);
-            resample_row(image, line.data(), out.ptr<cv::Vec4f>(y));
+            resample_row(image, places.data(), line.data(), out.ptr<cv::Vec4f>(y));
         }
     });
 }
