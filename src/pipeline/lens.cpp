@@ -64,42 +64,44 @@ ResizedSize resized_size(cv::Size size, float factor) {
     return {kept, static_cast<double>(kept.width) / size.width, static_cast<double>(kept.height) / size.height};
 }
 
-// Channel c of an R, G, B, A image scaled about the centre by `factor`, read
+// A channel of an R, G, B, A image scaled about the centre by `factor`, read
 // row by row as the resized and fitted plane would hold it.
 class ScaledChannel {
 public:
-    ScaledChannel(cv::Size size, int channel, const ResizedSize& r)
-        : channel_(channel),
-          unchanged_(r.size == size),  // cv::resize then only copies
+    ScaledChannel(cv::Size size, const ResizedSize& r)
+        : unchanged_(r.size == size),  // cv::resize then only copies
           x_(size.width, r.size.width, r.inverse_scale_x, true),
           y_(size.height, r.size.height, r.inverse_scale_y, false) {}
 
-    // Writes the channel into `out`, which holds row y of `image` already.
-    void row(const cv::Mat& image, int y, cv::Vec4f* out) const {
-        const int c = channel_;
-        if (unchanged_) return;
-        if (y_.first[y] < 0) {
-            for (int x = 0; x < image.cols; ++x) out[x][c] = 0.0f;
-            return;
-        }
-        const cv::Vec4f* r0 = image.ptr<cv::Vec4f>(y_.first[y]);
-        const cv::Vec4f* r1 = image.ptr<cv::Vec4f>(y_.second[y]);
-        const float b1 = y_.weight[y], b0 = 1.0f - b1;
-        for (int x = 0; x < image.cols; ++x) {
-            const int s = x_.first[x], t = x_.second[x];
-            if (s < 0) {
-                out[x][c] = 0.0f;
-            } else if (t < 0) {
-                out[x][c] = r0[s][c] * b0 + r1[s][c] * b1;
-            } else {
-                const float a1 = x_.weight[x], a0 = 1.0f - a1;
-                out[x][c] = (r0[s][c] * a0 + r0[t][c] * a1) * b0 + (r1[s][c] * a0 + r1[t][c] * a1) * b1;
-            }
-        }
+    bool unchanged() const { return unchanged_; }
+
+    // What row y of the channel reads: two rows of the image and their
+    // weights, or no rows where the fitted plane is padded.
+    struct Rows {
+        const cv::Vec4f* r0 = nullptr;
+        const cv::Vec4f* r1 = nullptr;
+        lanes::V b0, b1;
+    };
+    Rows rows(const cv::Mat& image, int y) const {
+        if (y_.first[y] < 0) return {};
+        const float b1 = y_.weight[y];
+        return {image.ptr<cv::Vec4f>(y_.first[y]), image.ptr<cv::Vec4f>(y_.second[y]), lanes::all(1.0f - b1),
+                lanes::all(b1)};
+    }
+
+    // Column x of the channel, in the channel's own lane: the four channels
+    // are sampled at once, each lane as one channel would be on its own.
+    lanes::V at(const Rows& rows, int x) const {
+        const int s = x_.first[x], t = x_.second[x];
+        if (!rows.r0 || s < 0) return lanes::all(0.0f);
+        const auto p = [](const cv::Vec4f* row, int at) { return cv::v_load(row[at].val); };
+        if (t < 0) return p(rows.r0, s) * rows.b0 + p(rows.r1, s) * rows.b1;
+        const float a1 = x_.weight[x];
+        const lanes::V w0 = lanes::all(1.0f - a1), w1 = lanes::all(a1);
+        return (p(rows.r0, s) * w0 + p(rows.r0, t) * w1) * rows.b0 + (p(rows.r1, s) * w0 + p(rows.r1, t) * w1) * rows.b1;
     }
 
 private:
-    int channel_;
     bool unchanged_;
     ScaledAxis x_, y_;
 };
@@ -113,12 +115,18 @@ RowKernel correct_chromatic_aberration(const cv::Mat& before, float amount) {
     // without bound; the slider's own range stays far below it (0.003).
     constexpr float kMaxShift = 0.99f;
     const float s = std::min(amount / 100.0f * kShiftPer100, kMaxShift);
-    auto red = std::make_shared<ScaledChannel>(before.size(), 0, resized_size(before.size(), 1.0f + s));
-    auto blue = std::make_shared<ScaledChannel>(before.size(), 2, resized_size(before.size(), 1.0f - s));
+    auto red = std::make_shared<ScaledChannel>(before.size(), resized_size(before.size(), 1.0f + s));
+    auto blue = std::make_shared<ScaledChannel>(before.size(), resized_size(before.size(), 1.0f - s));
     return [before, red, blue](int y, cv::Vec4f* px, int n) {
-        std::copy_n(before.ptr<cv::Vec4f>(y), n, px);
-        red->row(before, y, px);
-        blue->row(before, y, px);
+        const cv::Vec4f* in = before.ptr<cv::Vec4f>(y);
+        const ScaledChannel::Rows red_rows = red->rows(before, y), blue_rows = blue->rows(before, y);
+        const lanes::V red_lane = lanes::lane_mask(0), blue_lane = lanes::lane_mask(2);
+        for (int x = 0; x < n; ++x) {
+            lanes::V v = cv::v_load(in[x].val);
+            if (!red->unchanged()) v = cv::v_select(red_lane, red->at(red_rows, x), v);
+            if (!blue->unchanged()) v = cv::v_select(blue_lane, blue->at(blue_rows, x), v);
+            cv::v_store(px[x].val, v);
+        }
     };
 }
 
