@@ -38,20 +38,13 @@ void vignette_row(cv::Size image, int y, cv::Vec4f* px, float amount, float mid,
     const float ady = std::fabs(dy);
     cv::AutoBuffer<float, 4096> weights(image.width);
     float* w = weights.data();
-    // The weight is even in dx, and column width - x lies exactly as far
-    // right of the centre as x lies left of it (all half-integers, exact in
-    // float): only the left half and the centre are computed.
-    const int computed = std::min(image.width, image.width / 2 + 1);
-    int x = 0;
-    for (; x + 4 <= computed; x += 4) {
-        const lanes::V xs(float(x), float(x + 1), float(x + 2), float(x + 3));
-        const lanes::V dx = (xs - lanes::all(cx)) / lanes::all(cx);
-        cv::v_store(w + x, vignette_weight<lanes::V>(dx, lanes::all(dy), lanes::all(ady), mid, den, ellipse_weight, strength));
-    }
-    for (; x < computed; ++x) w[x] = vignette_weight<float>((x - cx) / cx, dy, ady, mid, den, ellipse_weight, strength);
-    for (; x < image.width; ++x) w[x] = w[image.width - x];
+    lanes::even_about_centre(image.width, w, [&](auto x) {
+        using T = decltype(x);
+        return vignette_weight<T>(x / lanes::all<T>(cx), lanes::all<T>(dy), lanes::all<T>(ady), mid, den,
+                                  ellipse_weight, strength);
+    });
     const lanes::V colour = lanes::colour_mask(), one = lanes::all(1.0f);
-    for (x = 0; x < image.width; ++x) {
+    for (int x = 0; x < image.width; ++x) {
         const lanes::V v = cv::v_load(px[x].val);
         const lanes::V wx = lanes::all(w[x]);
         const lanes::V out = amount > 0.0f ? v * (one - wx) : v + (one - v) * wx;

@@ -9,6 +9,7 @@
 #include <opencv2/core.hpp>
 #include <opencv2/core/hal/intrin.hpp>
 
+#include <algorithm>
 #include <cmath>
 
 namespace vornalix::lanes {
@@ -49,6 +50,22 @@ inline float scaled(float v, float k) { return v * k; }
 inline V scaled(const V& v, float k) { return v * all(k); }
 inline cv::MatExpr scaled(const cv::Mat& v, float k) { return v * k; }
 
+// out[x] = f(x - width / 2) for the columns of a row, with f written once for
+// a float and four lanes and even in its argument. Column width - x lies
+// exactly as far right of the centre as x lies left of it (whole or half
+// numbers, exact in float), so only the left half and the centre are
+// computed and the rest mirrored.
+template <class F>
+void even_about_centre(int width, float* out, F f) {
+    const float centre = width / 2.0f;
+    const int computed = std::min(width, width / 2 + 1);
+    int x = 0;
+    for (; x + 4 <= computed; x += 4)
+        cv::v_store(out + x, f(V(x - centre, x + 1 - centre, x + 2 - centre, x + 3 - centre)));
+    for (; x < computed; ++x) out[x] = f(x - centre);
+    for (; x < width; ++x) out[x] = out[width - x];
+}
+
 // Clamped to [0, 1]; NaN becomes 0, so a clamped value is always a number.
 template <class T>
 T clamp01(const T& v) { return min_of(max_of(v, all<T>(0.0f)), all<T>(1.0f)); }
@@ -56,5 +73,9 @@ T clamp01(const T& v) { return min_of(max_of(v, all<T>(0.0f)), all<T>(1.0f)); }
 // All bits set in the colour lanes, none in alpha: select(colour_mask(), new, old)
 // keeps a pixel's alpha.
 inline V colour_mask() { return cv::v_reinterpret_as_f32(cv::v_int32x4(-1, -1, -1, 0)); }
+// All bits set in lane `lane` (0 to 3) alone.
+inline V lane_mask(int lane) {
+    return cv::v_reinterpret_as_f32(cv::v_int32x4(-(lane == 0), -(lane == 1), -(lane == 2), -(lane == 3)));
+}
 
 }  // namespace vornalix::lanes

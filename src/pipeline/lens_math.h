@@ -35,18 +35,16 @@ void radial_gain_row(cv::Size image, int y, cv::Vec4f* px, Gain gain) {
     const float cy = image.height / 2.0f;
     const float half_diagonal = std::sqrt(cx * cx + cy * cy);
     const float dy = y - cy;
-    // The radii four at a time, the same values as one at a time.
-    auto radius = [&](auto dx) {
+    cv::AutoBuffer<float, 4096> radii(image.width);
+    float* r = radii.data();
+    lanes::even_about_centre(image.width, r, [&](auto dx) {
         using T = decltype(dx);
         return lanes::sqrt_of(dx * dx + lanes::all<T>(dy * dy)) / lanes::all<T>(half_diagonal);
-    };
-    float r[4];
+    });
+    const lanes::V colour = lanes::colour_mask();
     for (int x = 0; x < image.width; ++x) {
-        if (x % 4 == 0 && x + 4 <= image.width)
-            cv::v_store(r, radius(lanes::V(x - cx, x + 1 - cx, x + 2 - cx, x + 3 - cx)));
-        const float rx = x + 4 - x % 4 <= image.width ? r[x % 4] : radius(x - cx);
         const lanes::V v = cv::v_load(px[x].val);
-        cv::v_store(px[x].val, cv::v_select(lanes::colour_mask(), lanes::clamp01(v * lanes::all(gain(rx))), v));
+        cv::v_store(px[x].val, cv::v_select(colour, lanes::clamp01(v * lanes::all(gain(r[x]))), v));
     }
 }
 template <class Gain>
