@@ -98,7 +98,8 @@ public:
         if (t < 0) return p(rows.r0, s) * rows.b0 + p(rows.r1, s) * rows.b1;
         const float a1 = x_.weight[x];
         const lanes::V w0 = lanes::all(1.0f - a1), w1 = lanes::all(a1);
-        return (p(rows.r0, s) * w0 + p(rows.r0, t) * w1) * rows.b0 + (p(rows.r1, s) * w0 + p(rows.r1, t) * w1) * rows.b1;
+        return (p(rows.r0, s) * w0 + p(rows.r0, t) * w1) * rows.b0 +
+               (p(rows.r1, s) * w0 + p(rows.r1, t) * w1) * rows.b1;
     }
 
 private:
