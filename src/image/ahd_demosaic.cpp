@@ -129,9 +129,8 @@ void to_lab(const LabTables& t, Rows& rows, int d, int row, int width) {
     std::int16_t* lab[3] = {rows.lab(d, 0, row), rows.lab(d, 1, row), rows.lab(d, 2, row)};
     const v_int32x4 zero = v_setzero_s32(), top = v_setall_s32(65535);
     for (int x = 3; x < width - 3; x += 4) {
-        const v_float32x4 r = v_cvt_f32(v_reinterpret_as_s32(v_load_expand(rgb[0] + x)));
-        const v_float32x4 g = v_cvt_f32(v_reinterpret_as_s32(v_load_expand(rgb[1] + x)));
-        const v_float32x4 b = v_cvt_f32(v_reinterpret_as_s32(v_load_expand(rgb[2] + x)));
+        const v_float32x4 r = v_cvt_f32(load4(rgb[0] + x)), g = v_cvt_f32(load4(rgb[1] + x)),
+                          b = v_cvt_f32(load4(rgb[2] + x));
         v_float32x4 f[3];
         for (int i = 0; i < 3; ++i) {
             v_float32x4 xyz = v_setall_f32(0.5f);
