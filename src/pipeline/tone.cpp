@@ -51,14 +51,42 @@ void Pipeline::apply_brightness(RowPass& pass, const EditParams& params) {
 
 namespace {
 
+// NaN stays NaN (and is neither shadow nor highlight), as std::max keeps it.
+lanes::V highlights_luminance(const lanes::V& r, const lanes::V& g, const lanes::V& b) {
+    return lanes::max_of(lanes::all(1e-6f), pixel::luminance(r, g, b));
+}
+
+// What a highlight pixel of luminance `lum` is scaled by.
+lanes::V highlight_factor(const lanes::V& lum, float h) {
+    using namespace lanes;
+    const V hd = tone::highlight_depth(lum);
+    return max_of(min_of(all(1.0f) + all(0.4f * h) * hd * hd, all(2.0f)), all(0.3f));
+}
+
+// Highlights alone: one pass, only fours holding a highlight are written.
+void highlights_row(cv::Vec4f* px, int n, float h) {
+    using namespace lanes;
+    for_each_four_pixels(px, n, [h](int, V& r, V& g, V& b) {
+        const V lum = highlights_luminance(r, g, b), highlight = lum > all(0.5f);
+        if (!cv::v_check_any(highlight)) return false;
+        const V k = highlight_factor(lum, h);
+        r = select(highlight, clamp01(r * k), r);
+        g = select(highlight, clamp01(g * k), g);
+        b = select(highlight, clamp01(b * k), b);
+        return true;
+    });
+}
+
 // Highlights and shadows of one row, four pixels at a time and without a
 // branch per pixel. Shadow channels are raised to a power of their own
 // pixel: the whole row's colour goes through OpenCV's vectorised logarithm
 // and exponential, which agree with powf far below a 16-bit step, and only
-// the shadow pixels keep the result. Highlights are scaled by a factor of
-// their own pixel.
+// the shadow pixels keep the result (most pixels of a photograph are
+// shadows by this measure: gathering them costs more than it saves).
+// Highlights are scaled by a factor of their own pixel.
 void highlights_shadows_row(cv::Vec4f* px, int n, float h, float s) {
     using namespace lanes;
+    if (s == 0.0f) return highlights_row(px, n, h);
     const int padded = (n + 3) / 4 * 4;
     cv::AutoBuffer<float> buffer(5 * padded);
     float* rgb = buffer.data();  // the row's R, G and B, one plane after another
@@ -66,30 +94,26 @@ void highlights_shadows_row(cv::Vec4f* px, int n, float h, float s) {
     float* factor = gamma + padded;  // a highlight pixel's factor, -1 elsewhere
     const V half = all(0.5f), none = all(0.0f) != all(0.0f);
     for_each_four_pixels(px, n, [&](int x, const V& r, const V& g, const V& b) {
-        // NaN stays NaN (and is neither shadow nor highlight), as std::max keeps it.
-        const V lum = max_of(all(1e-6f), pixel::luminance(r, g, b));
-        const V shadow = s != 0.0f ? lum < half : none;
+        const V lum = highlights_luminance(r, g, b);
+        const V shadow = lum < half;
         const V highlight = h != 0.0f ? (lum > half) & ~shadow : none;
-        const V sd = tone::shadow_depth(lum), hd = tone::highlight_depth(lum);
+        const V sd = tone::shadow_depth(lum);
         const V shadow_gamma = tone::limited_gamma(all(s) * sd * sd * sd, 1.5f, 0.3f, 3.0f);
         cv::v_store(gamma + x, select(shadow, shadow_gamma, all(0.0f)));
-        const V k = max_of(min_of(all(1.0f) + all(0.4f * h) * hd * hd, all(2.0f)), all(0.3f));
-        cv::v_store(factor + x, select(highlight, k, all(-1.0f)));
+        cv::v_store(factor + x, select(highlight, highlight_factor(lum, h), all(-1.0f)));
         // powf of a negative value is NaN, which the clamp makes 0, as it makes 0 of 0.
         cv::v_store(rgb + x, cv::v_max(r, all(0.0f)));
         cv::v_store(rgb + padded + x, cv::v_max(g, all(0.0f)));
         cv::v_store(rgb + 2 * padded + x, cv::v_max(b, all(0.0f)));
         return false;
     });
-    if (s != 0.0f) {
-        cv::hal::log32f(rgb, rgb, 3 * padded);
-        for (int c = 0; c < 3; ++c)
-            for (int x = 0; x < padded; x += 4) {
-                float* logs = rgb + c * padded + x;
-                cv::v_store(logs, cv::v_load(logs) * cv::v_load(gamma + x));
-            }
-        cv::hal::exp32f(rgb, rgb, 3 * padded);
-    }
+    cv::hal::log32f(rgb, rgb, 3 * padded);
+    for (int c = 0; c < 3; ++c)
+        for (int x = 0; x < padded; x += 4) {
+            float* logs = rgb + c * padded + x;
+            cv::v_store(logs, cv::v_load(logs) * cv::v_load(gamma + x));
+        }
+    cv::hal::exp32f(rgb, rgb, 3 * padded);
     for_each_four_pixels(px, n, [&](int x, V& r, V& g, V& b) {
         const V shadow = cv::v_load(gamma + x) > all(0.0f);
         const V k = cv::v_load(factor + x), highlight = k > all(0.0f);
