@@ -211,6 +211,15 @@ TEST(ToneCurves, TableEndsOrderNonFinitePointsAMillionAndTheStage) {
     p = E{};  // an empty curve and a single point change nothing
     p.curves[1].points.clear(), p.curves[2].points = {{0.3f, 0.9f}};
     EXPECT_TRUE(identical(run_stage(&P::apply_tone_curves, varied_image(), p), varied_image()));
+    // A pipeline keeps its tables while the curves stay: a changed curve, and
+    // a change back, render as in a fresh pipeline.
+    P kept;
+    for (float lift : {0.2f, 0.3f, 0.2f}) {
+        p.curves[2].points = {{0.0f, lift}, {1.0f, 1.0f}};
+        cv::Mat m = varied_image();
+        kept.apply_tone_curves(m, p);
+        EXPECT_TRUE(identical(m, run_stage(&P::apply_tone_curves, varied_image(), p))) << lift;
+    }
 }
 
 // Saturation clamps; hue shifts beyond -720 degrees still wrap (-1000 is +80);

@@ -51,17 +51,20 @@ void Pipeline::apply_tone_curves(RowPass& pass, const EditParams& params) {
     const auto& curves = params.curves;
     if (std::all_of(curves.begin(), curves.end(), [](const CurvePoints& c) { return c.is_identity(); })) return;
 
-    std::array<std::vector<float>, 4> luts;  // master, red, green, blue
-    for (int c = 0; c < 4; ++c) build_lut(curves[c], luts[c]);
-    // The master entry a value reads depends on the value's index alone, so
-    // master-then-channel folds into one table per channel with the same results.
-    auto folded = std::make_shared<std::array<std::vector<float>, 3>>();
-    for (int c = 0; c < 3; ++c) {
-        auto& table = (*folded)[c];
-        table.resize(kLutSize);
-        for (int i = 0; i < kLutSize; ++i) table[i] = luts[c + 1][tone::lut_index(luts[0][i], kLutSize)];
+    if (!curve_tables_.folded || !(curve_tables_.curves == curves)) {
+        std::array<std::vector<float>, 4> luts;  // master, red, green, blue
+        for (int c = 0; c < 4; ++c) build_lut(curves[c], luts[c]);
+        // The master entry a value reads depends on the value's index alone, so
+        // master-then-channel folds into one table per channel with the same results.
+        auto folded = std::make_shared<std::array<std::vector<float>, 3>>();
+        for (int c = 0; c < 3; ++c) {
+            auto& table = (*folded)[c];
+            table.resize(kLutSize);
+            for (int i = 0; i < kLutSize; ++i) table[i] = luts[c + 1][tone::lut_index(luts[0][i], kLutSize)];
+        }
+        curve_tables_ = {curves, std::move(folded)};
     }
-    pass.add([folded](int, cv::Vec4f* px, int n) {
+    pass.add([folded = curve_tables_.folded](int, cv::Vec4f* px, int n) {
         const auto& t = *folded;  // shared by the kernel's copies on every thread
         int index[4];
         for (int x = 0; x < n; ++x) {

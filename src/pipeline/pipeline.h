@@ -12,6 +12,8 @@
 
 #include <opencv2/core.hpp>
 
+#include <array>
+#include <memory>
 #include <vector>
 
 namespace vornalix {
@@ -83,6 +85,12 @@ private:
         // plane and gives the warp fresh memory.
         cv::Mat& warp_spare();
     } scratch_;
+    // The tone curves' tables, kept while the curves stay as they are:
+    // building them is work on one thread at the head of a render.
+    struct CurveTables {
+        std::array<CurvePoints, 4> curves;
+        std::shared_ptr<const std::array<std::vector<float>, 3>> folded;  // red, green, blue after the master
+    } curve_tables_;
     EditParams rendered_;  // the settings of the last process()
 };
 

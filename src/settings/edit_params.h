@@ -15,6 +15,7 @@ struct CurvePoints {
     std::vector<std::pair<float, float>> points{{0.0f, 0.0f}, {1.0f, 1.0f}};
 
     bool is_identity() const;
+    bool operator==(const CurvePoints& other) const { return points == other.points; }
 };
 
 struct HslBand {
