@@ -40,7 +40,10 @@ size_t working_image_bytes() {
     return static_cast<size_t>(vornalix_get_width(ctx)) * vornalix_get_height(ctx) * 4 * sizeof(float);
 }
 
-// Median time of one memcpy of the working image, in seconds.
+// Time of one memcpy of the working image, in seconds: the fastest of 21.
+// This machine's large cache is shared with other tenants, so a copy runs
+// at the cache's speed or the memory's as they come and go; the fastest is
+// the steadiest floor, and no render's ratio is flattered by a slow copy.
 double memcpy_seconds() {
     static double seconds = [] {
         const size_t n = working_image_bytes();
@@ -52,8 +55,7 @@ double memcpy_seconds() {
             benchmark::DoNotOptimize(b.data());
             t.push_back(std::chrono::duration<double>(Clock::now() - start).count());
         }
-        std::nth_element(t.begin(), t.begin() + t.size() / 2, t.end());
-        return t[t.size() / 2];
+        return *std::min_element(t.begin(), t.end());
     }();
     return seconds;
 }
@@ -165,6 +167,7 @@ int main(int argc, char** argv) {
     // Measured first, in a process that has not rendered yet.
     report_render_memory(kTypical, "typical edit:");
     report_render_memory(kEverything, "everything on:");
+    memcpy_seconds();  // the floor, before the benchmarks fill the cache with renders
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;
